@@ -1,0 +1,56 @@
+// sundrel-cli: the batch command line. Each command runs the same core code
+// as the application and reports failures with the system's own messages.
+
+#include "cli/CommandLine.h"
+
+#include "common/Errors.h"
+
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <new>
+#include <string>
+
+namespace {
+
+const char* kUsage =
+    "usage: sundrel-cli COMMAND [ARGUMENTS]\n"
+    "\n"
+    "commands:\n"
+    "  map COORDS.txt -o MAP.dvt [--first-line L] [--first-column C] [--points N] [--y-first]\n"
+    "      triangulate the sampling sites of a coordinates file and save the map\n"
+    "  edit MAP.dvt -o OUT.dvt [--add X,Y]... [--remove-virtual SLOT]... [--remove-all-virtual]\n"
+    "      add and remove virtual points, in the order given (SLOT is 0-based)\n"
+    "  info DOC [--json]\n"
+    "      describe a document\n";
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    using namespace sundrel::cli;
+    if (argc < 2 || !std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "--help")) {
+        std::fputs(kUsage, argc < 2 ? stderr : stdout);
+        return argc < 2 ? 2 : 0;
+    }
+    const std::string command = argv[1];
+    Arguments args(argc, argv, 2);
+    try {
+        if (command == "map")
+            return RunMap(args);
+        if (command == "edit")
+            return RunEdit(args);
+        if (command == "info")
+            return RunInfo(args);
+        throw UsageError("unknown command " + command);
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "sundrel-cli: %s\n\n%s", e.what(), kUsage);
+        return 2;
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "Memory allocation failure\n");
+        return 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
+}

@@ -1,0 +1,25 @@
+#pragma once
+// How workers report to windows without seeing them: a message number and two
+// integer-sized parameters. The user interface turns them into events for the
+// receiving window; tests record them.
+
+#include <cstdint>
+
+namespace sundrel {
+
+// First application message number; every message number is an offset from it.
+constexpr int kWmApp = 0x8000;
+
+class Notifier {
+public:
+    virtual ~Notifier() = default;
+    // Queues the message and returns at once.
+    virtual void post(int message, std::intptr_t wParam, std::intptr_t lParam) = 0;
+    // Delivers the message and waits until the receiver has handled it.
+    virtual void send(int message, std::intptr_t wParam, std::intptr_t lParam)
+    {
+        post(message, wParam, lParam);
+    }
+};
+
+} // namespace sundrel

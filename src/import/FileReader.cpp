@@ -1,0 +1,486 @@
+#include "import/FileReader.h"
+
+#include "common/Errors.h"
+#include "common/Notifier.h"
+
+#include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string_view>
+#include <system_error>
+
+namespace sundrel {
+
+namespace {
+
+std::atomic<bool> gReadingAborted{false};
+std::atomic<char> gDecimalSeparator{'.'};
+
+// Indexing reads the file in blocks of this size.
+constexpr std::size_t kIndexBlockSize = std::size_t{1} << 20;
+// Field reading and the preview keep a window of the file this large, so that
+// consecutive lines are served without further reads.
+constexpr std::size_t kWindowSize = std::size_t{256} << 10;
+// Longest field that can hold a value; longer ones fail to convert.
+constexpr std::size_t kMaxFieldLength = 255;
+constexpr std::int64_t kPreviewLineLimit = 256;
+constexpr std::size_t kPreviewWidth = 127;
+
+// White space as the C locale classifies it: blank, \t, \n, \v, \f, \r.
+inline bool IsBlank(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+inline bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+char Toggled(char separator)
+{
+    return separator == ',' ? '.' : separator == '.' ? ',' : '.';
+}
+
+// Converts `text` if it is a decimal number written with `separator`: an
+// optional sign, digits with at most one separator (at least one digit), an
+// optional exponent, and nothing else. The result is correctly rounded; a
+// value too small for a double becomes a zero of its sign, one too large fails.
+bool TryConvert(std::string_view text, char separator, double& value)
+{
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < n && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    const std::size_t mantissa = i;
+    std::size_t separatorAt = std::string_view::npos;
+    std::size_t digits = 0;
+    // Decimal magnitude of the first significant digit, for telling overflow
+    // from underflow: integer digits after leading zeros, fraction zeros.
+    std::int64_t integerDigits = 0;
+    std::int64_t fractionZeros = 0;
+    bool significant = false;
+    for (; i < n; ++i) {
+        const char c = text[i];
+        if (IsDigit(c)) {
+            ++digits;
+            if (separatorAt == std::string_view::npos) {
+                if (significant || c != '0') {
+                    significant = true;
+                    ++integerDigits;
+                }
+            } else if (!significant) {
+                if (c == '0')
+                    ++fractionZeros;
+                else
+                    significant = true;
+            }
+        } else if (c == separator && separatorAt == std::string_view::npos) {
+            separatorAt = i;
+        } else {
+            break;
+        }
+    }
+    if (digits == 0)
+        return false;
+    std::int64_t exponent = 0;
+    if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        bool exponentNegative = false;
+        if (i < n && (text[i] == '+' || text[i] == '-')) {
+            exponentNegative = text[i] == '-';
+            ++i;
+        }
+        std::size_t exponentDigits = 0;
+        for (; i < n && IsDigit(text[i]); ++i) {
+            ++exponentDigits;
+            exponent = std::min<std::int64_t>(exponent * 10 + (text[i] - '0'), 1000000000);
+        }
+        if (exponentDigits == 0)
+            return false;
+        if (exponentNegative)
+            exponent = -exponent;
+    }
+    if (i != n)
+        return false;
+
+    // std::from_chars knows only '.', and no leading '+'.
+    const std::size_t from = negative ? mantissa - 1 : mantissa;
+    const std::size_t length = n - from;
+    char local[64];
+    std::string heap;
+    char* first = local;
+    if (length > sizeof local) {
+        heap.resize(length);
+        first = heap.data();
+    }
+    std::memcpy(first, text.data() + from, length);
+    if (separatorAt != std::string_view::npos)
+        first[separatorAt - from] = '.';
+    const char* last = first + length;
+    const auto [end, ec] = std::from_chars(first, last, value, std::chars_format::general);
+    if (end != last)
+        return false;
+    if (ec == std::errc::result_out_of_range) {
+        const std::int64_t magnitude = integerDigits > 0 ? integerDigits - 1 : -(fractionZeros + 1);
+        if (magnitude + exponent >= 0)
+            return false;
+        value = negative ? -0.0 : 0.0;
+        return true;
+    }
+    return ec == std::errc();
+}
+
+[[noreturn]] void ThrowNotAValue(std::string_view text)
+{
+    throw Error("'" + std::string(text) + "' is not a valid floating point value");
+}
+
+double Convert(std::string_view text)
+{
+    char separator = gDecimalSeparator.load();
+    double value = 0.0;
+    if (TryConvert(text, separator, value))
+        return value;
+    // The other separator stays in force, so in a file written with it only
+    // the first number needs the second attempt.
+    const char toggled = Toggled(separator);
+    gDecimalSeparator.compare_exchange_strong(separator, toggled);
+    if (TryConvert(text, toggled, value))
+        return value;
+    ThrowNotAValue(text);
+}
+
+void ReportProgress(Notifier* notifier, bool synchronous, int percent)
+{
+    if (notifier == nullptr)
+        return;
+    if (synchronous)
+        notifier->send(WM_READ_PROGRESS, 0, percent);
+    else
+        notifier->post(WM_READ_PROGRESS, 0, percent);
+}
+
+[[noreturn]] void ThrowPositioning()
+{
+    throw Error("File positioning error");
+}
+
+std::string LineError(std::int64_t lineIndex, const std::string& what)
+{
+    return "Error at line " + std::to_string(lineIndex + 1) + " " + what;
+}
+
+} // namespace
+
+bool IsReadingAborted()
+{
+    return gReadingAborted.load();
+}
+
+void SetReadingAborted(bool aborted)
+{
+    gReadingAborted.store(aborted);
+}
+
+char DecimalSeparator()
+{
+    return gDecimalSeparator.load();
+}
+
+void SetDecimalSeparator(char separator)
+{
+    gDecimalSeparator.store(separator);
+}
+
+double ConvertField(const std::string& text)
+{
+    return Convert(text);
+}
+
+struct FileReader::Impl {
+    std::ifstream stream;
+    // Offset of the first byte of every line, then the end of the file.
+    std::vector<std::int64_t> offsets;
+    bool synchronousProgress = false;
+
+    // A cached stretch of the file: bytes [windowStart, windowStart + windowLength).
+    std::vector<char> window;
+    std::int64_t windowStart = 0;
+    std::size_t windowLength = 0;
+
+    // Text of the field last read by TakeField, cut after kMaxFieldLength + 1
+    // characters; fieldLength is its full length.
+    std::string field;
+    std::size_t fieldLength = 0;
+
+    void Index(Notifier* progress);
+
+    // Makes the window hold the byte at `position`; false when the file has
+    // no byte there.
+    bool Load(std::int64_t position)
+    {
+        if (position >= windowStart && position - windowStart < static_cast<std::int64_t>(windowLength))
+            return true;
+        if (window.empty())
+            window.resize(kWindowSize);
+        stream.clear();
+        stream.seekg(position);
+        if (stream.fail())
+            ThrowPositioning();
+        stream.read(window.data(), static_cast<std::streamsize>(window.size()));
+        if (stream.bad())
+            throw Error("File reading error");
+        windowStart = position;
+        windowLength = static_cast<std::size_t>(stream.gcount());
+        return windowLength > 0;
+    }
+
+    const char* At(std::int64_t position) const
+    {
+        return window.data() + (position - windowStart);
+    }
+
+    const char* WindowEnd() const
+    {
+        return window.data() + windowLength;
+    }
+
+    // Moves `position` to the next non-blank byte; false if none is left.
+    bool SkipBlanks(std::int64_t& position)
+    {
+        for (;;) {
+            if (!Load(position))
+                return false;
+            const char* p = At(position);
+            const char* end = WindowEnd();
+            while (p < end && IsBlank(*p))
+                ++p;
+            position = windowStart + (p - window.data());
+            if (p < end)
+                return true;
+        }
+    }
+
+    // Reads the next field, moving `position` just past it; false if only
+    // white space is left. Keeps the text when `keep`.
+    bool TakeField(std::int64_t& position, bool keep)
+    {
+        if (!SkipBlanks(position))
+            return false;
+        field.clear();
+        fieldLength = 0;
+        for (;;) {
+            if (!Load(position))
+                return true;
+            const char* start = At(position);
+            const char* p = start;
+            const char* end = WindowEnd();
+            while (p < end && !IsBlank(*p))
+                ++p;
+            const auto length = static_cast<std::size_t>(p - start);
+            if (keep && field.size() <= kMaxFieldLength)
+                field.append(start, std::min(length, kMaxFieldLength + 1 - field.size()));
+            fieldLength += length;
+            position += static_cast<std::int64_t>(length);
+            if (p < end)
+                return true;
+        }
+    }
+
+    double ConvertTakenField() const
+    {
+        if (fieldLength > kMaxFieldLength)
+            ThrowNotAValue(field.substr(0, kMaxFieldLength) + "...");
+        return Convert(field);
+    }
+};
+
+void FileReader::Impl::Index(Notifier* progress)
+{
+    stream.seekg(0, std::ios::end);
+    if (stream.fail())
+        ThrowPositioning();
+    const std::streamoff end = stream.tellg();
+    if (end < 0)
+        ThrowPositioning();
+    const double size = static_cast<double>(end);
+    stream.seekg(0, std::ios::beg);
+    if (stream.fail())
+        ThrowPositioning();
+
+    int reported = 0;
+    auto record = [&](std::int64_t position) {
+        offsets.push_back(position);
+        if (IsReadingAborted())
+            throw Abort("aborted");
+        if (size <= 0.0)
+            return;
+        const int percent = static_cast<int>(std::min(position / size * 100.0, 100.0));
+        if (percent > reported) {
+            ReportProgress(progress, synchronousProgress, percent);
+            reported = percent;
+        }
+    };
+
+    offsets.push_back(0);
+    std::vector<char> block(kIndexBlockSize);
+    std::int64_t blockStart = 0;
+    for (;;) {
+        stream.read(block.data(), static_cast<std::streamsize>(block.size()));
+        if (stream.bad())
+            throw Error("File reading error");
+        const auto got = static_cast<std::size_t>(stream.gcount());
+        const char* base = block.data();
+        const char* p = base;
+        const char* last = base + got;
+        while (p < last) {
+            const void* lineFeed = std::memchr(p, '\n', static_cast<std::size_t>(last - p));
+            if (lineFeed == nullptr)
+                break;
+            p = static_cast<const char*>(lineFeed) + 1;
+            record(blockStart + (p - base));
+        }
+        blockStart += static_cast<std::int64_t>(got);
+        if (got < block.size())
+            break;
+    }
+    // The final line ends at the end of the file; after a closing line feed
+    // that is an empty line of its own.
+    record(blockStart);
+    stream.clear();
+}
+
+FileReader::FileReader(const std::string& fileName, Notifier* progress, bool synchronousProgress)
+    : impl_(nullptr)
+{
+    auto impl = std::make_unique<Impl>();
+    impl->synchronousProgress = synchronousProgress;
+    // Names are UTF-8 on every platform.
+    const std::filesystem::path path(std::u8string(fileName.begin(), fileName.end()));
+    std::error_code error;
+    if (fileName.empty() || std::filesystem::is_directory(path, error))
+        throw Error("Impossible to open the file");
+    impl->stream.open(path, std::ios::in | std::ios::binary);
+    if (!impl->stream.is_open())
+        throw Error("Impossible to open the file");
+    impl->Index(progress);
+    impl_ = impl.release();
+}
+
+FileReader::~FileReader()
+{
+    delete impl_;
+}
+
+std::int64_t FileReader::LineCount() const
+{
+    return static_cast<std::int64_t>(impl_->offsets.size()) - 1;
+}
+
+void FileReader::ReadValues(std::int64_t lineIndex, int skippedFields, int valueCount, double* values)
+{
+    Impl& r = *impl_;
+    const std::int64_t lineCount = LineCount();
+    if (lineIndex < 0 || lineIndex >= lineCount)
+        throw Error("Can't read line " + std::to_string(lineIndex));
+
+    std::int64_t position = r.offsets[static_cast<std::size_t>(lineIndex)];
+    for (int i = 0; i < skippedFields; ++i) {
+        if (!r.TakeField(position, false))
+            throw Error(LineError(lineIndex, "(column " + std::to_string(std::int64_t{i} + 1) + ")"));
+    }
+    for (int i = 0; i < valueCount; ++i) {
+        if (!r.TakeField(position, true)) {
+            const std::int64_t column = std::int64_t{i} + skippedFields + 1;
+            throw Error(LineError(lineIndex, "(column " + std::to_string(column) + ")"));
+        }
+        values[i] = r.ConvertTakenField();
+    }
+    // Fields are read across line breaks; ending at or past the next line's
+    // start means some came from there.
+    if (lineIndex + 1 < lineCount && position >= r.offsets[static_cast<std::size_t>(lineIndex) + 1])
+        throw Error(LineError(lineIndex, "(line isn't long enough)"));
+}
+
+std::string FileReader::GetPreview(Notifier* progress)
+{
+    Impl& r = *impl_;
+    const std::int64_t lineCount = LineCount();
+    const std::int64_t n = std::min(lineCount, kPreviewLineLimit);
+    std::string preview;
+    std::string text;
+    int reported = 0;
+    for (std::int64_t i = 0; i < n; ++i) {
+        if (IsReadingAborted())
+            throw Abort("aborted");
+        std::int64_t position = r.offsets[static_cast<std::size_t>(i)];
+        // At most 127 characters, the line feed counting as one (and consumed).
+        text.clear();
+        std::size_t consumed = 0;
+        while (consumed < kPreviewWidth && r.Load(position)) {
+            const char c = *r.At(position);
+            ++position;
+            ++consumed;
+            if (c == '\n')
+                break;
+            text += c;
+        }
+        char number[16];
+        std::snprintf(number, sizeof number, "%3d | ", static_cast<int>(i + 1));
+        preview += number;
+        // Printed as a C string: a NUL byte ends the text.
+        preview += text.c_str();
+        if (consumed >= kPreviewWidth)
+            preview += " [...]";
+        preview += "\r\n";
+
+        const auto percent = static_cast<int>((i * 100 + 100) / n);
+        if (percent > reported) {
+            ReportProgress(progress, r.synchronousProgress, percent);
+            reported = percent;
+        }
+    }
+    if (lineCount > kPreviewLineLimit)
+        preview += "[...]\r\n";
+    return preview;
+}
+
+std::int64_t FileReader::LastNonBlankLine()
+{
+    Impl& r = *impl_;
+    const std::vector<std::int64_t>& offsets = r.offsets;
+    // Scan backwards from the end in blocks: trailing blank lines are few.
+    constexpr std::int64_t kBlock = 64 << 10;
+    std::vector<char> block(static_cast<std::size_t>(kBlock));
+    std::int64_t end = offsets.back();
+    while (end > 0) {
+        const std::int64_t start = std::max<std::int64_t>(0, end - kBlock);
+        const auto length = static_cast<std::streamsize>(end - start);
+        r.stream.clear();
+        r.stream.seekg(start);
+        if (r.stream.fail())
+            ThrowPositioning();
+        r.stream.read(block.data(), length);
+        if (r.stream.gcount() != length)
+            throw Error("File reading error");
+        for (std::int64_t k = end - start; k-- > 0;) {
+            if (!IsBlank(block[static_cast<std::size_t>(k)])) {
+                const auto line = std::upper_bound(offsets.begin(), offsets.end(), start + k) - offsets.begin() - 1;
+                return line;
+            }
+        }
+        end = start;
+    }
+    return -1;
+}
+
+} // namespace sundrel

@@ -1,0 +1,124 @@
+#pragma once
+// The map builder: creates maps on its own worker thread (progress in whole
+// percents, cancellation, timing) and owns every other map operation: adding
+// and removing virtual points, releasing a map, writing and reading the map
+// body of a document.
+
+#include "common/Notifier.h"
+#include "model/MMap.h"
+#include "model/MapAlgorithms.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace sundrel {
+
+// Messages of an export job that writes a map: stage changes and steps go to
+// the job's dialog, and the job is asked for cancellation between blocks.
+inline constexpr int kExportFinished = 0x84B0;
+inline constexpr int kExportFailed = 0x84B1;
+inline constexpr int kExportCancelled = 0x84B2;
+inline constexpr int kExportStep = 0x84B3;
+inline constexpr int kExportStage = 0x84B4;
+inline constexpr int kStageWritingTriangulation = 16;
+
+struct MapWriteHooks {
+    Notifier* dialog = nullptr;             // stage and step messages
+    std::function<void()> checkCancel;      // raises the export's cancel error
+};
+
+class MMapFactory {
+public:
+    using ProgressEvent = std::function<void(MMapFactory&)>;
+    using FinishedEvent = std::function<void(MMapFactory&, double seconds)>;
+    using ErrorEvent = std::function<void(MMapFactory&)>;
+
+    MMapFactory();  // the worker starts suspended
+    ~MMapFactory(); // asks the worker to terminate and waits for it
+
+    MMapFactory(const MMapFactory&) = delete;
+    MMapFactory& operator=(const MMapFactory&) = delete;
+
+    // Event slots, called on the worker thread, which waits for them to return.
+    // Set them while no creation runs.
+    ProgressEvent OnProgress;
+    FinishedEvent OnFinished;
+    ErrorEvent OnError;
+
+    // Prepares a creation from the points (x, y in input order) on the calling
+    // thread and wakes the worker. Releases any map not taken yet.
+    void StartCreation(const std::vector<MXY>& points);
+    // Cancels the running creation at its next progress step.
+    void Abort();
+    // The finished map, once; afterwards null until the next creation.
+    std::unique_ptr<MMap> TakeMap();
+    // Waits until no creation runs; false on time-out.
+    bool WaitIdle(std::chrono::milliseconds timeout = std::chrono::milliseconds::max());
+    bool Busy() const;
+    double Progress() const { return progress_.load(); }
+    // The message of the last failed creation (empty after a success).
+    std::string LastError() const;
+    // Insertion during creation locates each point from a nearby one found in
+    // a grid; turned off, it walks from the previous triangle only. The map
+    // comes out the same either way (tests and benchmarks compare them).
+    void SetJumpLocate(bool on) { jumpLocate_ = on; }
+
+    // Map editing; run while no creation runs. AddVirtualPoint refuses a
+    // position outside the frame or already occupied before changing anything.
+    void AddVirtualPoint(MMap& map, double x, double y);
+    void RemoveVirtualPoint(MMap& map, std::int32_t slot);
+    void RemoveAllVirtualPoints(MMap& map);
+    void DestroyMap(MMap& map);
+
+    // The map body of a document, at the stream's position.
+    void WriteMap(const MMap& map, std::ostream& out, const MapWriteHooks* hooks = nullptr);
+    std::unique_ptr<MMap> ReadMap(std::istream& in);
+
+private:
+    struct Creation;
+
+    void WorkerLoop();
+    void RunCreation();
+    void Create(Creation& c);
+    void ProgressStep();
+
+    // Creation steps.
+    void BuildFrame(Creation& c);
+    void InsertOriginalPoints(Creation& c);
+    void ClearBoundary(Creation& c);
+    void AddVirtualPoints(Creation& c);
+    void BuildCells(Creation& c);
+    void CheckCells(const Creation& c) const;
+    std::unique_ptr<MMap> Package(Creation& c);
+
+    std::thread worker_;
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable idle_;
+    bool terminate_ = false;
+    bool pending_ = false;
+    bool running_ = false;
+
+    std::atomic<bool> abort_{false};
+    std::atomic<double> progress_{0.0};
+    double accumulator_ = 0.0;
+    double step_ = 0.0;
+
+    std::unique_ptr<Creation> creation_;
+    std::unique_ptr<MMap> finished_;
+    std::string lastError_;
+
+    detail::InsertScratch scratch_;
+    bool jumpLocate_ = true;
+};
+
+} // namespace sundrel

@@ -1,0 +1,198 @@
+#include "model/MMesh.h"
+
+#include "common/Errors.h"
+#include "model/MapMessages.h"
+
+namespace sundrel {
+
+PointId MMesh::NewPoint(double x, double y)
+{
+    PointId p;
+    if (!freePoints_.empty()) {
+        p = freePoints_.back();
+        freePoints_.pop_back();
+        xy_[p] = {x, y};
+        index_[p] = -1;
+        pointMark_[p] = 0;
+        pointTri_[p] = kNone;
+        pointAlive_[p] = 1;
+    } else {
+        p = static_cast<PointId>(xy_.size());
+        xy_.push_back({x, y});
+        index_.push_back(-1);
+        pointMark_.push_back(0);
+        pointTri_.push_back(kNone);
+        pointAlive_.push_back(1);
+    }
+    ++pointCount_;
+    return p;
+}
+
+void MMesh::DeletePoint(PointId p)
+{
+    pointAlive_[p] = 0;
+    pointTri_[p] = kNone;
+    freePoints_.push_back(p);
+    --pointCount_;
+}
+
+LineId MMesh::NewLine(PointId p1, PointId p2)
+{
+    const MLine fresh{p1, p2, kNone, kNone, 0};
+    LineId l;
+    if (!freeLines_.empty()) {
+        l = freeLines_.back();
+        freeLines_.pop_back();
+        lines_[l] = fresh;
+    } else {
+        l = static_cast<LineId>(lines_.size());
+        lines_.push_back(fresh);
+    }
+    ++lineCount_;
+    return l;
+}
+
+void MMesh::DeleteLine(LineId l)
+{
+    lines_[l].p1 = kNone;
+    lines_[l].p2 = kNone;
+    lines_[l].user1 = kNone;
+    lines_[l].user2 = kNone;
+    freeLines_.push_back(l);
+    --lineCount_;
+}
+
+void MMesh::AddUser(LineId l, TriId t)
+{
+    MLine& ln = lines_[l];
+    if (ln.user1 == kNone)
+        ln.user1 = t;
+    else if (ln.user2 == kNone)
+        ln.user2 = t;
+    else
+        throw Error(msg::BothUsersSet);
+}
+
+void MMesh::RemoveUser(LineId l, TriId t)
+{
+    MLine& ln = lines_[l];
+    if (ln.user1 == t) {
+        ln.user1 = ln.user2;
+        ln.user2 = kNone;
+    } else if (ln.user2 == t && t != kNone) {
+        ln.user2 = kNone;
+    } else {
+        throw Error(msg::UnknownUser);
+    }
+}
+
+TriId MMesh::OppositeUser(LineId l, TriId t) const
+{
+    const MLine& ln = lines_[l];
+    if (ln.user1 == t)
+        return ln.user2;
+    if (ln.user2 == t)
+        return ln.user1;
+    throw Error(msg::NoOppositeUser);
+}
+
+TriId MMesh::NewTriangle(PointId c0, PointId c1, PointId c2, LineId l0, LineId l1, LineId l2)
+{
+    double cx, cy, r2;
+    if (!ComputeCircumcircle(xy_[c0], xy_[c1], xy_[c2], cx, cy, r2))
+        throw Error(msg::NotAValidTriangle);
+    return NewTriangleWithCircle(c0, c1, c2, l0, l1, l2, cx, cy, r2);
+}
+
+TriId MMesh::NewTriangleWithCircle(PointId c0, PointId c1, PointId c2, LineId l0, LineId l1,
+                                   LineId l2, double cx, double cy, double r2)
+{
+    const MTriangle fresh{{c0, c1, c2}, {l0, l1, l2}, {kNone, kNone, kNone}, 0, cx, cy, r2};
+    TriId t;
+    if (!freeTris_.empty()) {
+        t = freeTris_.back();
+        freeTris_.pop_back();
+        tris_[t] = fresh;
+    } else {
+        t = static_cast<TriId>(tris_.size());
+        tris_.push_back(fresh);
+    }
+    ++triCount_;
+    MTriangle& tr = tris_[t];
+    for (int i = 0; i < 3; ++i) {
+        const LineId l = tr.lines[i];
+        AddUser(l, t);
+        const MLine& ln = lines_[l];
+        const TriId other = ln.user1 == t ? ln.user2 : ln.user1;
+        tr.neighbours[i] = other;
+        if (other != kNone) {
+            const int j = SlotOfLine(other, l);
+            if (j >= 0)
+                tris_[other].neighbours[j] = t;
+        }
+    }
+    pointTri_[c0] = t;
+    pointTri_[c1] = t;
+    pointTri_[c2] = t;
+    return t;
+}
+
+void MMesh::DestroyTriangle(TriId t)
+{
+    MTriangle& tr = tris_[t];
+    for (int i = 0; i < 3; ++i) {
+        const LineId l = tr.lines[i];
+        RemoveUser(l, t);
+        MLine& ln = lines_[l];
+        if (ln.user1 == kNone) {
+            if (ln.mark == 0)
+                DeleteLine(l);
+        } else {
+            const int j = SlotOfLine(ln.user1, l);
+            if (j >= 0)
+                tris_[ln.user1].neighbours[j] = kNone;
+        }
+    }
+    tr.vertices[0] = tr.vertices[1] = tr.vertices[2] = kNone;
+    tr.mark = 0;
+    freeTris_.push_back(t);
+    --triCount_;
+}
+
+TriId MMesh::Locate(MXY q, TriId hint) const
+{
+    TriId t = hint;
+    const std::size_t limit = StepLimit();
+    for (std::size_t steps = 0;; ++steps) {
+        const int s = StepTowards(t, q);
+        if (s < 0)
+            return t;
+        const TriId next = tris_[t].neighbours[s];
+        if (next == kNone || steps >= limit)
+            WalkFailed();
+        t = next;
+    }
+}
+
+void MMesh::WalkFailed()
+{
+    throw Error(msg::LocateFailed);
+}
+
+void MMesh::Reserve(std::size_t points, std::size_t lines, std::size_t triangles)
+{
+    xy_.reserve(points);
+    index_.reserve(points);
+    pointMark_.reserve(points);
+    pointTri_.reserve(points);
+    pointAlive_.reserve(points);
+    lines_.reserve(lines);
+    tris_.reserve(triangles);
+}
+
+void MMesh::Clear()
+{
+    *this = MMesh();
+}
+
+} // namespace sundrel

@@ -1,0 +1,161 @@
+#include "model/MapAlgorithms.h"
+
+#include "common/Errors.h"
+#include "model/MapMessages.h"
+
+namespace sundrel::detail {
+
+void InsertScratch::Reserve(std::size_t k)
+{
+    cavity.reserve(k);
+    visited.reserve(k);
+    boundaryLines.reserve(k);
+    boundaryPoints.reserve(k);
+    spokes.reserve(k);
+    dead.reserve(k);
+    fan.reserve(k);
+    stack.reserve(k);
+}
+
+namespace {
+
+void ClearLists(InsertScratch& s)
+{
+    s.cavity.clear();
+    s.visited.clear();
+    s.boundaryLines.clear();
+    s.boundaryPoints.clear();
+    s.spokes.clear();
+    s.dead.clear();
+    s.fan.clear();
+    s.stack.clear();
+}
+
+// The cavity of p: the located triangle and, depth first, every neighbour
+// whose circumcircle holds p strictly. Each triangle's lines are visited in
+// rotation from the line it was entered by, which yields the boundary points
+// clockwise around p. Recursion is replaced by an explicit stack that keeps
+// the same visiting order.
+void FindCavity(MMesh& mesh, InsertScratch& s, MXY p, TriId start, LineId entry)
+{
+    mesh.tri(start).mark = 2;
+    s.cavity.push_back(start);
+    s.stack.push_back({start, mesh.SlotOfLine(start, entry), 0});
+    while (!s.stack.empty()) {
+        InsertScratch::Frame& f = s.stack.back();
+        if (f.j == 3) {
+            s.stack.pop_back();
+            continue;
+        }
+        const int m = (f.k + f.j) % 3;
+        ++f.j;
+        const TriId t = f.t;
+        const LineId l = mesh.tri(t).lines[m];
+        MLine& line = mesh.line(l);
+        if (++line.mark == 2)
+            s.dead.push_back(l);
+        const TriId u = mesh.tri(t).neighbours[m];
+        bool boundary = false;
+        if (u == kNone) {
+            boundary = true;
+        } else {
+            MTriangle& ut = mesh.tri(u);
+            if (ut.mark == 0) {
+                if (mesh.InCircumcircle(u, p)) {
+                    ut.mark = 2;
+                    s.cavity.push_back(u);
+                    s.stack.push_back({u, mesh.SlotOfLine(u, l), 0});
+                } else {
+                    ut.mark = 1;
+                    s.visited.push_back(u);
+                    boundary = true;
+                }
+            } else if (ut.mark == 1) {
+                boundary = true;
+            }
+        }
+        if (boundary) {
+            s.boundaryLines.push_back(l);
+            s.boundaryPoints.push_back(mesh.tri(t).vertices[(m + 1) % 3]);
+        }
+    }
+}
+
+void UndoCavity(MMesh& mesh, InsertScratch& s)
+{
+    for (TriId t : s.cavity)
+        mesh.tri(t).mark = 0;
+    for (TriId t : s.visited)
+        mesh.tri(t).mark = 0;
+    for (LineId l : s.dead)
+        mesh.line(l).mark = 0;
+    for (LineId l : s.boundaryLines)
+        mesh.line(l).mark = 0;
+    ClearLists(s);
+}
+
+} // namespace
+
+TriId InsertLocated(MMesh& mesh, InsertScratch& s, PointId p, TriId located)
+{
+    ClearLists(s);
+    const MXY pp = mesh.xy(p);
+    FindCavity(mesh, s, pp, located, mesh.tri(located).lines[0]);
+
+    // Every triangle of the new fan must be valid before anything changes; a
+    // degenerate one means p coincides with a point of the cavity.
+    const std::size_t n = s.boundaryPoints.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        InsertScratch::Circle c;
+        if (!ComputeCircumcircle(pp, mesh.xy(s.boundaryPoints[i]),
+                                 mesh.xy(s.boundaryPoints[(i + 1) % n]), c.cx, c.cy, c.r2)) {
+            UndoCavity(mesh, s);
+            throw Error(msg::DuplicatePointError);
+        }
+        s.fan.push_back(c);
+    }
+
+    for (TriId t : s.cavity)
+        mesh.DestroyTriangle(t);
+    for (LineId l : s.dead)
+        mesh.DeleteLine(l);
+    for (TriId t : s.visited)
+        mesh.tri(t).mark = 0;
+    for (LineId l : s.boundaryLines)
+        mesh.line(l).mark = 0;
+
+    for (std::size_t i = 0; i < n; ++i)
+        s.spokes.push_back(mesh.NewLine(p, s.boundaryPoints[i]));
+    TriId last = kNone;
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::size_t next = (i + 1) % n;
+        const InsertScratch::Circle& c = s.fan[i];
+        last = mesh.NewTriangleWithCircle(p, s.boundaryPoints[i], s.boundaryPoints[next],
+                                          s.boundaryLines[i], s.spokes[next], s.spokes[i],
+                                          c.cx, c.cy, c.r2);
+    }
+    ClearLists(s);
+    return last;
+}
+
+TriId BuildCell(const MMesh& mesh, InsertScratch& s, PointId p, TriId hint, MPolygon& cell)
+{
+    const TriId t0 = mesh.Locate(mesh.xy(p), hint);
+    s.cellVertices.clear();
+    s.cellNeighbours.clear();
+    mesh.WalkAround(p, t0, [&](TriId t, int k) {
+        const MTriangle& tr = mesh.tri(t);
+        s.cellVertices.push_back({tr.cx, tr.cy});
+        s.cellNeighbours.push_back(mesh.index(tr.vertices[(k + 1) % 3]));
+    });
+    const MXY site = mesh.xy(p);
+    cell.vertices.assign(s.cellVertices.begin(), s.cellVertices.end());
+    cell.neighbours.assign(s.cellNeighbours.begin(), s.cellNeighbours.end());
+    cell.siteX = site.x;
+    cell.siteY = site.y;
+    cell.siteIndex = mesh.index(p);
+    cell.flag = 0;
+    return t0;
+}
+
+} // namespace sundrel::detail

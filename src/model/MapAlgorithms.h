@@ -1,0 +1,55 @@
+#pragma once
+// The algorithms on a triangulation shared by creation and editing: point
+// insertion (Bowyer-Watson, cavity found depth first from the located
+// triangle) and the construction of one Voronoi cell.
+
+#include "model/MMap.h"
+#include "model/MMesh.h"
+
+#include <vector>
+
+namespace sundrel::detail {
+
+// Scratch lists of one insertion, emptied at its end and reused.
+struct InsertScratch {
+    std::vector<TriId> cavity;
+    std::vector<TriId> visited;
+    std::vector<LineId> boundaryLines;
+    std::vector<PointId> boundaryPoints;
+    std::vector<LineId> spokes;
+    std::vector<LineId> dead;
+    struct Circle {
+        double cx, cy, r2;
+    };
+    std::vector<Circle> fan;
+    struct Frame {
+        TriId t;
+        int k;
+        int j;
+    };
+    std::vector<Frame> stack;
+
+    // Cell construction.
+    std::vector<MXY> cellVertices;
+    std::vector<std::int32_t> cellNeighbours;
+
+    void Reserve(std::size_t k);
+};
+
+// Inserts point p whose located triangle is `located` (a triangle that holds p
+// inside or on its boundary) and returns the last triangle created. When p
+// coincides with a corner of the cavity, raises "Duplicate point error" and
+// leaves the triangulation as it was.
+TriId InsertLocated(MMesh& mesh, InsertScratch& s, PointId p, TriId located);
+
+// Inserts p after locating it from `hint` by the point-location walk.
+inline TriId Insert(MMesh& mesh, InsertScratch& s, PointId p, TriId hint)
+{
+    return InsertLocated(mesh, s, p, mesh.Locate(mesh.xy(p), hint));
+}
+
+// Builds the cell of original point p into `cell` and returns the triangle the
+// walk from `hint` found for p.
+TriId BuildCell(const MMesh& mesh, InsertScratch& s, PointId p, TriId hint, MPolygon& cell);
+
+} // namespace sundrel::detail

@@ -1,0 +1,50 @@
+#pragma once
+// Messages raised by the map operations, word for word as users see them.
+
+namespace sundrel::msg {
+
+inline constexpr const char* BothUsersSet = "Both users are already sets";
+inline constexpr const char* UnknownUser = "Unknown user";
+inline constexpr const char* NoOppositeUser = "Unknown user or no opposite user found";
+inline constexpr const char* NotAValidTriangle = "Not a valid triangle";
+inline constexpr const char* VirtualPointOutOfBounds = "Virtual point index out of bounds error";
+inline constexpr const char* DuplicatePointError = "Duplicate point error";
+inline constexpr const char* DuplicatePoint = "Duplicate point";
+inline constexpr const char* ComputationAborted = "Computation aborted";
+
+// Our own, where a walk or an edit could otherwise hang or corrupt the map.
+inline constexpr const char* LocateFailed =
+    "Point location failed: the triangulation is degenerate";
+inline constexpr const char* CoordinatesTooFar =
+    "The triangulation is numerically degenerate: the coordinates are too far from zero "
+    "for their spread; shift them nearer zero and try again";
+inline constexpr const char* OutsideFrame = "The position lies outside the triangulation frame";
+inline constexpr const char* RemovalFailed = "The virtual point cannot be removed";
+inline constexpr const char* NoPoints = "There are no points to triangulate";
+inline constexpr const char* TooManyPoints = "Too many points for one map";
+inline constexpr const char* FactoryBusy = "A map is already being created";
+
+// Reading and writing the map body.
+inline constexpr const char* FileWritingError = "File writing error";
+inline constexpr const char* FileReadingError = "File reading error";
+inline constexpr const char* UnreadableTriangulation = "Unreadable triangulation data";
+inline constexpr const char* InconsistentPoints = "Inconsistent number of original points";
+inline constexpr const char* InconsistentLines = "Inconsistent number of lines";
+inline constexpr const char* InconsistentTriangles = "Inconsistent number of triangles";
+inline constexpr const char* InconsistentVirtualPoints = "Inconsistent number of virtual points";
+inline constexpr const char* InconsistentPolygons = "Inconsistent number of polygons";
+inline constexpr const char* MemoryAllocationFailure = "Memory allocation failure";
+inline constexpr const char* PointsReadingError = "Points reading error";
+inline constexpr const char* LinesPointsMismatch = "Lines and points don't match";
+inline constexpr const char* TrianglesMismatch = "Triangles lines and points don't match";
+inline constexpr const char* WrongVirtualPoints = "Wrong virtual points";
+inline constexpr const char* UnreadablePolygon = "Unreadable polygon";
+inline constexpr const char* MapTooLarge = "The map is too large to be saved in this document format";
+
+// Document header, checked by the document reader.
+inline constexpr const char* UnrecognizedFormat = "Unrecognized file format";
+inline constexpr const char* UnsupportedVersion = "Unsupported DVT file version";
+inline constexpr const char* ImpossibleToOpen = "Impossible to open the file";
+inline constexpr const char* FilePositioningError = "File positioning error";
+
+} // namespace sundrel::msg

@@ -1,0 +1,79 @@
+#include "support/CliRunner.h"
+
+#include <atomic>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#ifndef SUNDREL_CLI_PATH
+#define SUNDREL_CLI_PATH "sundrel-cli"
+#endif
+
+namespace test {
+
+CliResult RunCli(const std::vector<std::string>& args)
+{
+    // Output goes to temporary files so that large outputs cannot block.
+    TempDir io("cli-io");
+    const std::string outPath = (io / "out").string(), errPath = (io / "err").string();
+    std::vector<std::string> all{SUNDREL_CLI_PATH};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : all)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    CliResult r;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(out, STDOUT_FILENO);
+        ::dup2(err, STDERR_FILENO);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    r.out = ReadFile(outPath);
+    r.err = ReadFile(errPath);
+    return r;
+}
+
+TempDir::TempDir(const std::string& tag)
+{
+    static std::atomic<int> counter{0};
+    path_ = std::filesystem::temp_directory_path() /
+            ("sundrel-" + tag + "-" + std::to_string(::getpid()) + "-" +
+             std::to_string(counter.fetch_add(1)));
+    std::filesystem::remove_all(path_);
+    std::filesystem::create_directories(path_);
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+std::size_t TempDir::FileCount() const
+{
+    return static_cast<std::size_t>(
+        std::distance(std::filesystem::directory_iterator(path_), {}));
+}
+
+std::string ReadFile(const std::filesystem::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+void WriteFile(const std::filesystem::path& p, const std::string& content)
+{
+    std::ofstream(p, std::ios::binary) << content;
+}
+
+} // namespace test
