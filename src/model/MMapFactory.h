@@ -71,6 +71,14 @@ public:
     // a grid; turned off, it walks from the previous triangle only. The map
     // comes out the same either way (tests and benchmarks compare them).
     void SetJumpLocate(bool on) { jumpLocate_ = on; }
+    // Seconds spent in each step of the last successful creation (for
+    // benchmarks): preparation, insertion, boundary, virtual points, cells,
+    // check, packaging.
+    struct Timings {
+        double prepare = 0, insert = 0, boundary = 0, virtuals = 0, cells = 0, check = 0,
+               package = 0;
+    };
+    Timings LastTimings() const { return timings_; }
 
     // Map editing; run while no creation runs. AddVirtualPoint refuses a
     // position outside the frame or already occupied before changing anything.
@@ -119,6 +127,7 @@ private:
 
     detail::InsertScratch scratch_;
     bool jumpLocate_ = true;
+    Timings timings_;
 };
 
 } // namespace sundrel

@@ -3,6 +3,8 @@
 #include "common/Errors.h"
 #include "model/MapMessages.h"
 
+#include <algorithm>
+
 namespace sundrel::detail {
 
 void InsertScratch::Reserve(std::size_t k)
@@ -15,6 +17,23 @@ void InsertScratch::Reserve(std::size_t k)
     dead.reserve(k);
     fan.reserve(k);
     stack.reserve(k);
+}
+
+bool InsertScratch::Distinct(const std::vector<PointId>& points)
+{
+    if (++epoch == 0) {
+        std::fill(stamp.begin(), stamp.end(), 0);
+        epoch = 1;
+    }
+    for (PointId p : points) {
+        const std::size_t i = static_cast<std::size_t>(p);
+        if (i >= stamp.size())
+            stamp.resize(std::max(i + 1, stamp.size() * 2), 0);
+        if (stamp[i] == epoch)
+            return false;
+        stamp[i] = epoch;
+    }
+    return true;
 }
 
 namespace {
@@ -102,6 +121,27 @@ TriId InsertLocated(MMesh& mesh, InsertScratch& s, PointId p, TriId located)
     const MXY pp = mesh.xy(p);
     FindCavity(mesh, s, pp, located, mesh.tri(located).lines[0]);
 
+    // The cavity must be bounded by a simple polygon, which holds in any
+    // valid triangulation; double arithmetic defeated by huge coordinates (or
+    // a damaged document) can break it, and the map must not be touched then.
+    bool simple = s.Distinct(s.boundaryPoints);
+    const std::size_t nb = s.boundaryPoints.size();
+    for (std::size_t i = 0; simple && i < nb; ++i) {
+        const MLine& l = mesh.line(s.boundaryLines[i]);
+        const PointId next = s.boundaryPoints[(i + 1) % nb];
+        simple = (l.p1 == s.boundaryPoints[i] && l.p2 == next) ||
+                 (l.p2 == s.boundaryPoints[i] && l.p1 == next);
+    }
+    // ... with every corner of the cavity on it: a corner inside would be
+    // left without triangles.
+    for (std::size_t i = 0; simple && i < s.cavity.size(); ++i)
+        for (PointId v : mesh.tri(s.cavity[i]).vertices)
+            simple = simple && s.Seen(v);
+    if (!simple) {
+        UndoCavity(mesh, s);
+        throw Error(msg::LocateFailed);
+    }
+
     // Every triangle of the new fan must be valid before anything changes; a
     // degenerate one means p coincides with a point of the cavity.
     const std::size_t n = s.boundaryPoints.size();
@@ -138,9 +178,8 @@ TriId InsertLocated(MMesh& mesh, InsertScratch& s, PointId p, TriId located)
     return last;
 }
 
-TriId BuildCell(const MMesh& mesh, InsertScratch& s, PointId p, TriId hint, MPolygon& cell)
+void FillCell(const MMesh& mesh, InsertScratch& s, PointId p, TriId t0, MPolygon& cell)
 {
-    const TriId t0 = mesh.Locate(mesh.xy(p), hint);
     s.cellVertices.clear();
     s.cellNeighbours.clear();
     mesh.WalkAround(p, t0, [&](TriId t, int k) {
@@ -155,6 +194,30 @@ TriId BuildCell(const MMesh& mesh, InsertScratch& s, PointId p, TriId hint, MPol
     cell.siteY = site.y;
     cell.siteIndex = mesh.index(p);
     cell.flag = 0;
+}
+
+TriId BuildCell(const MMesh& mesh, InsertScratch& s, PointId p, TriId hint, MPolygon& cell)
+{
+    const TriId t0 = mesh.Locate(mesh.xy(p), hint);
+    FillCell(mesh, s, p, t0, cell);
+    return t0;
+}
+
+TriId LocateVertex(const MMesh& mesh, PointId p, TriId hint)
+{
+    try {
+        const TriId t = mesh.Locate(mesh.xy(p), hint);
+        if (mesh.SlotOfPoint(t, p) >= 0)
+            return t;
+    } catch (const Error&) {
+    }
+    return mesh.IncidentTriangle(p);
+}
+
+TriId RebuildCell(const MMesh& mesh, InsertScratch& s, PointId p, TriId hint, MPolygon& cell)
+{
+    const TriId t0 = LocateVertex(mesh, p, hint);
+    FillCell(mesh, s, p, t0, cell);
     return t0;
 }
 

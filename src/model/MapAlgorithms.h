@@ -33,6 +33,18 @@ struct InsertScratch {
     std::vector<MXY> cellVertices;
     std::vector<std::int32_t> cellNeighbours;
 
+    // Tells repeated points apart: a point is seen when its stamp equals the
+    // current epoch.
+    std::vector<std::uint32_t> stamp;
+    std::uint32_t epoch = 0;
+    // True when the points are pairwise distinct; they stay seen until the
+    // next call.
+    bool Distinct(const std::vector<PointId>& points);
+    bool Seen(PointId p) const
+    {
+        return static_cast<std::size_t>(p) < stamp.size() && stamp[static_cast<std::size_t>(p)] == epoch;
+    }
+
     void Reserve(std::size_t k);
 };
 
@@ -48,8 +60,22 @@ inline TriId Insert(MMesh& mesh, InsertScratch& s, PointId p, TriId hint)
     return InsertLocated(mesh, s, p, mesh.Locate(mesh.xy(p), hint));
 }
 
+// Builds the cell of original point p from the triangles around it, starting
+// with t0 (which has p as a corner).
+void FillCell(const MMesh& mesh, InsertScratch& s, PointId p, TriId t0, MPolygon& cell);
+
 // Builds the cell of original point p into `cell` and returns the triangle the
 // walk from `hint` found for p.
 TriId BuildCell(const MMesh& mesh, InsertScratch& s, PointId p, TriId hint, MPolygon& cell);
+
+// The point-location walk towards vertex p for an edit already made: where
+// the walk fails or ends beside p (a damaged document), a triangle known to
+// touch p instead.
+TriId LocateVertex(const MMesh& mesh, PointId p, TriId hint);
+
+// BuildCell for an edit already made: where the walk cannot end (a damaged
+// document), the cell starts at a triangle known to touch p instead, so that
+// the edit completes and the map stays consistent.
+TriId RebuildCell(const MMesh& mesh, InsertScratch& s, PointId p, TriId hint, MPolygon& cell);
 
 } // namespace sundrel::detail

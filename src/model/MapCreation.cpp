@@ -4,6 +4,8 @@
 
 #include "model/MapCreationState.h"
 
+#include "model/CellBuilder.h"
+
 #include "common/Errors.h"
 #include "model/MapMessages.h"
 
@@ -210,16 +212,31 @@ void MMapFactory::ProgressStep()
 
 void MMapFactory::Create(Creation& c)
 {
+    Timings t;
+    auto mark = std::chrono::steady_clock::now();
+    t.prepare = std::chrono::duration<double>(mark - c.start).count();
+    const auto lap = [&mark](double& into) {
+        const auto now = std::chrono::steady_clock::now();
+        into = std::chrono::duration<double>(now - mark).count();
+        mark = now;
+    };
     BuildFrame(c);
     InsertOriginalPoints(c);
+    lap(t.insert);
     ClearBoundary(c);
+    lap(t.boundary);
     AddVirtualPoints(c);
+    lap(t.virtuals);
     BuildCells(c);
+    lap(t.cells);
     CheckCells(c);
+    lap(t.check);
     // A creation cancelled while its cells were built is not handed out.
     if (abort_.load())
         throw sundrel::Abort(msg::ComputationAborted);
     finished_ = Package(c);
+    lap(t.package);
+    timings_ = t;
 }
 
 void MMapFactory::BuildFrame(Creation& c)
@@ -490,15 +507,7 @@ void MMapFactory::AddVirtualPoints(Creation& c)
 
 void MMapFactory::BuildCells(Creation& c)
 {
-    c.cells.resize(static_cast<std::size_t>(c.n));
-    TriId hint = c.mesh.line(c.firstLine).user1;
-    for (std::int32_t i = 0; i < c.n; ++i) {
-        // No progress steps here, but a cancelled creation stops early.
-        if ((i & 4095) == 0 && abort_.load(std::memory_order_relaxed))
-            throw sundrel::Abort(msg::ComputationAborted);
-        hint = detail::BuildCell(c.mesh, scratch_, c.originals[static_cast<std::size_t>(i)], hint,
-                                 c.cells[static_cast<std::size_t>(i)]);
-    }
+    detail::BuildAllCells(c.mesh, c.originals, c.mesh.line(c.firstLine).user1, c.cells, abort_);
 }
 
 // A cell must wind exactly once clockwise around its site. Coordinates with a

@@ -50,7 +50,7 @@ void MMapFactory::AddVirtualPoint(MMap& map, double x, double y)
         const std::int32_t i = m.index(nb);
         if (i < 0)
             continue;
-        hint = detail::BuildCell(m, scratch_, nb, hint, map.cells[static_cast<std::size_t>(i)]);
+        hint = detail::RebuildCell(m, scratch_, nb, hint, map.cells[static_cast<std::size_t>(i)]);
     }
 }
 
@@ -129,7 +129,7 @@ void MMapFactory::RemoveVirtualPoint(MMap& map, std::int32_t slot)
     for (const RingEntry& e : ring)
         ringPoints.push_back(e.point);
     std::vector<PointId> tips;
-    if (!PlanEars(m, ringPoints, tips))
+    if (!scratch_.Distinct(ringPoints) || !PlanEars(m, ringPoints, tips))
         throw Error(msg::RemovalFailed);
 
     for (const RingEntry& e : ring)
@@ -165,7 +165,7 @@ void MMapFactory::RemoveVirtualPoint(MMap& map, std::int32_t slot)
     const std::optional<PointId> moved = map.TakeOutVirtualPoint(p);
     m.DeletePoint(p);
     if (moved) {
-        const TriId around = m.Locate(m.xy(*moved), map.StartTriangle());
+        const TriId around = detail::LocateVertex(m, *moved, map.StartTriangle());
         m.WalkAround(*moved, around, [&](TriId t, int k) {
             const PointId nb = m.tri(t).vertices[(k + 1) % 3];
             if (m.index(nb) >= 0 && std::find(touched.begin(), touched.end(), nb) == touched.end())
@@ -175,7 +175,7 @@ void MMapFactory::RemoveVirtualPoint(MMap& map, std::int32_t slot)
     for (PointId q : touched) {
         const std::int32_t i = m.index(q);
         if (i >= 0)
-            detail::BuildCell(m, scratch_, q, last, map.cells[static_cast<std::size_t>(i)]);
+            detail::RebuildCell(m, scratch_, q, last, map.cells[static_cast<std::size_t>(i)]);
     }
 }
 

@@ -95,6 +95,8 @@ void MMapFactory::WriteMap(const MMap& map, std::ostream& out, const MapWriteHoo
     points.reserve(m.PointCount());
     lines.reserve(m.LineCount());
     std::vector<TriId> stack;
+    if (map.firstLine == kNone || !m.LineAlive(map.firstLine) || map.StartTriangle() == kNone)
+        throw Error(msg::FileWritingError);
     const TriId start = map.StartTriangle();
     stack.push_back(start);
     seen[static_cast<std::size_t>(start)] = 1;
@@ -363,8 +365,77 @@ std::unique_ptr<MMap> MMapFactory::ReadMap(std::istream& in)
             throw Error(msg::WrongVirtualPoints);
         virtuals[static_cast<std::size_t>(k)] = p;
     }
+    // Every original and virtual point must lie inside a closed fan of
+    // triangles: the walks around points and the edits rely on it.
+    {
+        std::vector<std::int32_t> degree(static_cast<std::size_t>(P), 0);
+        for (std::size_t t = 0; t < mesh.TriangleSlots(); ++t)
+            for (PointId v : mesh.tri(static_cast<TriId>(t)).vertices)
+                ++degree[static_cast<std::size_t>(v)];
+        std::vector<std::uint8_t> isVirtual(static_cast<std::size_t>(P), 0);
+        for (PointId v : virtuals)
+            isVirtual[static_cast<std::size_t>(v)] = 1;
+        // Below -1, indices belong to virtual points only.
+        for (PointId p = 0; p < P; ++p)
+            if (mesh.index(p) < -1 && !isVirtual[static_cast<std::size_t>(p)])
+                throw Error(msg::WrongVirtualPoints);
+        for (PointId p = 0; p < P; ++p) {
+            if (mesh.index(p) < 0 && !isVirtual[static_cast<std::size_t>(p)])
+                continue;
+            const TriId t0 = mesh.IncidentTriangle(p);
+            TriId t = t0;
+            std::int32_t visited = 0;
+            do {
+                const int k = mesh.SlotOfPoint(t, p);
+                if (k < 0 || ++visited > degree[static_cast<std::size_t>(p)])
+                    break;
+                t = mesh.tri(t).neighbours[(k + 1) % 3];
+            } while (t != kNone && t != t0);
+            if (t != t0 || visited != degree[static_cast<std::size_t>(p)])
+                throw Error(msg::TrianglesMismatch);
+        }
+    }
 
-    // Cells.
+    // The first line must be an edge of the frame: one user, and no virtual
+    // point at either end, since removing that point would delete the line
+    // every walk starts from.
+    {
+        const MLine& fl = mesh.line(first);
+        if (fl.user2 != kNone)
+            throw Error(msg::TrianglesMismatch);
+        for (PointId v : virtuals)
+            if (v == fl.p1 || v == fl.p2)
+                throw Error(msg::WrongVirtualPoints);
+    }
+
+    // Cells. Each must list the neighbours its site has in the triangulation,
+    // in the same turning order (it may start at any of them): edits rebuild
+    // only the cells next to the points they change, so a cell that does not
+    // match its triangles would keep pointing at points that no longer exist.
+    std::vector<PointId> byIndex(static_cast<std::size_t>(N), kNone);
+    for (PointId p = 0; p < P; ++p)
+        if (mesh.index(p) >= 0)
+            byIndex[static_cast<std::size_t>(mesh.index(p))] = p;
+    std::vector<std::int32_t> around;
+    const auto matches = [&](const MPolygon& cell) {
+        const PointId p = byIndex[static_cast<std::size_t>(cell.siteIndex)];
+        around.clear();
+        const TriId t0 = mesh.IncidentTriangle(p);
+        mesh.WalkAround(p, t0, [&](TriId t, int k) {
+            around.push_back(mesh.index(mesh.tri(t).vertices[(k + 1) % 3]));
+        });
+        const std::size_t n = around.size();
+        if (cell.neighbours.size() != n)
+            return false;
+        for (std::size_t r = 0; r < n; ++r) {
+            std::size_t e = 0;
+            while (e < n && cell.neighbours[e] == around[(e + r) % n])
+                ++e;
+            if (e == n)
+                return true;
+        }
+        return false;
+    };
     std::vector<MPolygon> cells(static_cast<std::size_t>(N));
     for (std::int32_t i = 0; i < N; ++i) {
         if (!r.Read(buf, kCellHead))
@@ -374,7 +445,7 @@ std::unique_ptr<MMap> MMapFactory::ReadMap(std::istream& in)
         cell.siteY = LoadLE<double>(buf.data() + 8);
         cell.siteIndex = LoadLE<std::int32_t>(buf.data() + 16);
         const std::int32_t n = LoadLE<std::int32_t>(buf.data() + 20);
-        if (cell.siteIndex != i || n < 3 || n > T)
+        if (cell.siteIndex != i || n < 1 || n > T)
             throw Error(msg::UnreadablePolygon);
         if (!r.Read(buf, std::uint64_t(n) * kCellVertex))
             throw Error(msg::UnreadablePolygon);
@@ -388,6 +459,8 @@ std::unique_ptr<MMap> MMapFactory::ReadMap(std::istream& in)
                 throw Error(msg::UnreadablePolygon);
             cell.neighbours[static_cast<std::size_t>(e)] = nb;
         }
+        if (!matches(cell))
+            throw Error(msg::UnreadablePolygon);
     }
 
     return std::make_unique<MMap>(std::move(mesh), first, std::move(cells), N, std::move(virtuals),

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -140,6 +141,53 @@ TEST(MapFile, MalformedBodiesFailWithTheirMessages)
     for (int i = 0; i < 2; ++i)
         PutInt(s, 4 + 4 * i, -5);
     EXPECT_EQ(ReadError(f, s), msg::MemoryAllocationFailure);
+}
+
+// Bodies whose indices are all in range but which edits could not keep
+// consistent: a first line that an edit deletes, a stray virtual index, a
+// cell that does not match its triangles.
+TEST(MapFile, BodiesThatEditsWouldBreakAreRefused)
+{
+    MMapFactory f;
+    auto map = test::Create(f, test::RandomPoints(3, 29));
+    ASSERT_TRUE(map);
+    const std::string body = test::BodyBytes(f, *map);
+    const auto* b = reinterpret_cast<const unsigned char*>(body.data());
+    const std::int32_t P = LoadLE<std::int32_t>(b + 4), L = LoadLE<std::int32_t>(b + 12);
+    const std::size_t points = 48, lines = points + 24 * std::size_t(P);
+
+    // A line from a virtual point, which removing that point would delete.
+    std::int32_t spoke = -1;
+    for (std::int32_t l = 0; l < L && spoke < 0; ++l) {
+        const std::int32_t p1 = LoadLE<std::int32_t>(b + lines + 8 * l);
+        if (LoadLE<std::int32_t>(b + points + 24 * p1 + 16) < -1)
+            spoke = l;
+    }
+    ASSERT_GE(spoke, 0);
+    std::string s = body;
+    PutInt(s, 44, spoke);
+    EXPECT_EQ(ReadError(f, s), msg::TrianglesMismatch);
+
+    // A frame corner numbered like a virtual point.
+    s = body;
+    for (std::int32_t p = 0; p < P; ++p)
+        if (LoadLE<std::int32_t>(b + points + 24 * p + 16) == -1 &&
+            std::fabs(LoadLE<double>(b + points + 24 * p)) > 100) {
+            PutInt(s, points + 24 * p + 16, -2);
+            break;
+        }
+    EXPECT_EQ(ReadError(f, s), msg::WrongVirtualPoints);
+
+    // A cell whose neighbours are out of turn.
+    const std::size_t cells = s.size() - (24 + 20 * map->cells[2].count()) -
+                              (24 + 20 * map->cells[1].count()) - (24 + 20 * map->cells[0].count());
+    s = body;
+    const std::size_t nbs = cells + 24 + 16 * map->cells[0].count();
+    const std::int32_t first = LoadLE<std::int32_t>(b + nbs), second = LoadLE<std::int32_t>(b + nbs + 4);
+    ASSERT_NE(first, second);
+    PutInt(s, nbs, second);
+    PutInt(s, nbs + 4, first);
+    EXPECT_EQ(ReadError(f, s), msg::UnreadablePolygon);
 }
 
 // No truncation and no byte flip of a valid body makes the reader crash, leak
