@@ -10,7 +10,7 @@ jobs="$(nproc)"
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DSUNDREL_TESTS=ON
 cmake --build build -j"$jobs"
-(cd build && ctest --output-on-failure -j"$jobs" -LE large)
+(cd build && ctest --output-on-failure -j"$jobs")
 
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Asan -DSUNDREL_TESTS=ON -DSUNDREL_BENCH=OFF
 cmake --build build-asan -j"$jobs"
