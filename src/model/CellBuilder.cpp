@@ -41,24 +41,9 @@ inline int Step(const MMesh& mesh, const WalkTri& r, MXY q)
 {
     const double qx = q.x - r.cx;
     const double qy = q.y - r.cy;
-    const double m0 = r.a0 * qx - r.b0 * qy;
-    const double m1 = r.g1 * qy - r.d1 * qx;
-    const double d = std::fabs(r.g1 * r.a0 - r.d1 * r.b0);
-    const double m2 = d - m0 - m1;
-    const double tol = 0x1p-48 * (d + std::fabs(m0) + std::fabs(m1));
-    // Smallest and second smallest numerator and the position of the
-    // smallest (the earlier one on ties), selected without branches: the
-    // order of the numerators is random from step to step.
-    const bool c1 = m1 < m0;
-    const double lo01 = Select(c1, m1, m0);
-    const double hi01 = Select(c1, m0, m1);
-    const bool c2 = m2 < lo01;
-    const double lo = Select(c2, m2, lo01);
-    const double second = Select(c2, lo01, Select(m2 < hi01, m2, hi01));
-    const int m = int(c1) + int(c2) * (2 - int(c1));
-    if ((d > 0) & (tol < 1e300) & (tol > 1e-290) & (lo < -tol) & (second - lo > tol))
-        return m;
-    return mesh.StepTowards(r.tri, q);
+    const int s = DecideStep(r.a0 * qx - r.b0 * qy, r.g1 * qy - r.d1 * qx,
+                             std::fabs(r.g1 * r.a0 - r.d1 * r.b0));
+    return s != kUndecided ? s : mesh.StepTowards(r.tri, q);
 }
 
 // Asks for a record ahead of its use, so that the walks in flight wait for
@@ -133,6 +118,69 @@ bool ShortChain(const MMesh& mesh, const std::vector<PointId>& originals, const 
     throw Error(msg::LocateFailed);
 }
 
+// Runs run(from, to) over [0, n) split between this thread and one more.
+template <typename Run>
+void OnTwoThreads(std::size_t n, Run&& run)
+{
+    const std::size_t half = n / 2;
+    std::thread helper([&] { run(half, n); });
+    run(0, half);
+    helper.join();
+}
+
+// What a worker thread met: nothing, a walk that did not end, or a lack of
+// memory. Raised on the calling thread after the join, an abort first.
+enum Failure { kNoFailure, kWalkFailed, kOutOfMemory };
+
+void Raise(const std::atomic<bool>& abort, const std::atomic<int>& failure)
+{
+    if (abort.load())
+        throw Abort(msg::ComputationAborted);
+    if (failure.load() == kOutOfMemory)
+        throw std::bad_alloc();
+    if (failure.load() == kWalkFailed)
+        WalkFailed();
+}
+
+// Orders items 0 .. n-1 along a Hilbert curve over the extents, by a
+// counting sort on a grid of about `perCell` of the `alive` items a cell;
+// at(i, xy) gives the position of item i, or false to leave it out.
+template <typename At>
+std::vector<std::uint32_t> HilbertOrder(std::size_t n, std::size_t alive, const Extents& e,
+                                        std::size_t perCell, At&& at)
+{
+    std::uint32_t side = 1;
+    while (std::size_t(side) * side * perCell < alive && side < (1u << 15))
+        side *= 2;
+    const double sx = e.xmax > e.xmin ? side / (e.xmax - e.xmin) : 0.0;
+    const double sy = e.ymax > e.ymin ? side / (e.ymax - e.ymin) : 0.0;
+    const auto cell = [&](double u, double lo, double scale) {
+        const double c = (u - lo) * scale;
+        if (!(c > 0))
+            return std::uint32_t{0};
+        if (c >= side)
+            return side - 1;
+        return static_cast<std::uint32_t>(c);
+    };
+    constexpr std::uint32_t kOut = ~std::uint32_t{0};
+    std::vector<std::uint32_t> key(n, kOut);
+    std::vector<std::uint32_t> count(std::size_t(side) * side + 1, 0);
+    for (std::size_t i = 0; i < n; ++i) {
+        MXY q;
+        if (!at(i, q))
+            continue;
+        key[i] = HilbertIndex(side, cell(q.x, e.xmin, sx), cell(q.y, e.ymin, sy));
+        ++count[key[i] + 1];
+    }
+    for (std::size_t k = 1; k < count.size(); ++k)
+        count[k] += count[k - 1];
+    std::vector<std::uint32_t> order(count.back());
+    for (std::size_t i = 0; i < n; ++i)
+        if (key[i] != kOut)
+            order[count[key[i]]++] = static_cast<std::uint32_t>(i);
+    return order;
+}
+
 // The triangles as walk records, ordered along a Hilbert curve over the
 // sites' extents so that neighbours on a walk lie close together in memory.
 struct WalkTable {
@@ -149,41 +197,20 @@ struct WalkTable {
     {
         const std::size_t slots = mesh.TriangleSlots();
         const std::size_t alive = mesh.TriangleCount();
-        std::uint32_t side = 1;
-        while (std::size_t(side) * side * 2 < alive && side < (1u << 15))
-            side *= 2;
-        const double sx = e.xmax > e.xmin ? side / (e.xmax - e.xmin) : 0.0;
-        const double sy = e.ymax > e.ymin ? side / (e.ymax - e.ymin) : 0.0;
-        const auto cell = [&](double u, double lo, double scale) {
-            const double c = (u - lo) * scale;
-            if (!(c > 0))
-                return std::uint32_t{0};
-            if (c >= side)
-                return side - 1;
-            return static_cast<std::uint32_t>(c);
-        };
-
-        std::vector<std::uint32_t> key(slots, 0);
-        std::vector<std::uint32_t> count(std::size_t(side) * side + 1, 0);
-        for (std::size_t t = 0; t < slots; ++t) {
-            const TriId id = static_cast<TriId>(t);
-            if (!mesh.TriangleAlive(id))
-                continue;
-            const MTriangle& tr = mesh.tri(id);
-            const MXY a = mesh.xy(tr.vertices[0]), b = mesh.xy(tr.vertices[1]),
-                      c = mesh.xy(tr.vertices[2]);
-            const double cx = (a.x + b.x + c.x) / 3, cy = (a.y + b.y + c.y) / 3;
-            key[t] = HilbertIndex(side, cell(cx, e.xmin, sx), cell(cy, e.ymin, sy));
-            ++count[key[t] + 1];
-        }
-        for (std::size_t k = 1; k < count.size(); ++k)
-            count[k] += count[k - 1];
+        const std::vector<std::uint32_t> order =
+            HilbertOrder(slots, alive, e, 2, [&](std::size_t t, MXY& q) {
+                const TriId id = static_cast<TriId>(t);
+                if (!mesh.TriangleAlive(id))
+                    return false;
+                const MTriangle& tr = mesh.tri(id);
+                const MXY a = mesh.xy(tr.vertices[0]), b = mesh.xy(tr.vertices[1]),
+                          c = mesh.xy(tr.vertices[2]);
+                q = {(a.x + b.x + c.x) / 3, (a.y + b.y + c.y) / 3};
+                return true;
+            });
         position.assign(slots, kNone);
-        for (std::size_t t = 0; t < slots; ++t)
-            if (mesh.TriangleAlive(static_cast<TriId>(t)))
-                position[t] = static_cast<TriId>(count[key[t]]++);
-        key = {};
-        count = {};
+        for (std::size_t k = 0; k < order.size(); ++k)
+            position[order[k]] = static_cast<TriId>(k);
 
         records.resize(alive);
         around.resize(alive);
@@ -274,7 +301,7 @@ void RunPieces(const MMesh& mesh, const WalkTable& table, const std::vector<MXY>
             } else {
                 const TriId n = r.nb[s];
                 if (n == kNone || ++lane.steps > limit) {
-                    failure.store(1);
+                    failure.store(kWalkFailed);
                     return;
                 }
                 lane.t = n;
@@ -303,18 +330,14 @@ void BuildFromStarts(const MMesh& mesh, const std::vector<PointId>& originals,
                     return;
                 FillCell(mesh, scratch, originals[i], t0[i], cells[i]);
             }
+        } catch (const std::bad_alloc&) {
+            failure.store(kOutOfMemory);
         } catch (...) {
-            failure.store(1);
+            failure.store(kWalkFailed);
         }
     };
-    const std::size_t half = n / 2;
-    std::thread helper(run, half, n);
-    run(0, half);
-    helper.join();
-    if (abort.load())
-        throw Abort(msg::ComputationAborted);
-    if (failure.load())
-        WalkFailed();
+    OnTwoThreads(n, run);
+    Raise(abort, failure);
 }
 
 // Builds the cells from their walk triangles (table positions), visiting the
@@ -325,33 +348,11 @@ void BuildFromTable(const MMesh& mesh, const std::vector<PointId>& originals,
                     std::vector<MPolygon>& cells, const std::atomic<bool>& abort)
 {
     const std::size_t n = originals.size();
-    std::uint32_t side = 1;
-    while (std::size_t(side) * side < n && side < (1u << 15))
-        side *= 2;
-    const double sx = e.xmax > e.xmin ? side / (e.xmax - e.xmin) : 0.0;
-    const double sy = e.ymax > e.ymin ? side / (e.ymax - e.ymin) : 0.0;
-    const auto cell = [&](double u, double lo, double scale) {
-        const double c = (u - lo) * scale;
-        if (!(c > 0))
-            return std::uint32_t{0};
-        if (c >= side)
-            return side - 1;
-        return static_cast<std::uint32_t>(c);
-    };
-    std::vector<std::uint32_t> key(n);
-    std::vector<std::uint32_t> count(std::size_t(side) * side + 1, 0);
-    for (std::size_t i = 0; i < n; ++i) {
-        const MXY q = mesh.xy(originals[i]);
-        key[i] = HilbertIndex(side, cell(q.x, e.xmin, sx), cell(q.y, e.ymin, sy));
-        ++count[key[i] + 1];
-    }
-    for (std::size_t k = 1; k < count.size(); ++k)
-        count[k] += count[k - 1];
-    std::vector<std::uint32_t> order(n);
-    for (std::size_t i = 0; i < n; ++i)
-        order[count[key[i]]++] = static_cast<std::uint32_t>(i);
-    key = {};
-    count = {};
+    const std::vector<std::uint32_t> order =
+        HilbertOrder(n, n, e, 1, [&](std::size_t i, MXY& q) {
+            q = mesh.xy(originals[i]);
+            return true;
+        });
 
     const std::size_t limit = table.records.size() + 1;
     std::atomic<int> failure{0};
@@ -372,14 +373,14 @@ void BuildFromTable(const MMesh& mesh, const std::vector<PointId>& originals,
                     const WalkTable::Around& a = table.around[static_cast<std::size_t>(t)];
                     const int k = a.v[0] == p ? 0 : a.v[1] == p ? 1 : a.v[2] == p ? 2 : -1;
                     if (k < 0 || ++steps > limit) {
-                        failure.store(1);
+                        failure.store(kWalkFailed);
                         return;
                     }
                     vs.push_back({a.cx, a.cy});
                     ns.push_back(mesh.index(a.v[(k + 1) % 3]));
                     t = table.records[static_cast<std::size_t>(t)].nb[(k + 1) % 3];
                     if (t == kNone) {
-                        failure.store(1);
+                        failure.store(kWalkFailed);
                         return;
                     }
                 } while (t != t0[i]);
@@ -392,20 +393,14 @@ void BuildFromTable(const MMesh& mesh, const std::vector<PointId>& originals,
                 c.siteIndex = mesh.index(p);
                 c.flag = 0;
             }
+        } catch (const std::bad_alloc&) {
+            failure.store(kOutOfMemory);
         } catch (...) {
-            failure.store(2);
+            failure.store(kWalkFailed);
         }
     };
-    const std::size_t half = n / 2;
-    std::thread helper(run, half, n);
-    run(0, half);
-    helper.join();
-    if (abort.load())
-        throw Abort(msg::ComputationAborted);
-    if (failure.load() == 2)
-        throw std::bad_alloc();
-    if (failure.load())
-        WalkFailed();
+    OnTwoThreads(n, run);
+    Raise(abort, failure);
 }
 
 } // namespace
@@ -457,18 +452,10 @@ void BuildAllCells(const MMesh& mesh, const std::vector<PointId>& originals, Tri
     std::vector<TriId> ends(n, kNone);
     std::vector<TriId> prefix(n * kPrefix, kNone);
     std::atomic<int> failure{0};
-    {
-        const std::size_t half = n / 2;
-        std::thread helper([&] {
-            RunPieces(mesh, table, targets, starts, half, n, ends, prefix, limit, abort, failure);
-        });
-        RunPieces(mesh, table, targets, starts, 0, half, ends, prefix, limit, abort, failure);
-        helper.join();
-    }
-    if (abort.load())
-        throw Abort(msg::ComputationAborted);
-    if (failure.load())
-        WalkFailed();
+    OnTwoThreads(n, [&](std::size_t from, std::size_t to) {
+        RunPieces(mesh, table, targets, starts, from, to, ends, prefix, limit, abort, failure);
+    });
+    Raise(abort, failure);
 
     // The true chain: walk i starts where walk i - 1 ended. Within a piece
     // that is where the recorded walk started, except after a piece began

@@ -101,6 +101,7 @@ private:
 
     // Creation steps.
     void BuildFrame(Creation& c);
+    TriId StartFor(Creation& c, MXY q) const;
     void InsertOriginalPoints(Creation& c);
     void ClearBoundary(Creation& c);
     void AddVirtualPoints(Creation& c);

@@ -98,36 +98,43 @@ inline double Select(bool c, double a, double b)
 // barycentric coordinates are compared through their numerators, and only
 // when two of them, or one and 0 or 1, lie too close for that comparison to
 // be safe does it fall back to the divisions. Used by the long walks.
+// The decision from the numerators m0, m1 over the positive denominator d:
+// the line to cross, -1 for inside, or kUndecided when two coordinates (or one
+// and 0 or 1) lie too close for this comparison to be safe. Each coordinate is
+// within 6 units in the last place of (d + |m0| + |m1|) of its numerator over
+// d; the margin is more than twice that.
+inline constexpr int kUndecided = -2;
+inline int DecideStep(double m0, double m1, double d)
+{
+    const double m2 = d - m0 - m1;
+    const double tol = 0x1p-48 * (d + std::fabs(m0) + std::fabs(m1));
+    if (!((d > 0) & (tol < 1e300) & (tol > 1e-290)))
+        return kUndecided;
+    // Smallest and second smallest numerator and the position of the
+    // smallest (the earlier one on ties), selected without branches: the
+    // order of the numerators is random from step to step.
+    const bool c1 = m1 < m0;
+    const double lo01 = Select(c1, m1, m0);
+    const double hi01 = Select(c1, m0, m1);
+    const bool c2 = m2 < lo01;
+    const double lo = Select(c2, m2, lo01);
+    const double second = Select(c2, lo01, Select(m2 < hi01, m2, hi01));
+    const int m = int(c1) + int(c2) * (2 - int(c1));
+    if ((lo < -tol) & (second - lo > tol))
+        return m;
+    if ((lo > tol) & (m0 < d - tol) & (m1 < d - tol) & (m2 < d - tol))
+        return -1;
+    return kUndecided;
+}
+
 inline int StepTowardsFast(MXY a, MXY b, MXY c, MXY q)
 {
     const double det = (a.x - c.x) * (b.y - c.y) - (a.y - c.y) * (b.x - c.x);
     const double n0 = (b.y - c.y) * (q.x - c.x) - (b.x - c.x) * (q.y - c.y);
     const double n1 = (a.x - c.x) * (q.y - c.y) - (a.y - c.y) * (q.x - c.x);
-    // Numerators over the positive denominator d (a sign change is exact).
-    const double d = std::fabs(det);
-    const double m0 = Select(det > 0, n0, -n0);
-    const double m1 = Select(det > 0, n1, -n1);
-    const double m2 = d - m0 - m1;
-    // Each coordinate is within 6 units in the last place of (d + |m0| + |m1|)
-    // of its numerator over d; the margin is more than twice that.
-    const double tol = 0x1p-48 * (d + std::fabs(m0) + std::fabs(m1));
-    if ((d > 0) & (tol < 1e300) & (tol > 1e-290)) {
-        // Smallest and second smallest numerator and the position of the
-        // smallest (the earlier one on ties), selected without branches: the
-        // order of the numerators is random from step to step.
-        const bool c1 = m1 < m0;
-        const double lo01 = Select(c1, m1, m0);
-        const double hi01 = Select(c1, m0, m1);
-        const bool c2 = m2 < lo01;
-        const double lo = Select(c2, m2, lo01);
-        const double second = Select(c2, lo01, Select(m2 < hi01, m2, hi01));
-        const int m = int(c1) + int(c2) * (2 - int(c1));
-        if ((lo < -tol) & (second - lo > tol))
-            return m;
-        if ((lo > tol) & (m0 < d - tol) & (m1 < d - tol) & (m2 < d - tol))
-            return -1;
-    }
-    return StepTowards(a, b, c, q);
+    // Numerators over the positive denominator (a sign change is exact).
+    const int s = DecideStep(Select(det > 0, n0, -n0), Select(det > 0, n1, -n1), std::fabs(det));
+    return s != kUndecided ? s : StepTowards(a, b, c, q);
 }
 
 class MMesh {

@@ -269,6 +269,22 @@ void MMapFactory::BuildFrame(Creation& c)
     c.grid.Init(c.xmin, c.xmax, c.ymin, c.ymax, static_cast<std::size_t>(c.n));
 }
 
+// Where the walk locating q starts: the nearer of the previous point and the
+// last point inserted in q's grid cell.
+TriId MMapFactory::StartFor(Creation& c, MXY q) const
+{
+    const MMesh& m = c.mesh;
+    const PointId near = jumpLocate_ ? c.grid.Find(q) : kNone;
+    if (near == kNone)
+        return c.hint;
+    const TriId t = m.IncidentTriangle(near);
+    if (!m.TriangleAlive(t) || m.SlotOfPoint(t, near) < 0)
+        return c.hint;
+    const MXY prev = m.xy(m.tri(c.hint).vertices[0]);
+    const MXY cand = m.xy(near);
+    return Sq(cand.x - q.x) + Sq(cand.y - q.y) < Sq(prev.x - q.x) + Sq(prev.y - q.y) ? t : c.hint;
+}
+
 void MMapFactory::InsertOriginalPoints(Creation& c)
 {
     MMesh& m = c.mesh;
@@ -278,21 +294,8 @@ void MMapFactory::InsertOriginalPoints(Creation& c)
         const PointId p = c.originals[static_cast<std::size_t>(i)];
         const MXY q = m.xy(p);
 
-        // Start from the nearer of the previous point and the last point
-        // inserted in q's grid cell.
-        TriId start = c.hint;
-        const PointId near = jumpLocate_ ? c.grid.Find(q) : kNone;
-        if (near != kNone) {
-            const TriId t = m.IncidentTriangle(near);
-            if (m.TriangleAlive(t) && m.SlotOfPoint(t, near) >= 0) {
-                const MXY prev = m.xy(m.tri(c.hint).vertices[0]);
-                const MXY cand = m.xy(near);
-                if (Sq(cand.x - q.x) + Sq(cand.y - q.y) < Sq(prev.x - q.x) + Sq(prev.y - q.y))
-                    start = t;
-            }
-        }
         try {
-            c.hint = detail::Insert(m, scratch_, p, start);
+            c.hint = detail::Insert(m, scratch_, p, StartFor(c, q));
         } catch (const Error& e) {
             if (std::string(e.what()) == msg::DuplicatePointError)
                 throw Error(msg::DuplicatePoint);
@@ -460,18 +463,7 @@ void MMapFactory::AddVirtualPoints(Creation& c)
         const PointId p = m.NewPoint(q.x, q.y);
         m.index(p) = running--;
         c.virtuals.push_back(p);
-        TriId start = c.hint;
-        const PointId near = jumpLocate_ ? c.grid.Find(q) : kNone;
-        if (near != kNone) {
-            const TriId t = m.IncidentTriangle(near);
-            if (m.TriangleAlive(t) && m.SlotOfPoint(t, near) >= 0) {
-                const MXY prev = m.xy(m.tri(c.hint).vertices[0]);
-                const MXY cand = m.xy(near);
-                if (Sq(cand.x - q.x) + Sq(cand.y - q.y) < Sq(prev.x - q.x) + Sq(prev.y - q.y))
-                    start = t;
-            }
-        }
-        c.hint = detail::Insert(m, scratch_, p, start);
+        c.hint = detail::Insert(m, scratch_, p, StartFor(c, q));
     };
     const auto matchesRow = [&](double x, double y) {
         const double col = std::trunc((x - c.x0) / c.dx);
