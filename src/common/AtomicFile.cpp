@@ -1,11 +1,11 @@
 #include "common/AtomicFile.h"
 
 #include "common/Errors.h"
+#include "common/Process.h"
 
 #include <atomic>
 #include <string>
 #include <system_error>
-#include <unistd.h>
 
 namespace sundrel {
 
@@ -13,7 +13,7 @@ std::filesystem::path TemporarySibling(const std::filesystem::path& target)
 {
     static std::atomic<unsigned> counter{0};
     std::filesystem::path name = target.filename();
-    name += ".~" + std::to_string(static_cast<long>(::getpid())) + "-" +
+    name += ".~" + std::to_string(ProcessId()) + "-" +
             std::to_string(counter.fetch_add(1)) + ".tmp";
     return target.parent_path() / name;
 }

@@ -1,0 +1,156 @@
+// Positioned reads and writes. On POSIX systems each access is one pread or
+// pwrite; elsewhere a standard file stream seeks first.
+
+#include "common/RandomAccessFile.h"
+
+#if defined(__unix__) || defined(__APPLE__)
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#else
+#include <fstream>
+#include <system_error>
+#endif
+
+namespace sundrel {
+
+namespace {
+
+#if defined(__unix__) || defined(__APPLE__)
+
+class PosixFile : public RandomAccessFile {
+public:
+    explicit PosixFile(int fd) : fd_(fd) {}
+    ~PosixFile() override { ::close(fd_); }
+
+    bool ReadAt(std::int64_t offset, void* data, std::size_t size) override
+    {
+        if (offset < 0)
+            return false;
+        auto* p = static_cast<char*>(data);
+        while (size > 0) {
+            const ssize_t n = ::pread(fd_, p, size, static_cast<off_t>(offset));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            p += n;
+            offset += n;
+            size -= static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+
+    bool WriteAt(std::int64_t offset, const void* data, std::size_t size) override
+    {
+        if (offset < 0)
+            return false;
+        auto* p = static_cast<const char*>(data);
+        while (size > 0) {
+            const ssize_t n = ::pwrite(fd_, p, size, static_cast<off_t>(offset));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            p += n;
+            offset += n;
+            size -= static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+
+    std::int64_t Size() override
+    {
+        struct stat st;
+        return ::fstat(fd_, &st) == 0 ? static_cast<std::int64_t>(st.st_size) : -1;
+    }
+
+    bool Truncate(std::int64_t size) override
+    {
+        return ::ftruncate(fd_, static_cast<off_t>(size)) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+#else
+
+class StreamFile : public RandomAccessFile {
+public:
+    explicit StreamFile(std::fstream s, std::filesystem::path path)
+        : s_(std::move(s)), path_(std::move(path))
+    {
+    }
+
+    bool ReadAt(std::int64_t offset, void* data, std::size_t size) override
+    {
+        s_.clear();
+        if (offset < 0 || !s_.seekg(offset))
+            return false;
+        s_.read(static_cast<char*>(data), static_cast<std::streamsize>(size));
+        return static_cast<std::size_t>(s_.gcount()) == size;
+    }
+
+    bool WriteAt(std::int64_t offset, const void* data, std::size_t size) override
+    {
+        s_.clear();
+        if (offset < 0 || !s_.seekp(offset))
+            return false;
+        s_.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+        s_.flush();
+        return static_cast<bool>(s_);
+    }
+
+    std::int64_t Size() override
+    {
+        std::error_code ec;
+        const auto n = std::filesystem::file_size(path_, ec);
+        return ec ? -1 : static_cast<std::int64_t>(n);
+    }
+
+    bool Truncate(std::int64_t size) override
+    {
+        s_.flush();
+        std::error_code ec;
+        std::filesystem::resize_file(path_, static_cast<std::uintmax_t>(size), ec);
+        return !ec;
+    }
+
+private:
+    std::fstream s_;
+    std::filesystem::path path_;
+};
+
+#endif
+
+} // namespace
+
+std::unique_ptr<RandomAccessFile> RandomAccessFile::Open(const std::filesystem::path& path)
+{
+#if defined(__unix__) || defined(__APPLE__)
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    return std::make_unique<PosixFile>(fd);
+#else
+    if (!std::filesystem::exists(path))
+        std::ofstream(path, std::ios::binary | std::ios::app);
+    std::fstream s(path, std::ios::in | std::ios::out | std::ios::binary);
+    if (!s.is_open())
+        s.open(path, std::ios::in | std::ios::binary);
+    if (!s.is_open())
+        return nullptr;
+    return std::make_unique<StreamFile>(std::move(s), path);
+#endif
+}
+
+} // namespace sundrel

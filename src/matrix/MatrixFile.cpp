@@ -1,0 +1,316 @@
+#include "matrix/MatrixFile.h"
+
+#include "common/ByteOrder.h"
+#include "common/Errors.h"
+#include "common/Notifier.h"
+#include "common/Process.h"
+#include "common/RandomAccessFile.h"
+
+#include <atomic>
+#include <bit>
+#include <cstring>
+#include <ctime>
+#include <mutex>
+#include <new>
+#include <ostream>
+#include <system_error>
+
+namespace sundrel {
+
+namespace {
+
+constexpr const char* kCouldntWrite = "Couldn't write the matrix";
+// One step of the export dialog's progress bar.
+constexpr int kExportStepMessage = 0x84B3;
+
+// Doubles and 32-bit integers are stored little-endian; on such machines the
+// bytes are copied as they are.
+void EncodeDoubles(const double* v, std::size_t n, std::vector<unsigned char>& out)
+{
+    out.resize(n * 8);
+    if constexpr (std::endian::native == std::endian::little) {
+        if (n)
+            std::memcpy(out.data(), v, n * 8);
+    } else {
+        for (std::size_t i = 0; i < n; ++i)
+            StoreLE(out.data() + 8 * i, v[i]);
+    }
+}
+
+void DecodeDoubles(const unsigned char* in, std::size_t n, double* v)
+{
+    if constexpr (std::endian::native == std::endian::little) {
+        if (n)
+            std::memcpy(v, in, n * 8);
+    } else {
+        for (std::size_t i = 0; i < n; ++i)
+            v[i] = LoadLE<double>(in + 8 * i);
+    }
+}
+
+void EncodeInts(const std::int32_t* v, std::size_t n, std::vector<unsigned char>& out)
+{
+    out.resize(n * 4);
+    if constexpr (std::endian::native == std::endian::little) {
+        if (n)
+            std::memcpy(out.data(), v, n * 4);
+    } else {
+        for (std::size_t i = 0; i < n; ++i)
+            StoreLE(out.data() + 4 * i, v[i]);
+    }
+}
+
+void DecodeInts(const unsigned char* in, std::size_t n, std::int32_t* v)
+{
+    if constexpr (std::endian::native == std::endian::little) {
+        if (n)
+            std::memcpy(v, in, n * 4);
+    } else {
+        for (std::size_t i = 0; i < n; ++i)
+            v[i] = LoadLE<std::int32_t>(in + 4 * i);
+    }
+}
+
+} // namespace
+
+MatrixFile::MatrixFile(std::filesystem::path fileName) : fileName_(std::move(fileName)) {}
+
+MatrixFile::~MatrixFile()
+{
+    try {
+        close();
+    } catch (...) {
+    }
+}
+
+void MatrixFile::initialize(std::int32_t n)
+{
+    if (matrixCount_ != 0)
+        throw Error("Matrix file already initialized");
+    size_ = n;
+    matrixBytes_ = PairCount(n) * 8;
+    permutationBytes_ = PairCount(n) * 4;
+    std::error_code ec;
+    if (fileName_.has_parent_path())
+        std::filesystem::create_directories(fileName_.parent_path(), ec);
+}
+
+void MatrixFile::open()
+{
+    if (file_)
+        return;
+    file_ = RandomAccessFile::Open(fileName_);
+    if (!file_)
+        throw Error("Impossible to open the file");
+}
+
+void MatrixFile::attach(std::int32_t n, std::int32_t m, std::int64_t offset)
+{
+    initialize(n);
+    matrixCount_ = m;
+    baseOffset_ = offset;
+    keep_ = true;
+    sorted_ = true;
+    permutationCount_ = m;
+    permutationOffset_ = offset + std::int64_t(m) * matrixBytes_;
+    open();
+}
+
+void MatrixFile::writeMatrix(const SMatrix& matrix)
+{
+    if (size_ == -1)
+        throw Error("Matrix file isn't initialized");
+    if (matrix.size() != size_ || matrix.count() != PairCount(size_))
+        throw Error("Matrix size doesn't match");
+    // Each matrix goes to its own slot, so that a failed write (a full disk)
+    // never shifts the ones written after it.
+    const std::int64_t at = baseOffset_ + std::int64_t(matrixCount_) * matrixBytes_;
+    try {
+        open();
+        std::vector<unsigned char> bytes;
+        EncodeDoubles(matrix.values().data(), matrix.values().size(), bytes);
+        if (!file_->WriteAt(at, bytes.data(), bytes.size())) {
+            if (!keep_)
+                file_->Truncate(at);
+            throw Error("File writing error");
+        }
+    } catch (const std::exception&) {
+        throw Error(kCouldntWrite);
+    }
+    ++matrixCount_;
+}
+
+std::unique_ptr<SMatrix> MatrixFile::readMatrix(std::int32_t k)
+{
+    if (matrixCount_ == 0 || k < 0 || k >= matrixCount_)
+        return nullptr;
+    open();
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(matrixBytes_));
+    if (!file_->ReadAt(baseOffset_ + std::int64_t(k) * matrixBytes_, bytes.data(), bytes.size()))
+        throw Error("Matrix reading error");
+    std::vector<double> values(static_cast<std::size_t>(PairCount(size_)));
+    DecodeDoubles(bytes.data(), values.size(), values.data());
+    auto matrix = std::make_unique<SMatrix>();
+    matrix->assign(size_, std::move(values));
+    return matrix;
+}
+
+double MatrixFile::readDistance(std::int32_t k, std::int64_t p)
+{
+    if (k < 0 || k >= matrixCount_)
+        return 0.0;
+    if (p < 0 || p >= PairCount(size_))
+        throw Error("File positioning error");
+    open();
+    unsigned char b[8];
+    if (!file_->ReadAt(baseOffset_ + std::int64_t(k) * matrixBytes_ + 8 * p, b, 8))
+        throw Error("File reading error");
+    return LoadLE<double>(b);
+}
+
+void MatrixFile::writePermutation(const std::vector<std::int32_t>& permutation)
+{
+    if (static_cast<std::int64_t>(permutation.size()) != PairCount(size_))
+        throw Error("File writing error");
+    if (permutationOffset_ == -1)
+        permutationOffset_ = baseOffset_ + std::int64_t(matrixCount_) * matrixBytes_;
+    open();
+    std::vector<unsigned char> bytes;
+    EncodeInts(permutation.data(), permutation.size(), bytes);
+    const std::int64_t at = permutationOffset_ + std::int64_t(permutationCount_) * permutationBytes_;
+    if (!file_->WriteAt(at, bytes.data(), bytes.size())) {
+        if (!keep_)
+            file_->Truncate(at);
+        throw Error("File writing error");
+    }
+    ++permutationCount_;
+    if (permutationCount_ >= matrixCount_)
+        sorted_ = true;
+}
+
+std::int32_t MatrixFile::readPermutationEntry(std::int32_t k, std::int64_t position)
+{
+    if (k < 0 || k >= matrixCount_)
+        return 0;
+    if (permutationOffset_ == -1 || position < 0 || position >= PairCount(size_))
+        throw Error("File positioning error");
+    open();
+    unsigned char b[4];
+    if (!file_->ReadAt(permutationOffset_ + std::int64_t(k) * permutationBytes_ + 4 * position, b, 4))
+        throw Error("File reading error");
+    return LoadLE<std::int32_t>(b);
+}
+
+std::optional<std::vector<std::int32_t>> MatrixFile::readPermutation(std::int32_t k)
+{
+    if (k < 0 || k >= matrixCount_)
+        return std::nullopt;
+    std::vector<std::int32_t> permutation;
+    std::vector<unsigned char> bytes;
+    try {
+        permutation.resize(static_cast<std::size_t>(PairCount(size_)));
+        bytes.resize(static_cast<std::size_t>(permutationBytes_));
+    } catch (const std::bad_alloc&) {
+        throw Error("Merory allocation error");
+    }
+    if (permutationOffset_ == -1)
+        throw Error("File positioning error");
+    open();
+    if (!file_->ReadAt(permutationOffset_ + std::int64_t(k) * permutationBytes_, bytes.data(),
+                       bytes.size()))
+        throw Error("File reading error");
+    DecodeInts(bytes.data(), permutation.size(), permutation.data());
+    return permutation;
+}
+
+void MatrixFile::saveTo(std::ostream& out, const std::filesystem::path& documentFileName,
+                        const MatrixSaveHooks* hooks)
+{
+    const std::streamoff start = out.tellp();
+    if (start < 0)
+        throw Error("File writing error");
+    const auto step = [&] {
+        if (hooks && hooks->dialog)
+            hooks->dialog->post(kExportStepMessage, 0, 0);
+    };
+    const auto check = [&] {
+        if (hooks && hooks->checkCancel)
+            hooks->checkCancel();
+    };
+    std::vector<unsigned char> bytes;
+    for (std::int32_t k = 0; k < matrixCount_; ++k) {
+        check();
+        const std::unique_ptr<SMatrix> m = readMatrix(k);
+        EncodeDoubles(m->values().data(), m->values().size(), bytes);
+        if (!out.write(reinterpret_cast<const char*>(bytes.data()),
+                       static_cast<std::streamsize>(bytes.size())))
+            throw Error("File writing error");
+        step();
+    }
+    for (std::int32_t k = 0; k < matrixCount_; ++k) {
+        check();
+        if (k >= permutationCount_)
+            throw Error("File writing error");
+        const std::optional<std::vector<std::int32_t>> p = readPermutation(k);
+        EncodeInts(p->data(), p->size(), bytes);
+        if (!out.write(reinterpret_cast<const char*>(bytes.data()),
+                       static_cast<std::streamsize>(bytes.size())))
+            throw Error("File writing error");
+        step();
+    }
+    savedOffset_ = static_cast<std::int64_t>(start);
+    savedFileName_ = documentFileName;
+}
+
+void MatrixFile::reattach()
+{
+    const std::int32_t count = matrixCount_;
+    const std::int32_t permutations = permutationCount_;
+    const bool sorted = sorted_;
+    close();
+    matrixCount_ = count;
+    permutationCount_ = permutations;
+    sorted_ = sorted;
+    keep_ = true;
+    baseOffset_ = savedOffset_;
+    fileName_ = savedFileName_;
+    // The permutations follow the matrices in the document's block too.
+    permutationOffset_ = baseOffset_ + std::int64_t(count) * matrixBytes_;
+    open();
+}
+
+void MatrixFile::close()
+{
+    matrixCount_ = 0;
+    file_.reset();
+    if (!keep_) {
+        permutationOffset_ = -1;
+        permutationCount_ = 0;
+        sorted_ = false;
+        // Only a plain file of ours is ever deleted.
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(fileName_, ec))
+            std::filesystem::remove(fileName_, ec);
+    }
+}
+
+std::filesystem::path TemporaryMatrixFileName(const std::filesystem::path& folder)
+{
+    static std::atomic<unsigned> counter{0};
+    static std::mutex timeLock; // std::localtime shares its result
+    std::tm t{};
+    {
+        std::lock_guard<std::mutex> lock(timeLock);
+        const std::time_t now = std::time(nullptr);
+        if (const std::tm* local = std::localtime(&now))
+            t = *local;
+    }
+    const std::string name = "Monmonier_" + std::to_string(t.tm_mday) + "_" +
+                             std::to_string(t.tm_mon + 1) + "_" + std::to_string(t.tm_year + 1900) +
+                             "_" + std::to_string(t.tm_hour) + "_" + std::to_string(t.tm_min) + "_" +
+                             std::to_string(t.tm_sec) + "_" + std::to_string(ProcessId()) + "_" +
+                             std::to_string(counter.fetch_add(1)) + ".dat";
+    return folder / name;
+}
+
+} // namespace sundrel

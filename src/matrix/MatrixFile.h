@@ -1,0 +1,111 @@
+#pragma once
+// Many distance matrices kept on disk: a block of fixed-size records, matrix
+// k (N (N - 1) / 2 doubles in half-matrix order) at baseOffset + k·matrixBytes,
+// then the sorted permutation of every matrix (N (N - 1) / 2 32-bit pair
+// indices). A temporary store is deleted when closed; once the block has been
+// copied into a document, the store re-points itself at the document and
+// stays. Single distances are served by random access, so memory does not
+// grow with the number of matrices.
+
+#include "matrix/SMatrix.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sundrel {
+
+class Notifier;
+class RandomAccessFile;
+
+// A saving job's hooks: one step message per record copied, and a
+// cancellation check before each record (raises the export's cancel error).
+struct MatrixSaveHooks {
+    Notifier* dialog = nullptr;
+    std::function<void()> checkCancel;
+};
+
+class MatrixFile {
+public:
+    explicit MatrixFile(std::filesystem::path fileName);
+    ~MatrixFile(); // close()
+
+    MatrixFile(const MatrixFile&) = delete;
+    MatrixFile& operator=(const MatrixFile&) = delete;
+
+    // Sets N; creates the folder of the file. Raises "Matrix file already
+    // initialized" when matrices are held.
+    void initialize(std::int32_t n);
+    // Attaches to a block of M sorted matrices at `offset` in a document;
+    // such a file is never deleted.
+    void attach(std::int32_t n, std::int32_t m, std::int64_t offset);
+
+    // Appends a matrix; any failure of the file reaches the caller as
+    // "Couldn't write the matrix", with nothing counted.
+    void writeMatrix(const SMatrix& matrix);
+    // Matrix k, or none when k is outside [0, matrixCount).
+    std::unique_ptr<SMatrix> readMatrix(std::int32_t k);
+    // Distance at pair index p of matrix k; 0.0 when k is out of range.
+    double readDistance(std::int32_t k, std::int64_t p);
+
+    // Appends the sorted permutation of the next matrix.
+    void writePermutation(const std::vector<std::int32_t>& permutation);
+    // Entry `position` of the permutation of matrix k; 0 when k is out of range.
+    std::int32_t readPermutationEntry(std::int32_t k, std::int64_t position);
+    // The permutation of matrix k, or none when k is out of range.
+    std::optional<std::vector<std::int32_t>> readPermutation(std::int32_t k);
+
+    // Copies the block (matrices, then permutations) into a document being
+    // written at the stream's position.
+    void saveTo(std::ostream& out, const std::filesystem::path& documentFileName,
+                const MatrixSaveHooks* hooks = nullptr);
+    // After the document is written: re-points the store at its block there,
+    // deleting the temporary file.
+    void reattach();
+    // Forgets the matrices; deletes the file unless it is kept.
+    void close();
+
+    const std::filesystem::path& fileName() const { return fileName_; }
+    std::int32_t matrixCount() const { return matrixCount_; }
+    std::int32_t size() const { return size_; }
+    std::int64_t matrixBytes() const { return matrixBytes_; }
+    std::int64_t permutationBytes() const { return permutationBytes_; }
+    std::int64_t permutationOffset() const { return permutationOffset_; }
+    std::int64_t baseOffset() const { return baseOffset_; }
+    std::int64_t savedOffset() const { return savedOffset_; }
+    const std::filesystem::path& savedFileName() const { return savedFileName_; }
+    bool sorted() const { return sorted_; }
+    void setSorted(bool sorted) { sorted_ = sorted; }
+    bool keep() const { return keep_; }
+    // Number of permutations written since the store was filled.
+    std::int32_t permutationCount() const { return permutationCount_; }
+
+private:
+    void open();
+
+    std::unique_ptr<RandomAccessFile> file_;
+    std::filesystem::path fileName_;
+    std::int32_t matrixCount_ = 0;
+    std::int32_t size_ = -1;
+    std::int64_t matrixBytes_ = 0;
+    std::int64_t permutationOffset_ = -1;
+    std::int64_t permutationBytes_ = 0;
+    std::int32_t permutationCount_ = 0;
+    bool sorted_ = false;
+    bool keep_ = false;
+    std::int64_t baseOffset_ = 0;
+    std::int64_t savedOffset_ = 0;
+    std::filesystem::path savedFileName_;
+};
+
+// A fresh name for a temporary matrix store in `folder`:
+// Monmonier_<day>_<month>_<year>_<hour>_<minute>_<second>_<process>_<n>.dat,
+// the date and time local and without leading zeros.
+std::filesystem::path TemporaryMatrixFileName(const std::filesystem::path& folder);
+
+} // namespace sundrel

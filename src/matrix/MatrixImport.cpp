@@ -1,0 +1,82 @@
+#include "matrix/MatrixImport.h"
+
+#include "common/Errors.h"
+#include "import/FileReader.h"
+#include "matrix/MatrixFile.h"
+#include "matrix/SMatrix.h"
+
+#include <cstdio>
+#include <system_error>
+
+namespace sundrel {
+
+std::int64_t RequiredLines(const MatrixLayout& layout)
+{
+    return (layout.rowsPerMatrix() + layout.gap) * layout.matrices + layout.firstLine() - layout.gap;
+}
+
+std::string FileTooShortText(std::int64_t lineCount, std::int64_t required)
+{
+    return "File isn't large enough (file size : " + std::to_string(lineCount) +
+           " lines, expected size : at least " + std::to_string(required) + " lines)";
+}
+
+std::int64_t RequiredBytes(const MatrixLayout& layout)
+{
+    return PairCount(layout.size) * 12 * layout.matrices;
+}
+
+std::string SizeText(std::int64_t v)
+{
+    char text[64];
+    const long long n = v;
+    if (v > 1073741824)
+        std::snprintf(text, sizeof text, "%lld Gb", n / 1073741824);
+    else if (v > 1048576)
+        std::snprintf(text, sizeof text, "%lld Mb", n / 1048576);
+    else if (v > 1024)
+        std::snprintf(text, sizeof text, "%lld Kb", n / 1024);
+    else if (v >= 2)
+        std::snprintf(text, sizeof text, "%lld bytes", n);
+    else
+        std::snprintf(text, sizeof text, "%lld byte", n);
+    return text;
+}
+
+std::int64_t FreeSpace(const std::filesystem::path& folder)
+{
+    // A folder still to be created counts with the space of its nearest
+    // existing parent.
+    std::filesystem::path p = folder;
+    std::error_code ec;
+    while (!p.empty() && !std::filesystem::exists(p, ec) && p.has_parent_path() &&
+           p.parent_path() != p)
+        p = p.parent_path();
+    const std::filesystem::space_info info = std::filesystem::space(p, ec);
+    if (ec)
+        return 0;
+    return static_cast<std::int64_t>(info.available);
+}
+
+void ExtractMatrices(FileReader& reader, const MatrixLayout& layout, MatrixFile& store,
+                     const ExtractionCallback& progress)
+{
+    store.close();
+    store.initialize(layout.size);
+    std::int64_t line = layout.square ? layout.firstLine() : layout.firstLine() - 1;
+    std::int64_t rows = 0;
+    const std::int64_t total = std::int64_t(layout.matrices) * layout.size;
+    for (std::int32_t m = 0; m < layout.matrices; ++m) {
+        SMatrix matrix;
+        matrix.onProgress = [&] {
+            ++rows;
+            if (progress)
+                progress(rows, total);
+        };
+        matrix.load(reader, layout.size, line, layout.firstColumn());
+        store.writeMatrix(matrix);
+        line += layout.rowsPerMatrix() + layout.gap;
+    }
+}
+
+} // namespace sundrel
