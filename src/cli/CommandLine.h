@@ -47,5 +47,6 @@ std::string JsonString(const std::string& s);
 int RunMap(Arguments& args);
 int RunEdit(Arguments& args);
 int RunInfo(Arguments& args);
+int RunMatrices(Arguments& args);
 
 } // namespace sundrel::cli

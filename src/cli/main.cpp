@@ -22,7 +22,10 @@ const char* kUsage =
     "  edit MAP.dvt -o OUT.dvt [--add X,Y]... [--remove-virtual SLOT]... [--remove-all-virtual]\n"
     "      add and remove virtual points, in the order given (SLOT is 0-based)\n"
     "  info DOC [--json]\n"
-    "      describe a document\n";
+    "      describe a document\n"
+    "  matrices FILE --size N [--matrices M] [--lower] [--first-line L] [--first-column C]\n"
+    "           [--gap G] [--temp-dir DIR]\n"
+    "      extract the distance matrices of a text file and summarise them\n";
 
 } // namespace
 
@@ -42,6 +45,8 @@ int main(int argc, char** argv)
             return RunEdit(args);
         if (command == "info")
             return RunInfo(args);
+        if (command == "matrices")
+            return RunMatrices(args);
         throw UsageError("unknown command " + command);
     } catch (const UsageError& e) {
         std::fprintf(stderr, "sundrel-cli: %s\n\n%s", e.what(), kUsage);

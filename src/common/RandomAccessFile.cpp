@@ -1,11 +1,14 @@
-// Positioned reads and writes. On POSIX systems each access is one pread or
-// pwrite; elsewhere a standard file stream seeks first.
+// Positioned reads and writes. On POSIX systems reads come from a mapping of
+// the file and writes are one pwrite each; elsewhere a standard file stream
+// seeks first.
 
 #include "common/RandomAccessFile.h"
 
 #if defined(__unix__) || defined(__APPLE__)
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #else
@@ -19,15 +22,29 @@ namespace {
 
 #if defined(__unix__) || defined(__APPLE__)
 
+// Reads come from a read-only mapping of the file, so that a single distance
+// costs a memory access rather than a system call; the mapping follows the
+// file as it grows, and falls back to pread where mapping is refused.
 class PosixFile : public RandomAccessFile {
 public:
     explicit PosixFile(int fd) : fd_(fd) {}
-    ~PosixFile() override { ::close(fd_); }
+    ~PosixFile() override
+    {
+        Unmap();
+        ::close(fd_);
+    }
 
     bool ReadAt(std::int64_t offset, void* data, std::size_t size) override
     {
         if (offset < 0)
             return false;
+        const auto end = static_cast<std::uint64_t>(offset) + size;
+        if (end > mapped_)
+            Remap(end);
+        if (end <= mapped_) {
+            std::memcpy(data, static_cast<const char*>(map_) + offset, size);
+            return true;
+        }
         auto* p = static_cast<char*>(data);
         while (size > 0) {
             const ssize_t n = ::pread(fd_, p, size, static_cast<off_t>(offset));
@@ -68,11 +85,39 @@ public:
 
     bool Truncate(std::int64_t size) override
     {
+        // Never keep pages mapped beyond the end of the file.
+        Unmap();
         return ::ftruncate(fd_, static_cast<off_t>(size)) == 0;
     }
 
 private:
+    // Maps the whole file when it now reaches `needed` bytes.
+    void Remap(std::uint64_t needed)
+    {
+        const std::int64_t size = Size();
+        if (size <= 0 || static_cast<std::uint64_t>(size) < needed ||
+            static_cast<std::uint64_t>(size) <= mapped_)
+            return;
+        Unmap();
+        void* p = ::mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, MAP_SHARED, fd_, 0);
+        if (p == MAP_FAILED)
+            return;
+        ::madvise(p, static_cast<std::size_t>(size), MADV_RANDOM);
+        map_ = p;
+        mapped_ = static_cast<std::uint64_t>(size);
+    }
+
+    void Unmap()
+    {
+        if (map_)
+            ::munmap(map_, static_cast<std::size_t>(mapped_));
+        map_ = nullptr;
+        mapped_ = 0;
+    }
+
     int fd_;
+    void* map_ = nullptr;
+    std::uint64_t mapped_ = 0;
 };
 
 #else

@@ -98,7 +98,8 @@ TEST_F(FileReaderTest, FieldsRunningIntoTheNextLineOrMissingOnTheLastOneAreRepor
     EXPECT_EQ(ErrorOf([&] { Read(reader, 0, 2, 1); }), "Error at line 1 (line isn't long enough)");
     EXPECT_EQ(ErrorOf([&] { Read(reader, 1, 0, 3); }), "Error at line 2 (line isn't long enough)");
     EXPECT_EQ(Read(reader, 2, 1, 2), (V{5, 6})); // later fields are ignored
-    EXPECT_EQ(ErrorOf([&] { Read(reader, 2, 3, 1); }), "'text' is not a valid floating point value");
+    EXPECT_EQ(ErrorOf([&] { Read(reader, 2, 3, 1); }),
+              "'text' is not a valid floating point value at line 3 (column 4)");
     // No length check on the last line: a missing field names its column.
     EXPECT_EQ(ErrorOf([&] { Read(reader, 3, 2, 1); }), "Error at line 4 (column 2)");
     EXPECT_EQ(ErrorOf([&] { Read(reader, 3, 1, 1); }), "Error at line 4 (column 2)");
