@@ -71,6 +71,34 @@ void DecodeInts(const unsigned char* in, std::size_t n, std::int32_t* v)
     }
 }
 
+// Values of a record read or written as little-endian bytes, straight from
+// and into the caller's array where the machine's order is the file's.
+template <typename T>
+bool WriteRecord(RandomAccessFile& file, std::int64_t at, const T* values, std::size_t n)
+{
+    if constexpr (std::endian::native == std::endian::little)
+        return file.WriteAt(at, values, n * sizeof(T));
+    std::vector<unsigned char> bytes(n * sizeof(T));
+    for (std::size_t i = 0; i < n; ++i)
+        StoreLE(bytes.data() + sizeof(T) * i, values[i]);
+    return file.WriteAt(at, bytes.data(), bytes.size());
+}
+
+template <typename T>
+bool ReadRecord(RandomAccessFile& file, std::int64_t at, T* values, std::size_t n)
+{
+    if (!file.ReadAt(at, values, n * sizeof(T)))
+        return false;
+    if constexpr (std::endian::native != std::endian::little) {
+        for (std::size_t i = 0; i < n; ++i) {
+            unsigned char b[sizeof(T)];
+            std::memcpy(b, &values[i], sizeof(T));
+            values[i] = LoadLE<T>(b);
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 MatrixFile::MatrixFile(std::filesystem::path fileName) : fileName_(std::move(fileName)) {}
@@ -97,11 +125,17 @@ void MatrixFile::initialize(std::int32_t n)
 
 void MatrixFile::open()
 {
+    if (opened_.load(std::memory_order_acquire))
+        return;
+    std::lock_guard<std::mutex> lock(openLock_);
     if (file_)
         return;
-    file_ = RandomAccessFile::Open(fileName_);
+    // Only a temporary store of ours is mapped; a document may be rewritten
+    // by other programs while it is open.
+    file_ = RandomAccessFile::Open(fileName_, !keep_);
     if (!file_)
         throw Error("Impossible to open the file");
+    opened_.store(true, std::memory_order_release);
 }
 
 void MatrixFile::attach(std::int32_t n, std::int32_t m, std::int64_t offset)
@@ -127,9 +161,7 @@ void MatrixFile::writeMatrix(const SMatrix& matrix)
     const std::int64_t at = baseOffset_ + std::int64_t(matrixCount_) * matrixBytes_;
     try {
         open();
-        std::vector<unsigned char> bytes;
-        EncodeDoubles(matrix.values().data(), matrix.values().size(), bytes);
-        if (!file_->WriteAt(at, bytes.data(), bytes.size())) {
+        if (!WriteRecord(*file_, at, matrix.values().data(), matrix.values().size())) {
             if (!keep_)
                 file_->Truncate(at);
             throw Error("File writing error");
@@ -168,6 +200,22 @@ double MatrixFile::readDistance(std::int32_t k, std::int64_t p)
     return LoadLE<double>(b);
 }
 
+void MatrixFile::readValues(std::int32_t k, std::int64_t first, std::int64_t count, double* values)
+{
+    if (k < 0 || k >= matrixCount_ || first < 0 || count < 0 || first + count > PairCount(size_))
+        throw Error("Matrix reading error");
+    open();
+    if (!ReadRecord(*file_, baseOffset_ + std::int64_t(k) * matrixBytes_ + 8 * first, values,
+                    static_cast<std::size_t>(count)))
+        throw Error("Matrix reading error");
+}
+
+void MatrixFile::releaseCache()
+{
+    if (file_)
+        file_->DropPages();
+}
+
 void MatrixFile::writePermutation(const std::vector<std::int32_t>& permutation)
 {
     if (static_cast<std::int64_t>(permutation.size()) != PairCount(size_))
@@ -175,10 +223,8 @@ void MatrixFile::writePermutation(const std::vector<std::int32_t>& permutation)
     if (permutationOffset_ == -1)
         permutationOffset_ = baseOffset_ + std::int64_t(matrixCount_) * matrixBytes_;
     open();
-    std::vector<unsigned char> bytes;
-    EncodeInts(permutation.data(), permutation.size(), bytes);
     const std::int64_t at = permutationOffset_ + std::int64_t(permutationCount_) * permutationBytes_;
-    if (!file_->WriteAt(at, bytes.data(), bytes.size())) {
+    if (!WriteRecord(*file_, at, permutation.data(), permutation.size())) {
         if (!keep_)
             file_->Truncate(at);
         throw Error("File writing error");
@@ -199,6 +245,18 @@ std::int32_t MatrixFile::readPermutationEntry(std::int32_t k, std::int64_t posit
     if (!file_->ReadAt(permutationOffset_ + std::int64_t(k) * permutationBytes_ + 4 * position, b, 4))
         throw Error("File reading error");
     return LoadLE<std::int32_t>(b);
+}
+
+void MatrixFile::readPermutationEntries(std::int32_t k, std::int64_t first, std::int64_t count,
+                                        std::int32_t* entries)
+{
+    if (k < 0 || k >= matrixCount_ || permutationOffset_ == -1 || first < 0 || count < 0 ||
+        first + count > PairCount(size_))
+        throw Error("File positioning error");
+    open();
+    if (!ReadRecord(*file_, permutationOffset_ + std::int64_t(k) * permutationBytes_ + 4 * first,
+                    entries, static_cast<std::size_t>(count)))
+        throw Error("File reading error");
 }
 
 std::optional<std::vector<std::int32_t>> MatrixFile::readPermutation(std::int32_t k)
@@ -282,6 +340,7 @@ void MatrixFile::reattach()
 void MatrixFile::close()
 {
     matrixCount_ = 0;
+    opened_.store(false, std::memory_order_release);
     file_.reset();
     if (!keep_) {
         permutationOffset_ = -1;

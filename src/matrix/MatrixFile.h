@@ -14,6 +14,8 @@
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <atomic>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -52,11 +54,19 @@ public:
     std::unique_ptr<SMatrix> readMatrix(std::int32_t k);
     // Distance at pair index p of matrix k; 0.0 when k is out of range.
     double readDistance(std::int32_t k, std::int64_t p);
+    // `count` distances of matrix k from pair index `first` on, in one read
+    // (safe beside another thread's readValues).
+    void readValues(std::int32_t k, std::int64_t first, std::int64_t count, double* values);
+    // Gives back the memory that single reads have brought in.
+    void releaseCache();
 
     // Appends the sorted permutation of the next matrix.
     void writePermutation(const std::vector<std::int32_t>& permutation);
     // Entry `position` of the permutation of matrix k; 0 when k is out of range.
     std::int32_t readPermutationEntry(std::int32_t k, std::int64_t position);
+    // `count` entries of the permutation of matrix k from `first` on.
+    void readPermutationEntries(std::int32_t k, std::int64_t first, std::int64_t count,
+                                std::int32_t* entries);
     // The permutation of matrix k, or none when k is out of range.
     std::optional<std::vector<std::int32_t>> readPermutation(std::int32_t k);
 
@@ -89,6 +99,8 @@ private:
     void open();
 
     std::unique_ptr<RandomAccessFile> file_;
+    std::mutex openLock_;
+    std::atomic<bool> opened_{false};
     std::filesystem::path fileName_;
     std::int32_t matrixCount_ = 0;
     std::int32_t size_ = -1;
