@@ -119,6 +119,8 @@ void CheckHeader(const DocumentHeader& header)
         throw Error(msg::UnrecognizedFormat);
     if (header.fileVersion != 2)
         throw Error(msg::UnsupportedVersion);
+    if (header.tag == "DVK" && header.documentVersion != 4)
+        throw Error("Unsupported DVK file version");
 }
 
 void ApplyHeader(const DocumentHeader& header, MMap& map)

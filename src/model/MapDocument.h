@@ -45,7 +45,8 @@ struct DocumentHeader {
 DocumentHeader BuildHeader(const MMap& map, std::int32_t activeLayer = 1,
                            const std::array<std::int32_t, 5>& visibility = {1, 1, 1, 1, 1});
 
-// Raises "Unrecognized file format" or "Unsupported DVT file version".
+// Raises "Unrecognized file format" or "Unsupported DVT file version", and
+// "Unsupported DVK file version" for a sundrel document of another version.
 void CheckHeader(const DocumentHeader& header);
 
 // Gives the map the header's bounds, sizes, colours and font.

@@ -1,0 +1,633 @@
+#include "monmonier/MonmonierLayer.h"
+
+#include "common/Errors.h"
+#include "common/Notifier.h"
+#include "matrix/MatrixFile.h"
+#include "monmonier/Paving.h"
+
+#include <algorithm>
+
+namespace sundrel {
+
+namespace {
+
+constexpr std::chrono::milliseconds kHandshake{100000};
+
+void Remove(std::deque<std::int32_t>& list, std::int32_t value)
+{
+    list.erase(std::remove(list.begin(), list.end(), value), list.end());
+}
+
+void Renumber(std::deque<std::int32_t>& list, std::int32_t removed)
+{
+    for (std::int32_t& v : list)
+        if (v > removed)
+            --v;
+}
+
+} // namespace
+
+MonmonierLayer::MonmonierLayer() : MonmonierLayer(Windows{}) {}
+
+MonmonierLayer::MonmonierLayer(Windows windows) : windows_(windows)
+{
+    worker_ = std::thread([this] { workerLoop(); });
+}
+
+MonmonierLayer::~MonmonierLayer()
+{
+    SetAnalysisAborted(true);
+    {
+        std::lock_guard<std::mutex> lock(workerLock_);
+        terminate_ = true;
+    }
+    workerChanged_.notify_all();
+    if (worker_.joinable())
+        worker_.join();
+    SetAnalysisAborted(false);
+    destroyLayers();
+}
+
+void MonmonierLayer::postMain(int message, std::intptr_t w, std::intptr_t l)
+{
+    if (windows_.main)
+        windows_.main->post(message, w, l);
+}
+
+void MonmonierLayer::postProgress(int message, std::intptr_t w, std::intptr_t l)
+{
+    if (windows_.progress)
+        windows_.progress->post(message, w, l);
+}
+
+void MonmonierLayer::workerLoop()
+{
+    std::unique_lock<std::mutex> lock(workerLock_);
+    for (;;) {
+        ready_ = true;
+        workerChanged_.notify_all();
+        workerChanged_.wait(lock, [this] { return started_ || terminate_; });
+        if (terminate_)
+            return;
+        started_ = false;
+        ready_ = false;
+        const std::int32_t command = command_;
+        lock.unlock();
+        std::string failure;
+        try {
+            run(command);
+        } catch (const Abort&) {
+            failure = "Computation aborted";
+        } catch (const std::bad_alloc&) {
+            failure = "Memory allocation failure";
+        } catch (const std::exception& e) {
+            failure = e.what();
+        }
+        {
+            std::lock_guard<std::mutex> l(loadLock_);
+            lastError_ = failure;
+        }
+        lock.lock();
+    }
+}
+
+void MonmonierLayer::send(std::int32_t command, std::int32_t layer, std::int32_t arg,
+                          std::filesystem::path file)
+{
+    // A new command cancels the one that may still run; a time-out is not an
+    // error, the command is then taken when the worker comes back.
+    SetAnalysisAborted(true);
+    std::unique_lock<std::mutex> lock(workerLock_);
+    workerChanged_.wait_for(lock, kHandshake, [this] { return (ready_ && !started_) || terminate_; });
+    SetAnalysisAborted(false);
+    command_ = command;
+    commandLayer_ = layer;
+    commandArg_ = arg;
+    commandFile_ = std::move(file);
+    started_ = true;
+    workerChanged_.notify_all();
+}
+
+bool MonmonierLayer::waitIdle(std::chrono::milliseconds timeout)
+{
+    std::unique_lock<std::mutex> lock(workerLock_);
+    return workerChanged_.wait_for(lock, timeout, [this] { return (ready_ && !started_) || terminate_; });
+}
+
+std::string MonmonierLayer::lastError() const
+{
+    std::lock_guard<std::mutex> lock(loadLock_);
+    return lastError_;
+}
+
+void MonmonierLayer::run(std::int32_t command)
+{
+    if (command == kCommandIdle)
+        return;
+    if (command == kCommandLoad) {
+        std::vector<LoadedLayer> loaded;
+        std::vector<std::int32_t> order;
+        std::int32_t active = -1;
+        try {
+            if (!loader)
+                throw Error("Couldn't open the file");
+            loader(commandFile_, *this, loaded, order, active);
+        } catch (const std::exception& e) {
+            {
+                std::lock_guard<std::mutex> lock(loadLock_);
+                loadError_ = "An error occured while reading file :\n" + commandFile_.string() +
+                             "\nError : " + e.what() + "\nMonmonier data will be ignored.";
+            }
+            postMain(WM_LAYERS_LOADED, -100, 0);
+            return;
+        }
+        {
+            std::lock_guard<std::mutex> lock(listLock_);
+            for (LoadedLayer& l : loaded) {
+                l.layer->setStoredSundrelCount(l.sundrels);
+                layers_.push_back(std::shared_ptr<SundrelMonmonier>(std::move(l.layer)));
+            }
+        }
+        {
+            std::lock_guard<std::mutex> lock(loadLock_);
+            loadedOrder_ = std::move(order);
+            loadedActive_ = active;
+            loadError_.clear();
+        }
+        postMain(WM_LAYERS_LOADED, active, 0);
+        return;
+    }
+    if (command == kCommandNewAnalysis) {
+        AnalysisRequest request = std::move(pendingAnalysis_);
+        const std::int32_t m = request.store->matrixCount();
+        const std::int32_t n = request.store->size();
+        std::unique_ptr<SundrelMonmonier> made = makeLayer(request.single, m, n, std::move(request.store));
+        if (request.single) {
+            made->labelStyle = request.labelStyle;
+            made->lineColor = styles.singleColor;
+            made->lineSize = styles.singleSize;
+            made->textColor = styles.titleColor;
+            made->font = styles.titleFont;
+        } else {
+            made->lineColor = styles.multipleColor;
+            made->lineSize = styles.multipleSize;
+            made->textColor = styles.valueColor;
+            made->font = styles.valueFont;
+        }
+        made->name = request.title;
+        made->showReport = request.showReport;
+        made->setSelection(request.selection);
+        std::shared_ptr<SundrelMonmonier> layer(std::move(made));
+        appendLayer(layer);
+        std::int32_t index;
+        {
+            std::lock_guard<std::mutex> lock(listLock_);
+            index = static_cast<std::int32_t>(layers_.size()) - 1;
+        }
+        postProgress(WM_LAYER_START, index, std::intptr_t(m) * request.sundrels);
+        postMain(WM_LAYER_ADDED);
+        layer->compute(request.sundrels);
+        postProgress(WM_LAYER_DONE);
+        return;
+    }
+    if (command == kCommandMapChanged) {
+        // The previous matrix stays alive until every layer has moved on.
+        const std::unique_ptr<PavingMatrix> previous = buildPaving();
+        std::vector<std::shared_ptr<SundrelMonmonier>> layers;
+        {
+            std::lock_guard<std::mutex> lock(listLock_);
+            layers = layers_;
+        }
+        for (std::size_t i = 0; i < layers.size(); ++i) {
+            postProgress(WM_LAYER_START, static_cast<std::intptr_t>(i),
+                         std::intptr_t(layers[i]->matrixCount()) * layers[i]->sundrelCount());
+            layers[i]->setMap(cells_, paving_.get());
+        }
+        postProgress(WM_LAYER_DONE);
+        return;
+    }
+    const std::shared_ptr<SundrelMonmonier> target = layer(commandLayer_);
+    if (!target)
+        return;
+    if (command == kCommandToggle)
+        target->toggleSelection(commandArg_);
+    else if (command >= 0)
+        target->setSundrelCount(command);
+    postProgress(WM_LAYER_DONE);
+}
+
+std::unique_ptr<PavingMatrix> MonmonierLayer::buildPaving()
+{
+    std::unique_ptr<PavingMatrix> old = std::move(paving_);
+    if (cells_)
+        paving_ = std::make_unique<PavingMatrix>(BuildPavingMatrix(*cells_, populationCount_));
+    return old;
+}
+
+std::unique_ptr<SundrelMonmonier> MonmonierLayer::makeLayer(bool single, std::int32_t m,
+                                                            std::int32_t n,
+                                                            std::unique_ptr<MatrixFile> store)
+{
+    std::unique_ptr<SundrelMonmonier> made;
+    if (single)
+        made = std::make_unique<SundrelMonmonierSingle>(m, n, cells_, std::move(store), &usedBits_,
+                                                        paving_.get(), windows_.progress,
+                                                        windows_.report);
+    else
+        made = std::make_unique<SundrelMonmonierMultiple>(m, n, cells_, std::move(store),
+                                                          &usedBits_, paving_.get(),
+                                                          windows_.progress, windows_.report);
+    made->onRedrawRequest = [this] { requestRedraw(); };
+    return made;
+}
+
+void MonmonierLayer::appendLayer(std::shared_ptr<SundrelMonmonier> layer)
+{
+    std::lock_guard<std::mutex> lock(listLock_);
+    const auto index = static_cast<std::int32_t>(layers_.size());
+    const bool single = layer->isSingle();
+    layers_.push_back(std::move(layer));
+    drawOrder_.push_back(index);
+    (single ? singleLayers_ : multipleLayers_).push_back(index);
+    activeIndex_ = index;
+}
+
+void MonmonierLayer::destroyLayers()
+{
+    std::lock_guard<std::mutex> lock(listLock_);
+    layers_.clear();
+    drawOrder_.clear();
+    singleLayers_.clear();
+    multipleLayers_.clear();
+    activeIndex_ = -1;
+}
+
+void MonmonierLayer::setMap(const MMap& map)
+{
+    if (busy())
+        return;
+    // The worker must not be computing on the layers about to go.
+    send(kCommandIdle);
+    waitIdle();
+    destroyLayers();
+    populationCount_ = map.N();
+    usedBits_ = MakeUsedBits(populationCount_);
+    paving_.reset();
+    mapChanged(&map.cells);
+}
+
+void MonmonierLayer::mapChanged(const std::vector<MPolygon>* cells)
+{
+    if (busy())
+        return;
+    SetAnalysisAborted(true);
+    {
+        std::unique_lock<std::mutex> lock(workerLock_);
+        workerChanged_.wait_for(lock, kHandshake, [this] { return (ready_ && !started_) || terminate_; });
+    }
+    cells_ = cells;
+    {
+        std::lock_guard<std::mutex> lock(listLock_);
+        for (auto& l : layers_)
+            l->clearComputed();
+    }
+    send(kCommandMapChanged);
+}
+
+void MonmonierLayer::load(const std::filesystem::path& file, const MMap& map)
+{
+    if (busy())
+        return;
+    send(kCommandIdle);
+    waitIdle();
+    destroyLayers();
+    populationCount_ = map.N();
+    usedBits_ = MakeUsedBits(populationCount_);
+    paving_.reset();
+    cells_ = &map.cells;
+    busy_ = true;
+    send(kCommandLoad, -1, 0, file);
+}
+
+void MonmonierLayer::finishLoad(const std::vector<std::int32_t>& order, std::int32_t activeIndex)
+{
+    {
+        std::lock_guard<std::mutex> lock(listLock_);
+        drawOrder_.clear();
+        singleLayers_.clear();
+        multipleLayers_.clear();
+        for (std::int32_t i : order) {
+            if (i < 0 || static_cast<std::size_t>(i) >= layers_.size())
+                continue;
+            drawOrder_.push_back(i);
+            (layers_[static_cast<std::size_t>(i)]->isSingle() ? singleLayers_ : multipleLayers_)
+                .push_back(i);
+        }
+    }
+    activate(activeIndex);
+}
+
+std::vector<std::int32_t> MonmonierLayer::takeLoadedOrder()
+{
+    std::lock_guard<std::mutex> lock(loadLock_);
+    return std::move(loadedOrder_);
+}
+
+std::int32_t MonmonierLayer::loadedActiveIndex() const
+{
+    std::lock_guard<std::mutex> lock(loadLock_);
+    return loadedActive_;
+}
+
+std::string MonmonierLayer::loadError() const
+{
+    std::lock_guard<std::mutex> lock(loadLock_);
+    return loadError_;
+}
+
+bool MonmonierLayer::newAnalysis(AnalysisRequest request)
+{
+    if (busy() || !request.store)
+        return false;
+    SetAnalysisAborted(true);
+    {
+        std::unique_lock<std::mutex> lock(workerLock_);
+        workerChanged_.wait_for(lock, kHandshake, [this] { return (ready_ && !started_) || terminate_; });
+    }
+    pendingAnalysis_ = std::move(request);
+    busy_ = true;
+    send(kCommandNewAnalysis);
+    return true;
+}
+
+void MonmonierLayer::requestRecompute(std::int32_t index, std::int32_t k)
+{
+    if (k < 0 || !layer(index))
+        return;
+    send(k, index);
+}
+
+void MonmonierLayer::requestToggle(std::int32_t index, int i)
+{
+    if (!layer(index))
+        return;
+    send(kCommandToggle, index, i);
+}
+
+void MonmonierLayer::reset()
+{
+    if (busy())
+        return;
+    send(kCommandIdle);
+    waitIdle();
+    populationCount_ = 0;
+    cells_ = nullptr;
+    destroyLayers();
+    paving_.reset();
+    usedBits_.clear();
+}
+
+void MonmonierLayer::acknowledge()
+{
+    busy_ = false;
+}
+
+bool MonmonierLayer::busy() const
+{
+    return busy_.load();
+}
+
+void MonmonierLayer::remove(std::int32_t index)
+{
+    if (busy())
+        return;
+    send(kCommandIdle);
+    waitIdle();
+    std::lock_guard<std::mutex> lock(listLock_);
+    if (index < 0 || static_cast<std::size_t>(index) >= layers_.size())
+        return;
+    layers_.erase(layers_.begin() + index);
+    Remove(drawOrder_, index);
+    Remove(singleLayers_, index);
+    Remove(multipleLayers_, index);
+    Renumber(drawOrder_, index);
+    Renumber(singleLayers_, index);
+    Renumber(multipleLayers_, index);
+    if (activeIndex_ == index)
+        activeIndex_ = static_cast<std::int32_t>(layers_.size()) - 1;
+    else if (activeIndex_ > index)
+        --activeIndex_;
+}
+
+void MonmonierLayer::removeAll()
+{
+    while (count() > 0 && !busy())
+        remove(0);
+}
+
+void MonmonierLayer::activate(std::int32_t index)
+{
+    std::lock_guard<std::mutex> lock(listLock_);
+    if (index >= -1 && index < static_cast<std::int32_t>(layers_.size()))
+        activeIndex_ = index;
+}
+
+void MonmonierLayer::showAll()
+{
+    std::lock_guard<std::mutex> lock(listLock_);
+    for (auto& l : layers_)
+        l->visible = l->labelsVisible = true;
+}
+
+void MonmonierLayer::hideAll()
+{
+    std::lock_guard<std::mutex> lock(listLock_);
+    for (auto& l : layers_)
+        l->visible = l->labelsVisible = false;
+}
+
+void MonmonierLayer::hideInactive()
+{
+    std::lock_guard<std::mutex> lock(listLock_);
+    for (std::size_t i = 0; i < layers_.size(); ++i) {
+        const bool active = static_cast<std::int32_t>(i) == activeIndex_;
+        layers_[i]->visible = layers_[i]->labelsVisible = active;
+    }
+}
+
+bool MonmonierLayer::allShown() const
+{
+    std::lock_guard<std::mutex> lock(listLock_);
+    return std::all_of(layers_.begin(), layers_.end(),
+                       [](const auto& l) { return l->visible && l->labelsVisible; });
+}
+
+bool MonmonierLayer::allHidden() const
+{
+    std::lock_guard<std::mutex> lock(listLock_);
+    return std::none_of(layers_.begin(), layers_.end(),
+                        [](const auto& l) { return l->visible || l->labelsVisible; });
+}
+
+void MonmonierLayer::foreground(std::int32_t index)
+{
+    std::lock_guard<std::mutex> lock(listLock_);
+    if (index < 0 || static_cast<std::size_t>(index) >= layers_.size())
+        return;
+    auto& kind = layers_[static_cast<std::size_t>(index)]->isSingle() ? singleLayers_ : multipleLayers_;
+    Remove(drawOrder_, index);
+    drawOrder_.push_back(index);
+    Remove(kind, index);
+    kind.push_back(index);
+}
+
+void MonmonierLayer::background(std::int32_t index)
+{
+    std::lock_guard<std::mutex> lock(listLock_);
+    if (index < 0 || static_cast<std::size_t>(index) >= layers_.size())
+        return;
+    auto& kind = layers_[static_cast<std::size_t>(index)]->isSingle() ? singleLayers_ : multipleLayers_;
+    Remove(drawOrder_, index);
+    drawOrder_.push_front(index);
+    Remove(kind, index);
+    kind.push_front(index);
+}
+
+void MonmonierLayer::moveFront(std::int32_t index)
+{
+    std::lock_guard<std::mutex> lock(listLock_);
+    const auto it = std::find(drawOrder_.begin(), drawOrder_.end(), index);
+    if (it == drawOrder_.end() || it + 1 == drawOrder_.end())
+        return;
+    const std::int32_t passed = *(it + 1);
+    std::iter_swap(it, it + 1);
+    const bool single = layers_[static_cast<std::size_t>(index)]->isSingle();
+    if (layers_[static_cast<std::size_t>(passed)]->isSingle() == single) {
+        auto& kind = single ? singleLayers_ : multipleLayers_;
+        const auto k = std::find(kind.begin(), kind.end(), index);
+        if (k != kind.end() && k + 1 != kind.end())
+            std::iter_swap(k, k + 1);
+    }
+}
+
+void MonmonierLayer::moveBack(std::int32_t index)
+{
+    std::lock_guard<std::mutex> lock(listLock_);
+    const auto it = std::find(drawOrder_.begin(), drawOrder_.end(), index);
+    if (it == drawOrder_.end() || it == drawOrder_.begin())
+        return;
+    const std::int32_t passed = *(it - 1);
+    std::iter_swap(it, it - 1);
+    const bool single = layers_[static_cast<std::size_t>(index)]->isSingle();
+    if (layers_[static_cast<std::size_t>(passed)]->isSingle() == single) {
+        auto& kind = single ? singleLayers_ : multipleLayers_;
+        const auto k = std::find(kind.begin(), kind.end(), index);
+        if (k != kind.end() && k != kind.begin())
+            std::iter_swap(k, k - 1);
+    }
+}
+
+std::int32_t MonmonierLayer::count() const
+{
+    std::lock_guard<std::mutex> lock(listLock_);
+    return static_cast<std::int32_t>(layers_.size());
+}
+
+std::shared_ptr<SundrelMonmonier> MonmonierLayer::layer(std::int32_t index) const
+{
+    std::lock_guard<std::mutex> lock(listLock_);
+    if (index < 0 || static_cast<std::size_t>(index) >= layers_.size())
+        return nullptr;
+    return layers_[static_cast<std::size_t>(index)];
+}
+
+std::shared_ptr<SundrelMonmonier> MonmonierLayer::activeLayer() const
+{
+    std::lock_guard<std::mutex> lock(listLock_);
+    if (activeIndex_ < 0 || static_cast<std::size_t>(activeIndex_) >= layers_.size())
+        return nullptr;
+    return layers_[static_cast<std::size_t>(activeIndex_)];
+}
+
+std::int32_t MonmonierLayer::activeIndex() const
+{
+    std::lock_guard<std::mutex> lock(listLock_);
+    return activeIndex_;
+}
+
+std::vector<std::int32_t> MonmonierLayer::drawOrder() const
+{
+    std::lock_guard<std::mutex> lock(listLock_);
+    return {drawOrder_.begin(), drawOrder_.end()};
+}
+
+std::vector<std::int32_t> MonmonierLayer::singleLayers() const
+{
+    std::lock_guard<std::mutex> lock(listLock_);
+    return {singleLayers_.begin(), singleLayers_.end()};
+}
+
+std::vector<std::int32_t> MonmonierLayer::multipleLayers() const
+{
+    std::lock_guard<std::mutex> lock(listLock_);
+    return {multipleLayers_.begin(), multipleLayers_.end()};
+}
+
+std::int32_t MonmonierLayer::populationCount() const
+{
+    return populationCount_;
+}
+
+std::int64_t MonmonierLayer::dataSize() const
+{
+    std::lock_guard<std::mutex> lock(listLock_);
+    std::int64_t size = 308 + 4 * static_cast<std::int64_t>(layers_.size());
+    for (const auto& l : layers_)
+        size += 316 + std::int64_t(l->matrixCount()) *
+                          (l->store().matrixBytes() + l->store().permutationBytes());
+    return size;
+}
+
+std::int64_t MonmonierLayer::saveStepCount() const
+{
+    std::lock_guard<std::mutex> lock(listLock_);
+    std::int64_t steps = 0;
+    for (const auto& l : layers_)
+        steps += 2 * std::int64_t(l->matrixCount()) + 1;
+    return steps;
+}
+
+void MonmonierLayer::repointStores(const std::filesystem::path&)
+{
+    std::lock_guard<std::mutex> lock(listLock_);
+    for (auto& l : layers_)
+        l->store().reattach();
+}
+
+void MonmonierLayer::reportLayerReading(std::int32_t index, std::int32_t m)
+{
+    postProgress(WM_LAYER_READING, index, m);
+}
+
+void MonmonierLayer::requestRedraw()
+{
+    {
+        std::lock_guard<std::mutex> lock(redrawLock_);
+        ++pendingRedraws_;
+    }
+    postMain(WM_LAYERS_REDRAW);
+}
+
+bool MonmonierLayer::redrawPending() const
+{
+    std::lock_guard<std::mutex> lock(redrawLock_);
+    return pendingRedraws_ != 0;
+}
+
+void MonmonierLayer::redrawDone()
+{
+    std::lock_guard<std::mutex> lock(redrawLock_);
+    pendingRedraws_ = 0;
+}
+
+} // namespace sundrel

@@ -1,0 +1,228 @@
+#pragma once
+// All result layers of one open sundrel document and the worker thread that
+// computes them: the inputs taken from the map (cells, paving matrix, used
+// bits), the drawing order and the kind lists, the active layer, the style
+// of new layers, and the command protocol with the worker. Windows only ask
+// and draw; every long computation runs here.
+
+#include "model/MMap.h"
+#include "monmonier/SundrelMonmonier.h"
+
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace sundrel {
+
+class MatrixFile;
+class Notifier;
+struct MatrixSaveHooks;
+
+// Messages of the layers (to the main window, to the progress window).
+inline constexpr int WM_LAYERS_REDRAW = 0x83E8;
+inline constexpr int WM_LAYERS_LOADED = 0x83E9;
+inline constexpr int WM_LAYER_ADDED = 0x83EA;
+inline constexpr int WM_LAYER_READING = 0x844C;
+inline constexpr int WM_LAYER_START = 0x844E;
+inline constexpr int WM_LAYER_DONE = 0x8451;
+
+// Worker commands.
+inline constexpr std::int32_t kCommandIdle = -1;
+inline constexpr std::int32_t kCommandLoad = -10;
+inline constexpr std::int32_t kCommandToggle = -11;
+inline constexpr std::int32_t kCommandNewAnalysis = -100;
+inline constexpr std::int32_t kCommandMapChanged = -1000;
+
+// Style given to new layers, kept in the settings and in documents.
+struct LayerStyles {
+    float singleSize = 3.0f;
+    std::uint32_t singleColor = 0x001122CC;
+    LayerFont titleFont{"MS Sans Serif", 18, 0x1};
+    std::uint32_t titleColor = 0x00226611;
+    float multipleSize = 8.0f;
+    std::uint32_t multipleColor = 0x004411AA;
+    LayerFont valueFont{"MS Sans Serif", 6, 0};
+    std::uint32_t valueColor = 0x00446611;
+    bool operator==(const LayerStyles&) const = default;
+};
+
+// A new analysis as the set-up dialog hands it over.
+struct AnalysisRequest {
+    std::unique_ptr<MatrixFile> store; // holds M matrices of size N
+    bool single = true;
+    std::int32_t sundrels = 1;         // K
+    int labelStyle = 0;
+    std::string title;
+    bool showReport = false;
+    std::array<bool, 10> selection{true, true, true, true, true, true, true, true, true, true};
+};
+
+// A layer as read from a document, before it is computed.
+struct LoadedLayer {
+    std::unique_ptr<SundrelMonmonier> layer;
+    std::int32_t sundrels = 0;
+};
+
+class MonmonierLayer {
+public:
+    struct Windows {
+        Notifier* main = nullptr;     // redraw, loaded, added
+        Notifier* progress = nullptr; // reading, start, done, sorting and sundrel steps
+        Notifier* report = nullptr;   // finished reports
+    };
+    // Reads the layers of a document (the worker's load command): the
+    // styles, the layers in layer-index order, the drawing order and the
+    // active index. Installed by the document code.
+    using Loader = std::function<void(const std::filesystem::path& file, MonmonierLayer& into,
+                                      std::vector<LoadedLayer>& layers,
+                                      std::vector<std::int32_t>& order, std::int32_t& active)>;
+
+    MonmonierLayer();
+    explicit MonmonierLayer(Windows windows);
+    ~MonmonierLayer();
+
+    MonmonierLayer(const MonmonierLayer&) = delete;
+    MonmonierLayer& operator=(const MonmonierLayer&) = delete;
+
+    LayerStyles styles;
+    Loader loader;
+
+    // A new map: all layers go; the map's cells are taken and the layers'
+    // shared inputs sized for its N. Ignored while busy.
+    void setMap(const MMap& map);
+    // The map's cells changed (an edit): every layer is computed again.
+    void mapChanged(const std::vector<MPolygon>* cells);
+    // Reads the layers of a document on the worker; the main window gets
+    // WM_LAYERS_LOADED (wParam the active index, or -100 and loadError()).
+    void load(const std::filesystem::path& file, const MMap& map);
+    // After a successful load: the drawing order and kind lists, then the
+    // active layer.
+    void finishLoad(const std::vector<std::int32_t>& order, std::int32_t activeIndex);
+    // The order and active index of the last load, handed over once.
+    std::vector<std::int32_t> takeLoadedOrder();
+    std::int32_t loadedActiveIndex() const;
+    std::string loadError() const;
+    // Starts a new analysis on the worker. False while busy.
+    bool newAnalysis(AnalysisRequest request);
+    void requestRecompute(std::int32_t layer, std::int32_t k);
+    void requestToggle(std::int32_t layer, int index);
+    void reset();
+    void acknowledge();
+    bool busy() const;
+
+    void remove(std::int32_t layer);
+    void removeAll();
+    void activate(std::int32_t layer);
+    void showAll();
+    void hideAll();
+    void hideInactive();
+    bool allShown() const;
+    bool allHidden() const;
+
+    // Drawing order commands.
+    void foreground(std::int32_t layer);
+    void moveFront(std::int32_t layer);
+    void moveBack(std::int32_t layer);
+    void background(std::int32_t layer);
+
+    std::int32_t count() const;
+    std::shared_ptr<SundrelMonmonier> layer(std::int32_t index) const;
+    std::shared_ptr<SundrelMonmonier> activeLayer() const;
+    std::int32_t activeIndex() const;
+    std::vector<std::int32_t> drawOrder() const;
+    std::vector<std::int32_t> singleLayers() const;
+    std::vector<std::int32_t> multipleLayers() const;
+    std::int32_t populationCount() const;
+
+    // Bytes of the layers' part of a document, and its writing (the styles,
+    // every layer with its matrices, the drawing order).
+    std::int64_t dataSize() const;
+    std::int64_t saveStepCount() const;
+    // After a save: every layer's store reads from the document.
+    void repointStores(const std::filesystem::path& file);
+
+    // Redraw requests from any thread, coalesced.
+    void requestRedraw();
+    bool redrawPending() const;
+    void redrawDone();
+
+    // Waits until the worker has finished its command; false on time-out.
+    bool waitIdle(std::chrono::milliseconds timeout = std::chrono::milliseconds(100000));
+    // The message of the last command that failed (empty when it succeeded).
+    std::string lastError() const;
+
+    // Gives a layer read from a document the callbacks and shared inputs of
+    // this object (used by the loader).
+    std::unique_ptr<SundrelMonmonier> makeLayer(bool single, std::int32_t m, std::int32_t n,
+                                                std::unique_ptr<MatrixFile> store);
+    const std::vector<MPolygon>* cells() const { return cells_; }
+    // A layer record of a document is being read (layer index, M): the
+    // progress window shows the sorting to come.
+    void reportLayerReading(std::int32_t index, std::int32_t m);
+
+private:
+    void workerLoop();
+    void run(std::int32_t command);
+    // The handshake: cancel what runs, wait until the worker is ready, then
+    // hand it the command.
+    void send(std::int32_t command, std::int32_t layer = -1, std::int32_t arg = 0,
+              std::filesystem::path file = {});
+    std::unique_ptr<PavingMatrix> buildPaving();
+    void appendLayer(std::shared_ptr<SundrelMonmonier> layer);
+    void destroyLayers();
+    void postMain(int message, std::intptr_t w = 0, std::intptr_t l = 0);
+    void postProgress(int message, std::intptr_t w = 0, std::intptr_t l = 0);
+
+    Windows windows_;
+
+    // The command handed to the worker.
+    std::int32_t command_ = kCommandIdle;
+    std::int32_t commandLayer_ = -1;
+    std::int32_t commandArg_ = 0;
+    std::filesystem::path commandFile_;
+    AnalysisRequest pendingAnalysis_;
+
+    // Layers and lists, guarded by listLock_ (the worker appends layers).
+    mutable std::mutex listLock_;
+    std::vector<std::shared_ptr<SundrelMonmonier>> layers_;
+    std::deque<std::int32_t> drawOrder_;
+    std::deque<std::int32_t> singleLayers_;
+    std::deque<std::int32_t> multipleLayers_;
+    std::int32_t activeIndex_ = -1;
+
+    std::int32_t populationCount_ = 0;
+    const std::vector<MPolygon>* cells_ = nullptr;
+    std::unique_ptr<PavingMatrix> paving_;
+    UsedBits usedBits_;
+
+    mutable std::mutex redrawLock_;
+    std::int32_t pendingRedraws_ = 0;
+    std::atomic<bool> busy_{false};
+
+    // Load results, handed to the main window.
+    mutable std::mutex loadLock_;
+    std::vector<std::int32_t> loadedOrder_;
+    std::int32_t loadedActive_ = -1;
+    std::string loadError_;
+    std::string lastError_;
+
+    // The worker and its handshake.
+    std::thread worker_;
+    mutable std::mutex workerLock_;
+    std::condition_variable workerChanged_;
+    bool ready_ = false;
+    bool started_ = false;
+    bool terminate_ = false;
+};
+
+} // namespace sundrel

@@ -1,0 +1,70 @@
+#pragma once
+// Sundrel documents (".dvk"): the document header with the sundrel tag, the
+// result layers (styles, each layer's settings and its matrices with their
+// sorted permutations, the drawing order), then the map body. The sundrels
+// are not stored: every layer is computed again after a load.
+
+#include "model/MapDocument.h"
+#include "monmonier/MonmonierLayer.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <iosfwd>
+#include <vector>
+
+namespace sundrel {
+
+class MMapFactory;
+struct MapWriteHooks;
+struct MatrixSaveHooks;
+
+inline constexpr const char* kSundrelTag = "DVK";
+inline constexpr std::uint8_t kSundrelVersion = 4;
+
+// The header of a sundrel document for the map and its layers: the map's
+// header, tag "DVK", version 4, the map body after the layers' data.
+DocumentHeader BuildSundrelHeader(const MMap& map, const MonmonierLayer& layers,
+                                  std::int32_t activeLayer = 1,
+                                  const std::array<std::int32_t, 5>& visibility = {1, 1, 1, 1, 1});
+
+// True when the (already checked) header announces result layers.
+bool HasMonmonierData(const DocumentHeader& header);
+
+// Writes the layers' data at the stream's position; the stores copy their
+// blocks and will read them from `documentName` after repointStores.
+void WriteMonmonierData(std::ostream& out, const MonmonierLayer& layers,
+                        const std::filesystem::path& documentName,
+                        const MatrixSaveHooks* hooks = nullptr);
+
+// Reads the layers' data of a document (the worker's load command): the
+// styles go into `into`, the layers are made with into.makeLayer and their
+// stores attached to the document.
+void ReadMonmonierData(const std::filesystem::path& file, MonmonierLayer& into,
+                       std::vector<LoadedLayer>& layers, std::vector<std::int32_t>& order,
+                       std::int32_t& active);
+
+// Makes ReadMonmonierData the layers' loader.
+void InstallDocumentLoader(MonmonierLayer& layers);
+
+// Saves the map and its layers as a sundrel document, through a temporary
+// file renamed over the target once complete; then every store reads from
+// the new document. A failed save leaves any previous file untouched.
+void SaveSundrelDocument(const std::filesystem::path& target, const DocumentHeader& header,
+                         const MMap& map, MonmonierLayer& layers, MMapFactory& factory,
+                         const MapWriteHooks* hooks = nullptr);
+
+// Writes the map alone as a triangulation document (tag "???", which opens
+// as a plain map).
+void ExportTriangulation(const std::filesystem::path& target, const DocumentHeader& header,
+                         const MMap& map, MMapFactory& factory,
+                         const MapWriteHooks* hooks = nullptr);
+
+// A report as a text file: one line each, in Windows-1252 (the degree sign a
+// single byte), lines ended by CR LF.
+void WriteReport(const std::filesystem::path& target, const Report& report);
+
+// The file name a report proposes: the text between the first and the last
+// double quote of its first line (empty when there are fewer than two).
+std::string ProposedReportName(const Report& report);
+
+} // namespace sundrel
