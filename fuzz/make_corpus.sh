@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Writes the seed corpora: map bodies of a few small documents made by
-# sundrel-cli from the example sites, and a few small coordinate files.
+# sundrel-cli from the example sites, small sundrel documents, and a few
+# small coordinate files.
 # Uses $SUNDREL_CLI, else build/sundrel-cli (built when missing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -49,6 +50,26 @@ edit sites10 '\x00\x00\x00\x00\x00\x00\xd0\x3f\x00\x00\x00\x00\x00\x00\xe8\x3f\x
 edit sites3 '\x00\x00\x00\x00\x00\x00\xe0\x3f\x00\x00\x00\x00\x00\x00\xe0\x3f\x02' removeall
 edit sites40 '\x9a\x99\x99\x99\x99\x99\xd9\x3f\x33\x33\x33\x33\x33\x33\xe3\x3f\x03' addremove
 
+# Sundrel documents: the sites10 map with a single-run layer (K = 3) and a
+# significance layer (3 of the resampled matrices, cut to the map's 10
+# populations, K = 2); and the same map without layers (tag "DVK", version 4,
+# body offset 588, a monmonier header holding L = 0 and active index -1).
+docs=fuzz/corpus/read_document
+mkdir -p "$docs"
+"$cli" analyse "$work/sites10.dvt" examples/distances.txt -o "$work/single.dvk" \
+  --sundrels 3 --labels roman --name single > /dev/null
+"$cli" analyse "$work/single.dvk" examples/resampled.txt -o "$docs/sites10-study.dvk" \
+  --matrices 3 --gap 31 --sundrels 2 --name resampled > /dev/null
+{
+  head -c 5 "$work/sites10.dvt"
+  printf 'DVK\x00\x04'
+  tail -c +11 "$work/sites10.dvt" | head -c 266
+  printf '\x4c\x02\x00\x00MH \x00'
+  head -c 300 /dev/zero
+  printf '\xff\xff\xff\xff'
+  tail -c +281 "$work/sites10.dvt"
+} > "$docs/sites10-nolayers.dvk"
+
 head -n 11 examples/sites.txt > "$texts/sites10.txt"
 cp examples/sites.txt "$texts/sites40.txt"
 # Decimal commas, leading name and index columns, tabs, CRLF, trailing blanks.
@@ -59,4 +80,4 @@ printf '1 2\n3\n4 5 6\n-0 0.0\n' > "$texts/short-lines.txt"
 # Beyond the range of a double: underflow gives a signed zero, overflow fails.
 printf '1e-400 -2,5e-999\n1e400 7\n0.000000000000000000001e-310 -1E+3\n' > "$texts/exponent-range.txt"
 
-ls -l "$maps" "$texts" "$edits"
+ls -l "$maps" "$texts" "$edits" "$docs"

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds, and runs the main job on the bundled example: the map of
-# the example sampling sites, saved as build/example.dvt and described.
+# the example sampling sites, a single run on the observed distances and a
+# significance test on ten resampled matrices, saved as a sundrel document
+# with both reports and the barriers as CSV.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -8,5 +10,13 @@ bash scripts/setup.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DSUNDREL_TESTS=OFF
 cmake --build build -j"$(nproc)" --target sundrel-cli
 
-build/sundrel-cli map examples/sites.txt --first-line 2 -o build/example.dvt
-build/sundrel-cli info build/example.dvt
+cli=build/sundrel-cli
+$cli map examples/sites.txt --first-line 2 -o build/example.dvt
+$cli analyse build/example.dvt examples/distances.txt --sundrels 3 \
+    -o build/example.dvk --report build/example-single-report.txt
+$cli analyse build/example.dvk examples/resampled.txt --matrices 10 --gap 1 --sundrels 3 \
+    -o build/example.dvk --report build/example-significance-report.txt
+$cli barriers build/example.dvk > build/example-barriers.csv
+$cli info build/example.dvk
+echo "Written: build/example.dvt, build/example.dvk, build/example-single-report.txt,"
+echo "         build/example-significance-report.txt, build/example-barriers.csv"

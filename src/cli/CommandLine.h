@@ -48,5 +48,20 @@ int RunMap(Arguments& args);
 int RunEdit(Arguments& args);
 int RunInfo(Arguments& args);
 int RunMatrices(Arguments& args);
+int RunAnalyse(Arguments& args);
+int RunReport(Arguments& args);
+int RunBarriers(Arguments& args);
+
+} // namespace sundrel::cli
+
+namespace sundrel {
+class MonmonierLayer;
+}
+
+namespace sundrel::cli {
+
+// The result layers of an opened document, as text or as the end of a JSON
+// object.
+void PrintLayers(const MonmonierLayer& layers, bool json);
 
 } // namespace sundrel::cli

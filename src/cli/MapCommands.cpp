@@ -2,6 +2,7 @@
 // points, describe a document.
 
 #include "cli/CommandLine.h"
+#include "cli/Documents.h"
 
 #include "common/Errors.h"
 #include "import/CoordinateImport.h"
@@ -211,7 +212,9 @@ int RunInfo(Arguments& args)
         throw UsageError("info needs a document");
 
     MMapFactory factory;
-    LoadedDocument doc = LoadMapDocument(input, factory);
+    MonmonierLayer layers;
+    OpenDocument open = OpenWithLayers(input, factory, layers, false);
+    const LoadedDocument& doc = open.doc;
     const MMap& map = *doc.map;
     const DocumentHeader& h = doc.header;
     char colours[5][16];
@@ -230,13 +233,16 @@ int RunInfo(Arguments& args)
         std::printf("  \"style\": {\"originalPointSize\": %s, \"virtualPointSize\": %s, "
                     "\"delaunayLineWidth\": %s, \"voronoiLineWidth\": %s, \"layerColours\": "
                     "[\"%s\", \"%s\", \"%s\", \"%s\", \"%s\"], \"font\": {\"name\": %s, \"size\": "
-                    "%d, \"style\": %d}, \"activeLayer\": %d, \"visibility\": [%d, %d, %d, %d, %d]}\n}\n",
+                    "%d, \"style\": %d}, \"activeLayer\": %d, \"visibility\": [%d, %d, %d, %d, %d]}",
                     FormatDouble(h.originalPointSize).c_str(), FormatDouble(h.virtualPointSize).c_str(),
                     FormatDouble(h.delaunayLineWidth).c_str(), FormatDouble(h.voronoiLineWidth).c_str(),
                     colours[0], colours[1], colours[2], colours[3], colours[4],
                     JsonString(h.fontName).c_str(), h.fontSize, h.fontStyle, h.activeLayer,
                     h.visibility[0], h.visibility[1], h.visibility[2], h.visibility[3],
                     h.visibility[4]);
+        if (open.sundrel)
+            PrintLayers(layers, true);
+        std::printf("\n}\n");
         return 0;
     }
     std::printf("file: %s\n", input.c_str());
@@ -248,6 +254,8 @@ int RunInfo(Arguments& args)
                 map.mesh.LineCount(), map.mesh.TriangleCount());
     std::printf("frame bounds: %s\n", BoundsText(map.frameBounds).c_str());
     std::printf("outer bounds: %s\n", BoundsText(map.outerBounds).c_str());
+    if (open.sundrel)
+        PrintLayers(layers, false);
     return 0;
 }
 

@@ -9,6 +9,7 @@
 #include "matrix/MatrixFile.h"
 #include "matrix/PreviewGrid.h"
 #include "matrix/SMatrix.h"
+#include "monmonier/SundrelTypes.h"
 
 #include <chrono>
 #include <cstdio>
@@ -20,7 +21,9 @@ namespace {
 
 extern "C" void OnMatrixInterrupt(int)
 {
+    // Stops an import at its next row and an analysis at its next step.
     SetReadingAborted(true);
+    SetAnalysisAborted(true);
 }
 
 void Install(int signal, struct sigaction& previous)

@@ -25,7 +25,14 @@ const char* kUsage =
     "      describe a document\n"
     "  matrices FILE --size N [--matrices M] [--lower] [--first-line L] [--first-column C]\n"
     "           [--gap G] [--temp-dir DIR]\n"
-    "      extract the distance matrices of a text file and summarise them\n";
+    "      extract the distance matrices of a text file and summarise them\n"
+    "  analyse DOC MATRICES -o OUT.dvk [matrix options] [--sundrels K]\n"
+    "          [--labels letters|numbers|roman] [--name NAME] [--select RANKS] [--report FILE]\n"
+    "      add a result layer (a single run on one matrix, a significance test on several)\n"
+    "  report DOC.dvk [--layer I] [-o FILE]\n"
+    "      the report of a layer (all layers when no index is given)\n"
+    "  barriers DOC.dvk [--layer I] [--format csv|json]\n"
+    "      the sundrels and edge counts, for other programs\n";
 
 } // namespace
 
@@ -47,6 +54,12 @@ int main(int argc, char** argv)
             return RunInfo(args);
         if (command == "matrices")
             return RunMatrices(args);
+        if (command == "analyse" || command == "analyze")
+            return RunAnalyse(args);
+        if (command == "report")
+            return RunReport(args);
+        if (command == "barriers")
+            return RunBarriers(args);
         throw UsageError("unknown command " + command);
     } catch (const UsageError& e) {
         std::fprintf(stderr, "sundrel-cli: %s\n\n%s", e.what(), kUsage);

@@ -1,0 +1,114 @@
+#include "cli/Documents.h"
+
+#include "common/Errors.h"
+#include "monmonier/SundrelDocument.h"
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace sundrel::cli {
+
+// A terminal sees the line rewritten in place; a log gets a line per tenth,
+// and only for work that lasts (short runs stay quiet).
+void ProgressPrinter::show(const char* what, std::int64_t done, std::int64_t total)
+{
+    if (total <= 0)
+        return;
+    int percent = static_cast<int>(100.0 * static_cast<double>(done) / static_cast<double>(total));
+    percent = percent > 100 ? 100 : percent;
+    if (::isatty(STDERR_FILENO)) {
+        std::fprintf(stderr, "\r%s %3d%%", what, percent);
+        lineOpen_ = true;
+        return;
+    }
+    if (percent / 10 <= shownTenth_)
+        return;
+    if (std::chrono::steady_clock::now() - started_ < std::chrono::seconds(2))
+        return;
+    shownTenth_ = percent / 10;
+    std::fprintf(stderr, "%s %d%%\n", what, shownTenth_ * 10);
+}
+
+void ProgressPrinter::phase(std::int64_t total)
+{
+    total_ = total;
+    shownTenth_ = -1;
+}
+
+void ProgressPrinter::sorting(std::int64_t matrices)
+{
+    std::lock_guard<std::mutex> lock(lock_);
+    sortTotal_ = 2 * matrices;
+    sortSteps_ = 0;
+    shownTenth_ = -1;
+}
+
+void ProgressPrinter::post(int message, std::intptr_t, std::intptr_t lParam)
+{
+    std::lock_guard<std::mutex> lock(lock_);
+    switch (message) {
+    case WM_LAYER_READING:
+        sortTotal_ = 2 * static_cast<std::int64_t>(lParam);
+        sortSteps_ = 0;
+        shownTenth_ = -1;
+        break;
+    case WM_PROGRESS_STEP:
+        show("Sorting matrix data, please wait...", ++sortSteps_, sortTotal_);
+        break;
+    case WM_LAYER_START:
+        phase(lParam);
+        break;
+    case WM_PROGRESS_POSITION:
+        show("Constructing sundrels, please wait...", lParam, total_);
+        break;
+    default:
+        break;
+    }
+}
+
+void ProgressPrinter::finish()
+{
+    std::lock_guard<std::mutex> lock(lock_);
+    if (lineOpen_)
+        std::fprintf(stderr, "\r%60s\r", "");
+    lineOpen_ = false;
+}
+
+void FinishCommand(MonmonierLayer& layers)
+{
+    layers.waitIdle(std::chrono::hours(24 * 365));
+    const std::string error = layers.lastError();
+    if (!error.empty())
+        throw Error(error);
+}
+
+OpenDocument OpenWithLayers(const std::filesystem::path& path, MMapFactory& factory,
+                            MonmonierLayer& layers, bool compute)
+{
+    OpenDocument open;
+    open.doc = LoadMapDocument(path, factory);
+    open.sundrel = HasMonmonierData(open.doc.header);
+    MMap& map = *open.doc.map;
+    if (!open.sundrel) {
+        layers.setMap(map);
+        FinishCommand(layers);
+        return open;
+    }
+    InstallDocumentLoader(layers);
+    layers.load(path, map);
+    FinishCommand(layers);
+    const std::string failure = layers.loadError();
+    layers.acknowledge();
+    if (!failure.empty())
+        throw Error(failure);
+    layers.finishLoad(layers.takeLoadedOrder(), layers.loadedActiveIndex());
+    // The sundrels are not stored: with the map's cells they are computed
+    // again (which also builds the inputs a new analysis shares).
+    if (compute) {
+        layers.mapChanged(&map.cells);
+        FinishCommand(layers);
+    }
+    return open;
+}
+
+} // namespace sundrel::cli

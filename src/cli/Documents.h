@@ -1,0 +1,54 @@
+#pragma once
+// Opening a document on the command line with its result layers, the way
+// the application does: the map, then the layers read and (when asked)
+// computed again from their stored matrices on the layers' worker.
+
+#include "model/MMapFactory.h"
+#include "model/MapDocument.h"
+#include "monmonier/MonmonierLayer.h"
+
+#include <chrono>
+#include <filesystem>
+#include <mutex>
+#include <memory>
+
+namespace sundrel::cli {
+
+// Progress of the layers' worker on standard error: a line rewritten in
+// place on a terminal, a line per tenth otherwise.
+class ProgressPrinter : public Notifier {
+public:
+    void post(int message, std::intptr_t wParam, std::intptr_t lParam) override;
+    // The matrices a new analysis will sort (two steps each).
+    void sorting(std::int64_t matrices);
+    // Ends the progress line.
+    void finish();
+
+private:
+    void show(const char* what, std::int64_t done, std::int64_t total);
+    void phase(std::int64_t total);
+
+    std::mutex lock_;
+    std::int64_t sortSteps_ = 0;
+    std::int64_t sortTotal_ = 0;
+    std::int64_t total_ = 0;
+    int shownTenth_ = -1;
+    bool lineOpen_ = false;
+    std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+};
+
+struct OpenDocument {
+    LoadedDocument doc;
+    bool sundrel = false; // the document holds result layers
+};
+
+// Opens `path` into `layers` (which the caller made with its windows): the
+// map, its layers, and with `compute` every layer computed again. Raises the
+// system's message, the layers' reading error included.
+OpenDocument OpenWithLayers(const std::filesystem::path& path, MMapFactory& factory,
+                            MonmonierLayer& layers, bool compute);
+
+// Waits for the layers' worker and raises its error, if any.
+void FinishCommand(MonmonierLayer& layers);
+
+} // namespace sundrel::cli
