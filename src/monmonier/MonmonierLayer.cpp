@@ -161,6 +161,7 @@ void MonmonierLayer::run(std::int32_t command)
         AnalysisRequest request = std::move(pendingAnalysis_);
         const std::int32_t m = request.store->matrixCount();
         const std::int32_t n = request.store->size();
+        ensureInputs();
         std::unique_ptr<SundrelMonmonier> made = makeLayer(request.single, m, n, std::move(request.store));
         if (request.single) {
             made->labelStyle = request.labelStyle;
@@ -191,13 +192,21 @@ void MonmonierLayer::run(std::int32_t command)
         return;
     }
     if (command == kCommandMapChanged) {
-        // The previous matrix stays alive until every layer has moved on.
-        const std::unique_ptr<PavingMatrix> previous = buildPaving();
         std::vector<std::shared_ptr<SundrelMonmonier>> layers;
         {
             std::lock_guard<std::mutex> lock(listLock_);
             layers = layers_;
         }
+        if (layers.empty()) {
+            // Built again by the next analysis, for the cells it finds.
+            paving_.reset();
+            postProgress(WM_LAYER_DONE);
+            return;
+        }
+        if (usedBits_.empty())
+            usedBits_ = MakeUsedBits(populationCount_);
+        // The previous matrix stays alive until every layer has moved on.
+        const std::unique_ptr<PavingMatrix> previous = buildPaving();
         for (std::size_t i = 0; i < layers.size(); ++i) {
             postProgress(WM_LAYER_START, static_cast<std::intptr_t>(i),
                          std::intptr_t(layers[i]->matrixCount()) * layers[i]->sundrelCount());
@@ -214,6 +223,14 @@ void MonmonierLayer::run(std::int32_t command)
     else if (command >= 0)
         target->setSundrelCount(command);
     postProgress(WM_LAYER_DONE);
+}
+
+void MonmonierLayer::ensureInputs()
+{
+    if (usedBits_.empty())
+        usedBits_ = MakeUsedBits(populationCount_);
+    if (!paving_)
+        buildPaving();
 }
 
 std::unique_ptr<PavingMatrix> MonmonierLayer::buildPaving()
@@ -271,7 +288,9 @@ void MonmonierLayer::setMap(const MMap& map)
     waitIdle();
     destroyLayers();
     populationCount_ = map.N();
-    usedBits_ = MakeUsedBits(populationCount_);
+    // The inputs the layers share grow with N squared: they are made when a
+    // layer needs them, so that a huge map without layers opens.
+    usedBits_.clear();
     paving_.reset();
     mapChanged(&map.cells);
 }
@@ -302,7 +321,9 @@ void MonmonierLayer::load(const std::filesystem::path& file, const MMap& map)
     waitIdle();
     destroyLayers();
     populationCount_ = map.N();
-    usedBits_ = MakeUsedBits(populationCount_);
+    // The inputs the layers share grow with N squared: they are made when a
+    // layer needs them, so that a huge map without layers opens.
+    usedBits_.clear();
     paving_.reset();
     cells_ = &map.cells;
     busy_ = true;

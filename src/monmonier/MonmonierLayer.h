@@ -178,6 +178,8 @@ private:
     void send(std::int32_t command, std::int32_t layer = -1, std::int32_t arg = 0,
               std::filesystem::path file = {});
     std::unique_ptr<PavingMatrix> buildPaving();
+    // The used bits and the paving matrix, made when a layer first needs them.
+    void ensureInputs();
     void appendLayer(std::shared_ptr<SundrelMonmonier> layer);
     void destroyLayers();
     void postMain(int message, std::intptr_t w = 0, std::intptr_t l = 0);
