@@ -1,0 +1,107 @@
+#pragma once
+// What one drawing routine draws on: the view primitives with one of their
+// parameter sets (the screen's or the parallel one), the fonts it may make,
+// and, for export jobs, the progress and cancellation hooks. The screen
+// passes no progress; the bitmap and print jobs pass theirs, so that every
+// routine is written once for all targets.
+
+#include "render/GLFont.h"
+#include "render/ViewPrimitives.h"
+
+#include <map>
+#include <string>
+#include <tuple>
+
+namespace sundrel::render {
+
+// Progress of an export job: stage changes, and one step per drawn item
+// (the step first checks for cancellation and raises the cancel error).
+class ExportProgress {
+public:
+    virtual ~ExportProgress() = default;
+    virtual void Stage(int code, std::intptr_t layer = 0) = 0;
+    virtual void Step() = 0;
+    virtual void CheckCancel() = 0;
+};
+
+// Fonts for labels, made for the context that draws.
+class FontSource {
+public:
+    virtual ~FontSource() = default;
+    // A font of `points` points, or nullptr when it cannot be made.
+    virtual GLFONT* Acquire(const std::string& name, std::int32_t style, std::int32_t points) = 0;
+    virtual void Release(GLFONT* font) = 0;
+};
+
+// Screen fonts: made once per face, style and size, kept until the source
+// goes (which must happen while their context is current).
+class CachedFonts : public FontSource {
+public:
+    explicit CachedFonts(double pixelsPerInch) : pixelsPerInch_(pixelsPerInch) {}
+    ~CachedFonts() override;
+    GLFONT* Acquire(const std::string& name, std::int32_t style, std::int32_t points) override;
+    void Release(GLFONT*) override {}
+    void Clear();
+
+private:
+    double pixelsPerInch_;
+    std::map<std::tuple<std::string, std::int32_t, std::int32_t>, GLFONT*> fonts_;
+};
+
+// Export fonts: a temporary copy of the font whose size is scaled from the
+// screen to the job's resolution (truncated), freed after drawing.
+class ScaledFonts : public FontSource {
+public:
+    ScaledFonts(double dotsPerInch, double screenPixelsPerInch)
+        : dotsPerInch_(dotsPerInch), screenPixelsPerInch_(screenPixelsPerInch)
+    {
+    }
+    GLFONT* Acquire(const std::string& name, std::int32_t style, std::int32_t points) override;
+    void Release(GLFONT* font) override { FreeGLFont(font); }
+    // The temporary font's point size.
+    std::int32_t ScaledSize(std::int32_t points) const;
+
+private:
+    double dotsPerInch_;
+    double screenPixelsPerInch_;
+};
+
+struct Canvas {
+    ViewPrimitives& view;
+    ViewParameters& set;
+    FontSource& fonts;
+    ExportProgress* progress = nullptr;
+
+    void Stage(int code, std::intptr_t layer = 0)
+    {
+        if (progress)
+            progress->Stage(code, layer);
+    }
+    void Check()
+    {
+        if (progress)
+            progress->CheckCancel();
+    }
+    // Before an item: cancellation; after it: one step.
+    void Step()
+    {
+        if (progress)
+            progress->Step();
+    }
+
+    void SetPointSize(double points) { set.SetPointSize(points); }
+    void SetLineWidth(double points) { set.SetLineWidth(points); }
+    void Point(double x, double y) { view.Point(set, x, y); }
+    void Line(double x1, double y1, double x2, double y2) { view.Line(set, x1, y1, x2, y2); }
+    void FullLine(double x1, double y1, double x2, double y2) { view.FullLine(set, x1, y1, x2, y2); }
+    void Mark(double x1, double y1, double x2, double y2, int direction)
+    {
+        view.SundrelMark(set, x1, y1, x2, y2, direction);
+    }
+    void PrepareName(double x1, double y1, double x2, double y2, int direction)
+    {
+        view.PrepareName(set, x1, y1, x2, y2, direction);
+    }
+};
+
+} // namespace sundrel::render

@@ -1,0 +1,506 @@
+#include "render/Export.h"
+
+#include "common/AtomicFile.h"
+#include "common/ByteOrder.h"
+#include "monmonier/MonmonierLayer.h"
+#include "render/Canvas.h"
+#include "render/LayerDrawing.h"
+#include "render/MapDrawing.h"
+#include "render/OffscreenContext.h"
+
+#include <GL/gl.h>
+#include <gl2ps.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+
+namespace sundrel::render {
+
+namespace {
+
+std::mutex& AbortLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+bool abortFlag = false;
+
+// Progress of a job: stage messages posted, step messages sent (the job
+// waits until the dialog has handled each one).
+class JobProgress : public ExportProgress {
+public:
+    explicit JobProgress(Notifier* dialog) : dialog_(dialog) {}
+    void Stage(int code, std::intptr_t layer) override
+    {
+        if (dialog_)
+            dialog_->post(WM_EXPORT_STAGE, layer, code);
+    }
+    void Step() override
+    {
+        if (dialog_)
+            dialog_->send(WM_EXPORT_STEP, 0, 0);
+        CheckExportCancel();
+    }
+    void CheckCancel() override { CheckExportCancel(); }
+
+private:
+    Notifier* dialog_;
+};
+
+void Put16(unsigned char* p, std::uint16_t v)
+{
+    p[0] = static_cast<unsigned char>(v);
+    p[1] = static_cast<unsigned char>(v >> 8);
+}
+
+void Put32(unsigned char* p, std::uint32_t v)
+{
+    for (int k = 0; k < 4; ++k)
+        p[k] = static_cast<unsigned char>(v >> (8 * k));
+}
+
+} // namespace
+
+std::string ExportStageText(int code, const std::string& layerName)
+{
+    switch (code) {
+    case 0:
+    case 1:
+    case 2:
+        return "Initializing...";
+    case 10:
+        return "Drawing the original points...";
+    case 11:
+        return "Drawing the virtual points...";
+    case 12:
+        return "Drawing the population labels...";
+    case 13:
+        return "Creating the population labels font...";
+    case 14:
+        return "Drawing the Delaunay triangulation...";
+    case 15:
+        return "Drawing the Vorono\xC3\xAF paving...";
+    case 16:
+        return "Writing the triangulation...";
+    case 20:
+    case 21:
+        return "Writing the file...";
+    case 23:
+        return "Sending data to the printer...";
+    case 100:
+        return "Drawing the Monmonier sundrels...";
+    case 101:
+        return "Creating monmonier layer font...\nlayer : " + layerName;
+    case 102:
+        return "Drawing single monmonier sundrels...\nlayer :" + layerName;
+    case 103:
+        return "Drawing single monmonier sundrel titles...\nlayer :" + layerName;
+    case 104:
+        return "Drawing multiple monmonier sundrels...\nlayer :" + layerName;
+    case 105:
+        return "Drawing multiple monmonier sundrel labels...\nlayer :" + layerName;
+    case 106:
+        return "Saving monmonier layer...\nlayer : " + layerName;
+    default:
+        return {};
+    }
+}
+
+void RequestExportAbort()
+{
+    std::lock_guard guard(AbortLock());
+    abortFlag = true;
+}
+
+void ClearExportAbort()
+{
+    std::lock_guard guard(AbortLock());
+    abortFlag = false;
+}
+
+bool IsExportAborted()
+{
+    std::lock_guard guard(AbortLock());
+    return abortFlag;
+}
+
+void CheckExportCancel()
+{
+    if (IsExportAborted())
+        throw ExportCanceled();
+}
+
+MBounds FitView(const MBounds& view, std::int32_t width, std::int32_t height)
+{
+    MBounds fitted = view;
+    const double k = ((view.yMax - view.yMin) / (view.xMax - view.xMin)) *
+                     (static_cast<double>(width) / static_cast<double>(height));
+    if (k > 1.0) {
+        const double centre = (view.xMin + view.xMax) / 2.0;
+        const double half = (view.xMax - view.xMin) / 2.0 * k;
+        fitted.xMin = centre - half;
+        fitted.xMax = centre + half;
+    } else {
+        const double centre = (view.yMin + view.yMax) / 2.0;
+        const double half = (view.yMax - view.yMin) / (2.0 * k);
+        fitted.yMin = centre - half;
+        fitted.yMax = centre + half;
+    }
+    return fitted;
+}
+
+std::int64_t ExportProgressMaximum(const ExportSource& source)
+{
+    std::int64_t maximum = 19;
+    if (source.map)
+        for (int layer = 0; layer < 5; ++layer)
+            if (source.visible[static_cast<std::size_t>(layer)])
+                maximum += LayerStepCount(*source.map, layer);
+    if (source.layers)
+        maximum += ExportStepCount(*source.layers);
+    return maximum;
+}
+
+std::vector<unsigned char> RenderBitmap(const ExportSource& source, const ExportParameters& p,
+                                        ExportProgress* progress)
+{
+    auto step = [&] {
+        if (progress)
+            progress->Step();
+    };
+    if (!source.map || !source.primitives)
+        throw Error("Couldn't create compatible device context");
+    // Steps 1 to 3: the off-screen target and its context.
+    OffscreenContext context(p.width, p.height);
+    for (int k = 0; k < 7; ++k)
+        step();
+    // Step 4: viewport, fitted projection, parallel parameter set, white.
+    const MBounds fitted = FitView(source.view, p.width, p.height);
+    ViewPrimitives& view = *source.primitives;
+    glViewport(0, 0, p.width, p.height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(fitted.xMin, fitted.xMax, fitted.yMin, fitted.yMax, -2.0, 1.0);
+    view.parallel.scale = (fitted.xMax - fitted.xMin) / p.width;
+    view.parallel.resolution = p.resolution * 2.54;
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glPushMatrix();
+    step();
+    // Step 5: the visible layers, the result layers, then the labels.
+    ScaledFonts fonts(p.resolution * 2.54, source.screenPixelsPerInch);
+    Canvas canvas{view, view.parallel, fonts, progress};
+    const MMap& map = *source.map;
+    if (source.visible[kDelaunay])
+        DrawDelaunay(canvas, map);
+    if (source.visible[kVoronoi])
+        DrawVoronoi(canvas, map);
+    if (source.visible[kOriginalPoints])
+        DrawOriginalPoints(canvas, map);
+    if (source.visible[kVirtualPoints])
+        DrawVirtualPoints(canvas, map);
+    if (source.layers)
+        DrawLayersForExport(canvas, *source.layers);
+    if (source.visible[kLabels])
+        DrawLabelsForExport(canvas, map);
+    glPopMatrix();
+    glFlush();
+    step();
+    std::vector<unsigned char> rows = context.ReadBgrRows();
+    step();
+    return rows;
+}
+
+std::array<unsigned char, 58> BitmapFileHeader(std::int32_t width, std::int32_t height,
+                                               double resolution)
+{
+    std::array<unsigned char, 58> h{};
+    const std::int64_t rowSize = BitmapRowSize(width);
+    h[0] = 'B';
+    h[1] = 'M';
+    Put32(&h[2], static_cast<std::uint32_t>(rowSize * height + 58));
+    Put32(&h[10], 58);
+    unsigned char* info = &h[14];
+    Put32(&info[0], 40);
+    Put32(&info[4], static_cast<std::uint32_t>(width));
+    Put32(&info[8], static_cast<std::uint32_t>(height));
+    Put16(&info[12], 1);
+    Put16(&info[14], 24);
+    const auto perMetre = static_cast<std::int32_t>(resolution * 100.0);
+    Put32(&info[24], static_cast<std::uint32_t>(perMetre));
+    Put32(&info[28], static_cast<std::uint32_t>(perMetre));
+    return h;
+}
+
+void WriteBitmapFile(const std::filesystem::path& file, std::int32_t width, std::int32_t height,
+                     double resolution, const std::vector<unsigned char>& rows)
+{
+    const std::filesystem::path temp = TemporarySibling(file);
+    struct Remove {
+        const std::filesystem::path& path;
+        bool keep = false;
+        ~Remove()
+        {
+            std::error_code ec;
+            if (!keep)
+                std::filesystem::remove(path, ec);
+        }
+    } cleanup{temp};
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (!out.is_open())
+        throw Error("Couldn't open the file");
+    const auto header = BitmapFileHeader(width, height, resolution);
+    if (!out.write(reinterpret_cast<const char*>(header.data()), 14))
+        throw Error("Couldn't write the bitmap file header");
+    if (!out.write(reinterpret_cast<const char*>(header.data() + 14), 44))
+        throw Error("Couldn't write the bitmap info");
+    if (!out.write(reinterpret_cast<const char*>(rows.data()),
+                   static_cast<std::streamsize>(rows.size())) ||
+        !out.flush())
+        throw Error("Couldn't write the bitmap data");
+    out.close();
+    if (out.fail())
+        throw Error("Couldn't write the bitmap data");
+    std::error_code ec;
+    std::filesystem::rename(temp, file, ec);
+    if (ec)
+        throw Error("Couldn't open the file");
+    cleanup.keep = true;
+}
+
+ExportingThread::ExportingThread(Notifier* dialog) : dialog_(dialog)
+{
+    ClearExportAbort();
+    worker_ = std::thread([this] { Loop(); });
+}
+
+ExportingThread::~ExportingThread()
+{
+    RequestExportAbort();
+    {
+        std::lock_guard guard(lock_);
+        terminate_ = true;
+    }
+    changed_.notify_all();
+    worker_.join();
+}
+
+bool ExportingThread::Start(int job, ExportParameters parameters, ExportSource source)
+{
+    RequestExportAbort();
+    std::unique_lock guard(lock_);
+    if (!changed_.wait_for(guard, std::chrono::milliseconds(100000), [this] { return idle_; }))
+        return false;
+    ClearExportAbort();
+    job_ = job;
+    parameters_ = std::move(parameters);
+    source_ = std::move(source);
+    error_.clear();
+    idle_ = false;
+    start_ = true;
+    changed_.notify_all();
+    return true;
+}
+
+bool ExportingThread::WaitIdle(std::chrono::milliseconds timeout)
+{
+    std::unique_lock guard(lock_);
+    return changed_.wait_for(guard, timeout, [this] { return idle_ && !start_; });
+}
+
+std::string ExportingThread::LastError() const
+{
+    std::lock_guard guard(lock_);
+    return error_;
+}
+
+void ExportingThread::Loop()
+{
+    for (;;) {
+        int job = 0;
+        {
+            std::unique_lock guard(lock_);
+            changed_.wait(guard, [this] { return start_ || terminate_; });
+            if (terminate_)
+                return;
+            start_ = false;
+            job = job_;
+        }
+        int message = WM_EXPORT_DONE;
+        try {
+            RunJob(job);
+        } catch (const ExportCanceled&) {
+            message = WM_EXPORT_CANCELED;
+        } catch (const Abort&) {
+            message = WM_EXPORT_CANCELED;
+        } catch (const std::exception& e) {
+            std::lock_guard guard(lock_);
+            error_ = e.what();
+            message = WM_EXPORT_FAILED;
+        }
+        // The message goes before the worker reports idle, so that a waiting
+        // caller sees the outcome first.
+        if (dialog_)
+            dialog_->post(message, 0,
+                          message == WM_EXPORT_FAILED ? reinterpret_cast<std::intptr_t>(&error_)
+                                                      : 0);
+        {
+            std::lock_guard guard(lock_);
+            idle_ = true;
+        }
+        changed_.notify_all();
+    }
+}
+
+void ExportingThread::RunJob(int job)
+{
+    JobProgress progress(dialog_);
+    switch (job) {
+    case kJobSave:
+        if (source_.save)
+            source_.save(parameters_.file);
+        break;
+    case kJobExtra:
+        if (source_.extra)
+            source_.extra(parameters_.file);
+        break;
+    case kJobBitmap: {
+        progress.Stage(1, 0);
+        std::vector<unsigned char> rows = RenderBitmap(source_, parameters_, &progress);
+        progress.Stage(21, 0);
+        WriteBitmapFile(parameters_.file, parameters_.width, parameters_.height,
+                        parameters_.resolution, rows);
+        progress.Step();
+        break;
+    }
+    case kJobPrint: {
+        progress.Stage(2, 0);
+        std::vector<unsigned char> rows = RenderBitmap(source_, parameters_, &progress);
+        progress.Stage(23, 0);
+        if (!source_.print)
+            throw Error("Couldn't create compatible device context");
+        source_.print(rows, parameters_.width, parameters_.height);
+        progress.Step();
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+VectorExportResult ExportVector(const std::filesystem::path& file, VectorFormat format,
+                                const std::string& producer, const MMap& map,
+                                const std::array<bool, 5>& visible,
+                                const std::function<void()>& extraLayers)
+{
+    GLint gl2psFormat = GL2PS_PS;
+    switch (format) {
+    case VectorFormat::PostScript:
+        gl2psFormat = GL2PS_PS;
+        break;
+    case VectorFormat::EncapsulatedPostScript:
+        gl2psFormat = GL2PS_EPS;
+        break;
+    case VectorFormat::Svg:
+        gl2psFormat = GL2PS_SVG;
+        break;
+    case VectorFormat::Pdf:
+        gl2psFormat = GL2PS_PDF;
+        break;
+    }
+    const std::filesystem::path temp = TemporarySibling(file);
+    FILE* stream = std::fopen(temp.string().c_str(), "wb");
+    if (!stream)
+        throw Error("Impossible to open the file");
+    struct Close {
+        FILE*& stream;
+        const std::filesystem::path& temp;
+        bool keep = false;
+        ~Close()
+        {
+            if (stream)
+                std::fclose(stream);
+            std::error_code ec;
+            if (!keep)
+                std::filesystem::remove(temp, ec);
+        }
+    } guard{stream, temp};
+
+    const std::string title = file.filename().string();
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    VectorExportResult result;
+    GLint state = GL2PS_OVERFLOW;
+    while (state == GL2PS_OVERFLOW) {
+        result.bufferSize += 1048576;
+        ++result.tries;
+        // Every try writes the file from its start: a page begun with a
+        // buffer too small must not stay in front of the one that fits.
+        stream = std::freopen(nullptr, "wb", stream);
+        if (!stream)
+            throw Error("File writing error");
+        if (gl2psBeginPage(title.c_str(), producer.c_str(), viewport, gl2psFormat,
+                           GL2PS_SIMPLE_SORT, GL2PS_SILENT, GL_RGBA, 0, nullptr, 0, 0, 0,
+                           static_cast<GLint>(result.bufferSize), stream,
+                           title.c_str()) != GL2PS_SUCCESS)
+            throw Error("File writing error");
+        glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glMatrixMode(GL_MODELVIEW);
+        glPushMatrix();
+        try {
+            if (extraLayers)
+                extraLayers();
+            const int order[] = {kVirtualPoints, kOriginalPoints, kVoronoi, kDelaunay, kLabels};
+            for (int layer : order) {
+                glTranslated(0.0, 0.0, -1.0);
+                if (!visible[static_cast<std::size_t>(layer)])
+                    continue;
+                switch (layer) {
+                case kVirtualPoints:
+                    PsVirtualPoints(map);
+                    break;
+                case kOriginalPoints:
+                    PsOriginalPoints(map);
+                    break;
+                case kVoronoi:
+                    PsVoronoi(map);
+                    break;
+                case kDelaunay:
+                    PsDelaunay(map);
+                    break;
+                default:
+                    PsLabels(map);
+                    break;
+                }
+            }
+        } catch (...) {
+            glPopMatrix();
+            gl2psEndPage();
+            throw;
+        }
+        glFlush();
+        glPopMatrix();
+        state = gl2psEndPage();
+        if (state != GL2PS_SUCCESS && state != GL2PS_OVERFLOW && state != GL2PS_NO_FEEDBACK)
+            throw Error("File writing error");
+    }
+    if (std::fflush(stream) != 0 || std::ferror(stream))
+        throw Error("File writing error");
+    const int closed = std::fclose(stream);
+    stream = nullptr;
+    if (closed != 0)
+        throw Error("File writing error");
+    std::error_code ec;
+    std::filesystem::rename(temp, file, ec);
+    if (ec)
+        throw Error("File writing error");
+    guard.keep = true;
+    return result;
+}
+
+} // namespace sundrel::render

@@ -1,0 +1,162 @@
+#pragma once
+// Export of the map view: the bitmap, print and save jobs, run on the export
+// worker thread with progress messages and cancellation, and the PostScript
+// export through GL2PS (also SVG and PDF, GL2PS's own formats).
+
+#include "common/Errors.h"
+#include "common/Notifier.h"
+#include "model/MMap.h"
+#include "render/ViewPrimitives.h"
+
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace sundrel {
+class MonmonierLayer;
+}
+
+namespace sundrel::render {
+
+// Messages of the export worker to its dialog.
+inline constexpr int WM_EXPORT_DONE = 0x84B0;
+inline constexpr int WM_EXPORT_FAILED = 0x84B1;   // lParam: const std::string* message
+inline constexpr int WM_EXPORT_CANCELED = 0x84B2;
+inline constexpr int WM_EXPORT_STEP = 0x84B3;
+inline constexpr int WM_EXPORT_STAGE = 0x84B4;    // wParam: layer index, lParam: stage code
+
+// Job codes.
+inline constexpr int kJobSave = 0;
+inline constexpr int kJobExtra = 1;
+inline constexpr int kJobBitmap = 2;
+inline constexpr int kJobPrint = 3;
+
+// The cancel error of export jobs.
+class ExportCanceled : public Abort {
+public:
+    ExportCanceled() : Abort("Exportation canceled by the user") {}
+};
+
+// The status text of a stage code (empty for codes not in the table); the
+// layer's name follows where the text asks for one.
+std::string ExportStageText(int code, const std::string& layerName = {});
+
+// The process-wide export abort flag.
+void RequestExportAbort();
+void ClearExportAbort();
+bool IsExportAborted();
+// Raises ExportCanceled when an abort was requested.
+void CheckExportCancel();
+
+// What a job draws: the map with its layer visibility, the result layers,
+// the view bounds (xmin, xmax, ymin, ymax), and the view primitives whose
+// parallel set the job fills.
+struct ExportSource {
+    const MMap* map = nullptr;
+    std::array<bool, 5> visible{true, true, true, true, true};
+    MonmonierLayer* layers = nullptr;
+    MBounds view;
+    ViewPrimitives* primitives = nullptr;
+    double screenPixelsPerInch = 96.0;
+    // The save job (code 0) and the extra job (code 1) run these.
+    std::function<void(const std::filesystem::path&)> save;
+    std::function<void(const std::filesystem::path&)> extra;
+    // The print job hands the rendered page (bottom-up BGR rows) here.
+    std::function<void(const std::vector<unsigned char>& rows, std::int32_t width,
+                        std::int32_t height)>
+        print;
+};
+
+struct ExportParameters {
+    std::filesystem::path file;
+    std::int32_t width = 800;
+    std::int32_t height = 600;
+    double resolution = 28.346456692913385; // pixels per centimetre (72 dpi)
+};
+
+// The view fitted to a W x H output: the x range widened, or the y range
+// changed, about its centre so that the output is not distorted.
+MBounds FitView(const MBounds& view, std::int32_t width, std::int32_t height);
+
+// Progress maximum of the bitmap and print jobs.
+std::int64_t ExportProgressMaximum(const ExportSource& source);
+
+// Renders the source off-screen into bottom-up BGR rows padded to 4 bytes
+// (the 24-bit bitmap layout), reporting to `progress` (may be null).
+std::vector<unsigned char> RenderBitmap(const ExportSource& source, const ExportParameters& p,
+                                        class ExportProgress* progress);
+
+// The 58-byte header of a 24-bit bitmap file.
+std::array<unsigned char, 58> BitmapFileHeader(std::int32_t width, std::int32_t height,
+                                               double resolution);
+// Writes the bitmap file through a temporary file renamed over `file`;
+// raises "Couldn't open the file", "Couldn't write the bitmap file header",
+// "Couldn't write the bitmap info" or "Couldn't write the bitmap data".
+void WriteBitmapFile(const std::filesystem::path& file, std::int32_t width, std::int32_t height,
+                     double resolution, const std::vector<unsigned char>& rows);
+
+// The worker of the export dialog: one job at a time, started only when the
+// worker is idle, reporting through `dialog`.
+class ExportingThread {
+public:
+    explicit ExportingThread(Notifier* dialog);
+    virtual ~ExportingThread();
+    ExportingThread(const ExportingThread&) = delete;
+    ExportingThread& operator=(const ExportingThread&) = delete;
+
+    // Requests abort, waits up to 100000 ms for the worker to be idle, clears
+    // the flag and starts the job. False when the worker did not get idle.
+    bool Start(int job, ExportParameters parameters, ExportSource source);
+    // Waits until the job has ended; false on time-out.
+    bool WaitIdle(std::chrono::milliseconds timeout = std::chrono::milliseconds(100000));
+    // The message of the last failed job.
+    std::string LastError() const;
+
+protected:
+    virtual void RunJob(int job);
+
+    ExportParameters parameters_;
+    ExportSource source_;
+    Notifier* dialog_;
+
+private:
+    void Loop();
+
+    mutable std::mutex lock_;
+    std::condition_variable changed_;
+    bool idle_ = true;
+    bool start_ = false;
+    bool terminate_ = false;
+    int job_ = kJobBitmap;
+    std::string error_;
+    std::thread worker_;
+};
+
+// The output formats GL2PS writes.
+enum class VectorFormat { PostScript, EncapsulatedPostScript, Svg, Pdf };
+
+struct VectorExportResult {
+    int tries = 0;               // pages begun until the buffer sufficed
+    std::int64_t bufferSize = 0; // the final buffer size
+};
+
+// The PostScript export: with the current context and projection, begins
+// GL2PS pages with buffers grown by 1048576 each time until the page fits,
+// drawing the result layers (`extraLayers`) and then the map layers in the
+// order virtual points, original points, Voronoi, Delaunay, labels, each one
+// step back in depth. The file is rewritten from its start on every try and
+// renamed over `file` once complete. Raises "Impossible to open the file",
+// "File writing error", "Invalid font attributes".
+VectorExportResult ExportVector(const std::filesystem::path& file, VectorFormat format,
+                                const std::string& producer, const MMap& map,
+                                const std::array<bool, 5>& visible,
+                                const std::function<void()>& extraLayers);
+
+} // namespace sundrel::render
