@@ -51,6 +51,7 @@ int RunMatrices(Arguments& args);
 int RunAnalyse(Arguments& args);
 int RunReport(Arguments& args);
 int RunBarriers(Arguments& args);
+int RunExport(Arguments& args);
 
 } // namespace sundrel::cli
 

@@ -32,7 +32,10 @@ const char* kUsage =
     "  report DOC.dvk [--layer I] [-o FILE]\n"
     "      the report of a layer (all layers when no index is given)\n"
     "  barriers DOC.dvk [--layer I] [--format csv|json]\n"
-    "      the sundrels and edge counts, for other programs\n";
+    "      the sundrels and edge counts, for other programs\n"
+    "  export DOC -o OUT.(bmp|png|ps|eps|svg|pdf) [--width W] [--height H] [--dpi D]\n"
+    "         [--view XMIN,XMAX,YMIN,YMAX]\n"
+    "      draw the document as the window shows it (800 x 600 at 72 dpi by default)\n";
 
 } // namespace
 
@@ -60,6 +63,8 @@ int main(int argc, char** argv)
             return RunReport(args);
         if (command == "barriers")
             return RunBarriers(args);
+        if (command == "export")
+            return RunExport(args);
         throw UsageError("unknown command " + command);
     } catch (const UsageError& e) {
         std::fprintf(stderr, "sundrel-cli: %s\n\n%s", e.what(), kUsage);

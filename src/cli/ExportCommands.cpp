@@ -1,0 +1,239 @@
+// sundrel-cli export: the document as the window shows it, written as a
+// bitmap (through the export job), PNG, PostScript, EPS, SVG or PDF.
+
+#include "cli/CommandLine.h"
+#include "cli/Documents.h"
+
+#include "common/AtomicFile.h"
+#include "common/Errors.h"
+#include "render/Canvas.h"
+#include "render/Export.h"
+#include "render/FontSupport.h"
+#include "render/LayerDrawing.h"
+#include "render/OffscreenContext.h"
+
+#include <GL/gl.h>
+
+#include <QImage>
+#include <QString>
+
+#include <algorithm>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+namespace sundrel::cli {
+
+namespace {
+
+using namespace sundrel::render;
+
+// Progress of an export job on standard error, by tenths, and the job's
+// outcome.
+class ExportPrinter : public Notifier {
+public:
+    explicit ExportPrinter(std::int64_t maximum) : maximum_(std::max<std::int64_t>(1, maximum)) {}
+
+    void post(int message, std::intptr_t, std::intptr_t) override
+    {
+        std::lock_guard guard(lock_);
+        if (message == WM_EXPORT_STEP) {
+            ++steps_;
+            const int tenth = static_cast<int>(std::min<std::int64_t>(10, steps_ * 10 / maximum_));
+            if (tenth != shown_) {
+                shown_ = tenth;
+                std::fprintf(stderr, "Exporting: %d%%\n", tenth * 10);
+            }
+        } else if (message != WM_EXPORT_STAGE) {
+            outcome_ = message;
+        }
+    }
+    int outcome() const
+    {
+        std::lock_guard guard(lock_);
+        return outcome_;
+    }
+
+private:
+    mutable std::mutex lock_;
+    std::int64_t maximum_;
+    std::int64_t steps_ = 0;
+    int shown_ = -1;
+    int outcome_ = 0;
+};
+
+void OnInterrupt(int) { RequestExportAbort(); }
+
+std::string Lower(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+MBounds ParseView(const std::string& text)
+{
+    MBounds v;
+    double* fields[] = {&v.xMin, &v.xMax, &v.yMin, &v.yMax};
+    std::size_t start = 0;
+    for (int k = 0; k < 4; ++k) {
+        const std::size_t comma = text.find(',', start);
+        if ((k < 3) != (comma != std::string::npos))
+            throw UsageError("--view takes XMIN,XMAX,YMIN,YMAX");
+        *fields[k] = ParseDouble(text.substr(start, comma - start), "--view");
+        start = comma + 1;
+    }
+    if (!std::isfinite(v.xMin) || !std::isfinite(v.xMax) || !std::isfinite(v.yMin) ||
+        !std::isfinite(v.yMax) || !(v.xMax > v.xMin) || !(v.yMax > v.yMin))
+        throw UsageError("--view needs XMIN < XMAX and YMIN < YMAX");
+    return v;
+}
+
+void WritePng(const std::filesystem::path& file, const std::vector<unsigned char>& rows,
+              std::int32_t width, std::int32_t height, double resolution)
+{
+    QImage image(width, height, QImage::Format_RGB888);
+    const auto rowSize = static_cast<std::size_t>(BitmapRowSize(width));
+    for (std::int32_t y = 0; y < height; ++y) {
+        const unsigned char* in = rows.data() + static_cast<std::size_t>(height - 1 - y) * rowSize;
+        unsigned char* out = image.scanLine(y);
+        for (std::int32_t x = 0; x < width; ++x) {
+            out[3 * x] = in[3 * x + 2];
+            out[3 * x + 1] = in[3 * x + 1];
+            out[3 * x + 2] = in[3 * x];
+        }
+    }
+    const int perMetre = static_cast<int>(resolution * 100.0);
+    image.setDotsPerMeterX(perMetre);
+    image.setDotsPerMeterY(perMetre);
+    const std::filesystem::path temp = TemporarySibling(file);
+    if (!image.save(QString::fromStdString(temp.string()), "PNG")) {
+        std::error_code ec;
+        std::filesystem::remove(temp, ec);
+        throw Error("Couldn't open the file");
+    }
+    std::error_code ec;
+    std::filesystem::rename(temp, file, ec);
+    if (ec) {
+        std::filesystem::remove(temp, ec);
+        throw Error("Couldn't open the file");
+    }
+}
+
+} // namespace
+
+int RunExport(Arguments& args)
+{
+    std::string input, output;
+    std::int64_t width = 800;
+    std::int64_t height = 600;
+    double dpi = 72.0;
+    bool haveView = false;
+    MBounds view;
+    while (!args.Done()) {
+        if (args.Take("-o") || args.Take("--output"))
+            output = args.Value("-o");
+        else if (args.Take("--width"))
+            width = ParseInteger(args.Value("--width"), "--width", 1, 1 << 30);
+        else if (args.Take("--height"))
+            height = ParseInteger(args.Value("--height"), "--height", 1, 1 << 30);
+        else if (args.Take("--dpi")) {
+            dpi = ParseDouble(args.Value("--dpi"), "--dpi");
+            if (!std::isfinite(dpi) || dpi <= 0.0 || dpi > 100000.0)
+                throw UsageError("--dpi takes a positive resolution");
+        } else if (args.Take("--view")) {
+            view = ParseView(args.Value("--view"));
+            haveView = true;
+        } else if (args.IsOption())
+            throw UsageError("unknown option " + args.Next());
+        else if (input.empty())
+            input = args.Next();
+        else
+            throw UsageError("unexpected argument " + args.Next());
+    }
+    if (input.empty() || output.empty())
+        throw UsageError("export needs a document and -o OUT.(bmp|png|ps|eps|svg|pdf)");
+    const std::string extension = Lower(std::filesystem::path(output).extension().string());
+    const bool raster = extension == ".bmp" || extension == ".png";
+    if (!raster && extension != ".ps" && extension != ".eps" && extension != ".svg" &&
+        extension != ".pdf")
+        throw UsageError("the output must end in .bmp, .png, .ps, .eps, .svg or .pdf");
+    const std::int64_t limit = OffscreenContext::MaximumSize();
+    if (width > limit || height > limit)
+        throw UsageError("the size is limited to " + std::to_string(limit) + " x " +
+                         std::to_string(limit) + " pixels by the renderer");
+
+    EnsureFontSupport();
+    ProgressPrinter progress;
+    MMapFactory factory;
+    MonmonierLayer layers(MonmonierLayer::Windows{nullptr, &progress, nullptr});
+    OpenDocument open = OpenWithLayers(input, factory, layers, true);
+    progress.finish();
+    const MMap& map = *open.doc.map;
+    if (!haveView)
+        view = map.frameBounds; // "Reset zoom"
+
+    ViewPrimitives primitives;
+    ExportSource source;
+    source.map = &map;
+    for (int k = 0; k < 5; ++k)
+        source.visible[static_cast<std::size_t>(k)] =
+            open.doc.header.visibility[static_cast<std::size_t>(k)] != 0;
+    source.layers = &layers;
+    source.view = view;
+    source.primitives = &primitives;
+    source.screenPixelsPerInch = kDefaultScreenPixelsPerInch;
+    ExportParameters parameters;
+    parameters.file = output;
+    parameters.width = static_cast<std::int32_t>(width);
+    parameters.height = static_cast<std::int32_t>(height);
+    parameters.resolution = dpi / 2.54;
+
+    if (extension == ".bmp") {
+        ExportPrinter printer(ExportProgressMaximum(source));
+        ExportingThread thread(&printer);
+        auto previous = std::signal(SIGINT, OnInterrupt);
+        const bool started = thread.Start(kJobBitmap, parameters, source);
+        const bool ended = started && thread.WaitIdle(std::chrono::hours(24));
+        std::signal(SIGINT, previous);
+        if (!ended)
+            throw Error("The export did not start");
+        if (printer.outcome() == WM_EXPORT_CANCELED)
+            throw Error("Exportation canceled by the user");
+        if (printer.outcome() == WM_EXPORT_FAILED)
+            throw Error(thread.LastError());
+        return 0;
+    }
+    if (extension == ".png") {
+        const std::vector<unsigned char> rows = RenderBitmap(source, parameters, nullptr);
+        WritePng(output, rows, parameters.width, parameters.height, parameters.resolution);
+        return 0;
+    }
+
+    // Vector formats: the view's projection as the window would have it
+    // for an area of W x H pixels, with the screen's parameter set.
+    OffscreenContext context(parameters.width, parameters.height);
+    const MBounds fitted = FitView(view, parameters.width, parameters.height);
+    glViewport(0, 0, parameters.width, parameters.height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(fitted.xMin, fitted.xMax, fitted.yMin, fitted.yMax, -20.0, 20.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    // One output pixel is one PostScript point.
+    primitives.screen.resolution = 72.0;
+    primitives.screen.scale = (fitted.xMax - fitted.xMin) / parameters.width;
+    CachedFonts fonts(72.0);
+    Canvas canvas{primitives, primitives.screen, fonts, nullptr};
+    const VectorFormat format = extension == ".ps"    ? VectorFormat::PostScript
+                                : extension == ".eps" ? VectorFormat::EncapsulatedPostScript
+                                : extension == ".svg" ? VectorFormat::Svg
+                                                      : VectorFormat::Pdf;
+    ExportVector(output, format, "Sundrel", map, source.visible,
+                 [&] { DrawLayersForPostScript(canvas, layers); });
+    return 0;
+}
+
+} // namespace sundrel::cli
