@@ -43,6 +43,15 @@ public:
     // {max, min, distance}, or none when i = j.
     std::optional<SundrelElement> makeElement(std::int32_t i, std::int32_t j) const;
 
+    // Frees the stretch of permutation entries kept between reads (read
+    // again when needed), so that a layer of many matrices does not keep one
+    // per matrix.
+    void releaseBuffer()
+    {
+        std::vector<std::int32_t>().swap(entries_);
+        entriesFirst_ = 0;
+    }
+
     std::int32_t size() const { return size_; }
     std::int32_t matrixNumber() const { return k_; }
 

@@ -210,6 +210,7 @@ void SundrelMonmonier::compute(std::int32_t k)
         }
         // The pages read for this matrix are not needed for the next one, so
         // memory stays the same whatever the number of matrices.
+        matrices_[static_cast<std::size_t>(m)]->releaseBuffer();
         store_->releaseCache();
         if (onRedrawRequest)
             onRedrawRequest();
