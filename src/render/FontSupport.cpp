@@ -42,7 +42,9 @@ void EnsureFontSupport()
 
 bool FontsAvailable()
 {
-    return !QFontDatabase::families().isEmpty();
+    // Fonts are not installed while the program runs: asked once.
+    static const bool available = !QFontDatabase::families().isEmpty();
+    return available;
 }
 
 } // namespace sundrel::render

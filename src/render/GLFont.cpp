@@ -1,6 +1,7 @@
 #include "render/GLFont.h"
 
 #include "common/Text.h"
+#include "render/FontSupport.h"
 
 #include <GL/gl.h>
 
@@ -49,6 +50,9 @@ std::int32_t PixelHeight(double points, double pixelsPerInch)
 
 GLFONT* CreateGLFont(const std::string& faceName, std::int32_t style, std::int32_t pixelHeight)
 {
+    // Without any installed font every glyph would come out empty.
+    if (!FontsAvailable())
+        return nullptr;
     auto* font = new GLFONT();
     font->listBase = glGenLists(256);
     if (font->listBase == 0) {

@@ -18,7 +18,8 @@ struct GLFONT {
 
 // Font attributes as documents store them: face name, style bits (bold 0x1,
 // italic 0x10, underline 0x100, strike-out 0x1000).
-// Returns nullptr when the display lists cannot be reserved.
+// Returns nullptr when no font is installed or the display lists cannot be
+// reserved.
 GLFONT* CreateGLFont(const std::string& faceName, std::int32_t style, std::int32_t pixelHeight);
 void FreeGLFont(GLFONT* font);
 
