@@ -153,6 +153,36 @@ void BM_PostScript(benchmark::State& state)
 }
 BENCHMARK(BM_PostScript)->Name("PostScript/10000 sites")->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
+// The buffer loop on larger maps (map layers only): each try draws the whole
+// page again, so the time grows with the number of tries.
+void BM_PostScriptMapOnly(benchmark::State& state)
+{
+    const auto sites = static_cast<std::size_t>(state.range(0));
+    MMapFactory factory;
+    factory.StartCreation(bench::RandomPoints(sites));
+    factory.WaitIdle();
+    const std::unique_ptr<MMap> map = factory.TakeMap();
+    const auto file = Folder() / "map-only.ps";
+    VectorExportResult result;
+    for (auto _ : state) {
+        OffscreenContext context(800, 600);
+        const MBounds f = FitView(map->frameBounds, 800, 600);
+        glViewport(0, 0, 800, 600);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(f.xMin, f.xMax, f.yMin, f.yMax, -20, 20);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        result = ExportVector(file, VectorFormat::PostScript, "Sundrel", *map,
+                              {true, true, true, true, true}, nullptr);
+    }
+    state.counters["tries"] = result.tries;
+    state.counters["file MiB"] =
+        static_cast<double>(std::filesystem::file_size(file)) / 1048576.0;
+}
+BENCHMARK(BM_PostScriptMapOnly)->Name("PostScript/map only")->Arg(10000)->Arg(30000)->Arg(100000)
+    ->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
 } // namespace
 
 int main(int argc, char** argv)
