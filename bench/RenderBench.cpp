@@ -22,7 +22,6 @@
 #include "render/LayerDrawing.h"
 #include "render/OffscreenContext.h"
 
-#include <GL/gl.h>
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -131,13 +130,7 @@ void BM_PostScript(benchmark::State& state)
     VectorExportResult result;
     for (auto _ : state) {
         OffscreenContext context(800, 600);
-        const MBounds f = FitView(s.map->frameBounds, 800, 600);
-        glViewport(0, 0, 800, 600);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glOrtho(f.xMin, f.xMax, f.yMin, f.yMax, -20, 20);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
+        const MBounds f = SetFittedProjection(s.map->frameBounds, 800, 600, -20, 20);
         primitives.screen.resolution = 72.0;
         primitives.screen.scale = (f.xMax - f.xMin) / 800;
         CachedFonts fonts(72.0);
@@ -166,13 +159,7 @@ void BM_PostScriptMapOnly(benchmark::State& state)
     VectorExportResult result;
     for (auto _ : state) {
         OffscreenContext context(800, 600);
-        const MBounds f = FitView(map->frameBounds, 800, 600);
-        glViewport(0, 0, 800, 600);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glOrtho(f.xMin, f.xMax, f.yMin, f.yMax, -20, 20);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
+        SetFittedProjection(map->frameBounds, 800, 600, -20, 20);
         result = ExportVector(file, VectorFormat::PostScript, "Sundrel", *map,
                               {true, true, true, true, true}, nullptr);
     }

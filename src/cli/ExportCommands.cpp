@@ -12,8 +12,6 @@
 #include "render/LayerDrawing.h"
 #include "render/OffscreenContext.h"
 
-#include <GL/gl.h>
-
 #include <QImage>
 #include <QString>
 
@@ -215,13 +213,8 @@ int RunExport(Arguments& args)
     // Vector formats: the view's projection as the window would have it
     // for an area of W x H pixels, with the screen's parameter set.
     OffscreenContext context(parameters.width, parameters.height);
-    const MBounds fitted = FitView(view, parameters.width, parameters.height);
-    glViewport(0, 0, parameters.width, parameters.height);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(fitted.xMin, fitted.xMax, fitted.yMin, fitted.yMax, -20.0, 20.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    const MBounds fitted =
+        SetFittedProjection(view, parameters.width, parameters.height, -20.0, 20.0);
     // One output pixel is one PostScript point.
     primitives.screen.resolution = 72.0;
     primitives.screen.scale = (fitted.xMax - fitted.xMin) / parameters.width;

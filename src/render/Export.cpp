@@ -151,6 +151,19 @@ MBounds FitView(const MBounds& view, std::int32_t width, std::int32_t height)
     return fitted;
 }
 
+MBounds SetFittedProjection(const MBounds& view, std::int32_t width, std::int32_t height,
+                            double zNear, double zFar)
+{
+    const MBounds fitted = FitView(view, width, height);
+    glViewport(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(fitted.xMin, fitted.xMax, fitted.yMin, fitted.yMax, zNear, zFar);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    return fitted;
+}
+
 std::int64_t ExportProgressMaximum(const ExportSource& source)
 {
     std::int64_t maximum = 19;
@@ -177,16 +190,10 @@ std::vector<unsigned char> RenderBitmap(const ExportSource& source, const Export
     for (int k = 0; k < 7; ++k)
         step();
     // Step 4: viewport, fitted projection, parallel parameter set, white.
-    const MBounds fitted = FitView(source.view, p.width, p.height);
+    const MBounds fitted = SetFittedProjection(source.view, p.width, p.height, -2.0, 1.0);
     ViewPrimitives& view = *source.primitives;
-    glViewport(0, 0, p.width, p.height);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(fitted.xMin, fitted.xMax, fitted.yMin, fitted.yMax, -2.0, 1.0);
     view.parallel.scale = (fitted.xMax - fitted.xMin) / p.width;
     view.parallel.resolution = p.resolution * 2.54;
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
     glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glPushMatrix();

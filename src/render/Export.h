@@ -85,6 +85,11 @@ struct ExportParameters {
 // changed, about its centre so that the output is not distorted.
 MBounds FitView(const MBounds& view, std::int32_t width, std::int32_t height);
 
+// Viewport W x H and an orthographic projection over the view fitted to it
+// (depth zNear .. zFar), model-view identity; returns the fitted view.
+MBounds SetFittedProjection(const MBounds& view, std::int32_t width, std::int32_t height,
+                            double zNear, double zFar);
+
 // Progress maximum of the bitmap and print jobs.
 std::int64_t ExportProgressMaximum(const ExportSource& source);
 

@@ -247,13 +247,7 @@ void DrawLayersOnScreen(Canvas& c, MonmonierLayer& layers)
     if (layers.busy())
         return;
     layers.redrawDone();
-    const std::vector<std::int32_t> order = layers.drawOrder();
-    for (std::int32_t index : order)
-        if (auto layer = layers.layer(index))
-            DrawLayerLines(c, *layer, index);
-    for (std::int32_t index : order)
-        if (auto layer = layers.layer(index))
-            DrawLayerLabels(c, *layer, index);
+    DrawLayersForExport(c, layers);
 }
 
 void DrawLayersForExport(Canvas& c, MonmonierLayer& layers)
