@@ -1,0 +1,63 @@
+#pragma once
+// The arithmetic of the main window's view, free of widgets and OpenGL: the
+// actual view derived from the requested one for a client area, the scroll
+// area, the zoom percentage and the scroll bar settings over 10000 units.
+
+#include "model/MMap.h"
+
+namespace sundrel::app {
+
+// A rectangle in map units, y pointing up (top > bottom).
+struct ViewRect {
+    double left = 0.0;
+    double top = 0.0;
+    double right = 0.0;
+    double bottom = 0.0;
+
+    double Width() const { return right - left; }
+    double Height() const { return top - bottom; }
+    bool operator==(const ViewRect&) const = default;
+};
+
+// The rectangle of a map's bounds (x minimum left, y maximum top), and back.
+ViewRect ToViewRect(const MBounds& bounds);
+MBounds ToBounds(const ViewRect& rect);
+
+// The requested rectangle widened (or heightened) about its centre to the
+// aspect of a client area of width x height pixels (each at least 1), so
+// that the map is never distorted; the same fitting as the export jobs'.
+ViewRect ActualView(const ViewRect& requested, int width, int height);
+
+// The map's outer bounds, widened to include the view where it goes beyond.
+ViewRect ScrollArea(const MBounds& outer, const ViewRect& view);
+
+// How far the view is zoomed into the frame, in percent (truncated).
+int ZoomPercent(const MBounds& frame, const ViewRect& view);
+
+// The scroll bars span this many units over the scroll area.
+inline constexpr int kScrollUnits = 10000;
+
+struct ScrollBarSettings {
+    bool visible = false;
+    int position = 0;
+    int maximum = 0;
+    int pageSize = 0;
+    int smallChange = 1;
+    int largeChange = 1;
+    bool operator==(const ScrollBarSettings&) const = default;
+};
+
+// A bar is shown only when the view is narrower (shorter) than the area; the
+// vertical position is measured from the area's top.
+ScrollBarSettings HorizontalScrollBar(const ViewRect& area, const ViewRect& view);
+ScrollBarSettings VerticalScrollBar(const ViewRect& area, const ViewRect& view);
+
+// The requested rectangle after a scroll to `position`: its left (top) edge
+// goes to the position's place in the area, and it takes the view's width
+// (height), so that the view's left (top) lands exactly there.
+ViewRect ScrolledHorizontally(const ViewRect& requested, const ViewRect& view,
+                              const ViewRect& area, int position);
+ViewRect ScrolledVertically(const ViewRect& requested, const ViewRect& view, const ViewRect& area,
+                            int position);
+
+} // namespace sundrel::app

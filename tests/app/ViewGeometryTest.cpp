@@ -1,0 +1,64 @@
+#include "app/ViewGeometry.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <tuple>
+
+using namespace sundrel;
+using namespace sundrel::app;
+
+namespace {
+
+// The frame and outer bounds of a small map, wider than tall.
+const MBounds kFrame{4.9, 11.0, 43.4, 48.6};
+const MBounds kOuter{-1.1, 17.1, 37.4, 54.7};
+
+TEST(ZoomPercent, ReadsTheLimitsOfZooming)
+{
+    const auto zoomed = [](double f) {
+        const double cx = (kFrame.xMin + kFrame.xMax) / 2, w = kFrame.xMax - kFrame.xMin;
+        const double cy = (kFrame.yMin + kFrame.yMax) / 2, h = kFrame.yMax - kFrame.yMin;
+        return ViewRect{cx - w / 2 / f, cy + h / 2 / f, cx + w / 2 / f, cy - h / 2 / f};
+    };
+    EXPECT_EQ(ZoomPercent(kFrame, zoomed(64.0)), 6400);
+    EXPECT_EQ(ZoomPercent(kFrame, zoomed(1.0 / 64.0)), 1); // 1.5625 truncated
+    // At reset the whole frame shows, whatever the window's shape.
+    for (const auto& [w, h] : {std::pair{800, 600}, std::pair{300, 900}, std::pair{0, 0}})
+        EXPECT_EQ(ZoomPercent(kFrame, ActualView(ToViewRect(kFrame), w, h)), 100);
+}
+
+// Scrolling then resizing must leave the bar where the user put it and the
+// view's size unchanged, whatever the window's shape (no drift).
+class ScrollTest : public ::testing::TestWithParam<std::tuple<int, int, int>> {};
+
+TEST_P(ScrollTest, PositionSticksAfterTheResize)
+{
+    const auto [width, height, position] = GetParam();
+    const ViewRect requested = ToViewRect(kFrame);
+    const ViewRect view = ActualView(requested, width, height);
+    const ViewRect area = ScrollArea(kOuter, view);
+
+    const int hp = std::min(position, HorizontalScrollBar(area, view).maximum);
+    const ViewRect movedH =
+        ActualView(ScrolledHorizontally(requested, view, area, hp), width, height);
+    EXPECT_NEAR(movedH.Width(), view.Width(), 1e-9);
+    EXPECT_NEAR(movedH.Height(), view.Height(), 1e-9);
+    EXPECT_NEAR(movedH.left, area.left + area.Width() * hp / kScrollUnits, 1e-9);
+    EXPECT_NEAR(HorizontalScrollBar(ScrollArea(kOuter, movedH), movedH).position, hp, 1);
+
+    const int vp = std::min(position, VerticalScrollBar(area, view).maximum);
+    const ViewRect movedV =
+        ActualView(ScrolledVertically(requested, view, area, vp), width, height);
+    EXPECT_NEAR(movedV.Height(), view.Height(), 1e-9);
+    EXPECT_NEAR(movedV.Width(), view.Width(), 1e-9);
+    EXPECT_NEAR(movedV.top, area.top - area.Height() * vp / kScrollUnits, 1e-9);
+    EXPECT_NEAR(VerticalScrollBar(ScrollArea(kOuter, movedV), movedV).position, vp, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(ShapesAndPositions, ScrollTest,
+                         ::testing::Combine(::testing::Values(400, 1000),
+                                            ::testing::Values(300, 900),
+                                            ::testing::Values(0, 1234, 10000)));
+
+} // namespace
