@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sundrel::render {
 
@@ -14,6 +15,18 @@ struct GLFONT {
     std::uint32_t listBase = 0;      // first of 256 consecutive display lists
     std::int32_t widths[256] = {};   // advance of each character, in pixels
     std::int32_t height = 0;         // character height, in pixels
+
+    // The same glyphs for the text batch: bitmap widths, rows and the
+    // baseline's height in them, and an alpha texture of 16 x 16 cells
+    // (0 when the context could not hold it).
+    std::int32_t columns[256] = {};
+    bool ink[256] = {}; // some pixel set (a blank needs no quad)
+    std::int32_t rows = 0;
+    std::int32_t descent = 0;
+    std::uint32_t texture = 0;
+    std::int32_t cellWidth = 0;
+    std::int32_t atlasWidth = 0;
+    std::int32_t atlasHeight = 0;
 };
 
 // Font attributes as documents store them: face name, style bits (bold 0x1,
@@ -30,6 +43,35 @@ std::int32_t TextWidth(const GLFONT& font, std::string_view text);
 // (moved left by half the width, rounded towards zero), > 0 left-aligns.
 // Nothing happens without a font or a text.
 void PrintGLFont(const GLFONT* font, int alignment, std::string_view text);
+
+// Many texts at map positions drawn together, with the pixels glBitmap would
+// give at the same raster positions: one batch of textured quads instead of
+// one raster position and one bitmap per character (which the software
+// renderer draws one by one). Texts whose position lies outside the view
+// are left out, as a raster position there is invalid.
+class TextBatch {
+public:
+    // Reads the current matrices and viewport.
+    explicit TextBatch(const GLFONT* font);
+    void Add(double x, double y, int alignment, std::string_view text);
+    // Draws everything added, in the current colour.
+    void Draw();
+
+private:
+    struct Entry {
+        double x;
+        double y;
+        int alignment;
+        std::string text;
+    };
+    bool WindowPosition(double x, double y, float& wx, float& wy) const;
+
+    const GLFONT* font_;
+    float modelView_[16];
+    float projection_[16];
+    int viewport_[4];
+    std::vector<Entry> entries_;
+};
 
 // Pixel height of a font of `points` points at `pixelsPerInch`, as the
 // platform derives it (at least 1).

@@ -165,18 +165,19 @@ void MultipleLines(Canvas& c, const SundrelMonmonier& layer)
 void MultipleLabels(Canvas& c, const SundrelMonmonier& layer, GLFONT* font)
 {
     ViewPrimitives::SetColor(layer.textColor);
+    TextBatch batch(font);
     for (const SundrelElement& e : layer.countList()) {
         c.Check();
         MXY a;
         MXY b;
         if (PairEdge(layer, e.i, e.j, a, b)) {
-            glRasterPos2d((a.x + b.x) / 2.0, (a.y + b.y) / 2.0);
             char text[32];
             std::snprintf(text, sizeof text, "  %d", static_cast<int>(e.distance));
-            PrintGLFont(font, 1, text);
+            batch.Add((a.x + b.x) / 2.0, (a.y + b.y) / 2.0, 1, text);
         }
         c.Step();
     }
+    batch.Draw();
 }
 
 bool ShowsLines(const SundrelMonmonier& layer) { return layer.computed() && layer.visible; }

@@ -155,15 +155,16 @@ void DrawVoronoi(Canvas& c, const MMap& map)
 void DrawLabels(Canvas& c, const MMap& map, GLFONT* font)
 {
     ViewPrimitives::SetColor(map.layerColours[kLabels]);
+    TextBatch batch(font);
     for (std::int32_t i = 0; i < CellCount(map); ++i) {
         c.Check();
         const MXY s = Site(map, i);
-        glRasterPos2d(s.x, s.y);
         char text[16];
         std::snprintf(text, sizeof text, " %d", i + 1);
-        PrintGLFont(font, 1, text);
+        batch.Add(s.x, s.y, 1, text);
         c.Step();
     }
+    batch.Draw();
 }
 
 void DrawLabelsForExport(Canvas& c, const MMap& map)

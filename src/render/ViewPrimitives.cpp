@@ -1,7 +1,6 @@
 #include "render/ViewPrimitives.h"
 
 #include <GL/gl.h>
-#include <GL/glu.h>
 
 #include <cmath>
 #include <cstdio>
@@ -67,21 +66,6 @@ bool SundrelNamePosition(double x1, double y1, double x2, double y2, int directi
     return true;
 }
 
-ViewPrimitives::ViewPrimitives()
-{
-    quadric_ = gluNewQuadric();
-    if (quadric_) {
-        gluQuadricDrawStyle(quadric_, GLU_FILL);
-        gluQuadricNormals(quadric_, GLU_NONE);
-    }
-}
-
-ViewPrimitives::~ViewPrimitives()
-{
-    if (quadric_)
-        gluDeleteQuadric(quadric_);
-}
-
 void ViewPrimitives::SetColor(std::uint32_t colour)
 {
     glColor3f(static_cast<float>(colour & 0xFF) / 255.0f,
@@ -91,12 +75,22 @@ void ViewPrimitives::SetColor(std::uint32_t colour)
 
 void ViewPrimitives::DrawSimplePoint(double x, double y, double r)
 {
-    if (!quadric_)
-        return;
-    glPushMatrix();
-    glTranslated(x, y, 0.0);
-    gluDisk(quadric_, 0.0, r, 32, 1);
-    glPopMatrix();
+    // A fan of 32 slices round the centre, as a GLU disk of 32 slices and one
+    // loop draws it, with the vertices placed here rather than by a matrix
+    // change per disk (which would cut the driver's batches at every point).
+    static const std::array<XY, 33> unit = [] {
+        std::array<XY, 33> u;
+        for (int i = 0; i <= 32; ++i) {
+            const double angle = 2.0 * 3.14159265358979323846 * i / 32.0;
+            u[static_cast<std::size_t>(i)] = {std::sin(angle), std::cos(angle)};
+        }
+        return u;
+    }();
+    glBegin(GL_TRIANGLE_FAN);
+    glVertex2d(x, y);
+    for (const XY& p : unit)
+        glVertex2d(x + r * p.x, y + r * p.y);
+    glEnd();
 }
 
 void ViewPrimitives::DrawSimpleLine(double x1, double y1, double x2, double y2, double h)

@@ -13,8 +13,6 @@
 #include <cstdarg>
 #include <cstdint>
 
-struct GLUquadric;
-
 namespace sundrel::render {
 
 struct XY {
@@ -48,8 +46,7 @@ bool SundrelNamePosition(double x1, double y1, double x2, double y2, int directi
 
 class ViewPrimitives {
 public:
-    ViewPrimitives();
-    ~ViewPrimitives();
+    ViewPrimitives() = default;
     ViewPrimitives(const ViewPrimitives&) = delete;
     ViewPrimitives& operator=(const ViewPrimitives&) = delete;
 
@@ -65,7 +62,7 @@ public:
     // Colour 0x00BBGGRR.
     static void SetColor(std::uint32_t colour);
 
-    void DrawSimplePoint(double x, double y, double r);
+    static void DrawSimplePoint(double x, double y, double r);
     static void DrawSimpleLine(double x1, double y1, double x2, double y2, double h);
     static void DrawSimpleSundrelMark(double x1, double y1, double x2, double y2, int direction,
                                       double size);
@@ -127,9 +124,6 @@ public:
         __attribute__((format(printf, 3, 4)));
     void ParaDrawFormattedText(int alignment, const char* format, ...)
         __attribute__((format(printf, 3, 4)));
-
-private:
-    GLUquadric* quadric_ = nullptr;
 };
 
 } // namespace sundrel::render

@@ -8,6 +8,8 @@
 #include "support/MapTestSupport.h"
 
 #include <GL/gl.h>
+
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace sundrel;
@@ -108,6 +110,57 @@ TEST(GLFontTest, TextIsPlacedByAlignment)
     glGetFloatv(GL_CURRENT_RASTER_POSITION, pos);
     EXPECT_EQ(static_cast<int>(pos[0]), 100 - 3 + font->widths['A']);
     FreeGLFont(font);
+}
+
+TEST(GLFontTest, BatchedTextHasTheBitmapsPixels)
+{
+    PixelContext px(300, 120);
+    // A projection that is not one to one, and positions between pixels.
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-1.5, 2.25, 10.0, 11.7, -2, 1);
+    glMatrixMode(GL_MODELVIEW);
+    for (int style : {0, 0x1, 0x10}) {
+        GLFONT* font = CreateGLFont("DejaVu Sans", style, 15);
+        ASSERT_NE(font, nullptr);
+        ASSERT_NE(font->texture, 0u);
+        struct Text {
+            double x, y;
+            int alignment;
+            const char* text;
+        };
+        const Text texts[] = {{-1.0, 10.3, 1, " 123"},  {0.5, 10.9, 0, "Voronoi"},
+                              {2.0, 11.4, -1, "  17"},  {1.1, 10.05, 1, "\xE9t\xE9 \xB0"},
+                              {-1.6, 10.5, 1, "left"},  {0.3, 11.8, 1, "above"}};
+        glColor3f(0.2f, 0.4f, 0.6f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        for (const Text& t : texts) {
+            glRasterPos2d(t.x, t.y);
+            PrintGLFont(font, t.alignment, t.text);
+        }
+        const auto bitmaps = px.context.ReadBgrRows();
+        glClear(GL_COLOR_BUFFER_BIT);
+        TextBatch batch(font);
+        for (const Text& t : texts)
+            batch.Add(t.x, t.y, t.alignment, t.text);
+        batch.Draw();
+        const auto batched = px.context.ReadBgrRows();
+        EXPECT_TRUE(batched == bitmaps) << "style " << style << [&] {
+            std::string where;
+            const auto row = static_cast<std::size_t>(BitmapRowSize(300));
+            int shown = 0;
+            for (std::size_t k = 0; k < bitmaps.size() && shown < 8; k += 3)
+                if (bitmaps[k] != batched[k]) {
+                    where += " (" + std::to_string(k % row / 3) + "," + std::to_string(k / row) +
+                             (bitmaps[k] == 255 ? " batch only)" : " bitmap only)");
+                    ++shown;
+                }
+            return where;
+        }();
+        // Something was drawn, and texts anchored outside the view were not.
+        EXPECT_NE(std::count(bitmaps.begin(), bitmaps.end(), 255), static_cast<long>(bitmaps.size()));
+        FreeGLFont(font);
+    }
 }
 
 // A map of four sites in a square, with big points and lines.
