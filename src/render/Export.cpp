@@ -279,6 +279,27 @@ void WriteBitmapFile(const std::filesystem::path& file, std::int32_t width, std:
     cleanup.keep = true;
 }
 
+PrintPlacement PlacePrintedBitmap(std::int32_t width, std::int32_t height, double resolution,
+                                  int printerDpiX, int printerDpiY, std::int32_t pageWidth,
+                                  std::int32_t pageHeight, const MBounds& view)
+{
+    PrintPlacement p;
+    p.width = static_cast<std::int32_t>(printerDpiX / (resolution * 2.54) * width);
+    p.height = static_cast<std::int32_t>(printerDpiY / (resolution * 2.54) * height);
+    const double r = (view.xMax - view.xMin) / (view.yMax - view.yMin);
+    if (p.width > pageWidth) {
+        p.width = pageWidth;
+        p.height = static_cast<std::int32_t>(p.width / r);
+    }
+    if (p.height > pageHeight) {
+        p.height = pageHeight;
+        p.width = static_cast<std::int32_t>(p.height * r);
+    }
+    p.x = (pageWidth - p.width) / 2;
+    p.y = (pageHeight - p.height) / 2;
+    return p;
+}
+
 ExportingThread::ExportingThread(Notifier* dialog) : dialog_(dialog)
 {
     ClearExportAbort();

@@ -107,6 +107,20 @@ std::array<unsigned char, 58> BitmapFileHeader(std::int32_t width, std::int32_t 
 void WriteBitmapFile(const std::filesystem::path& file, std::int32_t width, std::int32_t height,
                      double resolution, const std::vector<unsigned char>& rows);
 
+// Where a rendered W x H page goes on paper: the printed size from the
+// printer's pixels per inch and the job's resolution (pixels per cm), shrunk
+// to the page width and then to the page height keeping the view's aspect
+// (xmax - xmin) / (ymax - ymin), and centred.
+struct PrintPlacement {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+};
+PrintPlacement PlacePrintedBitmap(std::int32_t width, std::int32_t height, double resolution,
+                                  int printerDpiX, int printerDpiY, std::int32_t pageWidth,
+                                  std::int32_t pageHeight, const MBounds& view);
+
 // The worker of the export dialog: one job at a time, started only when the
 // worker is idle, reporting through `dialog`.
 class ExportingThread {

@@ -112,6 +112,28 @@ TEST_F(ExportJob, ViewIsFittedWithoutDistortion)
     EXPECT_EQ(f, (MBounds{-50, 150, 0, 200}));
 }
 
+TEST_F(ExportJob, PrintedPagesShrinkToThePageKeepingTheViewsAspect)
+{
+    // 72 dpi bitmap on a 600 dpi printer: 8.33 times larger on paper.
+    const double dpi72 = 72.0 / 2.54;
+    PrintPlacement p = PlacePrintedBitmap(600, 300, dpi72, 600, 600, 10000, 10000, {0, 2, 0, 1});
+    EXPECT_EQ(p.width, 5000);
+    EXPECT_EQ(p.height, 2500);
+    EXPECT_EQ(p.x, 2500);
+    EXPECT_EQ(p.y, 3750);
+    // Wider than the page: the page width, the height from the view's aspect.
+    p = PlacePrintedBitmap(1200, 600, dpi72, 600, 600, 4960, 7015, {0, 2, 0, 1});
+    EXPECT_EQ(p.width, 4960);
+    EXPECT_EQ(p.height, 2480);
+    EXPECT_EQ(p.x, 0);
+    EXPECT_EQ(p.y, (7015 - 2480) / 2);
+    // Then taller than the page: the page height, the width from the aspect.
+    p = PlacePrintedBitmap(600, 1200, dpi72, 600, 600, 4960, 7015, {0, 1, 0, 2});
+    EXPECT_EQ(p.height, 7015);
+    EXPECT_EQ(p.width, 3507);
+    EXPECT_EQ(p.x, (4960 - 3507) / 2);
+}
+
 TEST_F(ExportJob, BitmapShowsTheMapWhereTheFittedViewPutsIt)
 {
     ExportingThread thread(&notifier_);
