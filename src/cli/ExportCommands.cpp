@@ -46,6 +46,8 @@ public:
             }
         } else if (message != WM_EXPORT_STAGE) {
             outcome_ = message;
+            if (message == WM_EXPORT_DONE && shown_ != 10)
+                std::fprintf(stderr, "Exporting: 100%%\n");
         }
     }
     int outcome() const
@@ -205,7 +207,23 @@ int RunExport(Arguments& args)
         return 0;
     }
     if (extension == ".png") {
-        const std::vector<unsigned char> rows = RenderBitmap(source, parameters, nullptr);
+        // Drawn on this thread, with the job's cancellation (Ctrl-C) between
+        // items.
+        struct Cancel : ExportProgress {
+            void Stage(int, std::intptr_t) override {}
+            void Step() override { CheckExportCancel(); }
+            void CheckCancel() override { CheckExportCancel(); }
+        } cancel;
+        ClearExportAbort();
+        auto previous = std::signal(SIGINT, OnInterrupt);
+        std::vector<unsigned char> rows;
+        try {
+            rows = RenderBitmap(source, parameters, &cancel);
+        } catch (const ExportCanceled& e) {
+            std::signal(SIGINT, previous);
+            throw Error(e.what());
+        }
+        std::signal(SIGINT, previous);
         WritePng(output, rows, parameters.width, parameters.height, parameters.resolution);
         return 0;
     }

@@ -68,7 +68,7 @@ TEST_F(CliExport, BitmapShowsTheMapAndBothResultLayers)
     EXPECT_TRUE(HasColour(b, 0x0000AA00)); // Delaunay
     EXPECT_TRUE(HasColour(b, 0x001122CC)); // single-run sundrels
     EXPECT_TRUE(HasColour(b, 0x004411AA)); // significance edges
-    EXPECT_NE(r.err.find("Exporting: 90%"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Exporting: 90%\nExporting: 100%\n"), std::string::npos) << r.err;
 
     // The same document exports to the same pixels every time.
     ASSERT_EQ(Export("again.bmp").status, 0);
