@@ -245,11 +245,8 @@ int RunReport(Arguments& args)
     if (input.empty())
         throw UsageError("report needs a sundrel document");
 
-    ProgressPrinter progress;
-    MMapFactory factory;
-    MonmonierLayer layers(MonmonierLayer::Windows{nullptr, &progress, nullptr});
-    OpenWithLayers(input, factory, layers, true);
-    progress.finish();
+    ComputedDocument document(input);
+    MonmonierLayer& layers = document.layers;
     Report all;
     for (std::int32_t i : Chosen(layers, only)) {
         const Report report = layers.layer(i)->report();
@@ -284,11 +281,8 @@ int RunBarriers(Arguments& args)
     if (input.empty())
         throw UsageError("barriers needs a sundrel document");
 
-    ProgressPrinter progress;
-    MMapFactory factory;
-    MonmonierLayer layers(MonmonierLayer::Windows{nullptr, &progress, nullptr});
-    OpenWithLayers(input, factory, layers, true);
-    progress.finish();
+    ComputedDocument document(input);
+    MonmonierLayer& layers = document.layers;
     const std::vector<std::int32_t> chosen = Chosen(layers, only);
 
     std::ostringstream out;

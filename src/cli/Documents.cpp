@@ -111,4 +111,10 @@ OpenDocument OpenWithLayers(const std::filesystem::path& path, MMapFactory& fact
     return open;
 }
 
+ComputedDocument::ComputedDocument(const std::filesystem::path& path)
+    : open(OpenWithLayers(path, factory, layers, true))
+{
+    progress.finish();
+}
+
 } // namespace sundrel::cli

@@ -48,6 +48,17 @@ struct OpenDocument {
 OpenDocument OpenWithLayers(const std::filesystem::path& path, MMapFactory& factory,
                             MonmonierLayer& layers, bool compute);
 
+// A document opened the way report, barriers and export need it: the map
+// and its layers, computed again, with the progress on standard error.
+struct ComputedDocument {
+    explicit ComputedDocument(const std::filesystem::path& path);
+
+    ProgressPrinter progress;
+    MMapFactory factory;
+    MonmonierLayer layers{MonmonierLayer::Windows{nullptr, &progress, nullptr}};
+    OpenDocument open;
+};
+
 // Waits for the layers' worker and raises its error, if any.
 void FinishCommand(MonmonierLayer& layers);
 

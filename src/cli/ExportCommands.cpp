@@ -37,16 +37,16 @@ public:
     void post(int message, std::intptr_t, std::intptr_t) override
     {
         std::lock_guard guard(lock_);
-        if (message == WM_EXPORT_STEP) {
+        if (message == kExportStep) {
             ++steps_;
             const int tenth = static_cast<int>(std::min<std::int64_t>(10, steps_ * 10 / maximum_));
             if (tenth != shown_) {
                 shown_ = tenth;
                 std::fprintf(stderr, "Exporting: %d%%\n", tenth * 10);
             }
-        } else if (message != WM_EXPORT_STAGE) {
+        } else if (message != kExportStage) {
             outcome_ = message;
-            if (message == WM_EXPORT_DONE && shown_ != 10)
+            if (message == kExportFinished && shown_ != 10)
                 std::fprintf(stderr, "Exporting: 100%%\n");
         }
     }
@@ -166,11 +166,9 @@ int RunExport(Arguments& args)
                          std::to_string(limit) + " pixels by the renderer");
 
     EnsureFontSupport();
-    ProgressPrinter progress;
-    MMapFactory factory;
-    MonmonierLayer layers(MonmonierLayer::Windows{nullptr, &progress, nullptr});
-    OpenDocument open = OpenWithLayers(input, factory, layers, true);
-    progress.finish();
+    ComputedDocument document(input);
+    MonmonierLayer& layers = document.layers;
+    const OpenDocument& open = document.open;
     const MMap& map = *open.doc.map;
     if (!haveView)
         view = map.frameBounds; // "Reset zoom"
@@ -200,9 +198,9 @@ int RunExport(Arguments& args)
         std::signal(SIGINT, previous);
         if (!ended)
             throw Error("The export did not start");
-        if (printer.outcome() == WM_EXPORT_CANCELED)
-            throw Error("Exportation canceled by the user");
-        if (printer.outcome() == WM_EXPORT_FAILED)
+        if (printer.outcome() == kExportCancelled)
+            throw Error(ExportCanceled().what());
+        if (printer.outcome() == kExportFailed)
             throw Error(thread.LastError());
         return 0;
     }

@@ -14,7 +14,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
+#include <optional>
 
 namespace sundrel::render {
 
@@ -35,12 +35,12 @@ public:
     void Stage(int code, std::intptr_t layer) override
     {
         if (dialog_)
-            dialog_->post(WM_EXPORT_STAGE, layer, code);
+            dialog_->post(kExportStage, layer, code);
     }
     void Step() override
     {
         if (dialog_)
-            dialog_->send(WM_EXPORT_STEP, 0, 0);
+            dialog_->send(kExportStep, 0, 0);
         CheckExportCancel();
     }
     void CheckCancel() override { CheckExportCancel(); }
@@ -48,18 +48,6 @@ public:
 private:
     Notifier* dialog_;
 };
-
-void Put16(unsigned char* p, std::uint16_t v)
-{
-    p[0] = static_cast<unsigned char>(v);
-    p[1] = static_cast<unsigned char>(v >> 8);
-}
-
-void Put32(unsigned char* p, std::uint32_t v)
-{
-    for (int k = 0; k < 4; ++k)
-        p[k] = static_cast<unsigned char>(v >> (8 * k));
-}
 
 } // namespace
 
@@ -229,54 +217,43 @@ std::array<unsigned char, 58> BitmapFileHeader(std::int32_t width, std::int32_t 
     const std::int64_t rowSize = BitmapRowSize(width);
     h[0] = 'B';
     h[1] = 'M';
-    Put32(&h[2], static_cast<std::uint32_t>(rowSize * height + 58));
-    Put32(&h[10], 58);
+    StoreLE(&h[2], static_cast<std::uint32_t>(rowSize * height + 58));
+    StoreLE(&h[10], std::uint32_t{58});
     unsigned char* info = &h[14];
-    Put32(&info[0], 40);
-    Put32(&info[4], static_cast<std::uint32_t>(width));
-    Put32(&info[8], static_cast<std::uint32_t>(height));
-    Put16(&info[12], 1);
-    Put16(&info[14], 24);
+    StoreLE(&info[0], std::uint32_t{40});
+    StoreLE(&info[4], width);
+    StoreLE(&info[8], height);
+    StoreLE(&info[12], std::uint16_t{1});
+    StoreLE(&info[14], std::uint16_t{24});
     const auto perMetre = static_cast<std::int32_t>(resolution * 100.0);
-    Put32(&info[24], static_cast<std::uint32_t>(perMetre));
-    Put32(&info[28], static_cast<std::uint32_t>(perMetre));
+    StoreLE(&info[24], perMetre);
+    StoreLE(&info[28], perMetre);
     return h;
 }
 
 void WriteBitmapFile(const std::filesystem::path& file, std::int32_t width, std::int32_t height,
                      double resolution, const std::vector<unsigned char>& rows)
 {
-    const std::filesystem::path temp = TemporarySibling(file);
-    struct Remove {
-        const std::filesystem::path& path;
-        bool keep = false;
-        ~Remove()
-        {
-            std::error_code ec;
-            if (!keep)
-                std::filesystem::remove(path, ec);
-        }
-    } cleanup{temp};
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out.is_open())
+    std::optional<AtomicFile> out;
+    try {
+        out.emplace(file);
+    } catch (const Error&) {
         throw Error("Couldn't open the file");
+    }
+    std::ostream& stream = out->stream();
     const auto header = BitmapFileHeader(width, height, resolution);
-    if (!out.write(reinterpret_cast<const char*>(header.data()), 14))
+    if (!stream.write(reinterpret_cast<const char*>(header.data()), 14))
         throw Error("Couldn't write the bitmap file header");
-    if (!out.write(reinterpret_cast<const char*>(header.data() + 14), 44))
+    if (!stream.write(reinterpret_cast<const char*>(header.data() + 14), 44))
         throw Error("Couldn't write the bitmap info");
-    if (!out.write(reinterpret_cast<const char*>(rows.data()),
-                   static_cast<std::streamsize>(rows.size())) ||
-        !out.flush())
+    if (!stream.write(reinterpret_cast<const char*>(rows.data()),
+                      static_cast<std::streamsize>(rows.size())))
         throw Error("Couldn't write the bitmap data");
-    out.close();
-    if (out.fail())
+    try {
+        out->commit();
+    } catch (const Error&) {
         throw Error("Couldn't write the bitmap data");
-    std::error_code ec;
-    std::filesystem::rename(temp, file, ec);
-    if (ec)
-        throw Error("Couldn't open the file");
-    cleanup.keep = true;
+    }
 }
 
 PrintPlacement PlacePrintedBitmap(std::int32_t width, std::int32_t height, double resolution,
@@ -358,23 +335,23 @@ void ExportingThread::Loop()
             start_ = false;
             job = job_;
         }
-        int message = WM_EXPORT_DONE;
+        int message = kExportFinished;
         try {
             RunJob(job);
         } catch (const ExportCanceled&) {
-            message = WM_EXPORT_CANCELED;
+            message = kExportCancelled;
         } catch (const Abort&) {
-            message = WM_EXPORT_CANCELED;
+            message = kExportCancelled;
         } catch (const std::exception& e) {
             std::lock_guard guard(lock_);
             error_ = e.what();
-            message = WM_EXPORT_FAILED;
+            message = kExportFailed;
         }
         // The message goes before the worker reports idle, so that a waiting
         // caller sees the outcome first.
         if (dialog_)
             dialog_->post(message, 0,
-                          message == WM_EXPORT_FAILED ? reinterpret_cast<std::intptr_t>(&error_)
+                          message == kExportFailed ? reinterpret_cast<std::intptr_t>(&error_)
                                                       : 0);
         {
             std::lock_guard guard(lock_);

@@ -6,6 +6,7 @@
 #include "common/Errors.h"
 #include "common/Notifier.h"
 #include "model/MMap.h"
+#include "model/MMapFactory.h"
 #include "render/ViewPrimitives.h"
 
 #include <array>
@@ -25,12 +26,10 @@ class MonmonierLayer;
 
 namespace sundrel::render {
 
-// Messages of the export worker to its dialog.
-inline constexpr int WM_EXPORT_DONE = 0x84B0;
-inline constexpr int WM_EXPORT_FAILED = 0x84B1;   // lParam: const std::string* message
-inline constexpr int WM_EXPORT_CANCELED = 0x84B2;
-inline constexpr int WM_EXPORT_STEP = 0x84B3;
-inline constexpr int WM_EXPORT_STAGE = 0x84B4;    // wParam: layer index, lParam: stage code
+// The worker reports to its dialog with the export messages of the map
+// factory's header (kExportFinished .. kExportStage): a failure's lParam is a
+// const std::string* to its message, a stage's wParam the layer index and
+// lParam the stage code.
 
 // Job codes.
 inline constexpr int kJobSave = 0;

@@ -52,8 +52,8 @@ protected:
     int Outcome() const
     {
         for (const RecordedMessage& m : notifier_.messages())
-            if (m.message == WM_EXPORT_DONE || m.message == WM_EXPORT_FAILED ||
-                m.message == WM_EXPORT_CANCELED)
+            if (m.message == kExportFinished || m.message == kExportFailed ||
+                m.message == kExportCancelled)
                 return m.message;
         return 0;
     }
@@ -75,7 +75,7 @@ TEST_F(ExportJob, BitmapFilesHaveTheFixedLayoutAndPaddedRows)
         p.width = width;
         p.height = 2;
         Run(kJobBitmap, p, thread);
-        ASSERT_EQ(Outcome(), WM_EXPORT_DONE) << thread.LastError();
+        ASSERT_EQ(Outcome(), kExportFinished) << thread.LastError();
         const std::string b = test::ReadFile(p.file);
         const std::uint32_t rowSize = width == 1 ? 4 : 12;
         ASSERT_EQ(b.size(), rowSize * 2 + 58);
@@ -143,7 +143,7 @@ TEST_F(ExportJob, BitmapShowsTheMapWhereTheFittedViewPutsIt)
     p.height = 400;
     source_.visible = {true, false, false, false, false};
     Run(kJobBitmap, p, thread);
-    ASSERT_EQ(Outcome(), WM_EXPORT_DONE) << thread.LastError();
+    ASSERT_EQ(Outcome(), kExportFinished) << thread.LastError();
     const std::string b = test::ReadFile(p.file);
     const std::size_t row = static_cast<std::size_t>(BitmapRowSize(800));
     auto pixel = [&](int x, int y) {
@@ -165,13 +165,13 @@ TEST_F(ExportJob, StagesAndStepsStayWithinTheProgressMaximum)
     ExportParameters p;
     p.file = dir_ / "all.bmp";
     const auto messages = Run(kJobBitmap, p, thread);
-    ASSERT_EQ(Outcome(), WM_EXPORT_DONE) << thread.LastError();
+    ASSERT_EQ(Outcome(), kExportFinished) << thread.LastError();
     std::vector<std::intptr_t> stages;
     std::int64_t steps = 0;
     for (const RecordedMessage& m : messages) {
-        if (m.message == WM_EXPORT_STAGE)
+        if (m.message == kExportStage)
             stages.push_back(m.lParam);
-        if (m.message == WM_EXPORT_STEP) {
+        if (m.message == kExportStep) {
             EXPECT_TRUE(m.synchronous);
             ++steps;
         }
@@ -179,21 +179,21 @@ TEST_F(ExportJob, StagesAndStepsStayWithinTheProgressMaximum)
     EXPECT_EQ(stages, (std::vector<std::intptr_t>{1, 14, 15, 10, 11, 13, 12, 21}));
     EXPECT_LE(steps, ExportProgressMaximum(source_));
     EXPECT_GT(steps, 4 * 4);
-    EXPECT_EQ(messages.back().message, WM_EXPORT_DONE);
+    EXPECT_EQ(messages.back().message, kExportFinished);
 }
 
 TEST_F(ExportJob, CancelStopsAtTheNextStepAndLeavesNoFile)
 {
     int steps = 0;
     notifier_.onMessage = [&](const RecordedMessage& m) {
-        if (m.message == WM_EXPORT_STEP && ++steps == 10)
+        if (m.message == kExportStep && ++steps == 10)
             RequestExportAbort();
     };
     ExportingThread thread(&notifier_);
     ExportParameters p;
     p.file = dir_ / "cancelled.bmp";
     Run(kJobBitmap, p, thread);
-    EXPECT_EQ(Outcome(), WM_EXPORT_CANCELED);
+    EXPECT_EQ(Outcome(), kExportCancelled);
     EXPECT_EQ(steps, 10);
     EXPECT_EQ(dir_.FileCount(), 0u);
 
@@ -203,7 +203,7 @@ TEST_F(ExportJob, CancelStopsAtTheNextStepAndLeavesNoFile)
     ExportingThread again(&second);
     ASSERT_TRUE(again.Start(kJobBitmap, p, source_));
     ASSERT_TRUE(again.WaitIdle());
-    EXPECT_EQ(second.messages().back().message, WM_EXPORT_DONE);
+    EXPECT_EQ(second.messages().back().message, kExportFinished);
 }
 
 TEST_F(ExportJob, FailuresReportTheMessageAndKeepThePreviousFile)
@@ -212,7 +212,7 @@ TEST_F(ExportJob, FailuresReportTheMessageAndKeepThePreviousFile)
     ExportParameters p;
     p.file = dir_ / "missing-folder" / "x.bmp";
     Run(kJobBitmap, p, thread);
-    ASSERT_EQ(Outcome(), WM_EXPORT_FAILED);
+    ASSERT_EQ(Outcome(), kExportFailed);
     EXPECT_EQ(thread.LastError(), "Couldn't open the file");
     const RecordedMessage failed = notifier_.messages().back();
     EXPECT_EQ(*reinterpret_cast<const std::string*>(failed.lParam), "Couldn't open the file");
@@ -226,7 +226,7 @@ TEST_F(ExportJob, FailuresReportTheMessageAndKeepThePreviousFile)
     p.file = previous;
     ASSERT_TRUE(again.Start(kJobBitmap, p, source_));
     ASSERT_TRUE(again.WaitIdle());
-    EXPECT_EQ(second.messages().back().message, WM_EXPORT_FAILED);
+    EXPECT_EQ(second.messages().back().message, kExportFailed);
     EXPECT_EQ(again.LastError(), "Invalid font attributes");
     EXPECT_EQ(test::ReadFile(previous), "previous");
     EXPECT_EQ(dir_.FileCount(), 1u);
