@@ -1,4 +1,4 @@
-// Map creation speed: StartCreation -> WaitIdle -> TakeMap for 1e3 .. 1e6
+// Map creation speed: StartCreation -> waitIdle -> TakeMap for 1e3 .. 1e6
 // sites in random and in Hilbert order, and, when built with CGAL, its
 // Delaunay range insertion of the same points.
 //
@@ -55,11 +55,11 @@ void Ours(benchmark::State& state, Order order, bool jumpLocate)
     for (auto _ : state) {
         const auto start = Clock::now();
         factory.StartCreation(points);
-        factory.WaitIdle();
+        factory.waitIdle(std::chrono::milliseconds::max());
         std::unique_ptr<MMap> map = factory.TakeMap();
         state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
         if (!map) {
-            state.SkipWithError(("creation failed: " + factory.LastError()).c_str());
+            state.SkipWithError(("creation failed: " + factory.lastError()).c_str());
             break;
         }
         benchmark::DoNotOptimize(map.get());

@@ -60,7 +60,7 @@ Study& TheStudy()
     static Study* study = [] {
         auto* s = new Study;
         s->factory.StartCreation(bench::RandomPoints(kSites));
-        s->factory.WaitIdle();
+        s->factory.waitIdle(std::chrono::milliseconds::max());
         s->map = s->factory.TakeMap();
         s->layers.setMap(*s->map);
         s->layers.waitIdle();
@@ -153,7 +153,7 @@ void BM_PostScriptMapOnly(benchmark::State& state)
     const auto sites = static_cast<std::size_t>(state.range(0));
     MMapFactory factory;
     factory.StartCreation(bench::RandomPoints(sites));
-    factory.WaitIdle();
+    factory.waitIdle(std::chrono::milliseconds::max());
     const std::unique_ptr<MMap> map = factory.TakeMap();
     const auto file = Folder() / "map-only.ps";
     VectorExportResult result;

@@ -88,10 +88,10 @@ struct Study {
     {
         MMapFactory factory;
         factory.StartCreation(bench::RandomPoints(static_cast<std::size_t>(n)));
-        factory.WaitIdle();
+        factory.waitIdle(std::chrono::milliseconds::max());
         map = factory.TakeMap();
         if (!map)
-            throw std::runtime_error(factory.LastError());
+            throw std::runtime_error(factory.lastError());
         paving = BuildPavingMatrix(map->cells, n);
         used = MakeUsedBits(n);
     }

@@ -35,7 +35,7 @@ void BM_ScreenRedraw(benchmark::State& state)
     {
         MMapFactory factory;
         factory.StartCreation(bench::RandomPoints(sites));
-        factory.WaitIdle();
+        factory.waitIdle(std::chrono::milliseconds::max());
         const std::unique_ptr<MMap> map = factory.TakeMap();
         SaveMapDocument(file, BuildHeader(*map), *map, factory);
     }

@@ -38,9 +38,7 @@ public:
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     static sundrel::fuzz::ScratchFile file("sundrel-fuzz-file-reader");
-    // The separator and the abort flag are process-wide; start every run alike.
-    sundrel::SetDecimalSeparator('.');
-    sundrel::SetReadingAborted(false);
+    // Every reader starts with the point as separator and no cancellation.
     file.Write(data, size);
 
     const int skipped = size > 0 ? data[0] % 4 : 0;

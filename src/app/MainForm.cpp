@@ -231,7 +231,7 @@ void TMainForm::StopLayers()
 {
     // A document being read keeps the layers busy until its message is
     // handled: let the reading end and drop its result.
-    if (layers_->busy()) {
+    if (layers_->awaitingAcknowledge()) {
         layers_->waitIdle();
         layers_->acknowledge();
     }

@@ -3,11 +3,13 @@
 
 #include "cli/CommandLine.h"
 #include "cli/Documents.h"
+#include "cli/Interrupt.h"
 #include "cli/MatrixOptions.h"
 
 #include "common/Errors.h"
 #include "import/FileReader.h"
 #include "matrix/MatrixFile.h"
+#include "model/MapMessages.h"
 #include "monmonier/SundrelDocument.h"
 
 #include <chrono>
@@ -188,8 +190,8 @@ int RunAnalyse(Arguments& args)
     FinishCommand(layers);
     layers.acknowledge();
     progress.finish();
-    if (IsAnalysisAborted() || IsReadingAborted())
-        throw Error("Computation aborted");
+    if (Interrupted())
+        throw Error(msg::ComputationAborted);
 
     const std::int32_t index = layers.count() - 1;
     const std::shared_ptr<SundrelMonmonier> layer = layers.layer(index);

@@ -1,5 +1,7 @@
 #include "cli/Documents.h"
 
+#include "cli/Interrupt.h"
+
 #include "common/Errors.h"
 #include "monmonier/SundrelDocument.h"
 
@@ -76,7 +78,7 @@ void ProgressPrinter::finish()
 
 void FinishCommand(MonmonierLayer& layers)
 {
-    layers.waitIdle(std::chrono::hours(24 * 365));
+    WaitForWorker(layers);
     const std::string error = layers.lastError();
     if (!error.empty())
         throw Error(error);

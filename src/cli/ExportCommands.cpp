@@ -3,6 +3,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/Documents.h"
+#include "cli/Interrupt.h"
 
 #include "common/AtomicFile.h"
 #include "common/Errors.h"
@@ -63,8 +64,6 @@ private:
     int shown_ = -1;
     int outcome_ = 0;
 };
-
-void OnInterrupt(int) { RequestExportAbort(); }
 
 std::string Lower(std::string s)
 {
@@ -192,16 +191,14 @@ int RunExport(Arguments& args)
     if (extension == ".bmp") {
         ExportPrinter printer(ExportProgressMaximum(source));
         ExportingThread thread(&printer);
-        auto previous = std::signal(SIGINT, OnInterrupt);
-        const bool started = thread.Start(kJobBitmap, parameters, source);
-        const bool ended = started && thread.WaitIdle(std::chrono::hours(24));
-        std::signal(SIGINT, previous);
-        if (!ended)
+        InterruptGuard interrupts;
+        if (!thread.Start(kJobBitmap, parameters, source))
             throw Error("The export did not start");
+        WaitForWorker(thread);
         if (printer.outcome() == kExportCancelled)
             throw Error(ExportCanceled().what());
         if (printer.outcome() == kExportFailed)
-            throw Error(thread.LastError());
+            throw Error(thread.lastError());
         return 0;
     }
     if (extension == ".png") {
@@ -209,19 +206,16 @@ int RunExport(Arguments& args)
         // items.
         struct Cancel : ExportProgress {
             void Stage(int, std::intptr_t) override {}
-            void Step() override { CheckExportCancel(); }
-            void CheckCancel() override { CheckExportCancel(); }
+            void Step() override { CheckExportCancel(InterruptFlag()); }
+            void CheckCancel() override { CheckExportCancel(InterruptFlag()); }
         } cancel;
-        ClearExportAbort();
-        auto previous = std::signal(SIGINT, OnInterrupt);
+        InterruptGuard interrupts;
         std::vector<unsigned char> rows;
         try {
             rows = RenderBitmap(source, parameters, &cancel);
         } catch (const ExportCanceled& e) {
-            std::signal(SIGINT, previous);
             throw Error(e.what());
         }
-        std::signal(SIGINT, previous);
         WritePng(output, rows, parameters.width, parameters.height, parameters.resolution);
         return 0;
     }

@@ -3,6 +3,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/Documents.h"
+#include "cli/Interrupt.h"
 
 #include "common/Errors.h"
 #include "import/CoordinateImport.h"
@@ -10,22 +11,12 @@
 #include "model/MMapFactory.h"
 #include "model/MapDocument.h"
 
-#include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <unistd.h>
 
 namespace sundrel::cli {
 
 namespace {
-
-std::atomic<MMapFactory*> gRunning{nullptr};
-
-extern "C" void OnInterrupt(int)
-{
-    if (MMapFactory* f = gRunning.load())
-        f->Abort();
-}
 
 std::string Summary(const std::string& file, const MMap& map)
 {
@@ -74,9 +65,10 @@ int RunMap(Arguments& args)
     if (output.empty())
         throw UsageError("map needs an output document: -o MAP.dvt");
 
+    InterruptGuard interrupts;
     std::vector<MXY> sites;
     {
-        FileReader reader(input, nullptr, false);
+        FileReader reader(input, nullptr, false, &InterruptFlag());
         if (points == 0)
             points = DefaultPointCount(reader, firstLine);
         sites = ExtractCoordinates(reader, firstLine, firstColumn, points, order);
@@ -93,18 +85,14 @@ int RunMap(Arguments& args)
     double seconds = 0;
     factory.OnFinished = [&](MMapFactory&, double s) { seconds = s; };
 
-    gRunning.store(&factory);
-    auto previous = std::signal(SIGINT, OnInterrupt);
     factory.StartCreation(sites);
-    factory.WaitIdle();
-    std::signal(SIGINT, previous);
-    gRunning.store(nullptr);
+    WaitForWorker(factory);
     if (tty)
         std::fprintf(stderr, "\r%60s\r", "");
 
     std::unique_ptr<MMap> map = factory.TakeMap();
     if (!map) {
-        const std::string error = factory.LastError();
+        const std::string error = factory.lastError();
         throw Error(error.empty() ? "Computation aborted" : error);
     }
     std::printf("Triangulation created in %0.3f s\n", seconds);

@@ -4,37 +4,18 @@
 
 #include "cli/MatrixOptions.h"
 
+#include "cli/Interrupt.h"
 #include "common/Errors.h"
 #include "import/FileReader.h"
 #include "matrix/MatrixFile.h"
 #include "matrix/PreviewGrid.h"
 #include "matrix/SMatrix.h"
-#include "monmonier/SundrelTypes.h"
 
 #include <chrono>
 #include <cstdio>
 #include <unistd.h>
 
 namespace sundrel::cli {
-
-namespace {
-
-extern "C" void OnMatrixInterrupt(int)
-{
-    // Stops an import at its next row and an analysis at its next step.
-    SetReadingAborted(true);
-    SetAnalysisAborted(true);
-}
-
-void Install(int signal, struct sigaction& previous)
-{
-    struct sigaction action {};
-    action.sa_handler = OnMatrixInterrupt;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(signal, &action, &previous);
-}
-
-} // namespace
 
 bool TakeMatrixOption(Arguments& args, MatrixOptions& options)
 {
@@ -64,24 +45,12 @@ bool TakeMatrixOption(Arguments& args, MatrixOptions& options)
     return true;
 }
 
-InterruptGuard::InterruptGuard()
-{
-    Install(SIGINT, previousInt_);
-    Install(SIGTERM, previousTerm_);
-}
-
-InterruptGuard::~InterruptGuard()
-{
-    ::sigaction(SIGINT, &previousInt_, nullptr);
-    ::sigaction(SIGTERM, &previousTerm_, nullptr);
-}
-
 std::unique_ptr<MatrixFile> ImportMatrices(const std::string& file, const MatrixOptions& options,
                                            const ExtractionCallback& progress)
 {
     const MatrixLayout& layout = options.layout;
     try {
-        FileReader reader(file, nullptr, false);
+        FileReader reader(file, nullptr, false, &InterruptFlag());
         const std::int64_t required = RequiredLines(layout);
         if (required > reader.LineCount())
             throw Error(FileTooShortText(reader.LineCount(), required));

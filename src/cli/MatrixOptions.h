@@ -6,7 +6,6 @@
 #include "cli/CommandLine.h"
 #include "matrix/MatrixImport.h"
 
-#include <csignal>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -34,25 +33,10 @@ inline constexpr const char* kMatrixOptionsUsage =
 // Consumes one matrix option (and its value) when the next argument is one.
 bool TakeMatrixOption(Arguments& args, MatrixOptions& options);
 
-// While alive, Ctrl-C (and SIGTERM) set the reading abort flag instead of
-// ending the process: a running import stops at its next line or row, and
-// the temporary store is deleted on the way out.
-class InterruptGuard {
-public:
-    InterruptGuard();
-    ~InterruptGuard();
-    InterruptGuard(const InterruptGuard&) = delete;
-    InterruptGuard& operator=(const InterruptGuard&) = delete;
-
-private:
-    struct sigaction previousInt_ {};
-    struct sigaction previousTerm_ {};
-};
-
 // Reads `file`, checks that it holds the layout (FileTooShortText otherwise)
 // and that the temporary folder has room for the store, then extracts every
 // matrix into a new temporary store there. Failures raise the system's
-// message; a cancel raises "Data extraction canceled". The store's file is
+// message; Ctrl-C (under an InterruptGuard) raises "Data extraction canceled". The store's file is
 // deleted when the returned object goes, and never outlives a failure.
 std::unique_ptr<MatrixFile> ImportMatrices(const std::string& file, const MatrixOptions& options,
                                            const ExtractionCallback& progress = {});

@@ -35,6 +35,7 @@ std::vector<CoordinatePair> ExtractCoordinates(FileReader& reader, std::int64_t 
     const int skipped = static_cast<int>(firstColumn - 1);
     std::vector<CoordinatePair> points(static_cast<std::size_t>(count));
     for (std::int64_t k = 0; k < count; ++k) {
+        reader.CheckCancel();
         double values[2];
         reader.ReadValues(firstLine - 1 + k, skipped, 2, values);
         CoordinatePair& point = points[static_cast<std::size_t>(k)];

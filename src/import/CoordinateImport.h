@@ -25,7 +25,8 @@ using ExtractionProgress = std::function<void(std::int64_t done, std::int64_t to
 // Reads `count` points from lines firstLine .. firstLine + count - 1 (1-based),
 // skipping firstColumn - 1 fields on each, and returns them as (X, Y) whatever
 // the order in the file. Raises Error for settings out of range, and passes on
-// the reader's errors (a missing line, field or number) unchanged.
+// the reader's errors (a missing line, field or number) unchanged; stops with
+// the silent abort once the reader's job is cancelled.
 std::vector<CoordinatePair> ExtractCoordinates(FileReader& reader, std::int64_t firstLine,
                                                std::int64_t firstColumn, std::int64_t count,
                                                DataOrder order,

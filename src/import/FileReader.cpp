@@ -2,6 +2,7 @@
 
 #include "common/Errors.h"
 #include "common/Notifier.h"
+#include "common/Worker.h"
 
 #include <algorithm>
 #include <atomic>
@@ -18,9 +19,6 @@
 namespace sundrel {
 
 namespace {
-
-std::atomic<bool> gReadingAborted{false};
-std::atomic<char> gDecimalSeparator{'.'};
 
 // Indexing reads the file in blocks of this size.
 constexpr std::size_t kIndexBlockSize = std::size_t{1} << 20;
@@ -145,17 +143,15 @@ bool TryConvert(std::string_view text, char separator, double& value)
     throw Error("'" + std::string(text) + "' is not a valid floating point value");
 }
 
-double Convert(std::string_view text)
+double Convert(std::string_view text, char& separator)
 {
-    char separator = gDecimalSeparator.load();
     double value = 0.0;
     if (TryConvert(text, separator, value))
         return value;
     // The other separator stays in force, so in a file written with it only
     // the first number needs the second attempt.
-    const char toggled = Toggled(separator);
-    gDecimalSeparator.compare_exchange_strong(separator, toggled);
-    if (TryConvert(text, toggled, value))
+    separator = Toggled(separator);
+    if (TryConvert(text, separator, value))
         return value;
     ThrowNotAValue(text);
 }
@@ -164,9 +160,10 @@ double Convert(std::string_view text)
 // point as separator, a field that std::from_chars reads whole as a finite
 // number reads the same through Convert(). Anything else (a comma, a '+',
 // an out-of-range or non-finite value, trailing text) takes the full path.
-bool ConvertQuickly(const char* first, const char* last, double& value)
+bool ConvertQuickly(const char* first, const char* last, char separator, double& value)
 {
-    if (gDecimalSeparator.load(std::memory_order_relaxed) != '.' || first == last)
+    // Fields longer than the limit fail on the full path, whatever the separator.
+    if (separator != '.' || first == last || static_cast<std::size_t>(last - first) > kMaxFieldLength)
         return false;
     const char c = *first == '-' && last - first > 1 ? first[1] : *first;
     if (!(IsDigit(c) || c == '.'))
@@ -197,29 +194,9 @@ std::string LineError(std::int64_t lineIndex, const std::string& what)
 
 } // namespace
 
-bool IsReadingAborted()
+double ConvertField(const std::string& text, char& separator)
 {
-    return gReadingAborted.load();
-}
-
-void SetReadingAborted(bool aborted)
-{
-    gReadingAborted.store(aborted);
-}
-
-char DecimalSeparator()
-{
-    return gDecimalSeparator.load();
-}
-
-void SetDecimalSeparator(char separator)
-{
-    gDecimalSeparator.store(separator);
-}
-
-double ConvertField(const std::string& text)
-{
-    return Convert(text);
+    return Convert(text, separator);
 }
 
 struct FileReader::Impl {
@@ -227,6 +204,16 @@ struct FileReader::Impl {
     // Offset of the first byte of every line, then the end of the file.
     std::vector<std::int64_t> offsets;
     bool synchronousProgress = false;
+    // The job's cancellation (may be null) and the decimal separator this
+    // file's numbers were last read with.
+    const CancelFlag* cancel = nullptr;
+    char separator = '.';
+
+    void CheckCancel() const
+    {
+        if (cancel && cancel->isSet())
+            throw Abort("aborted");
+    }
 
     // A cached stretch of the file: bytes [windowStart, windowStart + windowLength).
     std::vector<char> window;
@@ -312,11 +299,11 @@ struct FileReader::Impl {
         }
     }
 
-    double ConvertTakenField() const
+    double ConvertTakenField()
     {
         if (fieldLength > kMaxFieldLength)
             ThrowNotAValue(field.substr(0, kMaxFieldLength) + "...");
-        return Convert(field);
+        return Convert(field, separator);
     }
 };
 
@@ -336,8 +323,7 @@ void FileReader::Impl::Index(Notifier* progress)
     int reported = 0;
     auto record = [&](std::int64_t position) {
         offsets.push_back(position);
-        if (IsReadingAborted())
-            throw Abort("aborted");
+        CheckCancel();
         if (size <= 0.0)
             return;
         const int percent = static_cast<int>(std::min(position / size * 100.0, 100.0));
@@ -375,11 +361,13 @@ void FileReader::Impl::Index(Notifier* progress)
     stream.clear();
 }
 
-FileReader::FileReader(const std::string& fileName, Notifier* progress, bool synchronousProgress)
+FileReader::FileReader(const std::string& fileName, Notifier* progress, bool synchronousProgress,
+                       const CancelFlag* cancel)
     : impl_(nullptr)
 {
     auto impl = std::make_unique<Impl>();
     impl->synchronousProgress = synchronousProgress;
+    impl->cancel = cancel;
     // Names are UTF-8 on every platform.
     const std::filesystem::path path(std::u8string(fileName.begin(), fileName.end()));
     std::error_code error;
@@ -395,6 +383,21 @@ FileReader::FileReader(const std::string& fileName, Notifier* progress, bool syn
 FileReader::~FileReader()
 {
     delete impl_;
+}
+
+bool FileReader::Cancelled() const
+{
+    return impl_->cancel && impl_->cancel->isSet();
+}
+
+void FileReader::CheckCancel() const
+{
+    impl_->CheckCancel();
+}
+
+char FileReader::Separator() const
+{
+    return impl_->separator;
 }
 
 std::int64_t FileReader::LineCount() const
@@ -423,7 +426,7 @@ void FileReader::ReadValues(std::int64_t lineIndex, int skippedFields, int value
             const char* q = start;
             while (q < end && !IsBlank(*q))
                 ++q;
-            if (q < end && ConvertQuickly(start, q, values[i])) {
+            if (q < end && ConvertQuickly(start, q, r.separator, values[i])) {
                 position += q - start;
                 continue;
             }
@@ -453,8 +456,7 @@ std::string FileReader::GetPreview(Notifier* progress)
     std::string text;
     int reported = 0;
     for (std::int64_t i = 0; i < n; ++i) {
-        if (IsReadingAborted())
-            throw Abort("aborted");
+        r.CheckCancel();
         std::int64_t position = r.offsets[static_cast<std::size_t>(i)];
         // At most 127 characters, the line feed counting as one (and consumed).
         text.clear();

@@ -9,34 +9,37 @@
 
 namespace sundrel {
 
+class CancelFlag;
 class Notifier;
 
 // Progress of indexing and previewing: wParam 0, lParam the percentage.
 constexpr int WM_READ_PROGRESS = 0x8000 + 1001;
 
-// The process-wide reading abort flag; atomic, so any thread may set it
-// while a reader polls it.
-bool IsReadingAborted();
-void SetReadingAborted(bool aborted);
-
-// The process-wide decimal separator used by number conversion ('.' or ',').
-char DecimalSeparator();
-void SetDecimalSeparator(char separator);
-
-// Converts one field with the current separator; when that fails, toggles the
-// process-wide separator and tries once more. Raises Error with a message
-// naming the text when both attempts fail.
-double ConvertField(const std::string& text);
+// Converts one field with `separator` ('.' or ','); when that fails,
+// toggles `separator` and tries once more, so that in a file written with
+// the other separator only the first number needs two attempts. Raises Error
+// with a message naming the text when both attempts fail.
+double ConvertField(const std::string& text, char& separator);
 
 class FileReader {
 public:
     // Opens and indexes `fileName`, reporting WM_READ_PROGRESS to `progress`
-    // (may be null): sent and waited for when `synchronousProgress`, else posted.
-    FileReader(const std::string& fileName, Notifier* progress, bool synchronousProgress);
+    // (may be null): sent and waited for when `synchronousProgress`, else
+    // posted. Indexing, previews and the readers' callers stop with the
+    // silent abort "aborted" once `cancel` (the job's flag, may be null) is set.
+    FileReader(const std::string& fileName, Notifier* progress, bool synchronousProgress,
+               const CancelFlag* cancel = nullptr);
     ~FileReader();
 
     FileReader(const FileReader&) = delete;
     FileReader& operator=(const FileReader&) = delete;
+
+    // The job's cancellation, for the loops that read through this reader.
+    bool Cancelled() const;
+    void CheckCancel() const; // raises Abort("aborted") once cancelled
+    // The decimal separator that the last conversion succeeded with; each
+    // reader starts with '.'.
+    char Separator() const;
 
     // Number of indexed lines.
     std::int64_t LineCount() const;

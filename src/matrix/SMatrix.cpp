@@ -18,8 +18,7 @@ void SMatrix::load(FileReader& reader, std::int32_t n, std::int64_t firstLine,
             throw Error("Half matrix indices out of bounds");
         values_.resize(static_cast<std::size_t>(PairCount(n)));
         for (std::int32_t i = 1; i < n; ++i) {
-            if (IsReadingAborted())
-                throw Abort("aborted");
+            reader.CheckCancel();
             if (onProgress)
                 onProgress();
             reader.ReadValues(firstLine + i, firstColumn, i,
@@ -32,7 +31,7 @@ void SMatrix::load(FileReader& reader, std::int32_t n, std::int64_t firstLine,
         values_.clear();
         values_.shrink_to_fit();
         size_ = 0;
-        if (IsReadingAborted())
+        if (reader.Cancelled())
             throw Abort("aborted");
         if (dynamic_cast<const std::bad_alloc*>(&e))
             throw Error("Memory allocation failure");

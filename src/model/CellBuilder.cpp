@@ -115,7 +115,7 @@ bool ShortChain(const MMesh& mesh, const std::vector<PointId>& originals, const 
 
 [[noreturn]] void WalkFailed()
 {
-    throw Error(msg::LocateFailed);
+    throw LocateError();
 }
 
 // Runs run(from, to) over [0, n) split between this thread and one more.
@@ -132,9 +132,9 @@ void OnTwoThreads(std::size_t n, Run&& run)
 // memory. Raised on the calling thread after the join, an abort first.
 enum Failure { kNoFailure, kWalkFailed, kOutOfMemory };
 
-void Raise(const std::atomic<bool>& abort, const std::atomic<int>& failure)
+void Raise(const CancelFlag& abort, const std::atomic<int>& failure)
 {
-    if (abort.load())
+    if (abort.isSet())
         throw Abort(msg::ComputationAborted);
     if (failure.load() == kOutOfMemory)
         throw std::bad_alloc();
@@ -248,7 +248,7 @@ struct WalkTable {
 // the end and the first kPrefix triangles visited are recorded.
 void RunPieces(const MMesh& mesh, const WalkTable& table, const std::vector<MXY>& targets, std::vector<TriId>& starts,
                std::size_t from, std::size_t to, std::vector<TriId>& ends,
-               std::vector<TriId>& prefix, std::size_t limit, const std::atomic<bool>& abort,
+               std::vector<TriId>& prefix, std::size_t limit, const CancelFlag& abort,
                std::atomic<int>& failure)
 {
     struct Lane {
@@ -281,7 +281,7 @@ void RunPieces(const MMesh& mesh, const WalkTable& table, const std::vector<MXY>
     while (active > 0) {
         if (++sinceCheck == 4096) {
             sinceCheck = 0;
-            if (abort.load(std::memory_order_relaxed) || failure.load(std::memory_order_relaxed))
+            if (abort.isSet() || failure.load(std::memory_order_relaxed))
                 return;
         }
         for (int l = 0; l < active;) {
@@ -318,7 +318,7 @@ void RunPieces(const MMesh& mesh, const WalkTable& table, const std::vector<MXY>
 // Builds the cells from their walk triangles, on two threads.
 void BuildFromStarts(const MMesh& mesh, const std::vector<PointId>& originals,
                      const std::vector<TriId>& t0, std::vector<MPolygon>& cells,
-                     const std::atomic<bool>& abort)
+                     const CancelFlag& abort)
 {
     const std::size_t n = originals.size();
     std::atomic<int> failure{0};
@@ -326,7 +326,7 @@ void BuildFromStarts(const MMesh& mesh, const std::vector<PointId>& originals,
         InsertScratch scratch;
         try {
             for (std::size_t i = from; i < to; ++i) {
-                if ((i & 4095) == 0 && (abort.load(std::memory_order_relaxed) || failure.load()))
+                if ((i & 4095) == 0 && (abort.isSet() || failure.load()))
                     return;
                 FillCell(mesh, scratch, originals[i], t0[i], cells[i]);
             }
@@ -345,7 +345,7 @@ void BuildFromStarts(const MMesh& mesh, const std::vector<PointId>& originals,
 // sites are close in memory, on two threads.
 void BuildFromTable(const MMesh& mesh, const std::vector<PointId>& originals,
                     const WalkTable& table, const std::vector<TriId>& t0, const Extents& e,
-                    std::vector<MPolygon>& cells, const std::atomic<bool>& abort)
+                    std::vector<MPolygon>& cells, const CancelFlag& abort)
 {
     const std::size_t n = originals.size();
     const std::vector<std::uint32_t> order =
@@ -361,7 +361,7 @@ void BuildFromTable(const MMesh& mesh, const std::vector<PointId>& originals,
         std::vector<std::int32_t> ns;
         try {
             for (std::size_t j = from; j < to; ++j) {
-                if ((j & 4095) == 0 && (abort.load(std::memory_order_relaxed) || failure.load()))
+                if ((j & 4095) == 0 && (abort.isSet() || failure.load()))
                     return;
                 const std::size_t i = order[j];
                 const PointId p = originals[i];
@@ -406,7 +406,7 @@ void BuildFromTable(const MMesh& mesh, const std::vector<PointId>& originals,
 } // namespace
 
 void BuildAllCells(const MMesh& mesh, const std::vector<PointId>& originals, TriId start,
-                   std::vector<MPolygon>& cells, const std::atomic<bool>& abort)
+                   std::vector<MPolygon>& cells, const CancelFlag& abort)
 {
     const std::size_t n = originals.size();
     cells.resize(n);
@@ -419,7 +419,7 @@ void BuildAllCells(const MMesh& mesh, const std::vector<PointId>& originals, Tri
         std::vector<TriId> t0(n);
         TriId hint = start;
         for (std::size_t i = 0; i < n; ++i) {
-            if ((i & 4095) == 0 && abort.load(std::memory_order_relaxed))
+            if ((i & 4095) == 0 && abort.isSet())
                 throw Abort(msg::ComputationAborted);
             hint = mesh.Locate(mesh.xy(originals[i]), hint);
             t0[i] = hint;
@@ -467,7 +467,7 @@ void BuildAllCells(const MMesh& mesh, const std::vector<PointId>& originals, Tri
     TriId current = ends[0];
     t0[0] = current;
     for (std::size_t i = 1; i < n; ++i) {
-        if ((i & 4095) == 0 && abort.load(std::memory_order_relaxed))
+        if ((i & 4095) == 0 && abort.isSet())
             throw Abort(msg::ComputationAborted);
         if (current != starts[i]) {
             const TriId* p = &prefix[i * kPrefix];

@@ -8,6 +8,7 @@
 // guessed triangle next to the previous site and then joined to the true
 // chain by a short check.
 
+#include "common/Worker.h"
 #include "model/MMap.h"
 #include "model/MMesh.h"
 
@@ -21,6 +22,6 @@ namespace sundrel::detail {
 // `start`. Raises Abort("Computation aborted") when `abort` is set, and the
 // walk's error when a walk does not end.
 void BuildAllCells(const MMesh& mesh, const std::vector<PointId>& originals, TriId start,
-                   std::vector<MPolygon>& cells, const std::atomic<bool>& abort);
+                   std::vector<MPolygon>& cells, const CancelFlag& abort);
 
 } // namespace sundrel::detail

@@ -1,125 +1,69 @@
-// The builder's worker thread: suspended between creations, it runs one
-// creation per StartCreation and reports through the event slots.
+// The builder's worker: it runs one creation per StartCreation and reports
+// its outcome through the event slots.
 
 #include "model/MapCreationState.h"
 
 #include "common/Errors.h"
 #include "model/MapMessages.h"
 
-#include <new>
-
 namespace sundrel {
 
-MMapFactory::MMapFactory()
-{
-    worker_ = std::thread([this] { WorkerLoop(); });
-}
+MMapFactory::MMapFactory() = default;
 
 MMapFactory::~MMapFactory()
 {
-    abort_.store(true);
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        terminate_ = true;
-    }
-    wake_.notify_all();
-    if (worker_.joinable())
-        worker_.join();
-}
-
-void MMapFactory::WorkerLoop()
-{
-    std::unique_lock<std::mutex> lock(mutex_);
-    for (;;) {
-        wake_.wait(lock, [this] { return terminate_ || pending_; });
-        if (terminate_)
-            return;
-        pending_ = false;
-        running_ = true;
-        lock.unlock();
-        RunCreation();
-        lock.lock();
-        running_ = false;
-        idle_.notify_all();
-    }
+    stopWorker();
 }
 
 void MMapFactory::RunCreation()
 {
-    std::unique_ptr<Creation> c;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        c = std::move(creation_);
-    }
+    std::unique_ptr<Creation> c = std::move(creation_);
     if (!c)
         return;
-    std::string failure;
     try {
         Create(*c);
-    } catch (const sundrel::Abort&) {
-        // Cancelled: the partial map is discarded without a word.
-        return;
-    } catch (const Error& e) {
-        failure = e.what();
-        if (failure == msg::LocateFailed)
-            failure = msg::CoordinatesTooFar;
-    } catch (const std::bad_alloc&) {
-        failure = msg::MemoryAllocationFailure;
-    } catch (const std::exception& e) {
-        failure = e.what();
-    }
-    if (!failure.empty()) {
-        c.reset();
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            lastError_ = failure;
-        }
-        if (OnError)
-            OnError(*this);
-        return;
+    } catch (const LocateError&) {
+        // A walk that did not end during creation means coordinates that the
+        // arithmetic cannot separate: tell the user what to do about it.
+        throw Error(msg::CoordinatesTooFar);
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - c->start).count();
-    c.reset();
-    progress_.store(1.0);
-    if (OnFinished)
-        OnFinished(*this, seconds);
+    std::lock_guard<std::mutex> lock(mapLock_);
+    seconds_ = seconds;
 }
 
-void MMapFactory::Abort()
+void MMapFactory::jobEnded(JobOutcome outcome, const std::string&)
 {
-    abort_.store(true);
+    // The partial map of a failed or cancelled creation goes with its state.
+    creation_.reset();
+    switch (outcome) {
+    case JobOutcome::Done: {
+        double seconds;
+        {
+            std::lock_guard<std::mutex> lock(mapLock_);
+            seconds = seconds_;
+        }
+        progress_.store(1.0);
+        if (OnFinished)
+            OnFinished(*this, seconds);
+        break;
+    }
+    case JobOutcome::Failed:
+        if (OnError)
+            OnError(*this);
+        break;
+    case JobOutcome::Cancelled:
+        if (OnCancelled)
+            OnCancelled(*this);
+        break;
+    }
 }
 
 std::unique_ptr<MMap> MMapFactory::TakeMap()
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (running_ || pending_)
-        return nullptr;
+    std::lock_guard<std::mutex> lock(mapLock_);
     return std::move(finished_);
-}
-
-bool MMapFactory::WaitIdle(std::chrono::milliseconds timeout)
-{
-    std::unique_lock<std::mutex> lock(mutex_);
-    const auto idle = [this] { return !running_ && !pending_; };
-    if (timeout == std::chrono::milliseconds::max()) {
-        idle_.wait(lock, idle);
-        return true;
-    }
-    return idle_.wait_for(lock, timeout, idle);
-}
-
-bool MMapFactory::Busy() const
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return running_ || pending_;
-}
-
-std::string MMapFactory::LastError() const
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return lastError_;
 }
 
 } // namespace sundrel

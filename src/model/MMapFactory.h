@@ -2,9 +2,11 @@
 // The map builder: creates maps on its own worker thread (progress in whole
 // percents, cancellation, timing) and owns every other map operation: adding
 // and removing virtual points, releasing a map, writing and reading the map
-// body of a document.
+// body of a document. Map operations other than creation run on the caller's
+// thread while no creation runs.
 
 #include "common/Notifier.h"
+#include "common/Worker.h"
 #include "model/MMap.h"
 #include "model/MapAlgorithms.h"
 
@@ -36,37 +38,35 @@ struct MapWriteHooks {
     std::function<void()> checkCancel;      // raises the export's cancel error
 };
 
-class MMapFactory {
+class MMapFactory : public Worker {
 public:
     using ProgressEvent = std::function<void(MMapFactory&)>;
     using FinishedEvent = std::function<void(MMapFactory&, double seconds)>;
     using ErrorEvent = std::function<void(MMapFactory&)>;
+    using CancelledEvent = std::function<void(MMapFactory&)>;
 
-    MMapFactory();  // the worker starts suspended
-    ~MMapFactory(); // asks the worker to terminate and waits for it
+    MMapFactory();  // the worker waits for a creation
+    ~MMapFactory() override; // cancels a running creation and ends the worker
 
-    MMapFactory(const MMapFactory&) = delete;
-    MMapFactory& operator=(const MMapFactory&) = delete;
-
-    // Event slots, called on the worker thread, which waits for them to return.
-    // Set them while no creation runs.
+    // Event slots, called on the worker thread, which waits for them to
+    // return. Set them while no creation runs. Every creation ends with
+    // exactly one of OnFinished, OnError (the message in lastError()) and
+    // OnCancelled.
     ProgressEvent OnProgress;
     FinishedEvent OnFinished;
     ErrorEvent OnError;
+    CancelledEvent OnCancelled;
 
     // Prepares a creation from the points (x, y in input order) on the calling
-    // thread and wakes the worker. Releases any map not taken yet.
+    // thread and hands it to the worker. Releases any map not taken yet.
+    // Raises "A map is already being created" while a creation runs.
     void StartCreation(const std::vector<MXY>& points);
     // Cancels the running creation at its next progress step.
-    void Abort();
-    // The finished map, once; afterwards null until the next creation.
+    void Abort() { cancel(); }
+    // The finished map, once (it is there when OnFinished is called);
+    // afterwards null until the next creation.
     std::unique_ptr<MMap> TakeMap();
-    // Waits until no creation runs; false on time-out.
-    bool WaitIdle(std::chrono::milliseconds timeout = std::chrono::milliseconds::max());
-    bool Busy() const;
     double Progress() const { return progress_.load(); }
-    // The message of the last failed creation (empty after a success).
-    std::string LastError() const;
     // Insertion during creation locates each point from a nearby one found in
     // a grid; turned off, it walks from the previous triangle only. The map
     // comes out the same either way (tests and benchmarks compare them).
@@ -91,10 +91,12 @@ public:
     void WriteMap(const MMap& map, std::ostream& out, const MapWriteHooks* hooks = nullptr);
     std::unique_ptr<MMap> ReadMap(std::istream& in);
 
+protected:
+    void jobEnded(JobOutcome outcome, const std::string& error) override;
+
 private:
     struct Creation;
 
-    void WorkerLoop();
     void RunCreation();
     void Create(Creation& c);
     void ProgressStep();
@@ -109,22 +111,14 @@ private:
     void CheckCells(const Creation& c) const;
     std::unique_ptr<MMap> Package(Creation& c);
 
-    std::thread worker_;
-    mutable std::mutex mutex_;
-    std::condition_variable wake_;
-    std::condition_variable idle_;
-    bool terminate_ = false;
-    bool pending_ = false;
-    bool running_ = false;
+    mutable std::mutex mapLock_; // guards finished_ and seconds_
+    std::unique_ptr<Creation> creation_;
+    std::unique_ptr<MMap> finished_;
+    double seconds_ = 0.0;
 
-    std::atomic<bool> abort_{false};
     std::atomic<double> progress_{0.0};
     double accumulator_ = 0.0;
     double step_ = 0.0;
-
-    std::unique_ptr<Creation> creation_;
-    std::unique_ptr<MMap> finished_;
-    std::string lastError_;
 
     detail::InsertScratch scratch_;
     bool jumpLocate_ = true;

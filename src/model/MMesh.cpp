@@ -176,7 +176,7 @@ TriId MMesh::Locate(MXY q, TriId hint) const
 
 void MMesh::WalkFailed()
 {
-    throw Error(msg::LocateFailed);
+    throw LocateError();
 }
 
 void MMesh::Reserve(std::size_t points, std::size_t lines, std::size_t triangles)

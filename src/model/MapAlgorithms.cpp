@@ -139,7 +139,7 @@ TriId InsertLocated(MMesh& mesh, InsertScratch& s, PointId p, TriId located)
             simple = simple && s.Seen(v);
     if (!simple) {
         UndoCavity(mesh, s);
-        throw Error(msg::LocateFailed);
+        throw LocateError();
     }
 
     // Every triangle of the new fan must be valid before anything changes; a
@@ -150,7 +150,7 @@ TriId InsertLocated(MMesh& mesh, InsertScratch& s, PointId p, TriId located)
         if (!ComputeCircumcircle(pp, mesh.xy(s.boundaryPoints[i]),
                                  mesh.xy(s.boundaryPoints[(i + 1) % n]), c.cx, c.cy, c.r2)) {
             UndoCavity(mesh, s);
-            throw Error(msg::DuplicatePointError);
+            throw DuplicatePositionError();
         }
         s.fan.push_back(c);
     }

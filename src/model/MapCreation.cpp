@@ -86,17 +86,17 @@ std::size_t ToIndex(double v)
 
 void MMapFactory::StartCreation(const std::vector<MXY>& input)
 {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (running_ || pending_)
-            throw Error(msg::FactoryBusy);
-    }
+    if (busy())
+        throw Error(msg::FactoryBusy);
     if (input.empty())
         throw Error(msg::NoPoints);
     if (input.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() / 8))
         throw Error(msg::TooManyPoints);
 
-    finished_.reset();
+    {
+        std::lock_guard<std::mutex> lock(mapLock_);
+        finished_.reset();
+    }
     auto c = std::make_unique<Creation>();
     c->start = std::chrono::steady_clock::now();
     const std::size_t n = input.size();
@@ -183,23 +183,19 @@ void MMapFactory::StartCreation(const std::vector<MXY>& input)
     if (!finite)
         throw Error(msg::CoordinatesTooFar);
 
-    abort_.store(false);
     progress_.store(0.0);
     accumulator_ = 0.0;
     step_ = 1.0 / (4 * c->nx + 4 * c->ny + N);
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        creation_ = std::move(c);
-        lastError_.clear();
-        pending_ = true;
+    creation_ = std::move(c);
+    if (!startJob([this] { RunCreation(); })) {
+        creation_.reset();
+        throw Error(msg::FactoryBusy);
     }
-    wake_.notify_all();
 }
 
 void MMapFactory::ProgressStep()
 {
-    if (abort_.load(std::memory_order_relaxed))
-        throw sundrel::Abort(msg::ComputationAborted);
+    cancelFlag().check(msg::ComputationAborted);
     progress_.store(progress_.load(std::memory_order_relaxed) + step_,
                     std::memory_order_relaxed);
     accumulator_ += step_;
@@ -232,10 +228,13 @@ void MMapFactory::Create(Creation& c)
     CheckCells(c);
     lap(t.check);
     // A creation cancelled while its cells were built is not handed out.
-    if (abort_.load())
-        throw sundrel::Abort(msg::ComputationAborted);
-    finished_ = Package(c);
+    cancelFlag().check(msg::ComputationAborted);
+    std::unique_ptr<MMap> map = Package(c);
     lap(t.package);
+    {
+        std::lock_guard<std::mutex> lock(mapLock_);
+        finished_ = std::move(map);
+    }
     timings_ = t;
 }
 
@@ -296,10 +295,8 @@ void MMapFactory::InsertOriginalPoints(Creation& c)
 
         try {
             c.hint = detail::Insert(m, scratch_, p, StartFor(c, q));
-        } catch (const Error& e) {
-            if (std::string(e.what()) == msg::DuplicatePointError)
-                throw Error(msg::DuplicatePoint);
-            throw;
+        } catch (const DuplicatePositionError&) {
+            throw Error(msg::DuplicatePoint);
         }
         c.grid.Add(q, p);
     }
@@ -499,7 +496,7 @@ void MMapFactory::AddVirtualPoints(Creation& c)
 
 void MMapFactory::BuildCells(Creation& c)
 {
-    detail::BuildAllCells(c.mesh, c.originals, c.mesh.line(c.firstLine).user1, c.cells, abort_);
+    detail::BuildAllCells(c.mesh, c.originals, c.mesh.line(c.firstLine).user1, c.cells, cancelFlag());
 }
 
 // A cell must wind exactly once clockwise around its site. Coordinates with a

@@ -14,7 +14,7 @@ namespace sundrel {
 
 void MMapFactory::AddVirtualPoint(MMap& map, double x, double y)
 {
-    if (Busy())
+    if (busy())
         throw Error(msg::FactoryBusy);
     const MBounds& frame = map.Frame();
     if (!(x > frame.xMin && x < frame.xMax && y > frame.yMin && y < frame.yMax))
@@ -25,7 +25,7 @@ void MMapFactory::AddVirtualPoint(MMap& map, double x, double y)
     for (PointId corner : m.tri(located).vertices) {
         const MXY v = m.xy(corner);
         if (v.x == x && v.y == y)
-            throw Error(msg::DuplicatePointError);
+            throw DuplicatePositionError();
     }
 
     const PointId p = m.NewPoint(x, y);
@@ -110,7 +110,7 @@ bool PlanEars(const MMesh& m, std::vector<PointId> ring, std::vector<PointId>& t
 
 void MMapFactory::RemoveVirtualPoint(MMap& map, std::int32_t slot)
 {
-    if (Busy())
+    if (busy())
         throw Error(msg::FactoryBusy);
     MMesh& m = map.mesh;
     const PointId p = map.GetVirtualPoint(slot);

@@ -1,5 +1,9 @@
 #pragma once
-// Messages raised by the map operations, word for word as users see them.
+// Messages raised by the map operations, word for word as users see them,
+// and the kinds of failure that callers tell apart.
+
+#include "common/Errors.h"
+#include "common/Messages.h"
 
 namespace sundrel::msg {
 
@@ -25,15 +29,12 @@ inline constexpr const char* TooManyPoints = "Too many points for one map";
 inline constexpr const char* FactoryBusy = "A map is already being created";
 
 // Reading and writing the map body.
-inline constexpr const char* FileWritingError = "File writing error";
-inline constexpr const char* FileReadingError = "File reading error";
 inline constexpr const char* UnreadableTriangulation = "Unreadable triangulation data";
 inline constexpr const char* InconsistentPoints = "Inconsistent number of original points";
 inline constexpr const char* InconsistentLines = "Inconsistent number of lines";
 inline constexpr const char* InconsistentTriangles = "Inconsistent number of triangles";
 inline constexpr const char* InconsistentVirtualPoints = "Inconsistent number of virtual points";
 inline constexpr const char* InconsistentPolygons = "Inconsistent number of polygons";
-inline constexpr const char* MemoryAllocationFailure = "Memory allocation failure";
 inline constexpr const char* PointsReadingError = "Points reading error";
 inline constexpr const char* LinesPointsMismatch = "Lines and points don't match";
 inline constexpr const char* TrianglesMismatch = "Triangles lines and points don't match";
@@ -44,7 +45,21 @@ inline constexpr const char* MapTooLarge = "The map is too large to be saved in 
 // Document header, checked by the document reader.
 inline constexpr const char* UnrecognizedFormat = "Unrecognized file format";
 inline constexpr const char* UnsupportedVersion = "Unsupported DVT file version";
-inline constexpr const char* ImpossibleToOpen = "Impossible to open the file";
-inline constexpr const char* FilePositioningError = "File positioning error";
 
 } // namespace sundrel::msg
+
+namespace sundrel {
+
+// A point-location walk that did not end: the triangulation is degenerate.
+class LocateError : public Error {
+public:
+    LocateError() : Error(msg::LocateFailed) {}
+};
+
+// A new point on the place of an existing one.
+class DuplicatePositionError : public Error {
+public:
+    DuplicatePositionError() : Error(msg::DuplicatePointError) {}
+};
+
+} // namespace sundrel

@@ -1,6 +1,7 @@
 #include "monmonier/MonmonierLayer.h"
 
 #include "common/Errors.h"
+#include "common/Messages.h"
 #include "common/Notifier.h"
 #include "matrix/MatrixFile.h"
 #include "monmonier/Paving.h"
@@ -10,8 +11,6 @@
 namespace sundrel {
 
 namespace {
-
-constexpr std::chrono::milliseconds kHandshake{100000};
 
 void Remove(std::deque<std::int32_t>& list, std::int32_t value)
 {
@@ -29,22 +28,11 @@ void Renumber(std::deque<std::int32_t>& list, std::int32_t removed)
 
 MonmonierLayer::MonmonierLayer() : MonmonierLayer(Windows{}) {}
 
-MonmonierLayer::MonmonierLayer(Windows windows) : windows_(windows)
-{
-    worker_ = std::thread([this] { workerLoop(); });
-}
+MonmonierLayer::MonmonierLayer(Windows windows) : windows_(windows) {}
 
 MonmonierLayer::~MonmonierLayer()
 {
-    SetAnalysisAborted(true);
-    {
-        std::lock_guard<std::mutex> lock(workerLock_);
-        terminate_ = true;
-    }
-    workerChanged_.notify_all();
-    if (worker_.joinable())
-        worker_.join();
-    SetAnalysisAborted(false);
+    stopWorker();
     destroyLayers();
 }
 
@@ -60,86 +48,80 @@ void MonmonierLayer::postProgress(int message, std::intptr_t w, std::intptr_t l)
         windows_.progress->post(message, w, l);
 }
 
-void MonmonierLayer::workerLoop()
+bool MonmonierLayer::send(Command command)
 {
-    std::unique_lock<std::mutex> lock(workerLock_);
-    for (;;) {
-        ready_ = true;
-        workerChanged_.notify_all();
-        workerChanged_.wait(lock, [this] { return started_ || terminate_; });
-        if (terminate_)
-            return;
-        started_ = false;
-        ready_ = false;
-        const std::int32_t command = command_;
-        lock.unlock();
-        std::string failure;
-        try {
-            run(command);
-        } catch (const Abort&) {
-            failure = "Computation aborted";
-        } catch (const std::bad_alloc&) {
-            failure = "Memory allocation failure";
-        } catch (const std::exception& e) {
-            failure = e.what();
+    auto shared = std::make_shared<Command>(std::move(command));
+    return startJob([this, shared] {
+        runningCommand_ = shared->code;
+        acknowledgePosted_ = false;
+        run(*shared);
+    });
+}
+
+void MonmonierLayer::stopCommand()
+{
+    cancel();
+    waitIdle();
+}
+
+void MonmonierLayer::jobEnded(JobOutcome outcome, const std::string& error)
+{
+    const bool acknowledged = runningCommand_ == kCommandLoad || runningCommand_ == kCommandNewAnalysis;
+    if (runningCommand_ == kCommandLoad && outcome != JobOutcome::Cancelled) {
+        if (outcome == JobOutcome::Done) {
+            postMain(WM_LAYERS_LOADED, loadedActiveIndex(), 0);
+        } else {
+            // A layer the load had already made goes when the main window
+            // resets the layers after the message.
+            {
+                std::lock_guard<std::mutex> lock(loadLock_);
+                loadedOrder_.clear();
+                loadedActive_ = -1;
+                if (loadError_.empty())
+                    loadError_ = error;
+            }
+            postMain(WM_LAYERS_LOADED, -100, 0);
         }
-        {
-            std::lock_guard<std::mutex> l(loadLock_);
-            lastError_ = failure;
-        }
-        lock.lock();
+        return;
+    }
+    // No acknowledgement will come for a command that ended before posting
+    // its message: the layers must not stay busy for good.
+    if (acknowledged && !acknowledgePosted_)
+        busy_ = false;
+    switch (outcome) {
+    case JobOutcome::Done:
+        postProgress(WM_LAYER_DONE);
+        break;
+    case JobOutcome::Failed:
+        postProgress(WM_LAYER_FAILED);
+        break;
+    case JobOutcome::Cancelled:
+        postProgress(WM_LAYER_CANCELLED);
+        break;
     }
 }
 
-void MonmonierLayer::send(std::int32_t command, std::int32_t layer, std::int32_t arg,
-                          std::filesystem::path file)
+void MonmonierLayer::run(const Command& command)
 {
-    // A new command cancels the one that may still run; a time-out is not an
-    // error, the command is then taken when the worker comes back.
-    SetAnalysisAborted(true);
-    std::unique_lock<std::mutex> lock(workerLock_);
-    workerChanged_.wait_for(lock, kHandshake, [this] { return (ready_ && !started_) || terminate_; });
-    SetAnalysisAborted(false);
-    command_ = command;
-    commandLayer_ = layer;
-    commandArg_ = arg;
-    commandFile_ = std::move(file);
-    started_ = true;
-    workerChanged_.notify_all();
-}
-
-bool MonmonierLayer::waitIdle(std::chrono::milliseconds timeout)
-{
-    std::unique_lock<std::mutex> lock(workerLock_);
-    return workerChanged_.wait_for(lock, timeout, [this] { return (ready_ && !started_) || terminate_; });
-}
-
-std::string MonmonierLayer::lastError() const
-{
-    std::lock_guard<std::mutex> lock(loadLock_);
-    return lastError_;
-}
-
-void MonmonierLayer::run(std::int32_t command)
-{
-    if (command == kCommandIdle)
-        return;
-    if (command == kCommandLoad) {
+    if (command.code == kCommandLoad) {
         std::vector<LoadedLayer> loaded;
         std::vector<std::int32_t> order;
         std::int32_t active = -1;
+        {
+            std::lock_guard<std::mutex> lock(loadLock_);
+            loadError_.clear();
+        }
         try {
             if (!loader)
-                throw Error("Couldn't open the file");
-            loader(commandFile_, *this, loaded, order, active);
+                throw Error(msg::ImpossibleToOpen);
+            loader(command.file, *this, loaded, order, active);
+        } catch (const Abort&) {
+            throw;
         } catch (const std::exception& e) {
-            {
-                std::lock_guard<std::mutex> lock(loadLock_);
-                loadError_ = "An error occured while reading file :\n" + commandFile_.string() +
-                             "\nError : " + e.what() + "\nMonmonier data will be ignored.";
-            }
-            postMain(WM_LAYERS_LOADED, -100, 0);
-            return;
+            std::lock_guard<std::mutex> lock(loadLock_);
+            loadError_ = "An error occured while reading file :\n" + command.file.string() +
+                         "\nError : " + e.what() + "\nMonmonier data will be ignored.";
+            throw Error(loadError_);
         }
         {
             std::lock_guard<std::mutex> lock(listLock_);
@@ -148,17 +130,14 @@ void MonmonierLayer::run(std::int32_t command)
                 layers_.push_back(std::shared_ptr<SundrelMonmonier>(std::move(l.layer)));
             }
         }
-        {
-            std::lock_guard<std::mutex> lock(loadLock_);
-            loadedOrder_ = std::move(order);
-            loadedActive_ = active;
-            loadError_.clear();
-        }
-        postMain(WM_LAYERS_LOADED, active, 0);
+        std::lock_guard<std::mutex> lock(loadLock_);
+        loadedOrder_ = std::move(order);
+        loadedActive_ = active;
+        loadError_.clear();
         return;
     }
-    if (command == kCommandNewAnalysis) {
-        AnalysisRequest request = std::move(pendingAnalysis_);
+    if (command.code == kCommandNewAnalysis) {
+        AnalysisRequest& request = *command.analysis;
         const std::int32_t m = request.store->matrixCount();
         const std::int32_t n = request.store->size();
         ensureInputs();
@@ -186,12 +165,12 @@ void MonmonierLayer::run(std::int32_t command)
             index = static_cast<std::int32_t>(layers_.size()) - 1;
         }
         postProgress(WM_LAYER_START, index, std::intptr_t(m) * request.sundrels);
+        acknowledgePosted_ = true;
         postMain(WM_LAYER_ADDED);
         layer->compute(request.sundrels);
-        postProgress(WM_LAYER_DONE);
         return;
     }
-    if (command == kCommandMapChanged) {
+    if (command.code == kCommandMapChanged) {
         std::vector<std::shared_ptr<SundrelMonmonier>> layers;
         {
             std::lock_guard<std::mutex> lock(listLock_);
@@ -200,7 +179,6 @@ void MonmonierLayer::run(std::int32_t command)
         if (layers.empty()) {
             // Built again by the next analysis, for the cells it finds.
             paving_.reset();
-            postProgress(WM_LAYER_DONE);
             return;
         }
         if (usedBits_.empty())
@@ -212,17 +190,15 @@ void MonmonierLayer::run(std::int32_t command)
                          std::intptr_t(layers[i]->matrixCount()) * layers[i]->sundrelCount());
             layers[i]->setMap(cells_, paving_.get());
         }
-        postProgress(WM_LAYER_DONE);
         return;
     }
-    const std::shared_ptr<SundrelMonmonier> target = layer(commandLayer_);
+    const std::shared_ptr<SundrelMonmonier> target = layer(command.layer);
     if (!target)
         return;
-    if (command == kCommandToggle)
-        target->toggleSelection(commandArg_);
-    else if (command >= 0)
-        target->setSundrelCount(command);
-    postProgress(WM_LAYER_DONE);
+    if (command.code == kCommandToggle)
+        target->toggleSelection(command.arg);
+    else if (command.code >= 0)
+        target->setSundrelCount(command.code);
 }
 
 void MonmonierLayer::ensureInputs()
@@ -237,7 +213,8 @@ std::unique_ptr<PavingMatrix> MonmonierLayer::buildPaving()
 {
     std::unique_ptr<PavingMatrix> old = std::move(paving_);
     if (cells_)
-        paving_ = std::make_unique<PavingMatrix>(BuildPavingMatrix(*cells_, populationCount_));
+        paving_ = std::make_unique<PavingMatrix>(
+            BuildPavingMatrix(*cells_, populationCount_, &cancelFlag()));
     return old;
 }
 
@@ -249,11 +226,12 @@ std::unique_ptr<SundrelMonmonier> MonmonierLayer::makeLayer(bool single, std::in
     if (single)
         made = std::make_unique<SundrelMonmonierSingle>(m, n, cells_, std::move(store), &usedBits_,
                                                         paving_.get(), windows_.progress,
-                                                        windows_.report);
+                                                        windows_.report, &cancelFlag());
     else
         made = std::make_unique<SundrelMonmonierMultiple>(m, n, cells_, std::move(store),
                                                           &usedBits_, paving_.get(),
-                                                          windows_.progress, windows_.report);
+                                                          windows_.progress, windows_.report,
+                                                          &cancelFlag());
     made->onRedrawRequest = [this] { requestRedraw(); };
     return made;
 }
@@ -281,11 +259,10 @@ void MonmonierLayer::destroyLayers()
 
 void MonmonierLayer::setMap(const MMap& map)
 {
-    if (busy())
+    if (awaitingAcknowledge())
         return;
     // The worker must not be computing on the layers about to go.
-    send(kCommandIdle);
-    waitIdle();
+    stopCommand();
     destroyLayers();
     populationCount_ = map.N();
     // The inputs the layers share grow with N squared: they are made when a
@@ -297,28 +274,23 @@ void MonmonierLayer::setMap(const MMap& map)
 
 void MonmonierLayer::mapChanged(const std::vector<MPolygon>* cells)
 {
-    if (busy())
+    if (awaitingAcknowledge())
         return;
-    SetAnalysisAborted(true);
-    {
-        std::unique_lock<std::mutex> lock(workerLock_);
-        workerChanged_.wait_for(lock, kHandshake, [this] { return (ready_ && !started_) || terminate_; });
-    }
+    stopCommand();
     cells_ = cells;
     {
         std::lock_guard<std::mutex> lock(listLock_);
         for (auto& l : layers_)
             l->clearComputed();
     }
-    send(kCommandMapChanged);
+    send(Command{kCommandMapChanged});
 }
 
 void MonmonierLayer::load(const std::filesystem::path& file, const MMap& map)
 {
-    if (busy())
+    if (awaitingAcknowledge())
         return;
-    send(kCommandIdle);
-    waitIdle();
+    stopCommand();
     destroyLayers();
     populationCount_ = map.N();
     // The inputs the layers share grow with N squared: they are made when a
@@ -327,7 +299,8 @@ void MonmonierLayer::load(const std::filesystem::path& file, const MMap& map)
     paving_.reset();
     cells_ = &map.cells;
     busy_ = true;
-    send(kCommandLoad, -1, 0, file);
+    if (!send(Command{kCommandLoad, -1, 0, file, nullptr}))
+        busy_ = false;
 }
 
 void MonmonierLayer::finishLoad(const std::vector<std::int32_t>& order, std::int32_t activeIndex)
@@ -368,39 +341,47 @@ std::string MonmonierLayer::loadError() const
 
 bool MonmonierLayer::newAnalysis(AnalysisRequest request)
 {
-    if (busy() || !request.store)
+    if (awaitingAcknowledge() || !request.store)
         return false;
-    SetAnalysisAborted(true);
-    {
-        std::unique_lock<std::mutex> lock(workerLock_);
-        workerChanged_.wait_for(lock, kHandshake, [this] { return (ready_ && !started_) || terminate_; });
-    }
-    pendingAnalysis_ = std::move(request);
+    stopCommand();
     busy_ = true;
-    send(kCommandNewAnalysis);
+    Command command{kCommandNewAnalysis};
+    command.analysis = std::make_shared<AnalysisRequest>(std::move(request));
+    if (!send(std::move(command))) {
+        busy_ = false;
+        return false;
+    }
     return true;
+}
+
+std::int32_t MonmonierLayer::indexOfSerial(std::intptr_t serial) const
+{
+    std::lock_guard<std::mutex> lock(listLock_);
+    for (std::size_t i = 0; i < layers_.size(); ++i)
+        if (layers_[i]->serial() == serial)
+            return static_cast<std::int32_t>(i);
+    return -1;
 }
 
 void MonmonierLayer::requestRecompute(std::int32_t index, std::int32_t k)
 {
     if (k < 0 || !layer(index))
         return;
-    send(k, index);
+    send(Command{k, index});
 }
 
 void MonmonierLayer::requestToggle(std::int32_t index, int i)
 {
     if (!layer(index))
         return;
-    send(kCommandToggle, index, i);
+    send(Command{kCommandToggle, index, i});
 }
 
 void MonmonierLayer::reset()
 {
-    if (busy())
+    if (awaitingAcknowledge())
         return;
-    send(kCommandIdle);
-    waitIdle();
+    stopCommand();
     populationCount_ = 0;
     cells_ = nullptr;
     destroyLayers();
@@ -413,17 +394,16 @@ void MonmonierLayer::acknowledge()
     busy_ = false;
 }
 
-bool MonmonierLayer::busy() const
+bool MonmonierLayer::awaitingAcknowledge() const
 {
     return busy_.load();
 }
 
 void MonmonierLayer::remove(std::int32_t index)
 {
-    if (busy())
+    if (awaitingAcknowledge())
         return;
-    send(kCommandIdle);
-    waitIdle();
+    stopCommand();
     std::lock_guard<std::mutex> lock(listLock_);
     if (index < 0 || static_cast<std::size_t>(index) >= layers_.size())
         return;
@@ -442,7 +422,7 @@ void MonmonierLayer::remove(std::int32_t index)
 
 void MonmonierLayer::removeAll()
 {
-    while (count() > 0 && !busy())
+    while (count() > 0 && !awaitingAcknowledge())
         remove(0);
 }
 

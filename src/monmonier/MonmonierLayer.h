@@ -5,6 +5,7 @@
 // of new layers, and the command protocol with the worker. Windows only ask
 // and draw; every long computation runs here.
 
+#include "common/Worker.h"
 #include "model/MMap.h"
 #include "monmonier/SundrelMonmonier.h"
 
@@ -35,9 +36,14 @@ inline constexpr int WM_LAYER_ADDED = 0x83EA;
 inline constexpr int WM_LAYER_READING = 0x844C;
 inline constexpr int WM_LAYER_START = 0x844E;
 inline constexpr int WM_LAYER_DONE = 0x8451;
+// Every command ends with exactly one message: a load with WM_LAYERS_LOADED
+// (or WM_LAYER_CANCELLED), any other command with WM_LAYER_DONE,
+// WM_LAYER_FAILED (the text in lastError()) or WM_LAYER_CANCELLED, all three
+// to the progress window.
+inline constexpr int WM_LAYER_FAILED = 0x8452;
+inline constexpr int WM_LAYER_CANCELLED = 0x8453;
 
 // Worker commands.
-inline constexpr std::int32_t kCommandIdle = -1;
 inline constexpr std::int32_t kCommandLoad = -10;
 inline constexpr std::int32_t kCommandToggle = -11;
 inline constexpr std::int32_t kCommandNewAnalysis = -100;
@@ -73,7 +79,7 @@ struct LoadedLayer {
     std::int32_t sundrels = 0;
 };
 
-class MonmonierLayer {
+class MonmonierLayer : public Worker {
 public:
     struct Windows {
         Notifier* main = nullptr;     // redraw, loaded, added
@@ -89,7 +95,7 @@ public:
 
     MonmonierLayer();
     explicit MonmonierLayer(Windows windows);
-    ~MonmonierLayer();
+    ~MonmonierLayer() override;
 
     MonmonierLayer(const MonmonierLayer&) = delete;
     MonmonierLayer& operator=(const MonmonierLayer&) = delete;
@@ -114,11 +120,16 @@ public:
     std::string loadError() const;
     // Starts a new analysis on the worker. False while busy.
     bool newAnalysis(AnalysisRequest request);
+    // The index of the layer with this serial (see SundrelMonmonier::serial),
+    // or -1 when it is gone.
+    std::int32_t indexOfSerial(std::intptr_t serial) const;
     void requestRecompute(std::int32_t layer, std::int32_t k);
     void requestToggle(std::int32_t layer, int index);
     void reset();
     void acknowledge();
-    bool busy() const;
+    // A new analysis or a load was handed over and the main window has not
+    // acknowledged it yet (see the worker's own busy() for a running command).
+    bool awaitingAcknowledge() const;
 
     void remove(std::int32_t layer);
     void removeAll();
@@ -156,11 +167,6 @@ public:
     bool redrawPending() const;
     void redrawDone();
 
-    // Waits until the worker has finished its command; false on time-out.
-    bool waitIdle(std::chrono::milliseconds timeout = std::chrono::milliseconds(100000));
-    // The message of the last command that failed (empty when it succeeded).
-    std::string lastError() const;
-
     // Gives a layer read from a document the callbacks and shared inputs of
     // this object (used by the loader).
     std::unique_ptr<SundrelMonmonier> makeLayer(bool single, std::int32_t m, std::int32_t n,
@@ -170,13 +176,23 @@ public:
     // progress window shows the sorting to come.
     void reportLayerReading(std::int32_t index, std::int32_t m);
 
+protected:
+    void jobEnded(JobOutcome outcome, const std::string& error) override;
+
 private:
-    void workerLoop();
-    void run(std::int32_t command);
-    // The handshake: cancel what runs, wait until the worker is ready, then
-    // hand it the command.
-    void send(std::int32_t command, std::int32_t layer = -1, std::int32_t arg = 0,
-              std::filesystem::path file = {});
+    struct Command {
+        std::int32_t code = kCommandLoad;
+        std::int32_t layer = -1;
+        std::int32_t arg = 0;
+        std::filesystem::path file;
+        std::shared_ptr<AnalysisRequest> analysis;
+    };
+    void run(const Command& command);
+    // Hands the command to the worker (cancelling the one that runs); false
+    // when the worker did not become idle in time.
+    bool send(Command command);
+    // Cancels the running command and waits until the worker is idle.
+    void stopCommand();
     std::unique_ptr<PavingMatrix> buildPaving();
     // The used bits and the paving matrix, made when a layer first needs them.
     void ensureInputs();
@@ -187,12 +203,10 @@ private:
 
     Windows windows_;
 
-    // The command handed to the worker.
-    std::int32_t command_ = kCommandIdle;
-    std::int32_t commandLayer_ = -1;
-    std::int32_t commandArg_ = 0;
-    std::filesystem::path commandFile_;
-    AnalysisRequest pendingAnalysis_;
+    // The command the worker runs (written on the worker thread only), and
+    // whether it has posted the message the main window acknowledges.
+    std::int32_t runningCommand_ = kCommandLoad;
+    bool acknowledgePosted_ = false;
 
     // Layers and lists, guarded by listLock_ (the worker appends layers).
     mutable std::mutex listLock_;
@@ -216,15 +230,6 @@ private:
     std::vector<std::int32_t> loadedOrder_;
     std::int32_t loadedActive_ = -1;
     std::string loadError_;
-    std::string lastError_;
-
-    // The worker and its handshake.
-    std::thread worker_;
-    mutable std::mutex workerLock_;
-    std::condition_variable workerChanged_;
-    bool ready_ = false;
-    bool started_ = false;
-    bool terminate_ = false;
 };
 
 } // namespace sundrel

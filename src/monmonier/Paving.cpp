@@ -5,11 +5,13 @@
 
 namespace sundrel {
 
-PavingMatrix BuildPavingMatrix(const std::vector<MPolygon>& cells, std::int32_t n)
+PavingMatrix BuildPavingMatrix(const std::vector<MPolygon>& cells, std::int32_t n,
+                               const CancelFlag* cancel)
 {
+    const auto cancelled = [cancel] { return cancel && cancel->isSet(); };
     try {
         PavingMatrix paving(static_cast<std::size_t>(PairCount(n)), -1);
-        if (IsAnalysisAborted())
+        if (cancelled())
             throw Abort("paving_matrix");
         for (std::int32_t lo = 0; lo < n && static_cast<std::size_t>(lo) < cells.size(); ++lo) {
             const MPolygon& cell = cells[static_cast<std::size_t>(lo)];
@@ -19,7 +21,7 @@ PavingMatrix BuildPavingMatrix(const std::vector<MPolygon>& cells, std::int32_t 
                 if (hi > lo && hi < n)
                     paving[static_cast<std::size_t>(PairIndex(hi, lo))] = (e + count - 1) % count;
             }
-            if (IsAnalysisAborted())
+            if (cancelled())
                 throw Abort("paving_matrix");
         }
         return paving;

@@ -61,7 +61,7 @@ void Sundrel::trace(std::int32_t ref, std::int32_t next, int direction)
         const std::optional<SundrelElement> e = step(ref, next, false);
         if (!e)
             break;
-        if (IsAnalysisAborted()) {
+        if (owner_ && owner_->cancelled()) {
             report("### Warning : computation aborted : STOP");
             throw Abort("sundrel");
         }

@@ -5,6 +5,7 @@
 #include "matrix/SMatrix.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <exception>
@@ -31,7 +32,7 @@ std::string Format(const char* format, const std::string& text)
 // Sorts every matrix the store does not hold sorted yet and appends the
 // permutations in matrix order. Two threads sort while this one stores the
 // results in turn, with a few sorted matrices waiting at most.
-void SortStore(MatrixFile& store, std::int32_t m, Notifier* progress)
+void SortStore(MatrixFile& store, std::int32_t m, Notifier* progress, const CancelFlag* cancel)
 {
     if (store.sorted())
         return;
@@ -63,7 +64,7 @@ void SortStore(MatrixFile& store, std::int32_t m, Notifier* progress)
             }
             std::vector<std::int32_t> permutation;
             try {
-                if (IsAnalysisAborted())
+                if (cancel && cancel->isSet())
                     throw Abort("sundrel");
                 post();
                 permutation = SortedPermutation(store, k);
@@ -116,12 +117,14 @@ SundrelMonmonier::SundrelMonmonier(std::int32_t m, std::int32_t n,
                                    const std::vector<MPolygon>* cells,
                                    std::unique_ptr<MatrixFile> store, UsedBits* used,
                                    const PavingMatrix* paving, Notifier* progress,
-                                   Notifier* reportWindow)
+                                   Notifier* reportWindow, const CancelFlag* cancel)
     : m_(m), n_(n), cells_(cells), store_(std::move(store)), used_(used), paving_(paving),
-      progress_(progress), reportWindow_(reportWindow)
+      progress_(progress), reportWindow_(reportWindow), cancel_(cancel)
 {
+    static std::atomic<std::intptr_t> serials{0};
+    serial_ = ++serials;
     selection_.fill(true);
-    SortStore(*store_, m_, progress_);
+    SortStore(*store_, m_, progress_, cancel_);
     for (std::int32_t k = 0; k < m_; ++k)
         matrices_.push_back(std::make_unique<SundrelMatrix>(n_, paving_, store_.get(), k, used_));
     buildTouching();
@@ -217,7 +220,7 @@ void SundrelMonmonier::compute(std::int32_t k)
     }
     if (showReport) {
         if (reportWindow_)
-            reportWindow_->post(WM_SHOW_REPORT, 0, reinterpret_cast<std::intptr_t>(&report_));
+            reportWindow_->post(WM_SHOW_REPORT, 0, serial_);
         showReport = false;
     }
 }

@@ -4,22 +4,6 @@
 
 namespace sundrel {
 
-namespace {
-
-std::atomic<bool> gAnalysisAborted{false};
-
-} // namespace
-
-bool IsAnalysisAborted()
-{
-    return gAnalysisAborted.load();
-}
-
-void SetAnalysisAborted(bool aborted)
-{
-    gAnalysisAborted.store(aborted);
-}
-
 void PairOf(std::int64_t p, std::int32_t& hi, std::int32_t& lo)
 {
     std::int64_t h = static_cast<std::int64_t>((std::sqrt(8.0 * static_cast<double>(p) + 1.0) + 1.0) / 2.0);

@@ -1,7 +1,6 @@
 #pragma once
 // What the sundrel classes share: the segment record, the per-pair tables
-// built from the map, the report, the analysis abort request and the
-// messages of the computation.
+// built from the map, the report and the messages of the computation.
 
 #include <atomic>
 #include <cstdint>
@@ -33,10 +32,6 @@ using UsedBits = std::vector<std::uint8_t>;
 // written in Windows-1252).
 using Report = std::vector<std::string>;
 
-// The process-wide analysis abort request.
-bool IsAnalysisAborted();
-void SetAnalysisAborted(bool aborted);
-
 // Pair index of {i, j} back to its two populations (hi > lo).
 void PairOf(std::int64_t p, std::int32_t& hi, std::int32_t& lo);
 
@@ -44,7 +39,8 @@ void PairOf(std::int64_t p, std::int32_t& hi, std::int32_t& lo);
 inline constexpr int WM_PROGRESS_STEP = 0x8000 + 0x44D;
 inline constexpr int WM_PROGRESS_POSITION = 0x8000 + 0x44F;
 inline constexpr int WM_PROGRESS_SHOW = 0x8000 + 0x450;
-// The finished report, to the report window (lParam: the report).
+// The finished report, to the report window (lParam: the layer's serial,
+// see SundrelMonmonier::serial()).
 inline constexpr int WM_SHOW_REPORT = 0x8000 + 0x44D;
 
 // The degree sign, as the report holds it in memory.

@@ -20,18 +20,11 @@ namespace sundrel::render {
 
 namespace {
 
-std::mutex& AbortLock()
-{
-    static std::mutex lock;
-    return lock;
-}
-bool abortFlag = false;
-
 // Progress of a job: stage messages posted, step messages sent (the job
 // waits until the dialog has handled each one).
 class JobProgress : public ExportProgress {
 public:
-    explicit JobProgress(Notifier* dialog) : dialog_(dialog) {}
+    JobProgress(Notifier* dialog, const CancelFlag& cancel) : dialog_(dialog), cancel_(cancel) {}
     void Stage(int code, std::intptr_t layer) override
     {
         if (dialog_)
@@ -41,12 +34,13 @@ public:
     {
         if (dialog_)
             dialog_->send(kExportStep, 0, 0);
-        CheckExportCancel();
+        CheckExportCancel(cancel_);
     }
-    void CheckCancel() override { CheckExportCancel(); }
+    void CheckCancel() override { CheckExportCancel(cancel_); }
 
 private:
     Notifier* dialog_;
+    const CancelFlag& cancel_;
 };
 
 } // namespace
@@ -96,27 +90,9 @@ std::string ExportStageText(int code, const std::string& layerName)
     }
 }
 
-void RequestExportAbort()
+void CheckExportCancel(const CancelFlag& cancel)
 {
-    std::lock_guard guard(AbortLock());
-    abortFlag = true;
-}
-
-void ClearExportAbort()
-{
-    std::lock_guard guard(AbortLock());
-    abortFlag = false;
-}
-
-bool IsExportAborted()
-{
-    std::lock_guard guard(AbortLock());
-    return abortFlag;
-}
-
-void CheckExportCancel()
-{
-    if (IsExportAborted())
+    if (cancel.isSet())
         throw ExportCanceled();
 }
 
@@ -277,118 +253,69 @@ PrintPlacement PlacePrintedBitmap(std::int32_t width, std::int32_t height, doubl
     return p;
 }
 
-ExportingThread::ExportingThread(Notifier* dialog) : dialog_(dialog)
-{
-    ClearExportAbort();
-    worker_ = std::thread([this] { Loop(); });
-}
+ExportingThread::ExportingThread(Notifier* dialog) : dialog_(dialog) {}
 
 ExportingThread::~ExportingThread()
 {
-    RequestExportAbort();
-    {
-        std::lock_guard guard(lock_);
-        terminate_ = true;
-    }
-    changed_.notify_all();
-    worker_.join();
+    stopWorker();
 }
 
 bool ExportingThread::Start(int job, ExportParameters parameters, ExportSource source)
 {
-    RequestExportAbort();
-    std::unique_lock guard(lock_);
-    if (!changed_.wait_for(guard, std::chrono::milliseconds(100000), [this] { return idle_; }))
-        return false;
-    ClearExportAbort();
-    job_ = job;
-    parameters_ = std::move(parameters);
-    source_ = std::move(source);
-    error_.clear();
-    idle_ = false;
-    start_ = true;
-    changed_.notify_all();
-    return true;
+    auto p = std::make_shared<ExportParameters>(std::move(parameters));
+    auto s = std::make_shared<ExportSource>(std::move(source));
+    return startJob([this, job, p, s] { RunJob(job, *p, *s); });
 }
 
-bool ExportingThread::WaitIdle(std::chrono::milliseconds timeout)
+void ExportingThread::jobEnded(JobOutcome outcome, const std::string&)
 {
-    std::unique_lock guard(lock_);
-    return changed_.wait_for(guard, timeout, [this] { return idle_ && !start_; });
-}
-
-std::string ExportingThread::LastError() const
-{
-    std::lock_guard guard(lock_);
-    return error_;
-}
-
-void ExportingThread::Loop()
-{
-    for (;;) {
-        int job = 0;
-        {
-            std::unique_lock guard(lock_);
-            changed_.wait(guard, [this] { return start_ || terminate_; });
-            if (terminate_)
-                return;
-            start_ = false;
-            job = job_;
-        }
-        int message = kExportFinished;
-        try {
-            RunJob(job);
-        } catch (const ExportCanceled&) {
-            message = kExportCancelled;
-        } catch (const Abort&) {
-            message = kExportCancelled;
-        } catch (const std::exception& e) {
-            std::lock_guard guard(lock_);
-            error_ = e.what();
-            message = kExportFailed;
-        }
-        // The message goes before the worker reports idle, so that a waiting
-        // caller sees the outcome first.
-        if (dialog_)
-            dialog_->post(message, 0,
-                          message == kExportFailed ? reinterpret_cast<std::intptr_t>(&error_)
-                                                      : 0);
-        {
-            std::lock_guard guard(lock_);
-            idle_ = true;
-        }
-        changed_.notify_all();
+    if (!dialog_)
+        return;
+    switch (outcome) {
+    case JobOutcome::Done:
+        dialog_->post(kExportFinished, 0, 0);
+        break;
+    case JobOutcome::Failed:
+        dialog_->post(kExportFailed, 0, 0);
+        break;
+    case JobOutcome::Cancelled:
+        dialog_->post(kExportCancelled, 0, 0);
+        break;
     }
 }
 
-void ExportingThread::RunJob(int job)
+void ExportingThread::RunJob(int job, const ExportParameters& parameters,
+                             const ExportSource& source)
 {
-    JobProgress progress(dialog_);
+    JobProgress progress(dialog_, cancelFlag());
+    MapWriteHooks hooks;
+    hooks.dialog = dialog_;
+    hooks.checkCancel = [this] { CheckExportCancel(cancelFlag()); };
     switch (job) {
     case kJobSave:
-        if (source_.save)
-            source_.save(parameters_.file);
+        if (source.save)
+            source.save(parameters.file, hooks);
         break;
     case kJobExtra:
-        if (source_.extra)
-            source_.extra(parameters_.file);
+        if (source.extra)
+            source.extra(parameters.file, hooks);
         break;
     case kJobBitmap: {
         progress.Stage(1, 0);
-        std::vector<unsigned char> rows = RenderBitmap(source_, parameters_, &progress);
+        std::vector<unsigned char> rows = RenderBitmap(source, parameters, &progress);
         progress.Stage(21, 0);
-        WriteBitmapFile(parameters_.file, parameters_.width, parameters_.height,
-                        parameters_.resolution, rows);
+        WriteBitmapFile(parameters.file, parameters.width, parameters.height,
+                        parameters.resolution, rows);
         progress.Step();
         break;
     }
     case kJobPrint: {
         progress.Stage(2, 0);
-        std::vector<unsigned char> rows = RenderBitmap(source_, parameters_, &progress);
+        std::vector<unsigned char> rows = RenderBitmap(source, parameters, &progress);
         progress.Stage(23, 0);
-        if (!source_.print)
+        if (!source.print)
             throw Error("Couldn't create compatible device context");
-        source_.print(rows, parameters_.width, parameters_.height);
+        source.print(rows, parameters.width, parameters.height);
         progress.Step();
         break;
     }

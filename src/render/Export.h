@@ -5,6 +5,7 @@
 
 #include "common/Errors.h"
 #include "common/Notifier.h"
+#include "common/Worker.h"
 #include "model/MMap.h"
 #include "model/MMapFactory.h"
 #include "render/ViewPrimitives.h"
@@ -27,9 +28,10 @@ class MonmonierLayer;
 namespace sundrel::render {
 
 // The worker reports to its dialog with the export messages of the map
-// factory's header (kExportFinished .. kExportStage): a failure's lParam is a
-// const std::string* to its message, a stage's wParam the layer index and
-// lParam the stage code.
+// factory's header (kExportFinished .. kExportStage): every job ends with one
+// of kExportFinished, kExportFailed (the text in lastError()) and
+// kExportCancelled; a stage's wParam is the layer index and lParam the stage
+// code.
 
 // Job codes.
 inline constexpr int kJobSave = 0;
@@ -47,12 +49,8 @@ public:
 // layer's name follows where the text asks for one.
 std::string ExportStageText(int code, const std::string& layerName = {});
 
-// The process-wide export abort flag.
-void RequestExportAbort();
-void ClearExportAbort();
-bool IsExportAborted();
-// Raises ExportCanceled when an abort was requested.
-void CheckExportCancel();
+// Raises ExportCanceled when `cancel` is set.
+void CheckExportCancel(const CancelFlag& cancel);
 
 // What a job draws: the map with its layer visibility, the result layers,
 // the view bounds (xmin, xmax, ymin, ymax), and the view primitives whose
@@ -64,9 +62,10 @@ struct ExportSource {
     MBounds view;
     ViewPrimitives* primitives = nullptr;
     double screenPixelsPerInch = 96.0;
-    // The save job (code 0) and the extra job (code 1) run these.
-    std::function<void(const std::filesystem::path&)> save;
-    std::function<void(const std::filesystem::path&)> extra;
+    // The save job (code 0) and the extra job (code 1) run these, with the
+    // job's progress messages and cancellation for the document writers.
+    std::function<void(const std::filesystem::path&, const MapWriteHooks&)> save;
+    std::function<void(const std::filesystem::path&, const MapWriteHooks&)> extra;
     // The print job hands the rendered page (bottom-up BGR rows) here.
     std::function<void(const std::vector<unsigned char>& rows, std::int32_t width,
                         std::int32_t height)>
@@ -121,40 +120,24 @@ PrintPlacement PlacePrintedBitmap(std::int32_t width, std::int32_t height, doubl
                                   std::int32_t pageHeight, const MBounds& view);
 
 // The worker of the export dialog: one job at a time, started only when the
-// worker is idle, reporting through `dialog`.
-class ExportingThread {
+// worker is idle, reporting through `dialog`. cancel() is the dialog's
+// "Cancel": the job stops at its next step.
+class ExportingThread : public Worker {
 public:
     explicit ExportingThread(Notifier* dialog);
-    virtual ~ExportingThread();
-    ExportingThread(const ExportingThread&) = delete;
-    ExportingThread& operator=(const ExportingThread&) = delete;
+    ~ExportingThread() override;
 
-    // Requests abort, waits up to 100000 ms for the worker to be idle, clears
-    // the flag and starts the job. False when the worker did not get idle.
+    // Cancels a job still running, waits up to 100000 ms for the worker to be
+    // idle, clears the cancel flag and starts the job. False when the worker
+    // did not get idle.
     bool Start(int job, ExportParameters parameters, ExportSource source);
-    // Waits until the job has ended; false on time-out.
-    bool WaitIdle(std::chrono::milliseconds timeout = std::chrono::milliseconds(100000));
-    // The message of the last failed job.
-    std::string LastError() const;
 
 protected:
-    virtual void RunJob(int job);
+    // Runs on the worker; `parameters` and `source` are the job's own copies.
+    virtual void RunJob(int job, const ExportParameters& parameters, const ExportSource& source);
+    void jobEnded(JobOutcome outcome, const std::string& error) override;
 
-    ExportParameters parameters_;
-    ExportSource source_;
     Notifier* dialog_;
-
-private:
-    void Loop();
-
-    mutable std::mutex lock_;
-    std::condition_variable changed_;
-    bool idle_ = true;
-    bool start_ = false;
-    bool terminate_ = false;
-    int job_ = kJobBitmap;
-    std::string error_;
-    std::thread worker_;
 };
 
 // The output formats GL2PS writes.

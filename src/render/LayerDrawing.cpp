@@ -245,7 +245,7 @@ std::int64_t LayerExportSteps(const SundrelMonmonier& layer)
 
 void DrawLayersOnScreen(Canvas& c, MonmonierLayer& layers)
 {
-    if (layers.busy())
+    if (layers.awaitingAcknowledge())
         return;
     layers.redrawDone();
     DrawLayersForExport(c, layers);
@@ -253,7 +253,7 @@ void DrawLayersOnScreen(Canvas& c, MonmonierLayer& layers)
 
 void DrawLayersForExport(Canvas& c, MonmonierLayer& layers)
 {
-    if (layers.busy())
+    if (layers.awaitingAcknowledge())
         return;
     const std::vector<std::int32_t> order = layers.drawOrder();
     for (std::int32_t index : order)
@@ -322,7 +322,7 @@ void PsLabels(Canvas& c, const SundrelMonmonier& layer)
 
 void DrawLayersForPostScript(Canvas& c, MonmonierLayer& layers)
 {
-    if (layers.busy())
+    if (layers.awaitingAcknowledge())
         return;
     const std::vector<std::int32_t> order = layers.drawOrder();
     for (auto it = order.rbegin(); it != order.rend(); ++it) {

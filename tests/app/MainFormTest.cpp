@@ -67,7 +67,7 @@ void Settle(int ms = 200)
 bool LayersComputed(TMainForm& form)
 {
     MonmonierLayer& layers = form.Layers();
-    if (layers.busy() || layers.count() == 0)
+    if (layers.awaitingAcknowledge() || layers.count() == 0)
         return false;
     for (std::int32_t i = 0; i < layers.count(); ++i)
         if (!layers.layer(i)->computed())
@@ -397,7 +397,7 @@ TEST_F(MainWindowTest, UnreadableResultLayersLeaveTheMapOpenWithoutThem)
     ASSERT_NE(form->Map(), nullptr);
     EXPECT_EQ(form->windowTitle(), "Sundrel - layers.dvk");
     EXPECT_EQ(form->Layers().count(), 0);
-    EXPECT_FALSE(form->Layers().busy());
+    EXPECT_FALSE(form->Layers().awaitingAcknowledge());
     // The layers still know the map, for the next analysis.
     EXPECT_EQ(form->Layers().populationCount(), 40);
     EXPECT_EQ(SitesDrawn(GrabView(*form), form->CurrentView(), *form->Map()), 40);
@@ -421,7 +421,7 @@ TEST_F(MainWindowTest, OpeningAnotherDocumentDropsTheLayersStillBeingRead)
     EXPECT_TRUE(form->errors.isEmpty());
     EXPECT_EQ(form->windowTitle(), "Sundrel - example.dvt");
     EXPECT_EQ(form->Layers().count(), 0);
-    EXPECT_FALSE(form->Layers().busy());
+    EXPECT_FALSE(form->Layers().awaitingAcknowledge());
     EXPECT_EQ(SitesDrawn(GrabView(*form), form->CurrentView(), *form->Map()), 40);
 
     OpenExample(); // and back, with its layers

@@ -24,7 +24,6 @@ class CoordinateImportTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        SetDecimalSeparator('.');
         static std::atomic<int> counter{0};
         dir_ = fs::temp_directory_path() /
                ("sundrel-coordinates-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) +
@@ -33,7 +32,6 @@ protected:
     }
     void TearDown() override
     {
-        SetDecimalSeparator('.');
         readers_.clear();
         std::error_code ec;
         fs::remove_all(dir_, ec);

@@ -1,6 +1,7 @@
 #include "import/FileReader.h"
 
 #include "common/Errors.h"
+#include "common/Worker.h"
 #include "support/RecordingNotifier.h"
 
 #include <gtest/gtest.h>
@@ -25,8 +26,6 @@ class FileReaderTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        SetDecimalSeparator('.');
-        SetReadingAborted(false);
         static std::atomic<int> counter{0};
         dir_ = fs::temp_directory_path() /
                ("sundrel-reader-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" +
@@ -35,8 +34,6 @@ protected:
     }
     void TearDown() override
     {
-        SetDecimalSeparator('.');
-        SetReadingAborted(false);
         std::error_code ec;
         fs::remove_all(dir_, ec);
     }
@@ -112,22 +109,29 @@ TEST_F(FileReaderTest, ConversionTogglesTheSeparatorOnceAndKeepsIt)
 {
     FileReader reader(Write("3,5 4,25\n"), nullptr, false);
     EXPECT_EQ(Read(reader, 0, 0, 2), (V{3.5, 4.25}));
-    EXPECT_EQ(DecimalSeparator(), ',');
-    EXPECT_EQ(ConvertField("-1,5e2"), -150);
-    EXPECT_EQ(ConvertField("0.125"), 0.125);
-    EXPECT_EQ(DecimalSeparator(), '.');
-    SetDecimalSeparator(';'); // any other separator falls back to the point
-    EXPECT_EQ(ConvertField("2.5"), 2.5);
-    EXPECT_EQ(DecimalSeparator(), '.');
+    EXPECT_EQ(reader.Separator(), ',');
+    // The separator belongs to the reader: another file starts with the point.
+    FileReader other(Write("1.5 2,5\n"), nullptr, false);
+    EXPECT_EQ(Read(other, 0, 0, 2), (V{1.5, 2.5}));
+    EXPECT_EQ(other.Separator(), ',');
+    EXPECT_EQ(reader.Separator(), ',');
+
+    char separator = ',';
+    EXPECT_EQ(ConvertField("-1,5e2", separator), -150);
+    EXPECT_EQ(ConvertField("0.125", separator), 0.125);
+    EXPECT_EQ(separator, '.');
+    separator = ';'; // any other separator falls back to the point
+    EXPECT_EQ(ConvertField("2.5", separator), 2.5);
+    EXPECT_EQ(separator, '.');
 
     const std::pair<const char*, double> accepted[] = {
         {"0.30000000000000004", 0.30000000000000004}, {"+1.5", 1.5}, {".5", 0.5}, {"5.", 5},
         {"1.5E-2", 0.015}, {"2e+2", 200}, {"1e-310", 1e-310}, {"1e-400", 0}};
     for (const auto& [text, value] : accepted)
-        EXPECT_EQ(ConvertField(text), value) << text;
-    EXPECT_TRUE(std::signbit(ConvertField("-1e-400")));
+        EXPECT_EQ(ConvertField(text, separator), value) << text;
+    EXPECT_TRUE(std::signbit(ConvertField("-1e-400", separator)));
     for (const char* text : {"", ".", "-", "1e", "1e+", "+-1", "1.2.3", "1,2.3", "inf", "nan", "0x10", "1e400", "1f"})
-        EXPECT_EQ(ErrorOf([&] { ConvertField(text); }), "'" + std::string(text) + "' is not a valid floating point value");
+        EXPECT_EQ(ErrorOf([&] { ConvertField(text, separator); }), "'" + std::string(text) + "' is not a valid floating point value");
 
     // 255 characters is the longest field; a longer one fails instead of being cut.
     const std::string tooLong = "1" + std::string(255, '0');
@@ -179,19 +183,27 @@ TEST_F(FileReaderTest, IndexingReportsGrowingProgressAndStopsOnAbort)
         EXPECT_EQ(last, 100);
     }
 
+    CancelFlag cancel;
     RecordingNotifier progress;
-    progress.onMessage = [](const RecordedMessage& m) { SetReadingAborted(m.lParam >= 10); };
+    progress.onMessage = [&](const RecordedMessage& m) {
+        if (m.lParam >= 10)
+            cancel.set();
+    };
     try {
-        FileReader(path, &progress, true);
+        FileReader(path, &progress, true, &cancel);
         ADD_FAILURE() << "indexing went on after the abort";
     } catch (const Abort& e) {
         EXPECT_STREQ(e.what(), "aborted");
     }
     EXPECT_EQ(progress.lParams(WM_READ_PROGRESS).back(), 10);
 
-    SetReadingAborted(false);
-    FileReader reader(path, nullptr, false);
-    SetReadingAborted(true);
+    // Cancelling one job leaves a reader of another job alone.
+    FileReader other(path, nullptr, false);
+    EXPECT_NE(other.GetPreview(nullptr), "");
+
+    CancelFlag job;
+    FileReader reader(path, nullptr, false, &job);
+    job.set();
     EXPECT_THROW(reader.GetPreview(nullptr), Abort);
     EXPECT_EQ(Read(reader, 0, 0, 2), (V{0, 2})); // reading values ignores the flag
 }

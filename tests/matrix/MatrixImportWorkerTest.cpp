@@ -57,13 +57,6 @@ std::vector<int> Numbers(const RecordingNotifier& notifier)
 
 class MatrixImportWorkerTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        SetReadingAborted(false);
-        SetDecimalSeparator('.');
-    }
-    void TearDown() override { SetReadingAborted(false); }
-
     std::string Write(const std::string& name, const std::string& text)
     {
         test::WriteFile(dir_ / name, text);
@@ -126,13 +119,13 @@ TEST_F(MatrixImportWorkerTest, FailuresPostTheirMessageAndKeepTheWorkerUsable)
     worker.startExtraction(Square(3, 1), store);
     ASSERT_TRUE(worker.waitIdle());
     EXPECT_EQ(Numbers(notifier_), std::vector<int>{WM_IMPORT_ERROR});
-    EXPECT_EQ(worker.lastMessage(), kNoDataFileRead);
+    EXPECT_EQ(worker.lastError(), kNoDataFileRead);
 
     notifier_.clear();
     worker.startReading((dir_ / "missing.txt").string());
     ASSERT_TRUE(worker.waitIdle());
     EXPECT_EQ(Numbers(notifier_), std::vector<int>{WM_IMPORT_INIT_ERROR});
-    EXPECT_EQ(worker.lastMessage(), "Impossible to open the file");
+    EXPECT_EQ(worker.lastError(), "Impossible to open the file");
     EXPECT_FALSE(worker.fileRead());
 
     // A value missing on the third line, then one that is not a number.
@@ -142,7 +135,7 @@ TEST_F(MatrixImportWorkerTest, FailuresPostTheirMessageAndKeepTheWorkerUsable)
     worker.startExtraction(Square(3, 1), store);
     ASSERT_TRUE(worker.waitIdle());
     EXPECT_EQ(Numbers(notifier_), std::vector<int>{WM_IMPORT_ERROR});
-    EXPECT_EQ(worker.lastMessage(), "Error at line 3 (column 2)");
+    EXPECT_EQ(worker.lastError(), "Error at line 3 (column 2)");
     EXPECT_EQ(store.matrixCount(), 0);
 
     worker.startReading(Write("bad.txt", "0 1 2\n1 0 3\n2 x 0\n"));
@@ -151,7 +144,7 @@ TEST_F(MatrixImportWorkerTest, FailuresPostTheirMessageAndKeepTheWorkerUsable)
     worker.startExtraction(Square(3, 1), store);
     ASSERT_TRUE(worker.waitIdle());
     EXPECT_EQ(Numbers(notifier_), std::vector<int>{WM_IMPORT_ERROR});
-    EXPECT_NE(worker.lastMessage().find("'x'"), std::string::npos) << worker.lastMessage();
+    EXPECT_NE(worker.lastError().find("'x'"), std::string::npos) << worker.lastError();
 
     // The same worker still reads and extracts a good file.
     worker.startReading(Write("good.txt", SquareText(3, 1, 0)));
@@ -168,14 +161,16 @@ TEST_F(MatrixImportWorkerTest, CancelledStepsPostOnlyTheCancelAndCanStartAgain)
     const std::string file = Write("m.txt", SquareText(50, 4, 0));
     MatrixImportWorker worker(notifier_);
 
-    // Cancelled while indexing: nothing is posted and no reader is kept.
+    // Cancelled while indexing: only the cancel is posted (lParam 1 for the
+    // reading step) and no reader is kept.
     notifier_.onMessage = [&](const RecordedMessage& m) {
         if (m.message == WM_READ_PROGRESS)
             worker.cancel();
     };
     worker.startReading(file);
     ASSERT_TRUE(worker.waitIdle());
-    EXPECT_TRUE(Numbers(notifier_).empty());
+    EXPECT_EQ(Numbers(notifier_), std::vector<int>{WM_IMPORT_CANCELED});
+    EXPECT_EQ(notifier_.lParams(WM_IMPORT_CANCELED), std::vector<std::intptr_t>{1});
     EXPECT_FALSE(worker.fileRead());
 
     notifier_.onMessage = nullptr;
@@ -217,7 +212,7 @@ TEST_F(MatrixImportWorkerTest, StartingAStepStopsTheRunningOne)
     std::atomic<bool> held{false};
     notifier_.onMessage = [&](const RecordedMessage& m) {
         if (m.message == WM_IMPORT_PROGRESS && !held.exchange(true))
-            while (!IsReadingAborted())
+            while (!worker.cancelFlag().isSet())
                 std::this_thread::yield();
     };
     MatrixFile store(TemporaryMatrixFileName(dir_.path()));
@@ -228,7 +223,7 @@ TEST_F(MatrixImportWorkerTest, StartingAStepStopsTheRunningOne)
     ASSERT_TRUE(worker.waitIdle());
     EXPECT_EQ(Numbers(notifier_),
               (std::vector<int>{WM_IMPORT_CANCELED, WM_IMPORT_READ, WM_IMPORT_READ}));
-    EXPECT_FALSE(IsReadingAborted());
+    EXPECT_FALSE(worker.cancelFlag().isSet());
     EXPECT_EQ(store.matrixCount(), 0);
 }
 
@@ -254,7 +249,7 @@ TEST_F(MatrixImportWorkerTest, HandshakeGivesUpOnABusyWorker)
         EXPECT_STREQ(e.what(), kImportWorkerNotResponding);
     }
     // The flag stays raised, so the stuck step gives up once it can.
-    EXPECT_TRUE(IsReadingAborted());
+    EXPECT_TRUE(worker.cancelFlag().isSet());
     release.store(true);
     ASSERT_TRUE(worker.waitIdle());
     EXPECT_EQ(notifier_.lParams(WM_IMPORT_READ), std::vector<std::intptr_t>{0});
@@ -286,11 +281,51 @@ TEST_F(MatrixImportWorkerTest, DestructionStopsARunningExtraction)
         while (!running.load())
             std::this_thread::yield();
     }
-    EXPECT_FALSE(IsReadingAborted());
     EXPECT_LT(store.matrixCount(), 4);
     const auto numbers = Numbers(notifier_);
     ASSERT_FALSE(numbers.empty());
     EXPECT_EQ(numbers.back(), WM_IMPORT_CANCELED);
+}
+
+} // namespace
+
+namespace {
+
+// Two imports in one process: cancelling one leaves the other running.
+TEST_F(MatrixImportWorkerTest, TwoImportsCancelIndependently)
+{
+    const std::string file = Write("two.txt", SquareText(120, 3, 0));
+    RecordingNotifier firstNotes, secondNotes;
+    MatrixImportWorker first(firstNotes), second(secondNotes);
+    first.startReading(file);
+    second.startReading(file);
+    ASSERT_TRUE(first.waitIdle());
+    ASSERT_TRUE(second.waitIdle());
+
+    MatrixFile firstStore(TemporaryMatrixFileName(dir_.path()));
+    MatrixFile secondStore(TemporaryMatrixFileName(dir_.path()));
+    // Both are at work when the first one is cancelled: the first holds at
+    // its first progress until the second has made some of its own.
+    std::atomic<bool> secondMoving{false};
+    firstNotes.onMessage = [&](const RecordedMessage& m) {
+        if (m.message == WM_IMPORT_PROGRESS && m.lParam == 1) {
+            while (!secondMoving)
+                std::this_thread::yield();
+            first.cancel();
+        }
+    };
+    secondNotes.onMessage = [&](const RecordedMessage& m) {
+        if (m.message == WM_IMPORT_PROGRESS)
+            secondMoving = true;
+    };
+    first.startExtraction(Square(120, 3), firstStore);
+    second.startExtraction(Square(120, 3), secondStore);
+    ASSERT_TRUE(first.waitIdle());
+    ASSERT_TRUE(second.waitIdle());
+    EXPECT_EQ(Numbers(firstNotes).back(), WM_IMPORT_CANCELED);
+    EXPECT_EQ(Numbers(secondNotes).back(), WM_IMPORT_DONE);
+    EXPECT_EQ(firstStore.matrixCount(), 0);
+    EXPECT_EQ(secondStore.matrixCount(), 3);
 }
 
 } // namespace

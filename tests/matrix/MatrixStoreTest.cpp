@@ -1,4 +1,5 @@
 #include "common/Errors.h"
+#include "common/Worker.h"
 #include "import/FileReader.h"
 #include "matrix/MatrixFile.h"
 #include "matrix/MatrixImport.h"
@@ -42,12 +43,6 @@ std::string Lower4(bool diagonal)
 
 class MatrixTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        SetReadingAborted(false);
-        SetDecimalSeparator('.');
-    }
-    void TearDown() override { SetReadingAborted(false); }
     std::filesystem::path Write(const std::string& name, const std::string& text)
     {
         test::WriteFile(dir_ / name, text);
@@ -110,11 +105,12 @@ TEST_F(MatrixTest, FailedAndCancelledLoadsLeaveTheMatrixEmpty)
     EXPECT_EQ(m.size(), 0);
     EXPECT_THROW(m.get(0, 1), Error);
 
-    FileReader good(Write("g.txt", Square4()).string(), nullptr, false);
+    CancelFlag cancel;
+    FileReader good(Write("g.txt", Square4()).string(), nullptr, false, &cancel);
     int calls = 0;
     m.onProgress = [&] {
         if (++calls == 2)
-            SetReadingAborted(true);
+            cancel.set();
     };
     EXPECT_THROW(m.load(good, 4, 0, 0), Abort);
     EXPECT_EQ(m.count(), 0);
@@ -156,7 +152,8 @@ TEST_F(MatrixTest, ExtractionFollowsTheLayoutAndCancelKeepsWhatWasWritten)
     std::string text = "title\nlabels\n";
     for (int m = 0; m < 3; ++m)
         text += Square4() + "\n";
-    FileReader reader(Write("three.txt", text).string(), nullptr, false);
+    CancelFlag cancel;
+    FileReader reader(Write("three.txt", text).string(), nullptr, false, &cancel);
     MatrixLayout l;
     l.size = 4;
     l.matrices = 3;
@@ -192,9 +189,9 @@ TEST_F(MatrixTest, ExtractionFollowsTheLayoutAndCancelKeepsWhatWasWritten)
     l.gap = 1;
     l.matrices = 3;
     EXPECT_THROW(ExtractMatrices(reader, l, store,
-                                 [](std::int64_t rows, std::int64_t) {
+                                 [&](std::int64_t rows, std::int64_t) {
                                      if (rows == 6)
-                                         SetReadingAborted(true);
+                                         cancel.set();
                                  }),
                  Abort);
     EXPECT_EQ(store.matrixCount(), 1);

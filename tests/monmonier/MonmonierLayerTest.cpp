@@ -21,7 +21,6 @@ class LayerSetTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        SetAnalysisAborted(false);
         map_ = test::Create(factory_, test::RandomPoints(60, 51));
         ASSERT_TRUE(map_);
     }
@@ -53,7 +52,7 @@ protected:
         request.title = name;
         EXPECT_TRUE(layers.newAnalysis(std::move(request)));
         EXPECT_TRUE(layers.waitIdle());
-        EXPECT_TRUE(layers.busy());
+        EXPECT_TRUE(layers.awaitingAcknowledge());
         layers.acknowledge();
         EXPECT_EQ(layers.lastError(), "");
         return layers.count() - 1;
@@ -246,9 +245,9 @@ TEST_F(LayerSetTest, PavingMatrixNamesTheSharedEdge)
             }
         }
     }
-    SetAnalysisAborted(true);
-    EXPECT_THROW(BuildPavingMatrix(map_->cells, map_->N()), Abort);
-    SetAnalysisAborted(false);
+    CancelFlag cancel;
+    cancel.set();
+    EXPECT_THROW(BuildPavingMatrix(map_->cells, map_->N(), &cancel), Abort);
 }
 
 } // namespace

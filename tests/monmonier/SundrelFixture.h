@@ -68,9 +68,6 @@ inline sundrel::Report From(const sundrel::Report& r, const std::string& from)
 
 class SundrelFixture : public ::testing::Test {
 protected:
-    void SetUp() override { sundrel::SetAnalysisAborted(false); }
-    void TearDown() override { sundrel::SetAnalysisAborted(false); }
-
     void Map(const std::vector<sundrel::MXY>& points)
     {
         map = Create(factory, points);
@@ -101,10 +98,10 @@ protected:
         std::unique_ptr<sundrel::SundrelMonmonier> layer;
         if (multiple)
             layer = std::make_unique<sundrel::SundrelMonmonierMultiple>(
-                m, n, &map->cells, Store(matrices), &used, &paving, progress);
+                m, n, &map->cells, Store(matrices), &used, &paving, progress, nullptr, &cancel);
         else
             layer = std::make_unique<sundrel::SundrelMonmonierSingle>(
-                m, n, &map->cells, Store(matrices), &used, &paving, progress);
+                m, n, &map->cells, Store(matrices), &used, &paving, progress, nullptr, &cancel);
         layer->name = "test";
         return layer;
     }
@@ -115,6 +112,8 @@ protected:
     int n = 0, stores = 0;
     sundrel::PavingMatrix paving;
     sundrel::UsedBits used;
+    // The cancellation of the job that computes the fixture's layers.
+    sundrel::CancelFlag cancel;
 };
 
 // On the 6 x 5 grid: a barrier between columns 2 and 3 and one between rows

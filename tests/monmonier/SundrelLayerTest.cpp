@@ -233,9 +233,9 @@ TEST_F(SundrelLayerTest, AbortRequestEndsTheComputationAfterTheNextStep)
 {
     Map(test::ShearedGrid(6, 5));
     RecordingNotifier progress;
-    progress.onMessage = [](const RecordedMessage& m) {
+    progress.onMessage = [this](const RecordedMessage& m) {
         if (m.message == WM_PROGRESS_POSITION)
-            SetAnalysisAborted(true);
+            cancel.set();
     };
     auto layer = Layer({test::CrossingMatrix(100, 10)}, false, &progress);
     int redraws = 0;

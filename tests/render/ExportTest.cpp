@@ -45,7 +45,7 @@ protected:
     std::vector<RecordedMessage> Run(int job, const ExportParameters& p, ExportingThread& thread)
     {
         EXPECT_TRUE(thread.Start(job, p, source_));
-        EXPECT_TRUE(thread.WaitIdle());
+        EXPECT_TRUE(thread.waitIdle());
         return notifier_.messages();
     }
 
@@ -75,7 +75,7 @@ TEST_F(ExportJob, BitmapFilesHaveTheFixedLayoutAndPaddedRows)
         p.width = width;
         p.height = 2;
         Run(kJobBitmap, p, thread);
-        ASSERT_EQ(Outcome(), kExportFinished) << thread.LastError();
+        ASSERT_EQ(Outcome(), kExportFinished) << thread.lastError();
         const std::string b = test::ReadFile(p.file);
         const std::uint32_t rowSize = width == 1 ? 4 : 12;
         ASSERT_EQ(b.size(), rowSize * 2 + 58);
@@ -143,7 +143,7 @@ TEST_F(ExportJob, BitmapShowsTheMapWhereTheFittedViewPutsIt)
     p.height = 400;
     source_.visible = {true, false, false, false, false};
     Run(kJobBitmap, p, thread);
-    ASSERT_EQ(Outcome(), kExportFinished) << thread.LastError();
+    ASSERT_EQ(Outcome(), kExportFinished) << thread.lastError();
     const std::string b = test::ReadFile(p.file);
     const std::size_t row = static_cast<std::size_t>(BitmapRowSize(800));
     auto pixel = [&](int x, int y) {
@@ -165,7 +165,7 @@ TEST_F(ExportJob, StagesAndStepsStayWithinTheProgressMaximum)
     ExportParameters p;
     p.file = dir_ / "all.bmp";
     const auto messages = Run(kJobBitmap, p, thread);
-    ASSERT_EQ(Outcome(), kExportFinished) << thread.LastError();
+    ASSERT_EQ(Outcome(), kExportFinished) << thread.lastError();
     std::vector<std::intptr_t> stages;
     std::int64_t steps = 0;
     for (const RecordedMessage& m : messages) {
@@ -185,11 +185,11 @@ TEST_F(ExportJob, StagesAndStepsStayWithinTheProgressMaximum)
 TEST_F(ExportJob, CancelStopsAtTheNextStepAndLeavesNoFile)
 {
     int steps = 0;
+    ExportingThread thread(&notifier_);
     notifier_.onMessage = [&](const RecordedMessage& m) {
         if (m.message == kExportStep && ++steps == 10)
-            RequestExportAbort();
+            thread.cancel();
     };
-    ExportingThread thread(&notifier_);
     ExportParameters p;
     p.file = dir_ / "cancelled.bmp";
     Run(kJobBitmap, p, thread);
@@ -202,7 +202,7 @@ TEST_F(ExportJob, CancelStopsAtTheNextStepAndLeavesNoFile)
     RecordingNotifier second;
     ExportingThread again(&second);
     ASSERT_TRUE(again.Start(kJobBitmap, p, source_));
-    ASSERT_TRUE(again.WaitIdle());
+    ASSERT_TRUE(again.waitIdle());
     EXPECT_EQ(second.messages().back().message, kExportFinished);
 }
 
@@ -213,9 +213,9 @@ TEST_F(ExportJob, FailuresReportTheMessageAndKeepThePreviousFile)
     p.file = dir_ / "missing-folder" / "x.bmp";
     Run(kJobBitmap, p, thread);
     ASSERT_EQ(Outcome(), kExportFailed);
-    EXPECT_EQ(thread.LastError(), "Couldn't open the file");
-    const RecordedMessage failed = notifier_.messages().back();
-    EXPECT_EQ(*reinterpret_cast<const std::string*>(failed.lParam), "Couldn't open the file");
+    EXPECT_EQ(thread.lastError(), "Couldn't open the file");
+    // The text is fetched from the worker: no message carries a pointer.
+    EXPECT_EQ(notifier_.messages().back(), (RecordedMessage{kExportFailed, 0, 0, false}));
 
     // No label font: the labels cannot be drawn; an existing file survives.
     const auto previous = dir_ / "kept.bmp";
@@ -225,9 +225,9 @@ TEST_F(ExportJob, FailuresReportTheMessageAndKeepThePreviousFile)
     ExportingThread again(&second);
     p.file = previous;
     ASSERT_TRUE(again.Start(kJobBitmap, p, source_));
-    ASSERT_TRUE(again.WaitIdle());
+    ASSERT_TRUE(again.waitIdle());
     EXPECT_EQ(second.messages().back().message, kExportFailed);
-    EXPECT_EQ(again.LastError(), "Invalid font attributes");
+    EXPECT_EQ(again.lastError(), "Invalid font attributes");
     EXPECT_EQ(test::ReadFile(previous), "previous");
     EXPECT_EQ(dir_.FileCount(), 1u);
 }

@@ -14,9 +14,9 @@ std::unique_ptr<MMap> Create(MMapFactory& factory, const std::vector<MXY>& point
                              std::string* error)
 {
     factory.StartCreation(points);
-    factory.WaitIdle();
+    factory.waitIdle(std::chrono::milliseconds::max());
     if (error)
-        *error = factory.LastError();
+        *error = factory.lastError();
     return factory.TakeMap();
 }
 

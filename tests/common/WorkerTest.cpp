@@ -1,0 +1,139 @@
+// The worker shape every worker thread shares: one outcome per job, bounded
+// handshakes, cancellation that belongs to the worker.
+
+#include "common/Errors.h"
+#include "common/Worker.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+using namespace sundrel;
+
+namespace {
+
+// Records every outcome; runs whatever job it is given.
+class RecordingWorker : public Worker {
+public:
+    explicit RecordingWorker(std::chrono::milliseconds timeout = kHandshakeTimeout) : Worker(timeout) {}
+    ~RecordingWorker() override { stopWorker(); }
+
+    bool Run(std::function<void()> job) { return startJob(std::move(job)); }
+
+    std::vector<JobOutcome> Outcomes()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return outcomes_;
+    }
+
+protected:
+    void jobEnded(JobOutcome outcome, const std::string&) override
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        outcomes_.push_back(outcome);
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<JobOutcome> outcomes_;
+};
+
+// A job that polls the worker's flag until cancelled (or `limit` rounds).
+std::function<void()> Polling(const Worker& worker, std::atomic<bool>& started, int limit = 1 << 30)
+{
+    return [&worker, &started, limit] {
+        started = true;
+        for (int i = 0; i < limit; ++i) {
+            worker.cancelFlag().check("cancelled");
+            std::this_thread::yield();
+        }
+    };
+}
+
+TEST(Worker, EveryJobEndsWithExactlyOneOutcome)
+{
+    RecordingWorker worker;
+    ASSERT_TRUE(worker.Run([] {}));
+    ASSERT_TRUE(worker.waitIdle());
+    ASSERT_TRUE(worker.Run([] { throw Error("Impossible to open the file"); }));
+    ASSERT_TRUE(worker.waitIdle());
+    EXPECT_EQ(worker.lastError(), "Impossible to open the file");
+    EXPECT_FALSE(worker.busy());
+    ASSERT_TRUE(worker.Run([] { throw std::bad_alloc(); }));
+    ASSERT_TRUE(worker.waitIdle());
+    EXPECT_EQ(worker.lastError(), "Memory allocation failure");
+    ASSERT_TRUE(worker.Run([] { throw Abort("aborted"); }));
+    ASSERT_TRUE(worker.waitIdle());
+    EXPECT_EQ(worker.lastError(), "");
+    EXPECT_EQ(worker.Outcomes(), (std::vector<JobOutcome>{JobOutcome::Done, JobOutcome::Failed,
+                                                          JobOutcome::Failed,
+                                                          JobOutcome::Cancelled}));
+}
+
+TEST(Worker, StartingAJobCancelsTheRunningOneAndClearsTheFlag)
+{
+    RecordingWorker worker;
+    std::atomic<bool> started{false};
+    ASSERT_TRUE(worker.Run(Polling(worker, started)));
+    while (!started)
+        std::this_thread::yield();
+    EXPECT_TRUE(worker.busy());
+    bool flagSeen = true;
+    ASSERT_TRUE(worker.Run([&] { flagSeen = worker.cancelFlag().isSet(); }));
+    ASSERT_TRUE(worker.waitIdle());
+    EXPECT_FALSE(flagSeen);
+    EXPECT_EQ(worker.Outcomes(), (std::vector<JobOutcome>{JobOutcome::Cancelled, JobOutcome::Done}));
+}
+
+TEST(Worker, TwoWorkersRunAtOnceAndCancelIndependently)
+{
+    RecordingWorker first, second;
+    std::atomic<bool> firstStarted{false}, secondStarted{false};
+    ASSERT_TRUE(first.Run(Polling(first, firstStarted)));
+    ASSERT_TRUE(second.Run(Polling(second, secondStarted, 20000)));
+    while (!firstStarted || !secondStarted)
+        std::this_thread::yield();
+    first.cancel();
+    ASSERT_TRUE(first.waitIdle());
+    ASSERT_TRUE(second.waitIdle());
+    EXPECT_EQ(first.Outcomes(), std::vector<JobOutcome>{JobOutcome::Cancelled});
+    EXPECT_EQ(second.Outcomes(), std::vector<JobOutcome>{JobOutcome::Done});
+}
+
+TEST(Worker, AHandshakeGivesUpOnAJobThatDoesNotStop)
+{
+    RecordingWorker worker(std::chrono::milliseconds(30));
+    std::atomic<bool> started{false}, release{false};
+    ASSERT_TRUE(worker.Run([&] {
+        started = true;
+        while (!release)
+            std::this_thread::yield();
+    }));
+    while (!started)
+        std::this_thread::yield();
+    EXPECT_FALSE(worker.Run([] {}));
+    EXPECT_FALSE(worker.waitIdle(std::chrono::milliseconds(10)));
+    release = true;
+    ASSERT_TRUE(worker.waitIdle());
+    // The job ran to its end: its result exists, whatever the flag says.
+    EXPECT_EQ(worker.Outcomes(), std::vector<JobOutcome>{JobOutcome::Done});
+    ASSERT_TRUE(worker.Run([] {}));
+    ASSERT_TRUE(worker.waitIdle());
+    EXPECT_EQ(worker.Outcomes().size(), 2u);
+}
+
+TEST(Worker, DestructionCancelsTheRunningJob)
+{
+    std::atomic<bool> started{false};
+    auto worker = std::make_unique<RecordingWorker>();
+    ASSERT_TRUE(worker->Run(Polling(*worker, started)));
+    while (!started)
+        std::this_thread::yield();
+    worker.reset(); // returns once the job has seen the flag
+    SUCCEED();
+}
+
+} // namespace
