@@ -9,8 +9,8 @@
 
 #include "PointSets.h"
 
-#include "app/MainForm.h"
-#include "app/OpenGLControl.h"
+#include "app/shell/MainForm.h"
+#include "app/view/OpenGLControl.h"
 #include "model/MMapFactory.h"
 #include "model/MapDocument.h"
 

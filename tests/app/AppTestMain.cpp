@@ -1,6 +1,6 @@
 // The window tests need a QApplication on a display (Xvfb under ctest).
 
-#include "app/MainForm.h"
+#include "app/shell/MainForm.h"
 
 #include <QApplication>
 

@@ -2,9 +2,9 @@
 // document with its map and result layers, the view's shape, scrolling and
 // reset, failures while reading, and replacing documents.
 
-#include "app/MainForm.h"
-#include "app/OpenGLControl.h"
-#include "app/ScrollingPanel.h"
+#include "app/shell/MainForm.h"
+#include "app/view/OpenGLControl.h"
+#include "app/view/ScrollingPanel.h"
 #include "model/MMapFactory.h"
 #include "monmonier/SundrelDocument.h"
 

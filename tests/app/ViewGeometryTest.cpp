@@ -1,4 +1,4 @@
-#include "app/ViewGeometry.h"
+#include "app/view/ViewGeometry.h"
 
 #include <gtest/gtest.h>
 

@@ -5,8 +5,8 @@
 // scroll area and bars, the zoom panel) and the result layers computed on
 // the layers' worker. Derived windows extend it through the virtual hooks.
 
-#include "app/ViewGeometry.h"
-#include "app/WindowMessages.h"
+#include "app/view/ViewGeometry.h"
+#include "app/document/WindowMessages.h"
 #include "model/MMapFactory.h"
 #include "model/MapDocument.h"
 #include "monmonier/MonmonierLayer.h"

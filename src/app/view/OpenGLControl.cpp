@@ -1,4 +1,4 @@
-#include "app/OpenGLControl.h"
+#include "app/view/OpenGLControl.h"
 
 #include "render/GLFont.h"
 

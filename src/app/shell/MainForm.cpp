@@ -1,7 +1,7 @@
-#include "app/MainForm.h"
+#include "app/shell/MainForm.h"
 
-#include "app/OpenGLControl.h"
-#include "app/ScrollingPanel.h"
+#include "app/view/OpenGLControl.h"
+#include "app/view/ScrollingPanel.h"
 #include "common/Errors.h"
 #include "monmonier/SundrelDocument.h"
 #include "render/Export.h"

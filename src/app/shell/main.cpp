@@ -1,7 +1,7 @@
 // The desktop application: the main window, opening the document named on
 // the command line.
 
-#include "app/MainForm.h"
+#include "app/shell/MainForm.h"
 
 #include <QApplication>
 #include <QStringList>

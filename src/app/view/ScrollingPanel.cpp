@@ -1,4 +1,4 @@
-#include "app/ScrollingPanel.h"
+#include "app/view/ScrollingPanel.h"
 
 #include <QGridLayout>
 #include <QWheelEvent>
