@@ -1,102 +1,26 @@
 #pragma once
-// The worker thread of the matrix import. It lives as long as its owner (the
-// import dialog, or a test) and runs one step at a time: reading a data file
-// (line count and preview), or extracting its matrices into a store. It never
-// sees a window: it reports through the owner's notifier with the message
-// numbers below.
-//
-// A step is a job of the common worker shape: starting one cancels the step
-// still running, waits for the worker (at most the handshake time-out) and
-// hands the new step over; each step ends with exactly one message.
+// The worker thread of the matrix import: the data-file worker, whose
+// extraction step reads every matrix of a layout into a store. It lives as
+// long as its owner (the import dialog, or a test) and reports through the
+// owner's notifier with the import messages.
 
-#include "common/Worker.h"
+#include "import/DataFileWorker.h"
 #include "matrix/MatrixImport.h"
-
-#include <chrono>
-#include <condition_variable>
-#include <cstdint>
-#include <memory>
-#include <mutex>
-#include <string>
-#include <thread>
 
 namespace sundrel {
 
-class FileReader;
 class MatrixFile;
-class Notifier;
 
-// Messages posted to the owner. Texts do not travel in a message: the worker
-// keeps the text of the last failure and the owner fetches it with
-// lastError() when an error message arrives (a pointer in lParam would
-// dangle once the worker moves on, and an integer cannot carry it safely
-// across threads). So every message below has wParam 0, and lParam 0 unless
-// stated otherwise. The extraction's progress has the number of the reader's
-// WM_READ_PROGRESS, so one progress bar follows reading and extraction alike.
-inline constexpr int WM_IMPORT_PROGRESS = 0x8000 + 0x3E9;   // lParam: percent of rows extracted
-inline constexpr int WM_IMPORT_READ = 0x8000 + 0x3EA;       // lParam 0: file read; 1: preview loaded
-inline constexpr int WM_IMPORT_INIT_ERROR = 0x8000 + 0x3EB; // reading failed; see lastError()
-inline constexpr int WM_IMPORT_DONE = 0x8000 + 0x3EC;       // extraction complete
-inline constexpr int WM_IMPORT_ERROR = 0x8000 + 0x3ED;      // extraction failed; see lastError()
-inline constexpr int WM_IMPORT_CANCELED = 0x8000 + 0x3EE;   // lParam 0: extraction, 1: reading cancelled
-
-// How long a handshake waits for the worker before giving up.
-inline constexpr std::chrono::milliseconds kImportHandshakeTimeout = Worker::kHandshakeTimeout;
-
-// Raised by a handshake that times out.
-inline constexpr const char* kImportWorkerNotResponding = "The matrix import is not responding";
-// Posted when an extraction is asked for before a file has been read.
-inline constexpr const char* kNoDataFileRead = "No data file has been read";
-
-class MatrixImportWorker : public Worker {
+class MatrixImportWorker : public DataFileWorker {
 public:
-    // `dialog` receives every message, including the reader's WM_READ_PROGRESS;
-    // it must outlive the worker. The time-out is for tests.
-    explicit MatrixImportWorker(Notifier& dialog,
-                                std::chrono::milliseconds handshakeTimeout = kImportHandshakeTimeout);
-    // Cancels a step still running and ends the worker.
-    ~MatrixImportWorker() override;
-
-    // Starts the reading step on `fileName`: any previous reader is released,
-    // the file is indexed (WM_IMPORT_READ 0) and previewed (WM_IMPORT_READ 1).
-    // A cancel posts WM_IMPORT_CANCELED 1, a failure WM_IMPORT_INIT_ERROR.
-    // Raises kImportWorkerNotResponding when the handshake times out.
-    void startReading(const std::string& fileName);
+    using DataFileWorker::DataFileWorker;
 
     // Starts the extraction step: every matrix of `layout` from the file last
-    // read into `store`, with WM_IMPORT_PROGRESS whenever the whole percent
-    // grows, then WM_IMPORT_DONE, WM_IMPORT_CANCELED 0 or WM_IMPORT_ERROR.
-    // `store` must stay alive until the step has ended (waitIdle).
+    // read into `store` (a cancel keeps the matrices written so far), with
+    // WM_IMPORT_PROGRESS whenever the whole percent of rows grows, then
+    // WM_IMPORT_DONE, WM_IMPORT_CANCELED 0 or WM_IMPORT_ERROR. `store` must
+    // stay alive until the step has ended (waitIdle).
     void startExtraction(const MatrixLayout& layout, MatrixFile& store);
-
-    // Results of the last reading step, valid once WM_IMPORT_READ arrived with
-    // the matching lParam: the line count (0), the preview text (1).
-    std::int64_t lineCount() const;
-    std::string previewText() const;
-    // True when the last reading step completed and its reader is kept.
-    bool fileRead() const;
-
-protected:
-    void jobEnded(JobOutcome outcome, const std::string& error) override;
-
-private:
-    enum class Step { Read, Extract };
-
-    void begin(Step step, std::function<void()> body);
-    void readFile(const std::string& fileName);
-    void extract(const MatrixLayout& layout, MatrixFile& store);
-
-    Notifier& dialog_;
-
-    // Results, guarded by mutex_.
-    mutable std::mutex mutex_;
-    std::int64_t lineCount_ = 0;
-    std::string preview_;
-    bool fileRead_ = false;
-
-    // Owned by the worker thread while a step runs.
-    Step step_ = Step::Read;
-    std::unique_ptr<FileReader> reader_;
 };
 
 } // namespace sundrel

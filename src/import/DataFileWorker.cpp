@@ -1,0 +1,130 @@
+#include "import/DataFileWorker.h"
+
+#include "common/Errors.h"
+#include "common/Notifier.h"
+#include "import/FileReader.h"
+
+namespace sundrel {
+
+static_assert(WM_IMPORT_PROGRESS == WM_READ_PROGRESS);
+
+DataFileWorker::DataFileWorker(Notifier& owner, std::chrono::milliseconds handshakeTimeout)
+    : Worker(handshakeTimeout), owner_(owner)
+{
+}
+
+DataFileWorker::~DataFileWorker()
+{
+    stopWorker();
+    reader_.reset();
+}
+
+void DataFileWorker::begin(Step step, std::function<void()> body)
+{
+    const bool started = startJob([this, step, body = std::move(body)] {
+        step_ = step;
+        body();
+    });
+    if (!started)
+        throw Error(kImportWorkerNotResponding);
+}
+
+void DataFileWorker::startReading(const std::string& fileName)
+{
+    begin(Step::Read, [this, fileName] { readFile(fileName); });
+}
+
+void DataFileWorker::startExtraction(Extraction extraction)
+{
+    begin(Step::Extract, [this, extraction = std::move(extraction)] { extract(extraction); });
+}
+
+std::int64_t DataFileWorker::lineCount() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lineCount_;
+}
+
+std::string DataFileWorker::previewText() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return preview_;
+}
+
+bool DataFileWorker::fileRead() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return fileRead_;
+}
+
+void DataFileWorker::readFile(const std::string& fileName)
+{
+    reader_.reset();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        fileRead_ = false;
+        lineCount_ = 0;
+        preview_.clear();
+    }
+    reader_ = std::make_unique<FileReader>(fileName, &owner_, false, &cancelFlag());
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        lineCount_ = reader_->LineCount();
+    }
+    owner_.post(WM_IMPORT_READ, 0, 0);
+    std::string preview = reader_->GetPreview(&owner_);
+    std::lock_guard<std::mutex> lock(mutex_);
+    preview_ = std::move(preview);
+    fileRead_ = true;
+}
+
+void DataFileWorker::extract(const Extraction& extraction)
+{
+    if (!reader_)
+        throw Error(kNoDataFileRead);
+    int lastPercent = 0;
+    const Progress progress = [&](std::int64_t done, std::int64_t total) {
+        if (total <= 0)
+            return;
+        const int percent =
+            static_cast<int>(static_cast<double>(done) / static_cast<double>(total) * 100.0);
+        if (percent > lastPercent) {
+            lastPercent = percent;
+            owner_.post(WM_IMPORT_PROGRESS, 0, percent);
+        }
+    };
+    extraction(*reader_, progress);
+}
+
+void DataFileWorker::jobEnded(JobOutcome outcome, const std::string&)
+{
+    if (step_ == Step::Read) {
+        switch (outcome) {
+        case JobOutcome::Done:
+            owner_.post(WM_IMPORT_READ, 0, 1);
+            break;
+        case JobOutcome::Failed:
+            reader_.reset();
+            owner_.post(WM_IMPORT_INIT_ERROR, 0, 0);
+            break;
+        case JobOutcome::Cancelled:
+            reader_.reset();
+            owner_.post(WM_IMPORT_CANCELED, 0, 1);
+            break;
+        }
+        return;
+    }
+    switch (outcome) {
+    case JobOutcome::Done:
+        owner_.post(WM_IMPORT_DONE, 0, 0);
+        break;
+    case JobOutcome::Failed:
+        owner_.post(WM_IMPORT_ERROR, 0, 0);
+        break;
+    case JobOutcome::Cancelled:
+        owner_.post(WM_IMPORT_CANCELED, 0, 0);
+        break;
+    }
+}
+
+} // namespace sundrel
