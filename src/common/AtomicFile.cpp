@@ -1,6 +1,7 @@
 #include "common/AtomicFile.h"
 
 #include "common/Errors.h"
+#include "common/Messages.h"
 #include "common/Process.h"
 
 #include <atomic>
@@ -23,7 +24,7 @@ AtomicFile::AtomicFile(std::filesystem::path target)
 {
     out_.open(temp_, std::ios::binary | std::ios::out | std::ios::trunc);
     if (!out_.is_open())
-        throw Error("Impossible to open the file");
+        throw Error(msg::ImpossibleToOpen);
 }
 
 AtomicFile::~AtomicFile()
@@ -42,11 +43,11 @@ void AtomicFile::commit()
     const bool ok = static_cast<bool>(out_);
     out_.close();
     if (!ok || out_.fail())
-        throw Error("File writing error");
+        throw Error(msg::FileWritingError);
     std::error_code ec;
     std::filesystem::rename(temp_, target_, ec);
     if (ec)
-        throw Error("File writing error");
+        throw Error(msg::FileWritingError);
     committed_ = true;
 }
 

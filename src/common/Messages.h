@@ -5,6 +5,8 @@
 namespace sundrel::msg {
 
 inline constexpr const char* ImpossibleToOpen = "Impossible to open the file";
+// Said where a document or a figure cannot be opened for reading or writing.
+inline constexpr const char* CouldntOpenFile = "Couldn't open the file";
 inline constexpr const char* FileWritingError = "File writing error";
 inline constexpr const char* FileReadingError = "File reading error";
 inline constexpr const char* FilePositioningError = "File positioning error";

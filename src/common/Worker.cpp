@@ -1,6 +1,7 @@
 #include "common/Worker.h"
 
 #include "common/Errors.h"
+#include "common/Messages.h"
 
 #include <new>
 
@@ -95,13 +96,13 @@ void Worker::loop()
             outcome = JobOutcome::Cancelled;
         } catch (const std::bad_alloc&) {
             outcome = JobOutcome::Failed;
-            error = "Memory allocation failure";
+            error = msg::MemoryAllocationFailure;
         } catch (const std::exception& e) {
             outcome = JobOutcome::Failed;
             error = e.what();
         } catch (...) {
             outcome = JobOutcome::Failed;
-            error = "Unknown error";
+            error = msg::UnknownError;
         }
         // A job that ran to its end after a cancel request still counts as
         // done: its results exist. The derived worker decides otherwise where
