@@ -120,7 +120,7 @@ void CheckHeader(const DocumentHeader& header)
     if (header.fileVersion != 2)
         throw Error(msg::UnsupportedVersion);
     if (header.tag == "DVK" && header.documentVersion != 4)
-        throw Error("Unsupported DVK file version");
+        throw Error(msg::UnsupportedSundrelVersion);
 }
 
 void ApplyHeader(const DocumentHeader& header, MMap& map)

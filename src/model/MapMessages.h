@@ -45,6 +45,7 @@ inline constexpr const char* MapTooLarge = "The map is too large to be saved in 
 // Document header, checked by the document reader.
 inline constexpr const char* UnrecognizedFormat = "Unrecognized file format";
 inline constexpr const char* UnsupportedVersion = "Unsupported DVT file version";
+inline constexpr const char* UnsupportedSundrelVersion = "Unsupported DVK file version";
 
 } // namespace sundrel::msg
 
