@@ -2,6 +2,7 @@
 
 #include "common/Errors.h"
 #include "import/FileReader.h"
+#include "import/ImportMessages.h"
 
 #include <climits>
 
@@ -12,7 +13,7 @@ namespace {
 void CheckFirstLine(std::int64_t firstLine)
 {
     if (firstLine < 1)
-        throw Error("The first line to import must be 1 or more");
+        throw Error(msg::FirstLineBelowOne);
 }
 
 } // namespace
@@ -23,14 +24,12 @@ std::vector<CoordinatePair> ExtractCoordinates(FileReader& reader, std::int64_t 
 {
     CheckFirstLine(firstLine);
     if (firstColumn < 1 || firstColumn - 1 > INT_MAX)
-        throw Error("The first column to import must be between 1 and " +
-                    std::to_string(std::int64_t{INT_MAX} + 1));
+        throw Error(msg::FirstColumnOutOfRange(std::int64_t{INT_MAX} + 1));
     if (count < 1)
-        throw Error("The number of points must be 1 or more");
+        throw Error(msg::PointCountBelowOne);
     const std::int64_t lineCount = reader.LineCount();
     if (count > lineCount)
-        throw Error("The number of points (" + std::to_string(count) +
-                    ") exceeds the number of lines in the file (" + std::to_string(lineCount) + ")");
+        throw Error(msg::PointsExceedLines(count, lineCount));
 
     const int skipped = static_cast<int>(firstColumn - 1);
     std::vector<CoordinatePair> points(static_cast<std::size_t>(count));
@@ -61,7 +60,7 @@ std::int64_t DefaultPointCount(FileReader& reader, std::int64_t firstLine)
 
 std::string ExtractionSuccessText(std::int64_t n)
 {
-    return std::to_string(n) + " lines successfully read";
+    return msg::LinesSuccessfullyRead(n);
 }
 
 } // namespace sundrel

@@ -26,7 +26,7 @@ void DataFileWorker::begin(Step step, std::function<void()> body)
         body();
     });
     if (!started)
-        throw Error(kImportWorkerNotResponding);
+        throw Error(msg::ImportWorkerNotResponding);
 }
 
 void DataFileWorker::startReading(const std::string& fileName)
@@ -81,7 +81,7 @@ void DataFileWorker::readFile(const std::string& fileName)
 void DataFileWorker::extract(const Extraction& extraction)
 {
     if (!reader_)
-        throw Error(kNoDataFileRead);
+        throw Error(msg::NoDataFileRead);
     int lastPercent = 0;
     const Progress progress = [&](std::int64_t done, std::int64_t total) {
         if (total <= 0)

@@ -8,6 +8,7 @@
 // ends with exactly one message.
 
 #include "common/Worker.h"
+#include "import/ImportMessages.h"
 
 #include <chrono>
 #include <cstdint>
@@ -37,11 +38,6 @@ inline constexpr int WM_IMPORT_CANCELED = 0x8000 + 0x3EE;   // lParam 0: extract
 // How long a handshake waits for the worker before giving up.
 inline constexpr std::chrono::milliseconds kImportHandshakeTimeout = Worker::kHandshakeTimeout;
 
-// Raised by a handshake that times out.
-inline constexpr const char* kImportWorkerNotResponding = "The matrix import is not responding";
-// Posted when an extraction is asked for before a file has been read.
-inline constexpr const char* kNoDataFileRead = "No data file has been read";
-
 class DataFileWorker : public Worker {
 public:
     // Reports the percentage done of an extraction (posted only when it grows).
@@ -60,7 +56,7 @@ public:
     // Starts the reading step on `fileName`: any previous reader is released,
     // the file is indexed (WM_IMPORT_READ 0) and previewed (WM_IMPORT_READ 1).
     // A cancel posts WM_IMPORT_CANCELED 1, a failure WM_IMPORT_INIT_ERROR.
-    // Raises kImportWorkerNotResponding when the handshake times out.
+    // Raises msg::ImportWorkerNotResponding when the handshake times out.
     void startReading(const std::string& fileName);
 
     // Starts an extraction from the file last read, with WM_IMPORT_PROGRESS

@@ -1,8 +1,10 @@
 #include "import/FileReader.h"
 
 #include "common/Errors.h"
+#include "common/Messages.h"
 #include "common/Notifier.h"
 #include "common/Worker.h"
+#include "import/ImportMessages.h"
 
 #include <algorithm>
 #include <atomic>
@@ -138,9 +140,19 @@ bool TryConvert(std::string_view text, char separator, double& value)
     return ec == std::errc();
 }
 
+// A field that holds no number; ReadValues says where it stands.
+class NotAValueError : public Error {
+public:
+    explicit NotAValueError(std::string_view text) : Error(msg::NotAValue(text)), text_(text) {}
+    const std::string& text() const { return text_; }
+
+private:
+    std::string text_;
+};
+
 [[noreturn]] void ThrowNotAValue(std::string_view text)
 {
-    throw Error("'" + std::string(text) + "' is not a valid floating point value");
+    throw NotAValueError(text);
 }
 
 double Convert(std::string_view text, char& separator)
@@ -184,12 +196,7 @@ void ReportProgress(Notifier* notifier, bool synchronous, int percent)
 
 [[noreturn]] void ThrowPositioning()
 {
-    throw Error("File positioning error");
-}
-
-std::string LineError(std::int64_t lineIndex, const std::string& what)
-{
-    return "Error at line " + std::to_string(lineIndex + 1) + " " + what;
+    throw Error(msg::FilePositioningError);
 }
 
 } // namespace
@@ -212,7 +219,7 @@ struct FileReader::Impl {
     void CheckCancel() const
     {
         if (cancel && cancel->isSet())
-            throw Abort("aborted");
+            throw Abort(msg::ReadingAborted);
     }
 
     // A cached stretch of the file: bytes [windowStart, windowStart + windowLength).
@@ -241,7 +248,7 @@ struct FileReader::Impl {
             ThrowPositioning();
         stream.read(window.data(), static_cast<std::streamsize>(window.size()));
         if (stream.bad())
-            throw Error("File reading error");
+            throw Error(msg::FileReadingError);
         windowStart = position;
         windowLength = static_cast<std::size_t>(stream.gcount());
         return windowLength > 0;
@@ -339,7 +346,7 @@ void FileReader::Impl::Index(Notifier* progress)
     for (;;) {
         stream.read(block.data(), static_cast<std::streamsize>(block.size()));
         if (stream.bad())
-            throw Error("File reading error");
+            throw Error(msg::FileReadingError);
         const auto got = static_cast<std::size_t>(stream.gcount());
         const char* base = block.data();
         const char* p = base;
@@ -372,10 +379,10 @@ FileReader::FileReader(const std::string& fileName, Notifier* progress, bool syn
     const std::filesystem::path path(std::u8string(fileName.begin(), fileName.end()));
     std::error_code error;
     if (fileName.empty() || std::filesystem::is_directory(path, error))
-        throw Error("Impossible to open the file");
+        throw Error(msg::ImpossibleToOpen);
     impl->stream.open(path, std::ios::in | std::ios::binary);
     if (!impl->stream.is_open())
-        throw Error("Impossible to open the file");
+        throw Error(msg::ImpossibleToOpen);
     impl->Index(progress);
     impl_ = impl.release();
 }
@@ -410,12 +417,12 @@ void FileReader::ReadValues(std::int64_t lineIndex, int skippedFields, int value
     Impl& r = *impl_;
     const std::int64_t lineCount = LineCount();
     if (lineIndex < 0 || lineIndex >= lineCount)
-        throw Error("Can't read line " + std::to_string(lineIndex));
+        throw Error(msg::CantReadLine(lineIndex));
 
     std::int64_t position = r.offsets[static_cast<std::size_t>(lineIndex)];
     for (int i = 0; i < skippedFields; ++i) {
         if (!r.TakeField(position, false))
-            throw Error(LineError(lineIndex, "(column " + std::to_string(std::int64_t{i} + 1) + ")"));
+            throw Error(msg::MissingField(lineIndex + 1, std::int64_t{i} + 1));
     }
     for (int i = 0; i < valueCount; ++i) {
         const std::int64_t column = std::int64_t{i} + skippedFields + 1;
@@ -432,19 +439,18 @@ void FileReader::ReadValues(std::int64_t lineIndex, int skippedFields, int value
             }
         }
         if (!r.TakeField(position, true))
-            throw Error(LineError(lineIndex, "(column " + std::to_string(column) + ")"));
+            throw Error(msg::MissingField(lineIndex + 1, column));
         try {
             values[i] = r.ConvertTakenField();
-        } catch (const Error& e) {
+        } catch (const NotAValueError& e) {
             // Say where the text stands, as for a missing value.
-            throw Error(std::string(e.what()) + " at line " + std::to_string(lineIndex + 1) +
-                        " (column " + std::to_string(column) + ")");
+            throw Error(msg::NotAValueAt(e.text(), lineIndex + 1, column));
         }
     }
     // Fields are read across line breaks; ending at or past the next line's
     // start means some came from there.
     if (lineIndex + 1 < lineCount && position >= r.offsets[static_cast<std::size_t>(lineIndex) + 1])
-        throw Error(LineError(lineIndex, "(line isn't long enough)"));
+        throw Error(msg::LineTooShort(lineIndex + 1));
 }
 
 std::string FileReader::GetPreview(Notifier* progress)
@@ -506,7 +512,7 @@ std::int64_t FileReader::LastNonBlankLine()
             ThrowPositioning();
         r.stream.read(block.data(), length);
         if (r.stream.gcount() != length)
-            throw Error("File reading error");
+            throw Error(msg::FileReadingError);
         for (std::int64_t k = end - start; k-- > 0;) {
             if (!IsBlank(block[static_cast<std::size_t>(k)])) {
                 const auto line = std::upper_bound(offsets.begin(), offsets.end(), start + k) - offsets.begin() - 1;

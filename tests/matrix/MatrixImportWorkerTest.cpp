@@ -119,7 +119,7 @@ TEST_F(MatrixImportWorkerTest, FailuresPostTheirMessageAndKeepTheWorkerUsable)
     worker.startExtraction(Square(3, 1), store);
     ASSERT_TRUE(worker.waitIdle());
     EXPECT_EQ(Numbers(notifier_), std::vector<int>{WM_IMPORT_ERROR});
-    EXPECT_EQ(worker.lastError(), kNoDataFileRead);
+    EXPECT_EQ(worker.lastError(), msg::NoDataFileRead);
 
     notifier_.clear();
     worker.startReading((dir_ / "missing.txt").string());
@@ -246,7 +246,7 @@ TEST_F(MatrixImportWorkerTest, HandshakeGivesUpOnABusyWorker)
         worker.startReading(file);
         ADD_FAILURE() << "the handshake should time out";
     } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), kImportWorkerNotResponding);
+        EXPECT_STREQ(e.what(), msg::ImportWorkerNotResponding);
     }
     // The flag stays raised, so the stuck step gives up once it can.
     EXPECT_TRUE(worker.cancelFlag().isSet());
