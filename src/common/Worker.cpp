@@ -35,21 +35,21 @@ void Worker::stopWorker()
         thread_.join();
 }
 
-bool Worker::startJob(std::function<void()> job)
+std::uint64_t Worker::startJob(std::function<void()> job)
 {
     std::unique_lock<std::mutex> lock(mutex_);
     cancel_.set();
     if (!changed_.wait_for(lock, timeout_,
                            [this] { return terminate_ || (!running_ && !pending_); }))
-        return false;
+        return 0;
     if (terminate_)
-        return false;
+        return 0;
     cancel_.clear();
     job_ = std::move(job);
     lastError_.clear();
     pending_ = true;
     changed_.notify_all();
-    return true;
+    return ++jobs_;
 }
 
 bool Worker::busy() const
@@ -84,6 +84,7 @@ void Worker::loop()
             return;
         std::function<void()> job = std::move(job_);
         job_ = nullptr;
+        runningJob_ = jobs_;
         pending_ = false;
         running_ = true;
         lock.unlock();

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -61,9 +62,14 @@ protected:
     explicit Worker(std::chrono::milliseconds handshakeTimeout = kHandshakeTimeout);
 
     // Cancels what runs, waits for the worker to be idle, clears the cancel
-    // flag and hands `job` over. False when the worker did not become idle in
-    // time (the flag then stays set, so the running job still stops).
-    bool startJob(std::function<void()> job);
+    // flag and hands `job` over. Returns the job's number (1, 2, ... in the
+    // order of hand-over), by which messages can name their job; 0 when the
+    // worker did not become idle in time (the flag then stays set, so the
+    // running job still stops).
+    std::uint64_t startJob(std::function<void()> job);
+    // The number of the job that runs; read on the worker thread (in the job
+    // and in jobEnded).
+    std::uint64_t runningJob() const { return runningJob_; }
     // Ends the thread after cancelling the running job. Derived destructors
     // call it first, while what the job uses still exists.
     void stopWorker();
@@ -79,6 +85,8 @@ private:
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     std::function<void()> job_;
+    std::uint64_t jobs_ = 0;
+    std::uint64_t runningJob_ = 0;
     bool pending_ = false;
     bool running_ = false;
     bool terminate_ = false;

@@ -19,24 +19,30 @@ DataFileWorker::~DataFileWorker()
     reader_.reset();
 }
 
-void DataFileWorker::begin(Step step, std::function<void()> body)
+std::uint64_t DataFileWorker::begin(Step step, std::function<void()> body)
 {
-    const bool started = startJob([this, step, body = std::move(body)] {
+    const std::uint64_t job = startJob([this, step, body = std::move(body)] {
         step_ = step;
         body();
     });
-    if (!started)
+    if (job == 0)
         throw Error(msg::ImportWorkerNotResponding);
+    return job;
 }
 
-void DataFileWorker::startReading(const std::string& fileName)
+std::uint64_t DataFileWorker::startReading(const std::string& fileName)
 {
-    begin(Step::Read, [this, fileName] { readFile(fileName); });
+    return begin(Step::Read, [this, fileName] { readFile(fileName); });
 }
 
-void DataFileWorker::startExtraction(Extraction extraction)
+std::uint64_t DataFileWorker::startExtraction(Extraction extraction)
 {
-    begin(Step::Extract, [this, extraction = std::move(extraction)] { extract(extraction); });
+    return begin(Step::Extract, [this, extraction = std::move(extraction)] { extract(extraction); });
+}
+
+void DataFileWorker::post(int message, std::intptr_t lParam)
+{
+    owner_.post(message, static_cast<std::intptr_t>(runningJob()), lParam);
 }
 
 std::int64_t DataFileWorker::lineCount() const
@@ -71,7 +77,7 @@ void DataFileWorker::readFile(const std::string& fileName)
         std::lock_guard<std::mutex> lock(mutex_);
         lineCount_ = reader_->LineCount();
     }
-    owner_.post(WM_IMPORT_READ, 0, 0);
+    post(WM_IMPORT_READ, 0);
     std::string preview = reader_->GetPreview(&owner_);
     std::lock_guard<std::mutex> lock(mutex_);
     preview_ = std::move(preview);
@@ -90,7 +96,7 @@ void DataFileWorker::extract(const Extraction& extraction)
             static_cast<int>(static_cast<double>(done) / static_cast<double>(total) * 100.0);
         if (percent > lastPercent) {
             lastPercent = percent;
-            owner_.post(WM_IMPORT_PROGRESS, 0, percent);
+            post(WM_IMPORT_PROGRESS, percent);
         }
     };
     extraction(*reader_, progress);
@@ -101,28 +107,28 @@ void DataFileWorker::jobEnded(JobOutcome outcome, const std::string&)
     if (step_ == Step::Read) {
         switch (outcome) {
         case JobOutcome::Done:
-            owner_.post(WM_IMPORT_READ, 0, 1);
+            post(WM_IMPORT_READ, 1);
             break;
         case JobOutcome::Failed:
             reader_.reset();
-            owner_.post(WM_IMPORT_INIT_ERROR, 0, 0);
+            post(WM_IMPORT_INIT_ERROR, 0);
             break;
         case JobOutcome::Cancelled:
             reader_.reset();
-            owner_.post(WM_IMPORT_CANCELED, 0, 1);
+            post(WM_IMPORT_CANCELED, 1);
             break;
         }
         return;
     }
     switch (outcome) {
     case JobOutcome::Done:
-        owner_.post(WM_IMPORT_DONE, 0, 0);
+        post(WM_IMPORT_DONE, 0);
         break;
     case JobOutcome::Failed:
-        owner_.post(WM_IMPORT_ERROR, 0, 0);
+        post(WM_IMPORT_ERROR, 0);
         break;
     case JobOutcome::Cancelled:
-        owner_.post(WM_IMPORT_CANCELED, 0, 0);
+        post(WM_IMPORT_CANCELED, 0);
         break;
     }
 }

@@ -24,10 +24,12 @@ class Notifier;
 
 // Messages posted to the owner. Texts do not travel in a message: the worker
 // keeps the text of the last failure and the owner fetches it with
-// lastError() when an error message arrives. Every message below has wParam
-// 0, and lParam 0 unless stated otherwise. The extraction's progress has the
-// number of the reader's WM_READ_PROGRESS, so one progress bar follows
-// reading and extraction alike.
+// lastError() when an error message arrives. Every message below has the
+// number of its step in wParam (as the start returned it, so that an owner
+// can drop what an earlier step said), and lParam 0 unless stated otherwise.
+// The extraction's progress has the number of the reader's WM_READ_PROGRESS
+// (whose wParam is 0), so one progress bar follows reading and extraction
+// alike.
 inline constexpr int WM_IMPORT_PROGRESS = 0x8000 + 0x3E9;   // lParam: percent done
 inline constexpr int WM_IMPORT_READ = 0x8000 + 0x3EA;       // lParam 0: file read; 1: preview loaded
 inline constexpr int WM_IMPORT_INIT_ERROR = 0x8000 + 0x3EB; // reading failed; see lastError()
@@ -57,13 +59,15 @@ public:
     // the file is indexed (WM_IMPORT_READ 0) and previewed (WM_IMPORT_READ 1).
     // A cancel posts WM_IMPORT_CANCELED 1, a failure WM_IMPORT_INIT_ERROR.
     // Raises msg::ImportWorkerNotResponding when the handshake times out.
-    void startReading(const std::string& fileName);
+    // Returns the step's number.
+    std::uint64_t startReading(const std::string& fileName);
 
     // Starts an extraction from the file last read, with WM_IMPORT_PROGRESS
     // whenever the whole percent grows, then WM_IMPORT_DONE,
     // WM_IMPORT_CANCELED 0 or WM_IMPORT_ERROR. What `extraction` writes to
-    // must stay alive until the step has ended (waitIdle).
-    void startExtraction(Extraction extraction);
+    // must stay alive until the step has ended (waitIdle). Returns the step's
+    // number.
+    std::uint64_t startExtraction(Extraction extraction);
 
     // Results of the last reading step, valid once WM_IMPORT_READ arrived with
     // the matching lParam: the line count (0), the preview text (1).
@@ -78,7 +82,8 @@ protected:
 private:
     enum class Step { Read, Extract };
 
-    void begin(Step step, std::function<void()> body);
+    std::uint64_t begin(Step step, std::function<void()> body);
+    void post(int message, std::intptr_t lParam);
     void readFile(const std::string& fileName);
     void extract(const Extraction& extraction);
 

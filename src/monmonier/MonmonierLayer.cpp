@@ -283,7 +283,7 @@ void MonmonierLayer::mapChanged(const std::vector<MPolygon>* cells)
         for (auto& l : layers_)
             l->clearComputed();
     }
-    send(Command{kCommandMapChanged});
+    send(Command(kCommandMapChanged));
 }
 
 void MonmonierLayer::load(const std::filesystem::path& file, const MMap& map)
@@ -299,7 +299,9 @@ void MonmonierLayer::load(const std::filesystem::path& file, const MMap& map)
     paving_.reset();
     cells_ = &map.cells;
     busy_ = true;
-    if (!send(Command{kCommandLoad, -1, 0, file, nullptr}))
+    Command command(kCommandLoad);
+    command.file = file;
+    if (!send(std::move(command)))
         busy_ = false;
 }
 
@@ -345,7 +347,7 @@ bool MonmonierLayer::newAnalysis(AnalysisRequest request)
         return false;
     stopCommand();
     busy_ = true;
-    Command command{kCommandNewAnalysis};
+    Command command(kCommandNewAnalysis);
     command.analysis = std::make_shared<AnalysisRequest>(std::move(request));
     if (!send(std::move(command))) {
         busy_ = false;
@@ -367,14 +369,14 @@ void MonmonierLayer::requestRecompute(std::int32_t index, std::int32_t k)
 {
     if (k < 0 || !layer(index))
         return;
-    send(Command{k, index});
+    send(Command(k, index));
 }
 
 void MonmonierLayer::requestToggle(std::int32_t index, int i)
 {
     if (!layer(index))
         return;
-    send(Command{kCommandToggle, index, i});
+    send(Command(kCommandToggle, index, i));
 }
 
 void MonmonierLayer::reset()

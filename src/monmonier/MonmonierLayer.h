@@ -181,9 +181,13 @@ protected:
 
 private:
     struct Command {
-        std::int32_t code = kCommandLoad;
-        std::int32_t layer = -1;
-        std::int32_t arg = 0;
+        explicit Command(std::int32_t code, std::int32_t layer = -1, std::int32_t arg = 0)
+            : code(code), layer(layer), arg(arg)
+        {
+        }
+        std::int32_t code;
+        std::int32_t layer;
+        std::int32_t arg;
         std::filesystem::path file;
         std::shared_ptr<AnalysisRequest> analysis;
     };

@@ -2,7 +2,7 @@
 // document with its map and result layers, the view's shape, scrolling and
 // reset, failures while reading, and replacing documents.
 
-#include "app/shell/MainForm.h"
+#include "app/shell/SundrelForm.h"
 #include "app/view/OpenGLControl.h"
 #include "app/view/ScrollingPanel.h"
 #include "model/MMapFactory.h"
@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QScrollBar>
+#include <QSettings>
 #include <QStringList>
 #include <QThread>
 #include <QWheelEvent>
@@ -32,7 +33,7 @@ using namespace sundrel;
 using namespace sundrel::app;
 
 // The main window with its error box replaced by a record of the messages.
-class TestForm : public TMainForm {
+class TestForm : public TSundrelForm {
 public:
     QStringList errors;
 
@@ -64,7 +65,7 @@ void Settle(int ms = 200)
 }
 
 // Every result layer read and computed, the worker idle.
-bool LayersComputed(TMainForm& form)
+bool LayersComputed(TSundrelForm& form)
 {
     MonmonierLayer& layers = form.Layers();
     if (layers.awaitingAcknowledge() || layers.count() == 0)
@@ -170,6 +171,7 @@ class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        QSettings().clear();
         form = std::make_unique<TestForm>();
         form->show();
         ASSERT_TRUE(WaitUntil([&] { return form->View()->Initialized(); }, 20000));
@@ -345,8 +347,8 @@ TEST_F(MainWindowTest, ScrollingMovesTheViewAndResetZoomRestoresTheFrame)
     EXPECT_EQ(form->ZoomText(), "100 %");
 }
 
-// Failures while reading: the system's message, and no map afterwards (the
-// document open before is closed first).
+// Failures while reading: the system's message, and the document open
+// before stays open as it was.
 struct BrokenDocument {
     const char* name;
     std::function<void(std::string&)> edit; // none: the file is missing
@@ -356,19 +358,29 @@ struct BrokenDocument {
 class DocumentFailureTest : public MainWindowTest,
                             public ::testing::WithParamInterface<BrokenDocument> {};
 
-TEST_P(DocumentFailureTest, ShowsTheMessageAndLeavesNoMap)
+TEST_P(DocumentFailureTest, ShowsTheMessageAndKeepsTheOpenDocument)
 {
-    OpenExample();
     const BrokenDocument& broken = GetParam();
     const std::filesystem::path path = broken.edit
                                            ? EditedExample(broken.name, broken.edit)
                                            : kScreenshotDir / "app-documents" / "none.dvk";
+    // Without a document open, the window stays without a map.
     EXPECT_FALSE(form->OpenDocument(ToQString(path)));
     ASSERT_EQ(form->errors.size(), 1);
     EXPECT_EQ(form->errors.front().toStdString(), broken.message);
-    Settle();
     ExpectNoMap();
     EXPECT_EQ(GrabView(*form).pixel(0, 0), kWhite); // the placeholder
+
+    OpenExample();
+    const MMap* open = form->Map();
+    EXPECT_FALSE(form->OpenDocument(ToQString(path)));
+    ASSERT_EQ(form->errors.size(), 2);
+    EXPECT_EQ(form->errors.back().toStdString(), broken.message);
+    Settle();
+    EXPECT_EQ(form->Map(), open);
+    EXPECT_EQ(form->windowTitle(), "Sundrel - example.dvk");
+    EXPECT_EQ(form->Layers().count(), 2);
+    EXPECT_GE(SitesDrawn(GrabView(*form), form->CurrentView(), *form->Map()), kSitesUnderLayers);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,14 +1,21 @@
 #include "app/shell/MainForm.h"
 
+#include "app/document/DocumentBridge.h"
+#include "app/export/ExportDialog.h"
+#include "app/importing/ImportForm.h"
+#include "app/importing/MapCreationControl.h"
+#include "app/shell/AboutForm.h"
+#include "app/shell/CloseDialog.h"
+#include "app/shell/Resources.h"
 #include "app/view/OpenGLControl.h"
 #include "app/view/ScrollingPanel.h"
 #include "common/Errors.h"
-#include "monmonier/SundrelDocument.h"
+#include "common/Messages.h"
 #include "render/Export.h"
-#include "render/LayerDrawing.h"
 #include "render/MapDrawing.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileDialog>
@@ -18,6 +25,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
+#include <QSettings>
 #include <QStatusBar>
 
 #include <GL/gl.h>
@@ -36,21 +45,46 @@ const char* const kLayerNames[5] = {"Original points", "Virtual points", "Popula
 constexpr const char* kPlaceholderFace = "Sans Serif";
 constexpr double kPlaceholderPixels = 24.0;
 
+// Steps the map body's writer reports, and the header's.
+constexpr std::int64_t kMapWriteSteps = 3;
+
 std::filesystem::path ToPath(const QString& fileName)
 {
-    return std::filesystem::path(QFile::encodeName(fileName).toStdString());
+    return std::filesystem::path(fileName.toUtf8().toStdString());
+}
+
+// `fileName` with its extension replaced by `extension` (".dvt").
+QString WithExtension(const QString& fileName, const QString& extension)
+{
+    const QFileInfo info(fileName);
+    const QString base = info.completeSuffix().isEmpty()
+                             ? fileName
+                             : fileName.left(fileName.size() - info.suffix().size() - 1);
+    return base + extension;
 }
 
 } // namespace
 
-TMainForm::TMainForm(QWidget* parent)
-    : QMainWindow(parent), factory_(std::make_unique<MMapFactory>()),
-      panel_(new TScrollingPanel(this)), view_(new TOpenGLControl)
+TMainForm::TMainForm(QWidget* parent) : TMainForm(parent, Deferred{})
 {
-    layers_ = std::make_unique<MonmonierLayer>(
-        MonmonierLayer::Windows{&notifier_, nullptr, nullptr});
-    InstallDocumentLoader(*layers_);
+    Initialize();
+}
 
+TMainForm::TMainForm(QWidget* parent, Deferred)
+    : QMainWindow(parent), bridge_(std::make_unique<DocumentBridge>()),
+      factory_(std::make_unique<MMapFactory>()), panel_(new TScrollingPanel(this)),
+      view_(new TOpenGLControl)
+{
+    bridge_->attach(*factory_);
+    dialogs_.openTitle = tr("Open triangulation file");
+    dialogs_.openFilters = tr("Triangulation files (*.dvt *.DVT);;Sundrel files (*.dvk *.DVK);;"
+                              "All files (*)");
+    dialogs_.saveTitle = tr("Save triangulation");
+    dialogs_.saveFilter = tr("Triangulation files (*.dvt)");
+    dialogs_.defaultName = "MyMap.dvt";
+
+    InitResources();
+    setWindowIcon(ApplicationIcon());
     setWindowTitle(kApplicationTitle);
     setMinimumSize(512, 450);
     resize(800, 600);
@@ -65,15 +99,35 @@ TMainForm::TMainForm(QWidget* parent)
     view_->OnRenderScene = [this](TOpenGLControl&) { RenderScene(); };
     view_->OnChangeSize = [this](TOpenGLControl&, int width, int height) { Resize(width, height); };
     view_->OnReleaseRC = [this](TOpenGLControl&) { ReleaseRC(); };
+    view_->setAccessibleName(tr("Map"));
 
     CreateMenus();
     CreateStatusBar();
+    CreateDialogs();
+}
+
+void TMainForm::Initialize()
+{
+    BeforeReadSettings();
+    ReadSettings();
+    AfterCreateControls();
+    colourTable_ = BuildColourTable(settings_.colourTableBase);
+    saveName_ = dialogs_.defaultName;
     DisableMapControls();
 }
 
 TMainForm::~TMainForm()
 {
-    StopLayers();
+    if (map_)
+        CloseMap();
+    // The dialogs' workers report through the bridge: they go first.
+    delete exportDialog_;
+    delete importForm_;
+    delete creationControl_;
+    delete closeDialog_;
+    factory_->cancel();
+    factory_->waitIdle();
+    bridge_->detach(*factory_);
     // The view outlives this object's members: free what lives in its
     // context now and leave it without handlers.
     if (view_->Initialized()) {
@@ -91,55 +145,233 @@ TMainForm::~TMainForm()
 
 void TMainForm::CreateMenus()
 {
-    QMenu* file = menuBar()->addMenu(tr("File"));
-    openAction_ = file->addAction(tr("Open..."), this, &TMainForm::OpenCommand);
+    fileMenu_ = menuBar()->addMenu(tr("&File"));
+    newAction_ = fileMenu_->addAction(tr("New..."), this, &TMainForm::NewCommand);
+    newAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    openAction_ = fileMenu_->addAction(tr("Open..."), this, &TMainForm::OpenCommand);
     openAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    closeAction_ = file->addAction(tr("Close"), this, &TMainForm::CloseMap);
+    closeAction_ = fileMenu_->addAction(tr("Close"), this, &TMainForm::CloseCommand);
     closeAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F4));
-    file->addSeparator();
-    quitAction_ = file->addAction(tr("Quit"), this, &QWidget::close);
+    fileMenu_->addSeparator();
+    saveAction_ = fileMenu_->addAction(tr("Save"), this, [this] { SaveCommand(); });
+    saveAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    saveAsAction_ = fileMenu_->addAction(tr("Save as..."), this, [this] { SaveAsCommand(); });
+    fileMenu_->addSeparator();
+    exportMenu_ = fileMenu_->addMenu(tr("Export"));
+    // Figures come with the export dialogs; the items are there, disabled.
+    exportMenu_->addAction(tr("PostScript (*.ps)"))->setEnabled(false);
+    exportMenu_->addAction(tr("Bitmap (*.bmp)"))->setEnabled(false);
+    fileMenu_->addSeparator();
+    printerSetupAction_ = fileMenu_->addAction(tr("Printer setup..."));
+    printerSetupAction_->setEnabled(false);
+    printAction_ = fileMenu_->addAction(tr("Print..."));
+    printAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    printAction_->setEnabled(false);
+    fileMenu_->addSeparator();
+    quitAction_ = fileMenu_->addAction(tr("Quit"), this, &QWidget::close);
     quitAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    connect(file, &QMenu::aboutToShow, this,
-            [this] { closeAction_->setEnabled(map_ != nullptr); });
+    connect(fileMenu_, &QMenu::aboutToShow, this, &TMainForm::UpdateCommands);
 
-    zoomMenu_ = menuBar()->addMenu(tr("Zoom"));
+    zoomMenu_ = menuBar()->addMenu(tr("&Zoom"));
     resetZoomAction_ = zoomMenu_->addAction(tr("Reset zoom"), this, &TMainForm::ResetZoom);
+
+    QMenu* help = menuBar()->addMenu(tr("?"));
+    aboutAction_ = help->addAction(tr("About..."), this, &TMainForm::AboutCommand);
 }
 
 void TMainForm::CreateStatusBar()
 {
-    auto panel = [this](const char* text, int width) {
+    auto panel = [this](const char* text, int width, const QString& name) {
         auto* label = new QLabel(QString::fromUtf8(text), this);
         label->setFixedWidth(width);
+        label->setAccessibleName(name);
         statusBar()->addWidget(label);
         return label;
     };
-    zoomPanel_ = panel("100 %", 100);
-    toolPanel_ = panel("Select", 150);
-    layerPanel_ = panel("Active layer", 200);
-    panel("", 50);
+    zoomPanel_ = panel("100 %", 100, tr("Zoom"));
+    toolPanel_ = panel("Select", 150, tr("Tool"));
+    layerPanel_ = panel("Active layer", 200, tr("Active layer"));
+    panel("", 50, tr("Status"));
+}
+
+void TMainForm::CreateDialogs()
+{
+    closeDialog_ = new TCloseDialog(this);
+    exportDialog_ = new TExportDialog(*bridge_, this);
+    importForm_ = new TImportForm(*bridge_, this);
+    creationControl_ = new TMapCreationControl(*factory_, *bridge_, this);
 }
 
 QString TMainForm::ZoomText() const { return zoomPanel_->text(); }
 
 bool TMainForm::LayerVisible(int layer) const
 {
-    return layer >= 0 && layer < 5 && visibility_[static_cast<std::size_t>(layer)];
+    return layer >= 0 && layer < 5 && settings_.visibility[static_cast<std::size_t>(layer)];
+}
+
+void TMainForm::SetModified(bool modified)
+{
+    modified_ = modified;
+    UpdateCommands();
+}
+
+void TMainForm::UpdateCommands()
+{
+    const bool open = map_ != nullptr;
+    closeAction_->setEnabled(open);
+    saveAction_->setEnabled(open && modified_);
+    saveAsAction_->setEnabled(open);
+}
+
+// ----------------------------------------------------------------- settings
+
+void TMainForm::ReadSettings()
+{
+    QSettings settings;
+    ReadMainFormSettings(settings, settings_);
+    if (settings_.bounds) {
+        // A window placed off every screen comes back where it can be seen.
+        const QRect bounds = *settings_.bounds;
+        bool visible = false;
+        for (const QScreen* screen : QGuiApplication::screens())
+            visible = visible || screen->availableGeometry().intersects(bounds);
+        resize(bounds.size().expandedTo(minimumSize()));
+        if (visible)
+            move(bounds.topLeft());
+    }
+    ReadExtraSettings(settings);
+}
+
+void TMainForm::WriteSettings()
+{
+    QSettings settings;
+    settings_.maximized = isMaximized();
+    const QRect normal = isMaximized() ? normalGeometry() : geometry();
+    if (normal.isValid())
+        settings_.bounds = QRect(frameGeometry().topLeft(), normal.size());
+    WriteMainFormSettings(settings, settings_);
+    WriteExtraSettings(settings);
+    settings.sync();
+}
+
+void TMainForm::ShowAsSaved()
+{
+    if (settings_.maximized)
+        showMaximized();
+    else
+        show();
 }
 
 // ---------------------------------------------------------------- documents
 
-void TMainForm::OpenCommand()
+bool TMainForm::CloseQuery()
 {
-    if (map_)
-        CloseMap();
-    const QString fileName = QFileDialog::getOpenFileName(
-        this, tr("Open triangulation and sundrels"), openMapDir_,
-        tr("Triangulation and sundrel files (*.dvt *.dvk *.DVT *.DVK);;"
-           "Triangulation files (*.dvt *.DVT);;Sundrel files (*.dvk *.DVK);;All files (*)"));
+    if (!modified_ || !map_)
+        return true;
+    switch (closeDialog_->Ask()) {
+    case TCloseDialog::Answer::Cancel:
+        return false;
+    case TCloseDialog::Answer::No:
+        return true;
+    case TCloseDialog::Answer::Yes:
+        break;
+    }
+    // A failed or cancelled save keeps the document open and modified.
+    if (!documentName_.isEmpty() &&
+        QFileInfo(documentName_).suffix().compare(documentExtension_.mid(1), Qt::CaseInsensitive) == 0)
+        return SaveTo(documentName_);
+    const QString fileName = AskSaveFileName();
+    if (fileName.isEmpty())
+        return false;
+    if (!SaveTo(fileName))
+        return false;
+    SetDocumentName(fileName);
+    return true;
+}
+
+QString TMainForm::AskOpenFileName(const QString& title, const QString& filters, QString& folder)
+{
+    QFileDialog dialog(this, title, folder, filters);
+    dialog.setObjectName("OpenDialog");
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    const QString fileName = dialog.selectedFiles().front();
+    folder = QFileInfo(fileName).absolutePath();
+    return fileName;
+}
+
+QString TMainForm::AskSaveFileName()
+{
+    QFileDialog dialog(this, dialogs_.saveTitle, QString(), dialogs_.saveFilter);
+    dialog.setObjectName("SaveDialog");
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(documentExtension_.mid(1));
+    const QFileInfo proposed(saveName_);
+    if (proposed.isAbsolute())
+        dialog.setDirectory(proposed.absolutePath());
+    else if (!settings_.openMapDir.isEmpty())
+        dialog.setDirectory(settings_.openMapDir);
+    dialog.selectFile(proposed.fileName());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().front();
+}
+
+void TMainForm::NewCommand()
+{
+    if (!CloseQuery())
+        return;
+    const QString fileName =
+        AskOpenFileName(tr("Open coordinates data file"), tr("text (*.txt *.TXT);;All files (*)"),
+                        settings_.openDir);
     if (fileName.isEmpty())
         return;
-    openMapDir_ = QFileInfo(fileName).path();
+    if (!importForm_->Execute(fileName))
+        return;
+    if (!creationControl_->Run(importForm_->GetPoints())) {
+        view_->UpdateSize();
+        return;
+    }
+    std::unique_ptr<MMap> map = creationControl_->TakeMap();
+    if (!map) {
+        view_->UpdateSize();
+        return;
+    }
+    // The new map takes the window's current styles.
+    for (std::size_t layer = 0; layer < 5; ++layer) {
+        const auto index = static_cast<std::size_t>(settings_.layerColourIndex[layer]);
+        map->layerColours[layer] = index < colourTable_.size() ? colourTable_[index]
+                                                               : kDefaultLayerColours[layer];
+    }
+    map->font = settings_.font;
+    map->originalPointSize = settings_.originalPointSize;
+    map->virtualPointSize = settings_.virtualPointSize;
+    map->delaunayLineWidth = settings_.delaunayLineSize;
+    map->voronoiLineWidth = settings_.voronoiLineSize;
+    InstallMap(std::move(map));
+    SetDocumentName(QString());
+    saveName_ = dialogs_.defaultName;
+    SetModified(true);
+    AfterNewMap();
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%0.3f s", creationControl_->Seconds());
+    statusBar()->showMessage(tr("Triangulation created in ") + seconds, 5000);
+    emit documentChanged();
+}
+
+void TMainForm::OpenCommand()
+{
+    if (!CloseQuery())
+        return;
+    const QString fileName = AskOpenFileName(dialogs_.openTitle, dialogs_.openFilters,
+                                             settings_.openMapDir);
+    if (fileName.isEmpty())
+        return;
     OpenDocument(fileName);
 }
 
@@ -148,70 +380,148 @@ void TMainForm::OpenFromCommandLine(const QString& argument)
     if (argument.isEmpty())
         return;
     const QString full = QFileInfo(argument).absoluteFilePath();
-    OpenDocument(full.isEmpty() ? argument : full);
+    const QString fileName = full.isEmpty() ? argument : full;
+    saveName_ = WithExtension(fileName, documentExtension_);
+    OpenDocument(fileName);
 }
 
 bool TMainForm::OpenDocument(const QString& fileName)
 {
-    if (map_)
-        CloseMap();
-    if (!ReadDocument(fileName)) {
-        view_->UpdateSize();
+    const std::filesystem::path file = ToPath(fileName);
+    LoadedDocument document;
+    try {
+        document = LoadMapDocument(file, *factory_);
+        CheckHeader(document.header);
+    } catch (const Abort&) {
+        return false;
+    } catch (const std::bad_alloc&) {
+        ShowError(QString::fromUtf8(msg::MemoryAllocationFailure));
+        return false;
+    } catch (const std::exception& e) {
+        if (document.map)
+            factory_->DestroyMap(*document.map);
+        ShowError(QString::fromStdString(e.what()));
+        if (!map_)
+            view_->UpdateSize();
         return false;
     }
+    // The new document exists: the open one gives way to it.
+    InstallMap(std::move(document.map));
+    const DocumentHeader& header = document.header;
+    settings_.originalPointSize = header.originalPointSize;
+    settings_.virtualPointSize = header.virtualPointSize;
+    settings_.delaunayLineSize = header.delaunayLineWidth;
+    settings_.voronoiLineSize = header.voronoiLineWidth;
+    for (std::size_t layer = 0; layer < 5; ++layer)
+        settings_.layerColourIndex[layer] = NearestColour(colourTable_, map_->layerColours[layer]);
+    settings_.font = map_->font;
+    SetActiveLayer(header.activeLayer);
+    for (int layer = 0; layer < 5; ++layer)
+        SetLayerVisibility(layer, header.visibility[static_cast<std::size_t>(layer)] != 0);
+    EnableMapControls();
+    SetModified(false);
     SetDocumentName(fileName);
+    AfterLoad(header, file);
     AfterOpen();
+    emit documentChanged();
     return true;
 }
 
-bool TMainForm::ReadDocument(const QString& fileName)
+void TMainForm::InstallMap(std::unique_ptr<MMap> map)
 {
-    const std::filesystem::path file = ToPath(fileName);
-    try {
-        LoadedDocument document = LoadMapDocument(file, *factory_);
-        map_ = std::move(document.map);
-        const DocumentHeader& header = document.header;
-        originalPointSize_ = header.originalPointSize;
-        virtualPointSize_ = header.virtualPointSize;
-        delaunayLineSize_ = header.delaunayLineWidth;
-        voronoiLineSize_ = header.voronoiLineWidth;
-        mapFont_ = map_->font;
-        ResetZoom();
-        SetActiveLayer(header.activeLayer);
-        for (int layer = 0; layer < 5; ++layer)
-            SetLayerVisibility(layer, header.visibility[static_cast<std::size_t>(layer)] != 0);
-        EnableMapControls();
-        AfterLoad(header, file);
-        return true;
-    } catch (const Abort&) {
-        // cancelled: nothing to tell
-    } catch (const std::bad_alloc&) {
-        ShowError(tr("Memory allocation failure"));
-    } catch (const std::exception& e) {
-        ShowError(QString::fromStdString(e.what()));
-    }
-    // The window stays without a map.
     if (map_)
         CloseMap();
-    return false;
+    map_ = std::move(map);
+    ResetZoom();
+    EnableMapControls();
 }
 
-void TMainForm::AfterLoad(const DocumentHeader& header, const std::filesystem::path& file)
+void TMainForm::CheckHeader(const DocumentHeader& header) const
 {
-    if (HasMonmonierData(header))
-        layers_->load(file, *map_);
-    else
-        layers_->setMap(*map_);
+    sundrel::CheckHeader(header);
+}
+
+DocumentHeader TMainForm::BuildHeader() const
+{
+    std::array<std::int32_t, 5> visibility{};
+    for (std::size_t layer = 0; layer < 5; ++layer)
+        visibility[layer] = settings_.visibility[layer] ? 1 : 0;
+    return sundrel::BuildHeader(*map_, settings_.activeLayer, visibility);
+}
+
+void TMainForm::SaveMap(const std::filesystem::path& file, const MapWriteHooks& hooks)
+{
+    SaveMapDocument(file, BuildHeader(), *map_, *factory_, &hooks);
+}
+
+std::int64_t TMainForm::SaveStepCount() const
+{
+    return kMapWriteSteps;
+}
+
+bool TMainForm::SaveTo(const QString& fileName)
+{
+    if (!map_)
+        return false;
+    render::ExportParameters parameters;
+    parameters.file = ToPath(fileName);
+    render::ExportSource source;
+    source.save = [this](const std::filesystem::path& file, const MapWriteHooks& hooks) {
+        SaveMap(file, hooks);
+    };
+    const TExportDialog::Result result =
+        exportDialog_->Run(render::kJobSave, parameters, std::move(source), SaveStepCount());
+    if (result != TExportDialog::Result::Finished)
+        return false;
+    SetModified(false);
+    AfterSave();
+    emit documentChanged();
+    return true;
+}
+
+bool TMainForm::SaveCommand()
+{
+    if (!map_)
+        return false;
+    if (documentName_.isEmpty() ||
+        QFileInfo(documentName_).suffix().compare(documentExtension_.mid(1), Qt::CaseInsensitive) != 0)
+        return SaveAsCommand();
+    return SaveTo(documentName_);
+}
+
+bool TMainForm::SaveAsCommand()
+{
+    if (!map_)
+        return false;
+    if (!documentName_.isEmpty())
+        saveName_ = WithExtension(documentName_, documentExtension_);
+    const QString fileName = AskSaveFileName();
+    if (fileName.isEmpty())
+        return false;
+    if (!SaveTo(fileName))
+        return false;
+    SetDocumentName(fileName);
+    return true;
 }
 
 void TMainForm::SetDocumentName(const QString& fileName)
 {
-    if (fileName == documentName_)
-        return;
+    if (fileName != documentName_ && !fileName.isEmpty()) {
+        saveName_ = WithExtension(fileName, documentExtension_);
+        settings_.openMapDir = QFileInfo(fileName).absolutePath();
+    }
     documentName_ = fileName;
     setWindowTitle(fileName.isEmpty()
                        ? QString(kApplicationTitle)
                        : QString(kApplicationTitle) + " - " + QFileInfo(fileName).fileName());
+}
+
+void TMainForm::CloseCommand()
+{
+    if (CloseQuery()) {
+        CloseMap();
+        emit documentChanged();
+    }
 }
 
 void TMainForm::CloseMap()
@@ -225,53 +535,40 @@ void TMainForm::CloseMap()
     view_->UpdateSize();
 }
 
-void TMainForm::BeforeCloseMap() { StopLayers(); }
-
-void TMainForm::StopLayers()
-{
-    // A document being read keeps the layers busy until its message is
-    // handled: let the reading end and drop its result.
-    if (layers_->awaitingAcknowledge()) {
-        layers_->waitIdle();
-        layers_->acknowledge();
-    }
-    layers_->reset();
-    for (int message : {WM_LAYERS_REDRAW, WM_LAYERS_LOADED, WM_LAYER_ADDED})
-        QCoreApplication::removePostedEvents(this, message);
-}
-
 void TMainForm::EnableMapControls()
 {
-    closeAction_->setEnabled(true);
     zoomMenu_->setEnabled(true);
     resetZoomAction_->setEnabled(true);
+    UpdateActiveLayerCaption();
+    UpdateCommands();
 }
 
 void TMainForm::DisableMapControls()
 {
-    closeAction_->setEnabled(false);
     zoomMenu_->setEnabled(false);
     resetZoomAction_->setEnabled(false);
+    modified_ = false;
     SetDocumentName(QString());
+    UpdateCommands();
 }
 
 void TMainForm::SetLayerVisibility(int layer, bool visible)
 {
     if (layer >= 0 && layer < 5)
-        visibility_[static_cast<std::size_t>(layer)] = visible;
+        settings_.visibility[static_cast<std::size_t>(layer)] = visible;
 }
 
 void TMainForm::SetActiveLayer(int layer)
 {
-    activeLayer_ = layer;
+    settings_.activeLayer = layer >= -1 && layer < 5 ? layer : 1;
     UpdateActiveLayerCaption();
 }
 
 void TMainForm::UpdateActiveLayerCaption()
 {
-    layerPanel_->setText(activeLayer_ >= 0 && activeLayer_ < 5
-                             ? QString::fromUtf8(kLayerNames[activeLayer_])
-                             : tr("Active layer"));
+    const int layer = settings_.activeLayer;
+    layerPanel_->setText(layer >= 0 && layer < 5 ? QString::fromUtf8(kLayerNames[layer])
+                                                 : tr("Active layer"));
 }
 
 void TMainForm::ShowError(const QString& message)
@@ -279,58 +576,23 @@ void TMainForm::ShowError(const QString& message)
     QMessageBox::critical(this, kApplicationTitle, message);
 }
 
+void TMainForm::AboutCommand()
+{
+    TSundrelAboutForm about(this);
+    about.exec();
+}
+
 void TMainForm::closeEvent(QCloseEvent* event)
 {
+    if (!CloseQuery()) {
+        event->ignore();
+        return;
+    }
     if (map_)
         CloseMap();
+    WriteSettings();
+    AfterClose();
     event->accept();
-}
-
-// ------------------------------------------------------------ layer messages
-
-void TMainForm::customEvent(QEvent* event)
-{
-    if (auto* message = dynamic_cast<WindowMessage*>(event))
-        HandleWindowMessage(*message);
-    else
-        QMainWindow::customEvent(event);
-}
-
-void TMainForm::HandleWindowMessage(const WindowMessage& message)
-{
-    switch (message.message()) {
-    case WM_LAYERS_REDRAW:
-        if (layers_->redrawPending())
-            view_->UpdateScene();
-        break;
-    case WM_LAYERS_LOADED:
-        if (!map_) {
-            layers_->acknowledge();
-            layers_->reset();
-            break;
-        }
-        if (message.wParam != -100) {
-            layers_->acknowledge();
-            layers_->finishLoad(layers_->takeLoadedOrder(), layers_->loadedActiveIndex());
-            // The sundrels are not stored: they are computed again on the cells.
-            layers_->mapChanged(&map_->cells);
-        } else {
-            ShowError(QString::fromStdString(layers_->loadError()));
-            layers_->acknowledge();
-            layers_->reset();
-            // Reset forgot the map: the layers take it again, so that a new
-            // analysis on this map finds its populations.
-            layers_->setMap(*map_);
-        }
-        view_->UpdateScene();
-        break;
-    case WM_LAYER_ADDED:
-        layers_->acknowledge();
-        view_->UpdateScene();
-        break;
-    default:
-        break;
-    }
 }
 
 // --------------------------------------------------------------------- view
@@ -360,7 +622,7 @@ void TMainForm::RenderScene()
     render::Canvas canvas{primitives, primitives.screen, *fonts_, nullptr};
     render::Scene scene;
     scene.map = map_.get();
-    scene.visible = visibility_;
+    scene.visible = settings_.visibility;
     const double points = kPlaceholderPixels * 72.0 / primitives.screen.resolution;
     scene.placeholderFont =
         fonts_->Acquire(kPlaceholderFace, 0, static_cast<std::int32_t>(std::lround(points)));
@@ -368,11 +630,6 @@ void TMainForm::RenderScene()
         scene.labelsFont = fonts_->Acquire(map_->font.name, map_->font.style, map_->font.size);
     scene.extraLayers = [this, &canvas] { RenderExtraLayers(canvas); };
     render::DrawScene(canvas, scene);
-}
-
-void TMainForm::RenderExtraLayers(render::Canvas& canvas)
-{
-    render::DrawLayersOnScreen(canvas, *layers_);
 }
 
 void TMainForm::Resize(int width, int height)

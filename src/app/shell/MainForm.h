@@ -1,15 +1,20 @@
 #pragma once
-// The main window: the one open map document shown in the OpenGL view inside
-// a scrolling panel, the document commands, the view rectangle logic (the
-// requested view, the actual view derived from it at every resize, the
-// scroll area and bars, the zoom panel) and the result layers computed on
-// the layers' worker. Derived windows extend it through the virtual hooks.
+// The map editor window: the one open map document shown in the OpenGL view
+// inside a scrolling panel; the commands that create, open, save and close
+// documents, with the close query before anything replaces unsaved work;
+// the window's settings; and the view rectangle logic (the requested view,
+// the actual view derived from it at every resize, the scroll area and
+// bars, the zoom panel). The sundrel window derives from it through the
+// virtual hooks.
+//
+// Worker notifications reach this window and its dialogs through one
+// DocumentBridge; long work (creating a map, saving) runs on the workers
+// behind modal progress dialogs with Cancel.
 
+#include "app/shell/MainFormSettings.h"
 #include "app/view/ViewGeometry.h"
-#include "app/document/WindowMessages.h"
 #include "model/MMapFactory.h"
 #include "model/MapDocument.h"
-#include "monmonier/MonmonierLayer.h"
 #include "render/Canvas.h"
 
 #include <QMainWindow>
@@ -18,13 +23,20 @@
 #include <array>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QLabel;
 class QMenu;
+class QSettings;
 
 namespace sundrel::app {
 
+class DocumentBridge;
+class TCloseDialog;
+class TExportDialog;
+class TImportForm;
+class TMapCreationControl;
 class TOpenGLControl;
 class TScrollingPanel;
 
@@ -38,64 +50,148 @@ public:
     explicit TMainForm(QWidget* parent = nullptr);
     ~TMainForm() override;
 
+    // Shows the window as the settings left it (maximized or not).
+    void ShowAsSaved();
+
     // Reads the document named on the command line (made a full path).
     void OpenFromCommandLine(const QString& argument);
-    // Closes any open map and reads the document; false when no map
-    // results (the error has then been shown).
+    // Reads the document and makes it the open one; false when it cannot
+    // be read (the error has then been shown and the open document, if
+    // any, stays as it was). Asks nothing.
     bool OpenDocument(const QString& fileName);
-    // "Close" (no map afterwards).
+
+    // The commands of the "File" menu.
+    void NewCommand();
+    void OpenCommand();
+    void CloseCommand();
+    bool SaveCommand();
+    bool SaveAsCommand();
+    // "Close" without the query (no map afterwards).
     void CloseMap();
     // "Reset zoom": the requested view becomes the frame bounds.
     void ResetZoom();
 
+    // The close query: true when the caller may go on (nothing to save, the
+    // changes dropped, or saved); false when the user chose to stay or the
+    // save failed.
+    bool CloseQuery();
+
     const MMap* Map() const { return map_.get(); }
-    MonmonierLayer& Layers() { return *layers_; }
+    bool Modified() const { return modified_; }
+    void SetModified(bool modified);
     const QString& DocumentName() const { return documentName_; }
+    const QString& DocumentExtension() const { return documentExtension_; }
+    const MainFormSettings& Settings() const { return settings_; }
     ViewRect RequestedView() const { return requested_; }
     ViewRect CurrentView() const { return actual_; }
     ViewRect CurrentScrollArea() const { return area_; }
     QString ZoomText() const;
-    int ActiveLayer() const { return activeLayer_; }
+    int ActiveLayer() const { return settings_.activeLayer; }
     bool LayerVisible(int layer) const;
+    const std::vector<std::uint32_t>& ColourTable() const { return colourTable_; }
 
     TOpenGLControl* View() const { return view_; }
     TScrollingPanel* Panel() const { return panel_; }
+    DocumentBridge& Bridge() const { return *bridge_; }
+    MMapFactory& Factory() const { return *factory_; }
+    TCloseDialog* CloseDialog() const { return closeDialog_; }
+    TExportDialog* ExportDialog() const { return exportDialog_; }
+    TImportForm* ImportForm() const { return importForm_; }
+    TMapCreationControl* CreationControl() const { return creationControl_; }
+    QAction* NewAction() const { return newAction_; }
     QAction* OpenAction() const { return openAction_; }
     QAction* CloseAction() const { return closeAction_; }
+    QAction* SaveAction() const { return saveAction_; }
+    QAction* SaveAsAction() const { return saveAsAction_; }
+    QAction* QuitAction() const { return quitAction_; }
+    QAction* AboutAction() const { return aboutAction_; }
     QAction* ResetZoomAction() const { return resetZoomAction_; }
+    QMenu* FileMenu() const { return fileMenu_; }
+    QMenu* ExportMenu() const { return exportMenu_; }
+
+signals:
+    // A document was read, created, saved or closed (tests and the derived
+    // window follow the lifecycle through it).
+    void documentChanged();
 
 protected:
+    struct Deferred {};
+    // For derived windows: builds the controls; the derived constructor
+    // calls Initialize() once its own members exist, so that the hooks
+    // reach it.
+    TMainForm(QWidget* parent, Deferred);
+    // Reads the settings (with the hooks), builds the colour table and
+    // leaves the window without a map.
+    void Initialize();
+
     // A map is present: enable its commands, apply visibility and the
-    // active layer. No map: disable them, clear the document name.
+    // active layer. No map: disable them, clear modified and the name.
     virtual void EnableMapControls();
     virtual void DisableMapControls();
     virtual void SetLayerVisibility(int layer, bool visible);
     virtual void SetActiveLayer(int layer);
     virtual void UpdateActiveLayerCaption();
+    virtual void BeforeReadSettings() {}
+    virtual void ReadExtraSettings(QSettings&) {}
+    virtual void AfterCreateControls() {}
+    virtual void WriteExtraSettings(QSettings&) {}
     // Drawn by the scene after the map's points, under the labels.
-    virtual void RenderExtraLayers(render::Canvas& canvas);
-    // After the header and map body were read and the file closed: the
-    // result layers of a sundrel document are read on the layers' worker.
-    virtual void AfterLoad(const DocumentHeader& header, const std::filesystem::path& file);
+    virtual void RenderExtraLayers(render::Canvas&) {}
+    // The header of the document about to be saved.
+    virtual DocumentHeader BuildHeader() const;
+    // Validates a header read from a file (raises the reader's messages).
+    virtual void CheckHeader(const DocumentHeader& header) const;
+    // After the header and map body were read and the file closed.
+    virtual void AfterLoad(const DocumentHeader&, const std::filesystem::path&) {}
+    virtual void AfterNewMap() {}
+    virtual void BeforeCloseMap() {}
+    virtual void AfterSave() {}
+    virtual void AfterClose() {}
     virtual void AfterOpen() {}
-    virtual void BeforeCloseMap();
+    // Writes the document; runs on the export thread while the export
+    // dialog is modal.
+    virtual void SaveMap(const std::filesystem::path& file, const MapWriteHooks& hooks);
+    // Steps the save job reports, for the progress bar.
+    virtual std::int64_t SaveStepCount() const;
     // The system's message in an error box.
     virtual void ShowError(const QString& message);
-    // Messages of the layers' worker.
-    virtual void HandleWindowMessage(const WindowMessage& message);
+    virtual void AboutCommand();
 
-    void customEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
+    // The save and open dialogs' texts; the derived window sets its own.
+    struct DocumentDialogs {
+        QString openTitle;
+        QString openFilters;
+        QString saveTitle;
+        QString saveFilter;
+        QString defaultName;
+    };
+    DocumentDialogs dialogs_;
+    QString documentExtension_ = ".dvt";
+
+    std::unique_ptr<DocumentBridge> bridge_;
     std::unique_ptr<MMapFactory> factory_;
     std::unique_ptr<MMap> map_;
+    MainFormSettings settings_;
+    std::vector<std::uint32_t> colourTable_;
 
 private:
     void CreateMenus();
     void CreateStatusBar();
-    void OpenCommand();
-    bool ReadDocument(const QString& fileName);
+    void CreateDialogs();
+    void ReadSettings();
+    void WriteSettings();
+    void UpdateCommands();
+    // Runs a save job to `fileName` through the export dialog; true once the
+    // file is written.
+    bool SaveTo(const QString& fileName);
+    // Makes `map` the open document (the previous one is closed).
+    void InstallMap(std::unique_ptr<MMap> map);
     void SetDocumentName(const QString& fileName);
+    // The file chosen in a file dialog, or an empty string.
+    QString AskOpenFileName(const QString& title, const QString& filters, QString& folder);
+    QString AskSaveFileName();
     // The view's handlers (the context is current).
     void SetupRC();
     void RenderScene();
@@ -104,33 +200,35 @@ private:
     void UpdateScrollBars();
     void ScrollHorizontally(int position);
     void ScrollVertically(int position);
-    // Ends the layers' work on the map about to go; their pending messages
-    // are dropped with it.
-    void StopLayers();
 
     TScrollingPanel* panel_;
     TOpenGLControl* view_;
+    TCloseDialog* closeDialog_ = nullptr;
+    TExportDialog* exportDialog_ = nullptr;
+    TImportForm* importForm_ = nullptr;
+    TMapCreationControl* creationControl_ = nullptr;
+
+    QMenu* fileMenu_ = nullptr;
+    QMenu* exportMenu_ = nullptr;
+    QAction* newAction_ = nullptr;
     QAction* openAction_ = nullptr;
     QAction* closeAction_ = nullptr;
+    QAction* saveAction_ = nullptr;
+    QAction* saveAsAction_ = nullptr;
+    QAction* printerSetupAction_ = nullptr;
+    QAction* printAction_ = nullptr;
     QAction* quitAction_ = nullptr;
+    QAction* aboutAction_ = nullptr;
     QAction* resetZoomAction_ = nullptr;
     QMenu* zoomMenu_ = nullptr;
     QLabel* zoomPanel_ = nullptr;
     QLabel* toolPanel_ = nullptr;
     QLabel* layerPanel_ = nullptr;
 
+    bool modified_ = false;
     QString documentName_;
-    // Where the open dialog starts: the folder of the last document chosen.
-    QString openMapDir_;
-
-    // Window copies of the map's display settings, taken from documents.
-    MapFont mapFont_;
-    float originalPointSize_ = 3.0f;
-    float virtualPointSize_ = 3.0f;
-    float delaunayLineSize_ = 1.0f;
-    float voronoiLineSize_ = 1.0f;
-    int activeLayer_ = 1;
-    std::array<bool, 5> visibility_{true, true, true, true, true};
+    // The name the save dialog proposes.
+    QString saveName_;
 
     ViewRect requested_;
     ViewRect actual_;
@@ -138,10 +236,6 @@ private:
 
     // Fonts of the view's context: made on first use, freed with it.
     std::unique_ptr<render::CachedFonts> fonts_;
-
-    WindowNotifier notifier_{this};
-    // Declared last: its worker stops before the map and the notifier go.
-    std::unique_ptr<MonmonierLayer> layers_;
 };
 
 } // namespace sundrel::app

@@ -1,7 +1,10 @@
-// The desktop application: the main window, opening the document named on
-// the command line.
+// The desktop application: the start-up picture, then the main window, which
+// opens the document named on the command line. With a document named, or
+// with --no-splash, the window comes at once.
 
-#include "app/shell/MainForm.h"
+#include "app/shell/Resources.h"
+#include "app/shell/StartupImage.h"
+#include "app/shell/SundrelForm.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -11,11 +14,32 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     QApplication::setApplicationName(sundrel::app::kApplicationTitle);
     QApplication::setOrganizationName("Tolm");
+    QApplication::setApplicationVersion(QStringLiteral(SUNDREL_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("sundrel"));
+    sundrel::app::InitResources();
+    QApplication::setWindowIcon(sundrel::app::ApplicationIcon());
 
-    sundrel::app::TMainForm window;
-    window.show();
+    QString document;
+    bool splash = true;
     const QStringList arguments = QApplication::arguments();
-    if (arguments.size() > 1)
-        window.OpenFromCommandLine(arguments.at(1));
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == "--no-splash")
+            splash = false;
+        else if (document.isEmpty())
+            document = arguments[i];
+    }
+
+    sundrel::app::TSundrelForm window;
+    sundrel::app::TStartupImage startup;
+    const auto begin = [&] {
+        window.ShowAsSaved();
+        window.OpenFromCommandLine(document);
+    };
+    if (splash && document.isEmpty()) {
+        QObject::connect(&startup, &sundrel::app::TStartupImage::finished, &window, begin);
+        startup.Start();
+    } else {
+        begin();
+    }
     return application.exec();
 }

@@ -1,0 +1,241 @@
+#include "app/document/DocumentBridge.h"
+
+#include "import/DataFileWorker.h"
+#include "model/MMapFactory.h"
+#include "monmonier/MonmonierLayer.h"
+#include "monmonier/SundrelTypes.h"
+
+#include <QCoreApplication>
+
+namespace sundrel::app {
+
+namespace {
+
+// Each sender has an event type of its own, so that its messages can be
+// dropped without touching the others'.
+QEvent::Type EventType(Sender sender)
+{
+    return static_cast<QEvent::Type>(QEvent::User + 100 + static_cast<int>(sender));
+}
+
+// The factory's event slots have no numbers of their own on the window side.
+enum CreationMessage { kCreationProgress = 1, kCreationFinished, kCreationFailed, kCreationCancelled };
+
+class WorkerEvent : public QEvent {
+public:
+    WorkerEvent(Sender sender, int message, std::intptr_t wParam, std::intptr_t lParam)
+        : QEvent(EventType(sender)), sender(sender), message(message), wParam(wParam),
+          lParam(lParam)
+    {
+    }
+    const Sender sender;
+    const int message;
+    const std::intptr_t wParam;
+    const std::intptr_t lParam;
+};
+
+// Steps come in bursts (one per drawn item, one per sorted matrix): they are
+// counted, and one event carries the count.
+bool IsCountedStep(Sender sender, int message)
+{
+    return (sender == Sender::Export && message == kExportStep) ||
+           (sender == Sender::LayersStatus && message == WM_PROGRESS_STEP);
+}
+
+} // namespace
+
+class DocumentBridge::Channel : public Notifier {
+public:
+    Channel(DocumentBridge& bridge, Sender sender) : bridge_(bridge), sender_(sender) {}
+
+    void post(int message, std::intptr_t wParam, std::intptr_t lParam) override
+    {
+        if (IsCountedStep(sender_, message)) {
+            if (pendingSteps_.fetch_add(1) != 0)
+                return;
+        }
+        QCoreApplication::postEvent(&bridge_, new WorkerEvent(sender_, message, wParam, lParam));
+    }
+    void send(int message, std::intptr_t wParam, std::intptr_t lParam) override
+    {
+        post(message, wParam, lParam);
+    }
+
+    int TakeSteps() { return pendingSteps_.exchange(0); }
+
+private:
+    DocumentBridge& bridge_;
+    const Sender sender_;
+    std::atomic<int> pendingSteps_{0};
+};
+
+DocumentBridge::DocumentBridge(QObject* parent) : QObject(parent)
+{
+    for (std::size_t i = 0; i < channels_.size(); ++i)
+        channels_[i] = std::make_unique<Channel>(*this, static_cast<Sender>(i));
+}
+
+DocumentBridge::~DocumentBridge() = default;
+
+Notifier& DocumentBridge::notifier(Sender sender)
+{
+    return *channels_[static_cast<std::size_t>(sender)];
+}
+
+void DocumentBridge::attach(MMapFactory& factory)
+{
+    Notifier& channel = notifier(Sender::MapCreation);
+    factory.OnProgress = [&channel](MMapFactory&) { channel.post(kCreationProgress, 0, 0); };
+    // The seconds travel as microseconds: no message carries a pointer.
+    factory.OnFinished = [&channel](MMapFactory&, double seconds) {
+        channel.post(kCreationFinished, 0, static_cast<std::intptr_t>(seconds * 1e6));
+    };
+    factory.OnError = [&channel](MMapFactory&) { channel.post(kCreationFailed, 0, 0); };
+    factory.OnCancelled = [&channel](MMapFactory&) { channel.post(kCreationCancelled, 0, 0); };
+}
+
+void DocumentBridge::detach(MMapFactory& factory)
+{
+    factory.OnProgress = nullptr;
+    factory.OnFinished = nullptr;
+    factory.OnError = nullptr;
+    factory.OnCancelled = nullptr;
+}
+
+void DocumentBridge::discard(Sender sender)
+{
+    QCoreApplication::removePostedEvents(this, EventType(sender));
+    channels_[static_cast<std::size_t>(sender)]->TakeSteps();
+}
+
+void DocumentBridge::customEvent(QEvent* event)
+{
+    if (auto* e = dynamic_cast<WorkerEvent*>(event))
+        Deliver(e->sender, e->message, e->wParam, e->lParam);
+    else
+        QObject::customEvent(event);
+}
+
+void DocumentBridge::Deliver(Sender sender, int message, std::intptr_t w, std::intptr_t l)
+{
+    switch (sender) {
+    case Sender::MapCreation:
+        switch (message) {
+        case kCreationProgress:
+            emit creationProgress();
+            break;
+        case kCreationFinished:
+            emit creationFinished(static_cast<double>(l) / 1e6);
+            break;
+        case kCreationFailed:
+            emit creationFailed();
+            break;
+        case kCreationCancelled:
+            emit creationCancelled();
+            break;
+        }
+        break;
+    case Sender::Export:
+        switch (message) {
+        case kExportStep:
+            if (const int steps = channels_[static_cast<std::size_t>(sender)]->TakeSteps())
+                emit exportSteps(steps);
+            break;
+        case kExportStage:
+            emit exportStage(static_cast<int>(l), static_cast<int>(w));
+            break;
+        case kExportFinished:
+            emit exportFinished();
+            break;
+        case kExportFailed:
+            emit exportFailed();
+            break;
+        case kExportCancelled:
+            emit exportCancelled();
+            break;
+        }
+        break;
+    case Sender::Layers:
+        switch (message) {
+        case WM_LAYERS_REDRAW:
+            emit layersRedraw();
+            break;
+        case WM_LAYERS_LOADED:
+            if (w == -100)
+                emit layersLoadFailed();
+            else
+                emit layersLoaded(static_cast<int>(w));
+            break;
+        case WM_LAYER_ADDED:
+            emit layerAdded();
+            break;
+        }
+        break;
+    case Sender::LayersStatus:
+        switch (message) {
+        case WM_LAYER_READING:
+            emit layerReading(static_cast<int>(w), static_cast<int>(l));
+            break;
+        case WM_LAYER_START:
+            emit layerStarted(static_cast<int>(w), static_cast<qint64>(l));
+            break;
+        case WM_PROGRESS_STEP:
+            if (const int steps = channels_[static_cast<std::size_t>(sender)]->TakeSteps())
+                emit layerSortingSteps(steps);
+            break;
+        case WM_PROGRESS_POSITION:
+            emit layerPosition(static_cast<qint64>(l));
+            break;
+        case WM_PROGRESS_SHOW:
+            emit layerConstructing();
+            break;
+        case WM_LAYER_DONE:
+            emit layerDone();
+            break;
+        case WM_LAYER_FAILED:
+            emit layerFailed();
+            break;
+        case WM_LAYER_CANCELLED:
+            emit layerCancelled();
+            break;
+        }
+        break;
+    case Sender::Reports:
+        if (message == WM_SHOW_REPORT)
+            emit reportReady(static_cast<qintptr>(l));
+        break;
+    case Sender::CoordinateImport:
+    case Sender::MatrixImport: {
+        ImportSignals& to = sender == Sender::MatrixImport ? matrixImport_ : coordinateImport_;
+        const auto step = static_cast<quint64>(w);
+        switch (message) {
+        case WM_IMPORT_PROGRESS: // also the reader's progress while indexing
+            emit to.progress(static_cast<int>(l));
+            break;
+        case WM_IMPORT_READ:
+            if (l == 0)
+                emit to.fileRead(step);
+            else
+                emit to.previewRead(step);
+            break;
+        case WM_IMPORT_INIT_ERROR:
+            emit to.readFailed(step);
+            break;
+        case WM_IMPORT_DONE:
+            emit to.done(step);
+            break;
+        case WM_IMPORT_ERROR:
+            emit to.failed(step);
+            break;
+        case WM_IMPORT_CANCELED:
+            emit to.cancelled(step, l == 1);
+            break;
+        }
+        break;
+    }
+    case Sender::Count:
+        break;
+    }
+}
+
+} // namespace sundrel::app

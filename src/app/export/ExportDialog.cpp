@@ -1,0 +1,188 @@
+#include "app/export/ExportDialog.h"
+
+#include "app/document/DocumentBridge.h"
+
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace sundrel::app {
+
+namespace {
+
+const QColor kGreen(0, 128, 0);
+const QColor kRed(255, 0, 0);
+
+// The progress bar counts in ints; large jobs are shown scaled.
+constexpr std::int64_t kBarUnits = 1000000;
+
+} // namespace
+
+QString ExportJobCaption(int job)
+{
+    switch (job) {
+    case render::kJobSave:
+    case render::kJobExtra:
+        return QObject::tr(" Saving the triangulation, please wait... ");
+    case render::kJobBitmap:
+        return QObject::tr(" Exporting to bitmap, please wait... ");
+    case render::kJobPrint:
+        return QObject::tr(" Printing, please wait... ");
+    default:
+        return {};
+    }
+}
+
+TExportDialog::TExportDialog(DocumentBridge& bridge, QWidget* parent)
+    : QDialog(parent), bridge_(bridge), thread_(&bridge.notifier(Sender::Export)),
+      box_(new QGroupBox), status_(new QLabel), bar_(new QProgressBar),
+      button_(new QPushButton(tr("Cancel")))
+{
+    setObjectName("ExportDialog");
+    setModal(true);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    status_->setWordWrap(true);
+    status_->setMinimumHeight(status_->fontMetrics().height() * 2 + 4);
+    status_->setAccessibleName(tr("Status"));
+    bar_->setTextVisible(false);
+    bar_->setAccessibleName(tr("Progress"));
+    auto* boxLayout = new QVBoxLayout(box_);
+    boxLayout->addWidget(status_);
+    boxLayout->addWidget(bar_);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(button_);
+    buttons->addStretch();
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(box_);
+    layout->addLayout(buttons);
+    setMinimumWidth(360);
+
+    connect(button_, &QPushButton::clicked, this, &TExportDialog::ButtonClicked);
+    connect(&bridge_, &DocumentBridge::exportStage, this, &TExportDialog::Stage);
+    connect(&bridge_, &DocumentBridge::exportSteps, this, &TExportDialog::Steps);
+    connect(&bridge_, &DocumentBridge::exportFinished, this, &TExportDialog::Finished);
+    connect(&bridge_, &DocumentBridge::exportFailed, this, &TExportDialog::Failed);
+    connect(&bridge_, &DocumentBridge::exportCancelled, this, &TExportDialog::Cancelled);
+}
+
+TExportDialog::~TExportDialog()
+{
+    thread_.cancel();
+    thread_.waitIdle();
+    bridge_.discard(Sender::Export);
+}
+
+TExportDialog::Result TExportDialog::Run(int job, const render::ExportParameters& parameters,
+                                         render::ExportSource source,
+                                         std::int64_t progressMaximum)
+{
+    setWindowTitle(QFileInfo(QString::fromStdString(parameters.file.string())).fileName());
+    box_->setTitle(ExportJobCaption(job));
+    SetStatus(QString::fromStdString(render::ExportStageText(0)), kGreen);
+    maximum_ = std::max<std::int64_t>(1, progressMaximum);
+    steps_ = 0;
+    bar_->setRange(0, static_cast<int>(std::min(maximum_, kBarUnits)));
+    bar_->setValue(0);
+    button_->setText(tr("Cancel"));
+    button_->setEnabled(true);
+    failed_ = false;
+    lastError_.clear();
+    result_ = Result::Cancelled;
+    // Whatever an earlier job left in the queue is not this job's.
+    bridge_.discard(Sender::Export);
+    if (!thread_.Start(job, parameters, std::move(source))) {
+        lastError_ = tr("The export is not responding");
+        SetStatus(lastError_, kRed);
+        failed_ = true;
+        result_ = Result::Failed;
+        button_->setText(tr("Close"));
+        exec();
+        return result_;
+    }
+    running_ = true;
+    exec();
+    running_ = false;
+    return result_;
+}
+
+void TExportDialog::SetStatus(const QString& text, const QColor& colour)
+{
+    QPalette palette = status_->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    status_->setPalette(palette);
+    status_->setText(text);
+}
+
+void TExportDialog::ButtonClicked()
+{
+    if (failed_ || !running_) {
+        QDialog::reject();
+        return;
+    }
+    // The job stops at its next step and reports; the dialog closes then.
+    thread_.cancel();
+    button_->setEnabled(false);
+}
+
+void TExportDialog::reject()
+{
+    ButtonClicked();
+}
+
+void TExportDialog::Stage(int code, int layer)
+{
+    if (!running_)
+        return;
+    const std::string name = LayerName && code >= 100 ? LayerName(layer) : std::string();
+    SetStatus(QString::fromUtf8(render::ExportStageText(code, name).c_str()), kGreen);
+}
+
+void TExportDialog::Steps(int count)
+{
+    if (!running_)
+        return;
+    steps_ = std::min(maximum_, steps_ + count);
+    bar_->setValue(static_cast<int>(maximum_ <= kBarUnits ? steps_ : steps_ * kBarUnits / maximum_));
+}
+
+void TExportDialog::Finished()
+{
+    if (!running_)
+        return;
+    running_ = false;
+    result_ = Result::Finished;
+    bar_->setValue(bar_->maximum());
+    accept();
+}
+
+void TExportDialog::Failed()
+{
+    if (!running_)
+        return;
+    running_ = false;
+    failed_ = true;
+    result_ = Result::Failed;
+    lastError_ = QString::fromStdString(thread_.lastError());
+    SetStatus(lastError_, kRed);
+    button_->setText(tr("Close"));
+    button_->setEnabled(true);
+    button_->setFocus();
+}
+
+void TExportDialog::Cancelled()
+{
+    if (!running_)
+        return;
+    running_ = false;
+    result_ = Result::Cancelled;
+    QDialog::reject();
+}
+
+} // namespace sundrel::app

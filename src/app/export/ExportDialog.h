@@ -1,0 +1,79 @@
+#pragma once
+// The export progress dialog: runs one job of the export thread (saving a
+// document, the ".dvt" export, bitmaps, printing) with its stages, a progress
+// bar and Cancel, modal until the job reports. A failure is shown in red and
+// the dialog waits for the user to close it.
+
+#include "render/Export.h"
+
+#include <QDialog>
+#include <QString>
+
+#include <functional>
+#include <string>
+
+class QGroupBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace sundrel::app {
+
+class DocumentBridge;
+
+class TExportDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    enum class Result { Finished, Cancelled, Failed };
+
+    TExportDialog(DocumentBridge& bridge, QWidget* parent = nullptr);
+    ~TExportDialog() override;
+
+    // The name of layer i for the stage texts that name a layer.
+    std::function<std::string(int layer)> LayerName;
+
+    // Runs `job` on the export thread and shows the dialog until it reports:
+    // the caption is the file's name without folder, the progress bar runs
+    // up to `progressMaximum` steps.
+    Result Run(int job, const render::ExportParameters& parameters, render::ExportSource source,
+               std::int64_t progressMaximum);
+    // The message of the last failed job.
+    QString LastError() const { return lastError_; }
+
+    QLabel* StatusLabel() const { return status_; }
+    QProgressBar* ProgressBar() const { return bar_; }
+    QPushButton* Button() const { return button_; }
+    QGroupBox* Box() const { return box_; }
+
+protected:
+    // Escape and the window's close button act as the dialog's button.
+    void reject() override;
+
+private:
+    void ButtonClicked();
+    void Stage(int code, int layer);
+    void Steps(int count);
+    void Finished();
+    void Failed();
+    void Cancelled();
+    void SetStatus(const QString& text, const QColor& colour);
+
+    DocumentBridge& bridge_;
+    render::ExportingThread thread_;
+    QGroupBox* box_;
+    QLabel* status_;
+    QProgressBar* bar_;
+    QPushButton* button_;
+    std::int64_t maximum_ = 0;
+    std::int64_t steps_ = 0;
+    bool running_ = false;
+    bool failed_ = false;
+    Result result_ = Result::Cancelled;
+    QString lastError_;
+};
+
+// The group box caption of a job (the texts carry their own blanks).
+QString ExportJobCaption(int job);
+
+} // namespace sundrel::app

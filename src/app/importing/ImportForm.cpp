@@ -1,0 +1,384 @@
+#include "app/importing/ImportForm.h"
+
+#include "app/document/DocumentBridge.h"
+#include "app/shell/MainFormSettings.h"
+#include "import/DataFileWorker.h"
+#include "import/FileReader.h"
+
+#include <QAbstractTableModel>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QSpinBox>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace sundrel::app {
+
+namespace {
+
+constexpr const char* kGroup = "Import";
+constexpr int kSpinMaximum = 32767;
+const QColor kGreen(0, 128, 0);
+const QColor kRed(255, 0, 0);
+
+} // namespace
+
+// The "Data preview" grid: one row per point, X and Y; rows that the last
+// extraction did not fill stay empty.
+class PointTableModel : public QAbstractTableModel {
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void Set(std::int64_t rows, const std::vector<MXY>* points)
+    {
+        beginResetModel();
+        rows_ = static_cast<int>(std::min<std::int64_t>(rows, std::numeric_limits<int>::max()));
+        points_ = points;
+        endResetModel();
+    }
+
+    int rowCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : rows_; }
+    int columnCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : 2; }
+
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (role != Qt::DisplayRole || !points_ || index.row() >= static_cast<int>(points_->size()))
+            return {};
+        const MXY& p = (*points_)[static_cast<std::size_t>(index.row())];
+        return QString::number(index.column() == 0 ? p.x : p.y, 'g',
+                               QLocale::FloatingPointShortest);
+    }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (role != Qt::DisplayRole)
+            return {};
+        if (orientation == Qt::Horizontal)
+            return section == 0 ? QStringLiteral("X") : QStringLiteral("Y");
+        return section + 1;
+    }
+
+private:
+    int rows_ = 0;
+    const std::vector<MXY>* points_ = nullptr;
+};
+
+TImportForm::TImportForm(DocumentBridge& bridge, QWidget* parent)
+    : QDialog(parent), bridge_(bridge), fileLabel_(new QLabel), preview_(new QPlainTextEdit),
+      lines_(new QSpinBox), columns_(new QSpinBox), number_(new QSpinBox),
+      xFirst_(new QRadioButton(tr("X first"))), yFirst_(new QRadioButton(tr("Y first"))),
+      information_(new QLabel), bar_(new QProgressBar), ok_(new QPushButton(tr("OK"))),
+      cancel_(new QPushButton(tr("Cancel"))), grid_(new QTableView),
+      model_(new PointTableModel(this))
+{
+    setObjectName("ImportForm");
+    setWindowTitle(tr("Import coordinates data"));
+    setModal(true);
+
+    fileLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    fileLabel_->setWordWrap(true);
+
+    auto* previewLabel = new QLabel(tr("File preview"));
+    previewLabel->setBuddy(preview_);
+    preview_->setReadOnly(true);
+    preview_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    preview_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    preview_->setAccessibleName(tr("File preview"));
+    preview_->setMinimumHeight(160);
+
+    auto* setup = new QGroupBox(tr("Data setup"));
+    auto* setupLayout = new QGridLayout(setup);
+    const auto addSpin = [&](int row, const QString& caption, QSpinBox* spin) {
+        auto* label = new QLabel(caption);
+        label->setBuddy(spin);
+        spin->setRange(1, kSpinMaximum);
+        spin->setAccessibleName(caption);
+        setupLayout->addWidget(label, row, 0);
+        setupLayout->addWidget(spin, row, 1);
+    };
+    addSpin(0, tr("Start import at line :"), lines_);
+    addSpin(1, tr("Start import at column :"), columns_);
+    addSpin(2, tr("Number of points :"), number_);
+
+    auto* order = new QGroupBox(tr(" Data order "));
+    auto* orderLayout = new QHBoxLayout(order);
+    orderLayout->addWidget(xFirst_);
+    orderLayout->addWidget(yFirst_);
+    xFirst_->setChecked(true);
+
+    information_->setWordWrap(true);
+    information_->setAccessibleName(tr("Information"));
+    information_->setMinimumHeight(information_->fontMetrics().height() * 2 + 4);
+    bar_->setRange(0, 100);
+    bar_->setTextVisible(false);
+    bar_->setAccessibleName(tr("Progress"));
+
+    ok_->setDefault(true);
+    ok_->setEnabled(false);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok_);
+    buttons->addWidget(cancel_);
+
+    auto* gridLabel = new QLabel(tr("Data preview"));
+    gridLabel->setBuddy(grid_);
+    grid_->setModel(model_);
+    grid_->setAccessibleName(tr("Data preview"));
+    grid_->setEnabled(false);
+    grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 4);
+    grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    grid_->setMinimumWidth(260);
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(fileLabel_);
+    left->addWidget(previewLabel);
+    left->addWidget(preview_, 1);
+    left->addWidget(setup);
+    left->addWidget(order);
+    left->addWidget(information_);
+    left->addWidget(bar_);
+    left->addLayout(buttons);
+    auto* right = new QVBoxLayout;
+    right->addWidget(gridLabel);
+    right->addWidget(grid_, 1);
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(left, 3);
+    layout->addLayout(right, 2);
+    resize(760, 560);
+
+    connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+    for (QSpinBox* spin : {lines_, columns_, number_})
+        connect(spin, &QSpinBox::valueChanged, this, &TImportForm::SetupChanged);
+    connect(xFirst_, &QRadioButton::clicked, this, &TImportForm::SetupChanged);
+    connect(yFirst_, &QRadioButton::clicked, this, &TImportForm::SetupChanged);
+
+    ImportSignals& worker = bridge_.coordinateImport();
+    connect(&worker, &ImportSignals::progress, this, &TImportForm::Progress);
+    connect(&worker, &ImportSignals::fileRead, this, &TImportForm::FileRead);
+    connect(&worker, &ImportSignals::previewRead, this, &TImportForm::PreviewRead);
+    connect(&worker, &ImportSignals::readFailed, this, &TImportForm::ReadFailed);
+    connect(&worker, &ImportSignals::done, this, &TImportForm::ExtractionDone);
+    connect(&worker, &ImportSignals::failed, this, &TImportForm::ExtractionFailed);
+
+    ReadSettings();
+}
+
+TImportForm::~TImportForm()
+{
+    StopWorker();
+    WriteSettings();
+}
+
+void TImportForm::ReadSettings()
+{
+    QSettings settings;
+    settings.beginGroup(kGroup);
+    const auto left = ReadInt(settings, "Left");
+    const auto top = ReadInt(settings, "Top");
+    if (left && top)
+        move(*left, *top);
+    const auto lines = ReadInt(settings, "IgnoredLines");
+    const auto columns = ReadInt(settings, "IgnoredColumns");
+    const auto number = ReadInt(settings, "PointsNumber");
+    const auto order = ReadInt(settings, "DataOrder");
+    const auto inRange = [](const std::optional<int>& v, int max) { return v && *v >= 1 && *v <= max; };
+    if (inRange(lines, kSpinMaximum) && inRange(columns, kSpinMaximum) &&
+        inRange(number, std::numeric_limits<int>::max()) && order && (*order == 0 || *order == 1)) {
+        lines_->setValue(*lines);
+        columns_->setValue(*columns);
+        number_->setMaximum(std::max(*number, kSpinMaximum));
+        number_->setValue(*number);
+        (*order == 1 ? yFirst_ : xFirst_)->setChecked(true);
+    } else {
+        lines_->setValue(1);
+        columns_->setValue(1);
+        number_->setValue(10);
+        xFirst_->setChecked(true);
+    }
+    settings.endGroup();
+}
+
+void TImportForm::WriteSettings() const
+{
+    QSettings settings;
+    settings.beginGroup(kGroup);
+    settings.setValue("Left", pos().x());
+    settings.setValue("Top", pos().y());
+    settings.setValue("IgnoredLines", lines_->value());
+    settings.setValue("IgnoredColumns", columns_->value());
+    settings.setValue("PointsNumber", number_->value());
+    settings.setValue("DataOrder", yFirst_->isChecked() ? 1 : 0);
+    settings.endGroup();
+}
+
+bool TImportForm::Idle() const
+{
+    return !reading_ && !extracting_;
+}
+
+bool TImportForm::Execute(const QString& fileName)
+{
+    StopWorker();
+    worker_ = std::make_unique<DataFileWorker>(bridge_.notifier(Sender::CoordinateImport));
+    loading_ = true;
+    fileLabel_->setText(tr("Importing data from file: ") + fileName);
+    fileLabel_->setAccessibleName(fileLabel_->text());
+    preview_->clear();
+    points_.clear();
+    model_->Set(0, nullptr);
+    grid_->setEnabled(false);
+    ok_->setEnabled(false);
+    SetInformation(tr("Analysing data, please wait..."), kGreen);
+    bar_->setValue(0);
+    reading_ = true;
+    extracting_ = false;
+    try {
+        step_ = worker_->startReading(fileName.toUtf8().toStdString());
+    } catch (const std::exception& e) {
+        reading_ = false;
+        SetInformation(QString::fromStdString(e.what()), kRed);
+    }
+    return exec() == QDialog::Accepted;
+}
+
+void TImportForm::done(int result)
+{
+    if (result == QDialog::Accepted && (points_.empty() || !ok_->isEnabled()))
+        return;
+    // Closing, in any way, stops the worker and forgets its reader; the
+    // points of a successful extraction stay for the caller.
+    StopWorker();
+    loading_ = true;
+    QDialog::done(result);
+}
+
+void TImportForm::StopWorker()
+{
+    if (worker_) {
+        worker_->cancel();
+        worker_.reset();
+    }
+    bridge_.discard(Sender::CoordinateImport);
+    reading_ = false;
+    extracting_ = false;
+}
+
+void TImportForm::SetInformation(const QString& text, const QColor& colour)
+{
+    QPalette palette = information_->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    information_->setPalette(palette);
+    information_->setText(text);
+}
+
+void TImportForm::SetupChanged()
+{
+    if (!loading_)
+        StartExtraction();
+}
+
+void TImportForm::StartExtraction()
+{
+    if (!worker_)
+        return;
+    const std::int64_t firstLine = lines_->value();
+    const std::int64_t firstColumn = columns_->value();
+    const std::int64_t count = number_->value();
+    const DataOrder order = yFirst_->isChecked() ? DataOrder::YFirst : DataOrder::XFirst;
+    points_.clear();
+    requested_ = count;
+    model_->Set(0, nullptr);
+    SetInformation(tr("Extracting data, please wait..."), kGreen);
+    bar_->setValue(0);
+    ok_->setEnabled(false);
+    grid_->setEnabled(false);
+    extracting_ = true;
+    try {
+        step_ = worker_->startExtraction([this, firstLine, firstColumn, count, order](
+                                     FileReader& reader, const DataFileWorker::Progress& progress) {
+            extracted_.clear();
+            extracted_ = ExtractCoordinates(reader, firstLine, firstColumn, count, order, progress);
+        });
+    } catch (const std::exception& e) {
+        extracting_ = false;
+        SetInformation(QString::fromStdString(e.what()), kRed);
+    }
+}
+
+void TImportForm::Progress(int percent)
+{
+    bar_->setValue(percent);
+}
+
+void TImportForm::FileRead(quint64 step)
+{
+    if (!worker_ || step != step_)
+        return;
+    const std::int64_t lines = worker_->lineCount();
+    number_->setMaximum(static_cast<int>(std::clamp<std::int64_t>(lines, 1, std::numeric_limits<int>::max())));
+    SetInformation(tr("Generating preview, please wait..."), kGreen);
+    bar_->setValue(0);
+}
+
+void TImportForm::PreviewRead(quint64 step)
+{
+    if (!worker_ || step != step_)
+        return;
+    reading_ = false;
+    QString text = QString::fromLocal8Bit(worker_->previewText().c_str());
+    text.replace("\r\n", "\n");
+    if (text.endsWith('\n'))
+        text.chop(1);
+    preview_->setPlainText(text);
+    StartExtraction();
+    loading_ = false;
+}
+
+void TImportForm::ReadFailed(quint64 step)
+{
+    if (!worker_ || step != step_)
+        return;
+    reading_ = false;
+    const QString message = QString::fromStdString(worker_->lastError());
+    SetInformation(message, kRed);
+    QMessageBox::critical(this, QStringLiteral("Sundrel"), message);
+}
+
+void TImportForm::ExtractionDone(quint64 step)
+{
+    if (!worker_ || step != step_)
+        return;
+    extracting_ = false;
+    points_ = std::move(extracted_);
+    extracted_.clear();
+    model_->Set(static_cast<std::int64_t>(points_.size()), &points_);
+    ok_->setEnabled(!points_.empty());
+    grid_->setEnabled(true);
+    SetInformation(QString::fromStdString(ExtractionSuccessText(static_cast<std::int64_t>(points_.size()))),
+                   palette().color(QPalette::WindowText));
+}
+
+void TImportForm::ExtractionFailed(quint64 step)
+{
+    if (!worker_ || step != step_)
+        return;
+    extracting_ = false;
+    points_.clear();
+    model_->Set(requested_, nullptr);
+    ok_->setEnabled(false);
+    grid_->setEnabled(false);
+    SetInformation(QString::fromStdString(worker_->lastError()), kRed);
+}
+
+} // namespace sundrel::app

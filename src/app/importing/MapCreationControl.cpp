@@ -1,0 +1,165 @@
+#include "app/importing/MapCreationControl.h"
+
+#include "app/document/DocumentBridge.h"
+#include "common/Errors.h"
+#include "model/MMapFactory.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <cstdio>
+
+namespace sundrel::app {
+
+namespace {
+
+const char* const kComputing = "Computing the triangulation, please wait...";
+const char* const kFailed = "An error occured during the computation.";
+
+void SetColour(QLabel* label, const QColor& colour)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+}
+
+} // namespace
+
+TMapCreationControl::TMapCreationControl(MMapFactory& factory, DocumentBridge& bridge,
+                                         QWidget* parent)
+    : QDialog(parent), factory_(factory), label_(new QLabel), reason_(new QLabel),
+      bar_(new QProgressBar), ok_(new QPushButton(tr("OK"))),
+      cancel_(new QPushButton(tr("Cancel")))
+{
+    setObjectName("MapCreationControl");
+    setWindowTitle(tr("Computing..."));
+    setModal(true);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    SetColour(label_, QColor(0, 128, 0));
+    label_->setAccessibleName(tr("Progress text"));
+    reason_->setWordWrap(true);
+    reason_->setAccessibleName(tr("Reason"));
+    reason_->hide();
+    bar_->setRange(0, 100);
+    bar_->setTextVisible(false);
+    bar_->setAccessibleName(tr("Progress"));
+    ok_->setEnabled(false);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok_);
+    buttons->addWidget(cancel_);
+    buttons->addStretch();
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(label_);
+    layout->addWidget(reason_);
+    layout->addWidget(bar_);
+    layout->addLayout(buttons);
+    setMinimumWidth(300);
+
+    connect(ok_, &QPushButton::clicked, this, [this] {
+        Reset();
+        accept();
+    });
+    connect(cancel_, &QPushButton::clicked, this, &TMapCreationControl::Cancel);
+    connect(&bridge, &DocumentBridge::creationProgress, this, &TMapCreationControl::Progress);
+    connect(&bridge, &DocumentBridge::creationFinished, this, &TMapCreationControl::Finished);
+    connect(&bridge, &DocumentBridge::creationFailed, this, &TMapCreationControl::Failed);
+    Reset();
+}
+
+void TMapCreationControl::Reset()
+{
+    label_->setText(tr(kComputing));
+    SetColour(label_, QColor(0, 128, 0));
+    reason_->clear();
+    reason_->hide();
+    bar_->setValue(0);
+    ok_->setEnabled(false);
+}
+
+bool TMapCreationControl::Run(const std::vector<MXY>& points)
+{
+    Reset();
+    // A creation cancelled a moment ago stops at its next progress step.
+    if (factory_.busy()) {
+        factory_.Abort();
+        factory_.waitIdle();
+    }
+    running_ = true;
+    try {
+        factory_.StartCreation(points);
+    } catch (const std::exception& e) {
+        // Refused before it started (no points, coordinates the arithmetic
+        // cannot handle): the same error state as a failed run.
+        running_ = false;
+        label_->setText(tr(kFailed));
+        SetColour(label_, Qt::red);
+        reason_->setText(QString::fromStdString(e.what()));
+        reason_->show();
+        exec();
+        return false;
+    }
+    const int result = exec();
+    running_ = false;
+    return result == QDialog::Accepted;
+}
+
+std::unique_ptr<MMap> TMapCreationControl::TakeMap()
+{
+    return factory_.TakeMap();
+}
+
+void TMapCreationControl::Progress()
+{
+    if (running_)
+        bar_->setValue(std::min(bar_->maximum(), bar_->value() + 1));
+}
+
+void TMapCreationControl::Finished(double seconds)
+{
+    if (!running_)
+        return;
+    running_ = false;
+    seconds_ = seconds;
+    char text[64];
+    std::snprintf(text, sizeof text, "%0.3f s", seconds);
+    label_->setText(tr("Triangulation created in ") + QString::fromLatin1(text));
+    bar_->setValue(100);
+    ok_->setEnabled(true);
+    ok_->setFocus();
+    accept();
+}
+
+void TMapCreationControl::Failed()
+{
+    if (!running_)
+        return;
+    running_ = false;
+    label_->setText(tr(kFailed));
+    SetColour(label_, Qt::red);
+    reason_->setText(QString::fromStdString(factory_.lastError()));
+    reason_->show();
+    bar_->setValue(0);
+    ok_->setEnabled(false);
+    cancel_->setFocus();
+}
+
+void TMapCreationControl::Cancel()
+{
+    if (running_)
+        factory_.Abort();
+    running_ = false;
+    Reset();
+    QDialog::reject();
+}
+
+void TMapCreationControl::reject()
+{
+    Cancel();
+}
+
+} // namespace sundrel::app

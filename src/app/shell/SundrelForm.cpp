@@ -1,0 +1,185 @@
+#include "app/shell/SundrelForm.h"
+
+#include "app/document/DocumentBridge.h"
+#include "app/export/ExportDialog.h"
+#include "app/view/OpenGLControl.h"
+#include "monmonier/SundrelDocument.h"
+#include "render/LayerDrawing.h"
+
+#include <QAction>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenu>
+
+namespace sundrel::app {
+
+TSundrelForm::TSundrelForm(QWidget* parent) : TMainForm(parent, Deferred{})
+{
+    documentExtension_ = ".dvk";
+    dialogs_.openTitle = tr("Open triangulation and sundrels");
+    dialogs_.saveTitle = tr("Save triangulation and sundrels");
+    dialogs_.saveFilter = tr("Sundrel files (*.dvk)");
+    dialogs_.defaultName = "MyMap.dvk";
+
+    layers_ = std::make_unique<MonmonierLayer>(MonmonierLayer::Windows{
+        &bridge_->notifier(Sender::Layers), &bridge_->notifier(Sender::LayersStatus),
+        &bridge_->notifier(Sender::Reports)});
+    InstallDocumentLoader(*layers_);
+    ExportDialog()->LayerName = [this](int index) {
+        const auto layer = layers_->layer(index);
+        return layer ? layer->name : std::string();
+    };
+
+    ExportMenu()->addSeparator();
+    exportTriangulationAction_ = ExportMenu()->addAction(tr("Triangulation (*.dvt)"), this,
+                                                         [this] { ExportTriangulationCommand(); });
+
+    connect(bridge_.get(), &DocumentBridge::layersRedraw, this, [this] {
+        if (layers_->redrawPending())
+            View()->UpdateScene();
+    });
+    connect(bridge_.get(), &DocumentBridge::layersLoaded, this, &TSundrelForm::LayersLoaded);
+    connect(bridge_.get(), &DocumentBridge::layersLoadFailed, this,
+            &TSundrelForm::LayersLoadFailed);
+    connect(bridge_.get(), &DocumentBridge::layerAdded, this, [this] {
+        layers_->acknowledge();
+        View()->UpdateScene();
+    });
+
+    Initialize();
+}
+
+TSundrelForm::~TSundrelForm()
+{
+    StopLayers();
+    layers_.reset();
+}
+
+void TSundrelForm::EnableMapControls()
+{
+    TMainForm::EnableMapControls();
+    if (exportTriangulationAction_)
+        exportTriangulationAction_->setEnabled(true);
+}
+
+void TSundrelForm::DisableMapControls()
+{
+    TMainForm::DisableMapControls();
+    if (exportTriangulationAction_)
+        exportTriangulationAction_->setEnabled(false);
+}
+
+void TSundrelForm::RenderExtraLayers(render::Canvas& canvas)
+{
+    render::DrawLayersOnScreen(canvas, *layers_);
+}
+
+DocumentHeader TSundrelForm::BuildHeader() const
+{
+    const DocumentHeader map = TMainForm::BuildHeader();
+    return BuildSundrelHeader(*map_, *layers_, map.activeLayer, map.visibility);
+}
+
+void TSundrelForm::AfterLoad(const DocumentHeader& header, const std::filesystem::path& file)
+{
+    if (HasMonmonierData(header))
+        layers_->load(file, *map_);
+    else
+        layers_->setMap(*map_);
+}
+
+void TSundrelForm::AfterNewMap()
+{
+    layers_->setMap(*map_);
+}
+
+void TSundrelForm::BeforeCloseMap()
+{
+    StopLayers();
+}
+
+void TSundrelForm::StopLayers()
+{
+    // A document being read keeps the layers busy until its message is
+    // handled: let the reading end and drop its result.
+    if (layers_->awaitingAcknowledge()) {
+        layers_->waitIdle();
+        layers_->acknowledge();
+    }
+    layers_->reset();
+    for (Sender sender : {Sender::Layers, Sender::LayersStatus, Sender::Reports})
+        bridge_->discard(sender);
+}
+
+void TSundrelForm::LayersLoaded()
+{
+    if (!map_) {
+        layers_->acknowledge();
+        layers_->reset();
+        return;
+    }
+    layers_->acknowledge();
+    layers_->finishLoad(layers_->takeLoadedOrder(), layers_->loadedActiveIndex());
+    // The sundrels are not stored: they are computed again on the cells.
+    layers_->mapChanged(&map_->cells);
+    View()->UpdateScene();
+}
+
+void TSundrelForm::LayersLoadFailed()
+{
+    if (!map_) {
+        layers_->acknowledge();
+        layers_->reset();
+        return;
+    }
+    ShowError(QString::fromStdString(layers_->loadError()));
+    layers_->acknowledge();
+    layers_->reset();
+    // Reset forgot the map: the layers take it again, so that a new analysis
+    // on this map finds its populations.
+    layers_->setMap(*map_);
+    View()->UpdateScene();
+}
+
+void TSundrelForm::SaveMap(const std::filesystem::path& file, const MapWriteHooks& hooks)
+{
+    SaveSundrelDocument(file, BuildHeader(), *map_, *layers_, *factory_, &hooks);
+}
+
+std::int64_t TSundrelForm::SaveStepCount() const
+{
+    return TMainForm::SaveStepCount() + 3 + layers_->saveStepCount();
+}
+
+bool TSundrelForm::ExportTriangulationCommand()
+{
+    if (!map_)
+        return false;
+    QFileDialog dialog(this, tr("Export to triangulation file"), QString(),
+                       tr("Triangulation Files (*.dvt)"));
+    dialog.setObjectName("ExportTriangulationDialog");
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix("dvt");
+    if (DocumentName().isEmpty()) {
+        dialog.selectFile("MyMap.dvt");
+    } else {
+        const QFileInfo info(DocumentName());
+        dialog.setDirectory(info.absolutePath());
+        dialog.selectFile(info.completeBaseName() + ".dvt");
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    render::ExportParameters parameters;
+    parameters.file = std::filesystem::path(dialog.selectedFiles().front().toUtf8().toStdString());
+    render::ExportSource source;
+    const DocumentHeader header = TMainForm::BuildHeader();
+    source.extra = [this, header](const std::filesystem::path& file, const MapWriteHooks& hooks) {
+        ExportTriangulation(file, header, *map_, *factory_, &hooks);
+    };
+    return ExportDialog()->Run(render::kJobExtra, parameters, std::move(source),
+                               TMainForm::SaveStepCount() + 2) ==
+           TExportDialog::Result::Finished;
+}
+
+} // namespace sundrel::app
