@@ -8,7 +8,7 @@
 #include "common/Errors.h"
 #include "import/FileReader.h"
 #include "matrix/MatrixFile.h"
-#include "matrix/PreviewGrid.h"
+#include "matrix/MatrixMessages.h"
 #include "matrix/SMatrix.h"
 
 #include <chrono>
@@ -53,7 +53,7 @@ std::unique_ptr<MatrixFile> ImportMatrices(const std::string& file, const Matrix
         FileReader reader(file, nullptr, false, &InterruptFlag());
         const std::int64_t required = RequiredLines(layout);
         if (required > reader.LineCount())
-            throw Error(FileTooShortText(reader.LineCount(), required));
+            throw Error(msg::FileTooShort(reader.LineCount(), required));
 
         std::error_code ec;
         const std::filesystem::path folder =
@@ -64,14 +64,14 @@ std::unique_ptr<MatrixFile> ImportMatrices(const std::string& file, const Matrix
         const std::int64_t freeBytes = FreeSpace(folder);
         if (freeBytes < requiredBytes)
             throw Error("Not enough space on disk in " + folder.string() + " (requested : " +
-                        SizeText(requiredBytes) + ", available : " + SizeText(freeBytes) +
+                        msg::SizeText(requiredBytes) + ", available : " + msg::SizeText(freeBytes) +
                         "); choose another folder with --temp-dir");
 
         auto store = std::make_unique<MatrixFile>(TemporaryMatrixFileName(folder));
         ExtractMatrices(reader, layout, *store, progress);
         return store;
     } catch (const Abort&) {
-        throw Error(kExtractionCanceledText);
+        throw Error(msg::ExtractionCanceled);
     }
 }
 
@@ -119,7 +119,7 @@ int RunMatrices(Arguments& args)
 
     const std::int32_t n = store->size();
     const std::int64_t last = PairCount(n) - 1;
-    std::printf("%s\n%s\n", MatrixSizeText(n).c_str(), MatrixCountText(store->matrixCount()).c_str());
+    std::printf("%s\n%s\n", msg::MatrixSize(n).c_str(), msg::MatrixCount(store->matrixCount()).c_str());
     for (std::int32_t k = 0; k < store->matrixCount(); ++k)
         std::printf("matrix %d: d(2,1) = %s  d(%d,%d) = %s\n", k + 1,
                     FormatDouble(store->readDistance(k, 0)).c_str(), n, n - 1,

@@ -33,7 +33,7 @@ inline constexpr const char* kMatrixOptionsUsage =
 // Consumes one matrix option (and its value) when the next argument is one.
 bool TakeMatrixOption(Arguments& args, MatrixOptions& options);
 
-// Reads `file`, checks that it holds the layout (FileTooShortText otherwise)
+// Reads `file`, checks that it holds the layout (msg::FileTooShort otherwise)
 // and that the temporary folder has room for the store, then extracts every
 // matrix into a new temporary store there. Failures raise the system's
 // message; Ctrl-C (under an InterruptGuard) raises "Data extraction canceled". The store's file is

@@ -2,9 +2,11 @@
 
 #include "common/ByteOrder.h"
 #include "common/Errors.h"
+#include "common/Messages.h"
 #include "common/Notifier.h"
 #include "common/Process.h"
 #include "common/RandomAccessFile.h"
+#include "matrix/MatrixMessages.h"
 
 #include <atomic>
 #include <bit>
@@ -19,7 +21,6 @@ namespace sundrel {
 
 namespace {
 
-constexpr const char* kCouldntWrite = "Couldn't write the matrix";
 // One step of the export dialog's progress bar.
 constexpr int kExportStepMessage = 0x84B3;
 
@@ -114,7 +115,7 @@ MatrixFile::~MatrixFile()
 void MatrixFile::initialize(std::int32_t n)
 {
     if (matrixCount_ != 0)
-        throw Error("Matrix file already initialized");
+        throw Error(msg::MatrixFileAlreadyInitialized);
     size_ = n;
     matrixBytes_ = PairCount(n) * 8;
     permutationBytes_ = PairCount(n) * 4;
@@ -134,7 +135,7 @@ void MatrixFile::open()
     // by other programs while it is open.
     file_ = RandomAccessFile::Open(fileName_, !keep_);
     if (!file_)
-        throw Error("Impossible to open the file");
+        throw Error(msg::ImpossibleToOpen);
     opened_.store(true, std::memory_order_release);
 }
 
@@ -153,9 +154,9 @@ void MatrixFile::attach(std::int32_t n, std::int32_t m, std::int64_t offset)
 void MatrixFile::writeMatrix(const SMatrix& matrix)
 {
     if (size_ == -1)
-        throw Error("Matrix file isn't initialized");
+        throw Error(msg::MatrixFileNotInitialized);
     if (matrix.size() != size_ || matrix.count() != PairCount(size_))
-        throw Error("Matrix size doesn't match");
+        throw Error(msg::MatrixSizeMismatch);
     // Each matrix goes to its own slot, so that a failed write (a full disk)
     // never shifts the ones written after it.
     const std::int64_t at = baseOffset_ + std::int64_t(matrixCount_) * matrixBytes_;
@@ -164,10 +165,10 @@ void MatrixFile::writeMatrix(const SMatrix& matrix)
         if (!WriteRecord(*file_, at, matrix.values().data(), matrix.values().size())) {
             if (!keep_)
                 file_->Truncate(at);
-            throw Error("File writing error");
+            throw Error(msg::FileWritingError);
         }
     } catch (const std::exception&) {
-        throw Error(kCouldntWrite);
+        throw Error(msg::CouldntWriteMatrix);
     }
     ++matrixCount_;
 }
@@ -179,7 +180,7 @@ std::unique_ptr<SMatrix> MatrixFile::readMatrix(std::int32_t k)
     open();
     std::vector<unsigned char> bytes(static_cast<std::size_t>(matrixBytes_));
     if (!file_->ReadAt(baseOffset_ + std::int64_t(k) * matrixBytes_, bytes.data(), bytes.size()))
-        throw Error("Matrix reading error");
+        throw Error(msg::MatrixReadingError);
     std::vector<double> values(static_cast<std::size_t>(PairCount(size_)));
     DecodeDoubles(bytes.data(), values.size(), values.data());
     auto matrix = std::make_unique<SMatrix>();
@@ -192,22 +193,22 @@ double MatrixFile::readDistance(std::int32_t k, std::int64_t p)
     if (k < 0 || k >= matrixCount_)
         return 0.0;
     if (p < 0 || p >= PairCount(size_))
-        throw Error("File positioning error");
+        throw Error(msg::FilePositioningError);
     open();
     unsigned char b[8];
     if (!file_->ReadAt(baseOffset_ + std::int64_t(k) * matrixBytes_ + 8 * p, b, 8))
-        throw Error("File reading error");
+        throw Error(msg::FileReadingError);
     return LoadLE<double>(b);
 }
 
 void MatrixFile::readValues(std::int32_t k, std::int64_t first, std::int64_t count, double* values)
 {
     if (k < 0 || k >= matrixCount_ || first < 0 || count < 0 || first + count > PairCount(size_))
-        throw Error("Matrix reading error");
+        throw Error(msg::MatrixReadingError);
     open();
     if (!ReadRecord(*file_, baseOffset_ + std::int64_t(k) * matrixBytes_ + 8 * first, values,
                     static_cast<std::size_t>(count)))
-        throw Error("Matrix reading error");
+        throw Error(msg::MatrixReadingError);
 }
 
 void MatrixFile::releaseCache()
@@ -219,7 +220,7 @@ void MatrixFile::releaseCache()
 void MatrixFile::writePermutation(const std::vector<std::int32_t>& permutation)
 {
     if (static_cast<std::int64_t>(permutation.size()) != PairCount(size_))
-        throw Error("File writing error");
+        throw Error(msg::FileWritingError);
     if (permutationOffset_ == -1)
         permutationOffset_ = baseOffset_ + std::int64_t(matrixCount_) * matrixBytes_;
     open();
@@ -227,7 +228,7 @@ void MatrixFile::writePermutation(const std::vector<std::int32_t>& permutation)
     if (!WriteRecord(*file_, at, permutation.data(), permutation.size())) {
         if (!keep_)
             file_->Truncate(at);
-        throw Error("File writing error");
+        throw Error(msg::FileWritingError);
     }
     ++permutationCount_;
     if (permutationCount_ >= matrixCount_)
@@ -239,11 +240,11 @@ std::int32_t MatrixFile::readPermutationEntry(std::int32_t k, std::int64_t posit
     if (k < 0 || k >= matrixCount_)
         return 0;
     if (permutationOffset_ == -1 || position < 0 || position >= PairCount(size_))
-        throw Error("File positioning error");
+        throw Error(msg::FilePositioningError);
     open();
     unsigned char b[4];
     if (!file_->ReadAt(permutationOffset_ + std::int64_t(k) * permutationBytes_ + 4 * position, b, 4))
-        throw Error("File reading error");
+        throw Error(msg::FileReadingError);
     return LoadLE<std::int32_t>(b);
 }
 
@@ -252,11 +253,11 @@ void MatrixFile::readPermutationEntries(std::int32_t k, std::int64_t first, std:
 {
     if (k < 0 || k >= matrixCount_ || permutationOffset_ == -1 || first < 0 || count < 0 ||
         first + count > PairCount(size_))
-        throw Error("File positioning error");
+        throw Error(msg::FilePositioningError);
     open();
     if (!ReadRecord(*file_, permutationOffset_ + std::int64_t(k) * permutationBytes_ + 4 * first,
                     entries, static_cast<std::size_t>(count)))
-        throw Error("File reading error");
+        throw Error(msg::FileReadingError);
 }
 
 std::optional<std::vector<std::int32_t>> MatrixFile::readPermutation(std::int32_t k)
@@ -269,14 +270,14 @@ std::optional<std::vector<std::int32_t>> MatrixFile::readPermutation(std::int32_
         permutation.resize(static_cast<std::size_t>(PairCount(size_)));
         bytes.resize(static_cast<std::size_t>(permutationBytes_));
     } catch (const std::bad_alloc&) {
-        throw Error("Merory allocation error");
+        throw Error(msg::PermutationAllocationError);
     }
     if (permutationOffset_ == -1)
-        throw Error("File positioning error");
+        throw Error(msg::FilePositioningError);
     open();
     if (!file_->ReadAt(permutationOffset_ + std::int64_t(k) * permutationBytes_, bytes.data(),
                        bytes.size()))
-        throw Error("File reading error");
+        throw Error(msg::FileReadingError);
     DecodeInts(bytes.data(), permutation.size(), permutation.data());
     return permutation;
 }
@@ -286,7 +287,7 @@ void MatrixFile::saveTo(std::ostream& out, const std::filesystem::path& document
 {
     const std::streamoff start = out.tellp();
     if (start < 0)
-        throw Error("File writing error");
+        throw Error(msg::FileWritingError);
     const auto step = [&] {
         if (hooks && hooks->dialog)
             hooks->dialog->post(kExportStepMessage, 0, 0);
@@ -302,18 +303,18 @@ void MatrixFile::saveTo(std::ostream& out, const std::filesystem::path& document
         EncodeDoubles(m->values().data(), m->values().size(), bytes);
         if (!out.write(reinterpret_cast<const char*>(bytes.data()),
                        static_cast<std::streamsize>(bytes.size())))
-            throw Error("File writing error");
+            throw Error(msg::FileWritingError);
         step();
     }
     for (std::int32_t k = 0; k < matrixCount_; ++k) {
         check();
         if (k >= permutationCount_)
-            throw Error("File writing error");
+            throw Error(msg::FileWritingError);
         const std::optional<std::vector<std::int32_t>> p = readPermutation(k);
         EncodeInts(p->data(), p->size(), bytes);
         if (!out.write(reinterpret_cast<const char*>(bytes.data()),
                        static_cast<std::streamsize>(bytes.size())))
-            throw Error("File writing error");
+            throw Error(msg::FileWritingError);
         step();
     }
     savedOffset_ = static_cast<std::int64_t>(start);

@@ -5,7 +5,6 @@
 #include "matrix/MatrixFile.h"
 #include "matrix/SMatrix.h"
 
-#include <cstdio>
 #include <system_error>
 
 namespace sundrel {
@@ -15,32 +14,9 @@ std::int64_t RequiredLines(const MatrixLayout& layout)
     return (layout.rowsPerMatrix() + layout.gap) * layout.matrices + layout.firstLine() - layout.gap;
 }
 
-std::string FileTooShortText(std::int64_t lineCount, std::int64_t required)
-{
-    return "File isn't large enough (file size : " + std::to_string(lineCount) +
-           " lines, expected size : at least " + std::to_string(required) + " lines)";
-}
-
 std::int64_t RequiredBytes(const MatrixLayout& layout)
 {
     return PairCount(layout.size) * 12 * layout.matrices;
-}
-
-std::string SizeText(std::int64_t v)
-{
-    char text[64];
-    const long long n = v;
-    if (v > 1073741824)
-        std::snprintf(text, sizeof text, "%lld Gb", n / 1073741824);
-    else if (v > 1048576)
-        std::snprintf(text, sizeof text, "%lld Mb", n / 1048576);
-    else if (v > 1024)
-        std::snprintf(text, sizeof text, "%lld Kb", n / 1024);
-    else if (v >= 2)
-        std::snprintf(text, sizeof text, "%lld bytes", n);
-    else
-        std::snprintf(text, sizeof text, "%lld byte", n);
-    return text;
 }
 
 std::int64_t FreeSpace(const std::filesystem::path& folder)

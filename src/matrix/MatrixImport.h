@@ -1,6 +1,7 @@
 #pragma once
 // Extracting M distance matrices between N populations from one text file
-// into a matrix store, and the texts and checks the import shows around it.
+// into a matrix store, and the checks the import makes around it (their texts
+// are in MatrixMessages.h).
 
 #include <cstdint>
 #include <filesystem>
@@ -33,17 +34,9 @@ struct MatrixLayout {
 // Lines the layout needs: (rowsPerMatrix + gap) M + firstLine - gap.
 std::int64_t RequiredLines(const MatrixLayout& layout);
 
-// "File isn't large enough (file size : " ... " lines, expected size : at
-// least " ... " lines)".
-std::string FileTooShortText(std::int64_t lineCount, std::int64_t required);
-
 // Bytes the store needs: N (N - 1) / 2 x 12 x M (a double and a permutation
 // entry per distance).
 std::int64_t RequiredBytes(const MatrixLayout& layout);
-
-// A byte count for people: "… Gb", "… Mb", "… Kb", "… bytes", "… byte", by
-// integer division.
-std::string SizeText(std::int64_t bytes);
 
 // Free bytes in the folder's file system; 0 when it cannot be queried.
 std::int64_t FreeSpace(const std::filesystem::path& folder);

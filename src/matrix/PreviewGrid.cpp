@@ -1,6 +1,5 @@
 #include "matrix/PreviewGrid.h"
 
-#include "matrix/MatrixImport.h"
 #include "matrix/SMatrix.h"
 
 #include <algorithm>
@@ -48,36 +47,6 @@ std::string PreviewValueText(double value)
     char buffer[64];
     const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
     return ec == std::errc() ? std::string(buffer, end) : std::string();
-}
-
-std::string MatrixSizeText(std::int32_t n)
-{
-    return "Matrix size : " + std::to_string(n) + "x" + std::to_string(n);
-}
-
-std::string MatrixCountText(std::int32_t m)
-{
-    return "Number of matrices: " + std::to_string(m);
-}
-
-std::string LinesExtractedText(std::int32_t m, std::int32_t n)
-{
-    return std::to_string(std::int64_t{m} * n) + " lines successfully extracted";
-}
-
-std::string LinesReadText(std::int64_t lineCount)
-{
-    return std::to_string(lineCount) + " lines read.";
-}
-
-std::string NotEnoughSpaceText(std::int64_t requiredBytes)
-{
-    return " Not enough space on disk (requested : " + SizeText(requiredBytes) + " ) ";
-}
-
-std::string AvailableSpaceText(std::int64_t freeBytes)
-{
-    return "Amout of available space : " + SizeText(freeBytes);
 }
 
 } // namespace sundrel

@@ -1,6 +1,5 @@
 #pragma once
-// What the matrix import shows as text: the cells of the preview grid of one
-// extracted matrix, and the result lines around the import.
+// The preview grid of one extracted matrix, as the matrix import shows it.
 
 #include <cstdint>
 #include <string>
@@ -36,22 +35,5 @@ PreviewGrid MakePreviewGrid(const SMatrix& matrix);
 // A distance as the grid shows it: the shortest text that reads back to the
 // same double ("0.5", "12", "1e-07").
 std::string PreviewValueText(double value);
-
-// Result lines of the import.
-std::string MatrixSizeText(std::int32_t n);            // "Matrix size : 100x100"
-std::string MatrixCountText(std::int32_t m);           // "Number of matrices: 50"
-std::string LinesExtractedText(std::int32_t m, std::int32_t n); // M·N " lines successfully extracted"
-std::string LinesReadText(std::int64_t lineCount);     // "5000 lines read."
-// The disk dialog: its frame, and the free space of the chosen folder.
-std::string NotEnoughSpaceText(std::int64_t requiredBytes);
-std::string AvailableSpaceText(std::int64_t freeBytes);
-
-inline constexpr const char* kAnalysingDataText = "Analysing data. Please wait...";
-inline constexpr const char* kPreviewingFileText = "Previewing file. Please wait...";
-inline constexpr const char* kPreviewCompleteText = "File preview complete.";
-inline constexpr const char* kCheckingDataText = "Checking data : please wait...";
-inline constexpr const char* kExtractionCanceledText = "Data extraction canceled";
-inline constexpr const char* kInitializationErrorText = "Initialization error : ";
-inline constexpr const char* kDiskSizeErrorCaption = "Disk size error";
 
 } // namespace sundrel

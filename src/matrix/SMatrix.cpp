@@ -1,7 +1,10 @@
 #include "matrix/SMatrix.h"
 
 #include "common/Errors.h"
+#include "common/Messages.h"
 #include "import/FileReader.h"
+#include "import/ImportMessages.h"
+#include "matrix/MatrixMessages.h"
 
 #include <new>
 
@@ -15,7 +18,7 @@ void SMatrix::load(FileReader& reader, std::int32_t n, std::int64_t firstLine,
     size_ = n;
     try {
         if (n < 0)
-            throw Error("Half matrix indices out of bounds");
+            throw Error(msg::HalfMatrixIndicesOutOfBounds);
         values_.resize(static_cast<std::size_t>(PairCount(n)));
         for (std::int32_t i = 1; i < n; ++i) {
             reader.CheckCancel();
@@ -32,9 +35,9 @@ void SMatrix::load(FileReader& reader, std::int32_t n, std::int64_t firstLine,
         values_.shrink_to_fit();
         size_ = 0;
         if (reader.Cancelled())
-            throw Abort("aborted");
+            throw Abort(msg::ReadingAborted);
         if (dynamic_cast<const std::bad_alloc*>(&e))
-            throw Error("Memory allocation failure");
+            throw Error(msg::MemoryAllocationFailure);
         throw Error(e.what());
     }
 }
@@ -52,7 +55,7 @@ double SMatrix::get(std::int32_t i, std::int32_t j) const
     const std::int32_t hi = i > j ? i : j;
     const std::int32_t lo = i > j ? j : i;
     if (!(0 <= lo && hi < size_))
-        throw Error("Half matrix indices out of bounds");
+        throw Error(msg::HalfMatrixIndicesOutOfBounds);
     return values_[static_cast<std::size_t>(PairIndex(hi, lo))];
 }
 

@@ -3,6 +3,7 @@
 #include "import/FileReader.h"
 #include "matrix/MatrixFile.h"
 #include "matrix/MatrixImport.h"
+#include "matrix/MatrixMessages.h"
 #include "matrix/SMatrix.h"
 #include "support/CliRunner.h"
 
@@ -131,18 +132,18 @@ TEST_F(MatrixTest, RequiredLinesAndSizeTexts)
     l.gap = 1;
     EXPECT_EQ(RequiredLines(l), 11);
     EXPECT_EQ(RequiredBytes(l), 6 * 12 * 2);
-    EXPECT_EQ(FileTooShortText(10, 11),
+    EXPECT_EQ(msg::FileTooShort(10, 11),
               "File isn't large enough (file size : 10 lines, expected size : at least 11 lines)");
 
-    EXPECT_EQ(SizeText(1073741825), "1 Gb");
-    EXPECT_EQ(SizeText(1073741824), "1024 Mb");
-    EXPECT_EQ(SizeText(1048577), "1 Mb");
-    EXPECT_EQ(SizeText(1048576), "1024 Kb");
-    EXPECT_EQ(SizeText(1025), "1 Kb");
-    EXPECT_EQ(SizeText(1024), "1024 bytes");
-    EXPECT_EQ(SizeText(2), "2 bytes");
-    EXPECT_EQ(SizeText(1), "1 byte");
-    EXPECT_EQ(SizeText(0), "0 byte");
+    EXPECT_EQ(msg::SizeText(1073741825), "1 Gb");
+    EXPECT_EQ(msg::SizeText(1073741824), "1024 Mb");
+    EXPECT_EQ(msg::SizeText(1048577), "1 Mb");
+    EXPECT_EQ(msg::SizeText(1048576), "1024 Kb");
+    EXPECT_EQ(msg::SizeText(1025), "1 Kb");
+    EXPECT_EQ(msg::SizeText(1024), "1024 bytes");
+    EXPECT_EQ(msg::SizeText(2), "2 bytes");
+    EXPECT_EQ(msg::SizeText(1), "1 byte");
+    EXPECT_EQ(msg::SizeText(0), "0 byte");
     EXPECT_GT(FreeSpace(dir_ / "not" / "yet"), 0);
 }
 

@@ -1,3 +1,4 @@
+#include "matrix/MatrixMessages.h"
 #include "matrix/PreviewGrid.h"
 #include "matrix/SMatrix.h"
 
@@ -76,13 +77,13 @@ TEST(PreviewGridTest, LargeMatricesShowTheFirst127AndTheLastPopulation)
 
 TEST(PreviewGridTest, ResultLinesReadAsTheUserSeesThem)
 {
-    EXPECT_EQ(MatrixSizeText(100), "Matrix size : 100x100");
-    EXPECT_EQ(MatrixCountText(50), "Number of matrices: 50");
-    EXPECT_EQ(LinesExtractedText(32767, 65536), "2147418112 lines successfully extracted");
-    EXPECT_EQ(LinesReadText(5000), "5000 lines read.");
-    EXPECT_EQ(NotEnoughSpaceText(1073741824), " Not enough space on disk (requested : 1024 Mb ) ");
-    EXPECT_EQ(AvailableSpaceText(1), "Amout of available space : 1 byte");
-    EXPECT_EQ(AvailableSpaceText(3LL * 1073741824 + 5), "Amout of available space : 3 Gb");
+    EXPECT_EQ(msg::MatrixSize(100), "Matrix size : 100x100");
+    EXPECT_EQ(msg::MatrixCount(50), "Number of matrices: 50");
+    EXPECT_EQ(msg::LinesExtracted(32767, 65536), "2147418112 lines successfully extracted");
+    EXPECT_EQ(msg::LinesRead(5000), "5000 lines read.");
+    EXPECT_EQ(msg::NotEnoughSpace(1073741824), " Not enough space on disk (requested : 1024 Mb ) ");
+    EXPECT_EQ(msg::AvailableSpace(1), "Amout of available space : 1 byte");
+    EXPECT_EQ(msg::AvailableSpace(3LL * 1073741824 + 5), "Amout of available space : 3 Gb");
 }
 
 } // namespace
