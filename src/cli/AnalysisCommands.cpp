@@ -11,6 +11,7 @@
 #include "matrix/MatrixFile.h"
 #include "model/MapMessages.h"
 #include "monmonier/SundrelDocument.h"
+#include "monmonier/SundrelMessages.h"
 
 #include <chrono>
 #include <cstdio>
@@ -168,8 +169,7 @@ int RunAnalyse(Arguments& args)
     InterruptGuard interrupts;
     std::unique_ptr<MatrixFile> store = ImportMatrices(inputs[1], matrices);
     if (store->size() != map.N())
-        throw Error("Error : incompatible matrix size (expected size : " + std::to_string(map.N()) +
-                    " x " + std::to_string(map.N()) + ")");
+        throw Error(msg::IncompatibleMatrixSize(map.N()));
 
     // Every sundrel of every matrix is kept with its report lines; beyond
     // this a document could not be read back either.

@@ -5,6 +5,7 @@
 #include "common/Notifier.h"
 #include "matrix/MatrixFile.h"
 #include "monmonier/Paving.h"
+#include "monmonier/SundrelMessages.h"
 
 #include <algorithm>
 
@@ -119,8 +120,7 @@ void MonmonierLayer::run(const Command& command)
             throw;
         } catch (const std::exception& e) {
             std::lock_guard<std::mutex> lock(loadLock_);
-            loadError_ = "An error occured while reading file :\n" + command.file.string() +
-                         "\nError : " + e.what() + "\nMonmonier data will be ignored.";
+            loadError_ = msg::LayerDataIgnored(command.file.string(), e.what());
             throw Error(loadError_);
         }
         {

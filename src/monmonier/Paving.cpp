@@ -2,6 +2,7 @@
 
 #include "common/Errors.h"
 #include "matrix/SMatrix.h"
+#include "monmonier/SundrelMessages.h"
 
 namespace sundrel {
 
@@ -12,7 +13,7 @@ PavingMatrix BuildPavingMatrix(const std::vector<MPolygon>& cells, std::int32_t 
     try {
         PavingMatrix paving(static_cast<std::size_t>(PairCount(n)), -1);
         if (cancelled())
-            throw Abort("paving_matrix");
+            throw Abort(msg::PavingAborted);
         for (std::int32_t lo = 0; lo < n && static_cast<std::size_t>(lo) < cells.size(); ++lo) {
             const MPolygon& cell = cells[static_cast<std::size_t>(lo)];
             const std::int32_t count = cell.count();
@@ -22,11 +23,11 @@ PavingMatrix BuildPavingMatrix(const std::vector<MPolygon>& cells, std::int32_t 
                     paving[static_cast<std::size_t>(PairIndex(hi, lo))] = (e + count - 1) % count;
             }
             if (cancelled())
-                throw Abort("paving_matrix");
+                throw Abort(msg::PavingAborted);
         }
         return paving;
     } catch (...) {
-        throw Abort("paving_matrix");
+        throw Abort(msg::PavingAborted);
     }
 }
 

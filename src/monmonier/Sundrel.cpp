@@ -1,27 +1,12 @@
 #include "monmonier/Sundrel.h"
 
 #include "common/Errors.h"
+#include "matrix/MatrixMessages.h"
 #include "monmonier/SundrelMatrix.h"
+#include "monmonier/SundrelMessages.h"
 #include "monmonier/SundrelMonmonier.h"
 
-#include <cstdio>
-
 namespace sundrel {
-
-namespace {
-
-constexpr const char* kStop = "# Reached end of sundrel : stop";
-constexpr const char* kTwoStepStop = "### Warning : undetermined direction at two steps : STOP";
-
-std::string SegmentText(const SundrelElement& e)
-{
-    char text[96];
-    std::snprintf(text, sizeof text, "segment : {%4d,%4d} distance : %0.3f", e.i + 1, e.j + 1,
-                  e.distance);
-    return text;
-}
-
-} // namespace
 
 Sundrel::Sundrel(Report* report, const std::vector<MPolygon>* cells, SundrelMatrix* matrix,
                  SundrelMonmonier* owner)
@@ -42,15 +27,15 @@ void Sundrel::construct(bool traceFlag)
     traceFlag_ = traceFlag;
     const std::optional<SundrelElement> s = matrix_->nextStart();
     if (!s)
-        throw RangeError("Impossible to constuct another sundrel");
-    report(" -- Beginning of sundrel --");
+        throw RangeError(msg::CantConstructSundrel);
+    report(msg::ReportSundrelBegins);
     addElement(*s, 0);
 
-    report("# Constructing sundrel : first direction");
+    report(msg::ReportFirstDirection);
     trace(s->i, s->j, 0);
-    report("# Constructing sundrel : opposite direction");
+    report(msg::ReportOppositeDirection);
     trace(s->j, s->i, 1);
-    report(" -- End of sundrel --");
+    report(msg::ReportSundrelEnds);
 }
 
 // Follows one direction from the segment (ref, next) until a step finds no
@@ -62,8 +47,8 @@ void Sundrel::trace(std::int32_t ref, std::int32_t next, int direction)
         if (!e)
             break;
         if (owner_ && owner_->cancelled()) {
-            report("### Warning : computation aborted : STOP");
-            throw Abort("sundrel");
+            report(msg::ReportAborted);
+            throw Abort(msg::SundrelAborted);
         }
         addElement(*e, direction);
     }
@@ -78,12 +63,11 @@ std::optional<SundrelElement> Sundrel::step(std::int32_t& ref, std::int32_t& nex
 {
     const auto cellOf = [&](std::int32_t p) -> const MPolygon& {
         if (p < 0 || static_cast<std::size_t>(p) >= cells_->size())
-            throw Error("Half matrix indices out of bounds");
+            throw Error(msg::HalfMatrixIndicesOutOfBounds);
         return (*cells_)[static_cast<std::size_t>(p)];
     };
     const auto missing = [&](std::int32_t examined) {
-        return Error("\nref0 = " + std::to_string(ref) + " next0 = " + std::to_string(next) +
-                     " k = " + std::to_string(examined));
+        return Error(msg::SegmentNotInCell(ref, next, examined));
     };
 
     // The third corners of the Delaunay triangles on either side of the
@@ -112,7 +96,7 @@ std::optional<SundrelElement> Sundrel::step(std::int32_t& ref, std::int32_t& nex
     if (b >= 0 && !matrix_->isUsed(next, b))
         candidateB = matrix_->makeElement(next, b);
     if (!candidateA || !candidateB) {
-        report(kStop);
+        report(msg::ReportStop);
         return std::nullopt;
     }
     const double da = candidateA->distance;
@@ -129,16 +113,16 @@ std::optional<SundrelElement> Sundrel::step(std::int32_t& ref, std::int32_t& nex
         return candidateA;
 
     // Equal distances: look one step further along each candidate.
-    report("##  Warning : undetermined direction at one step");
+    report(msg::ReportUndeterminedAtOneStep);
     std::int32_t refA = ref, nextA = a;
     const std::optional<SundrelElement> ra = step(refA, nextA, true);
     std::int32_t refB = b, nextB = next;
     const std::optional<SundrelElement> rb = step(refB, nextB, true);
     if (!ra || !rb || ra->distance == rb->distance) {
-        report(kTwoStepStop);
+        report(msg::ReportUndeterminedAtTwoSteps);
         return std::nullopt;
     }
-    report("##  Warning : direction choosen at two steps : direction may be wrong...");
+    report(msg::ReportChosenAtTwoSteps);
     if (ra->distance > rb->distance) {
         next = a;
         return candidateA;
@@ -159,7 +143,7 @@ void Sundrel::addElement(const SundrelElement& e, int direction)
     }
     if (traceFlag_ && owner_)
         owner_->addCount(e);
-    report(std::string(direction == 0 ? "->" : "<-") + "\t" + SegmentText(e));
+    report(msg::ReportSegment(direction != 0, e.i + 1, e.j + 1, e.distance));
 }
 
 std::size_t Sundrel::elementCount() const

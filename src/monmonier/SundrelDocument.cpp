@@ -8,6 +8,7 @@
 #include "matrix/MatrixFile.h"
 #include "model/MMapFactory.h"
 #include "model/MapMessages.h"
+#include "monmonier/SundrelMessages.h"
 
 #include <algorithm>
 #include <array>
@@ -33,10 +34,6 @@ constexpr std::intptr_t kStageSavingLayer = 106;
 // is an object of its own.
 constexpr std::int32_t kMaxSundrels = 999;
 constexpr std::int64_t kMaxSundrelObjects = std::int64_t(1) << 22;
-
-constexpr const char* kCouldntOpen = "Couldn't open the file";
-constexpr const char* kBadHeader = "Unrecognized monmonier header";
-constexpr const char* kBadLayerHeader = "Unrecognized monmonier layer header";
 
 // A text field: Windows-1252, at most size - 1 bytes, zero-filled behind.
 void PutText(unsigned char* dst, const std::string& utf8)
@@ -149,10 +146,10 @@ public:
     explicit DocumentReader(const std::filesystem::path& file) : in_(file, std::ios::binary)
     {
         if (!in_.is_open() || !in_.seekg(0, std::ios::end))
-            throw Error(kCouldntOpen);
+            throw Error(msg::CouldntOpenFile);
         length_ = static_cast<std::int64_t>(in_.tellg());
         if (length_ < 0)
-            throw Error(kCouldntOpen);
+            throw Error(msg::CouldntOpenFile);
     }
 
     std::int64_t position() const { return position_; }
@@ -251,14 +248,14 @@ void ReadMonmonierData(const std::filesystem::path& file, MonmonierLayer& into,
     std::array<unsigned char, kMonmonierHeaderSize> header;
     if (!in.seek(static_cast<std::int64_t>(kHeaderSize)) || !in.read(header.data(), header.size()) ||
         !HasMagic(header.data(), "MH "))
-        throw Error(kBadHeader);
+        throw Error(msg::UnrecognizedMonmonierHeader);
     const LayerStyles styles = DecodeStyles(header.data());
     const auto layerCount = LoadLE<std::int32_t>(header.data() + 300);
     const auto activeIndex = LoadLE<std::int32_t>(header.data() + 304);
     // Each layer takes at least its header and its order entry.
     if (layerCount < 0 ||
         layerCount > in.remaining() / static_cast<std::int64_t>(kLayerHeaderSize + 4))
-        throw Error(kBadHeader);
+        throw Error(msg::UnrecognizedMonmonierHeader);
 
     const std::int32_t n = into.populationCount();
     const std::int64_t pairs = PairCount(n);
@@ -267,18 +264,18 @@ void ReadMonmonierData(const std::filesystem::path& file, MonmonierLayer& into,
     for (std::int32_t i = 0; i < layerCount; ++i) {
         std::array<unsigned char, kLayerHeaderSize> record;
         if (!in.read(record.data(), record.size()) || !HasMagic(record.data(), "MLH"))
-            throw Error(kBadLayerHeader);
+            throw Error(msg::UnrecognizedLayerHeader);
         const auto layerN = LoadLE<std::int32_t>(record.data() + 164);
         const auto m = LoadLE<std::int32_t>(record.data() + 168);
         const auto k = LoadLE<std::int32_t>(record.data() + 172);
         // The layer belongs to this map, its block lies inside the file, and
         // K is within what an analysis makes; all before anything is made.
         if (layerN != n || pairs < 1 || m < 1)
-            throw Error(kBadLayerHeader);
+            throw Error(msg::UnrecognizedLayerHeader);
         if (std::int64_t(m) > in.remaining() / (12 * pairs))
             throw Error(msg::FilePositioningError);
         if (k < 0 || k > kMaxSundrels || std::int64_t(m) * k > kMaxSundrelObjects)
-            throw Error(kBadLayerHeader);
+            throw Error(msg::UnrecognizedLayerHeader);
         into.reportLayerReading(static_cast<std::int32_t>(read.size()), m);
         const std::int64_t blockStart = in.position();
         auto store = std::make_unique<MatrixFile>(file);
@@ -307,18 +304,18 @@ void ReadMonmonierData(const std::filesystem::path& file, MonmonierLayer& into,
     // The drawing order: every layer index once.
     std::vector<unsigned char> indices(static_cast<std::size_t>(layerCount) * 4);
     if (!indices.empty() && !in.read(indices.data(), indices.size()))
-        throw Error(kBadHeader);
+        throw Error(msg::UnrecognizedMonmonierHeader);
     std::vector<std::int32_t> drawOrder(static_cast<std::size_t>(layerCount));
     std::vector<bool> seen(static_cast<std::size_t>(layerCount), false);
     for (std::size_t i = 0; i < drawOrder.size(); ++i) {
         const auto index = LoadLE<std::int32_t>(indices.data() + 4 * i);
         if (index < 0 || index >= layerCount || seen[static_cast<std::size_t>(index)])
-            throw Error(kBadHeader);
+            throw Error(msg::UnrecognizedMonmonierHeader);
         seen[static_cast<std::size_t>(index)] = true;
         drawOrder[i] = index;
     }
     if (activeIndex < -1 || activeIndex >= layerCount)
-        throw Error(kBadHeader);
+        throw Error(msg::UnrecognizedMonmonierHeader);
 
     // Nothing of a damaged document is taken.
     into.styles = styles;

@@ -2,6 +2,7 @@
 
 #include "common/Errors.h"
 #include "matrix/MatrixFile.h"
+#include "matrix/MatrixMessages.h"
 #include "matrix/SMatrix.h"
 
 #include <algorithm>
@@ -240,7 +241,7 @@ std::int64_t SundrelMatrix::CheckedPair(std::int32_t i, std::int32_t j, std::int
     hi = i > j ? i : j;
     lo = i > j ? j : i;
     if (!(0 <= lo && hi < size_))
-        throw Error("Half matrix indices out of bounds");
+        throw Error(msg::HalfMatrixIndicesOutOfBounds);
     return PairIndex(hi, lo);
 }
 

@@ -3,6 +3,7 @@
 #include "common/Errors.h"
 #include "common/Notifier.h"
 #include "matrix/SMatrix.h"
+#include "monmonier/SundrelMessages.h"
 
 #include <algorithm>
 #include <atomic>
@@ -14,20 +15,6 @@
 namespace sundrel {
 
 namespace {
-
-std::string Format(const char* format, const std::string& text)
-{
-    std::string out;
-    for (const char* p = format; *p; ++p) {
-        if (p[0] == '%' && p[1] == 's') {
-            out += text;
-            ++p;
-        } else {
-            out += *p;
-        }
-    }
-    return out;
-}
 
 // Sorts every matrix the store does not hold sorted yet and appends the
 // permutations in matrix order. Two threads sort while this one stores the
@@ -65,7 +52,7 @@ void SortStore(MatrixFile& store, std::int32_t m, Notifier* progress, const Canc
             std::vector<std::int32_t> permutation;
             try {
                 if (cancel && cancel->isSet())
-                    throw Abort("sundrel");
+                    throw Abort(msg::SundrelAborted);
                 post();
                 permutation = SortedPermutation(store, k);
             } catch (...) {
@@ -183,27 +170,24 @@ void SundrelMonmonier::compute(std::int32_t k)
     post(WM_PROGRESS_SHOW, 0);
 
     if (isSingle()) {
-        reportLine(Format("**** Creating single monmonier layer \"%s\" ****", name));
-        reportLine("**** Parameters :");
-        reportLine("**** sundrel count : " + std::to_string(k));
+        reportLine(msg::ReportSingleLayer(name));
+        reportLine(msg::ReportParameters);
+        reportLine(msg::ReportSundrelCount(k));
     } else {
-        reportLine(Format("**** Creating multiple monmonier layer name \"%s\" ****", name));
-        reportLine("**** Parameters :");
-        reportLine("**** matrix count : " + std::to_string(m_));
-        reportLine("**** sundrel count : " + std::to_string(k));
+        reportLine(msg::ReportMultipleLayer(name));
+        reportLine(msg::ReportParameters);
+        reportLine(msg::ReportMatrixCount(m_));
+        reportLine(msg::ReportSundrelCount(k));
     }
 
     for (std::int32_t m = 0; m < m_; ++m) {
         reportLine("");
-        reportLine(std::string("**** Loading distance matrix n") + kDegree + " " +
-                   std::to_string(m + 1));
+        reportLine(msg::ReportLoadingMatrix(m + 1));
         std::fill(used_->begin(), used_->end(), 0);
         try {
             for (std::int32_t s = 0; s < k; ++s) {
                 reportLine("");
-                reportLine(std::string("**** Constructing sundrel n") + kDegree + " " +
-                           std::to_string(s + 1) + " -- layer \"" + name + "\"  -- matrix n" +
-                           kDegree + " " + std::to_string(m + 1));
+                reportLine(msg::ReportConstructingSundrel(s + 1, name, m + 1));
                 sundrels_[static_cast<std::size_t>(m)][static_cast<std::size_t>(s)]->construct(
                     selection_[static_cast<std::size_t>(std::min(s, 9))]);
                 post(WM_PROGRESS_POSITION, std::intptr_t(k) * m + s + 1);

@@ -43,9 +43,6 @@ inline constexpr int WM_PROGRESS_SHOW = 0x8000 + 0x450;
 // see SundrelMonmonier::serial()).
 inline constexpr int WM_SHOW_REPORT = 0x8000 + 0x44D;
 
-// The degree sign, as the report holds it in memory.
-inline constexpr const char* kDegree = "\xC2\xB0";
-
 // Label of sundrel rank r (1-based) in style 0 (a, b, c), 1 (1, 2, 3) or
 // 2 (i, ii, iii); empty beyond rank 26.
 std::string SundrelLabel(int style, int rank);
