@@ -7,6 +7,7 @@
 
 #include "common/AtomicFile.h"
 #include "common/Errors.h"
+#include "common/Messages.h"
 #include "render/Canvas.h"
 #include "render/Export.h"
 #include "render/FontSupport.h"
@@ -111,13 +112,13 @@ void WritePng(const std::filesystem::path& file, const std::vector<unsigned char
     if (!image.save(QString::fromStdString(temp.string()), "PNG")) {
         std::error_code ec;
         std::filesystem::remove(temp, ec);
-        throw Error("Couldn't open the file");
+        throw Error(msg::CouldntOpenFile);
     }
     std::error_code ec;
     std::filesystem::rename(temp, file, ec);
     if (ec) {
         std::filesystem::remove(temp, ec);
-        throw Error("Couldn't open the file");
+        throw Error(msg::CouldntOpenFile);
     }
 }
 
@@ -196,7 +197,7 @@ int RunExport(Arguments& args)
             throw Error("The export did not start");
         WaitForWorker(thread);
         if (printer.outcome() == kExportCancelled)
-            throw Error(ExportCanceled().what());
+            throw Error(msg::ExportCanceledByUser);
         if (printer.outcome() == kExportFailed)
             throw Error(thread.lastError());
         return 0;
@@ -213,8 +214,8 @@ int RunExport(Arguments& args)
         std::vector<unsigned char> rows;
         try {
             rows = RenderBitmap(source, parameters, &cancel);
-        } catch (const ExportCanceled& e) {
-            throw Error(e.what());
+        } catch (const ExportCanceled&) {
+            throw Error(msg::ExportCanceledByUser);
         }
         WritePng(output, rows, parameters.width, parameters.height, parameters.resolution);
         return 0;

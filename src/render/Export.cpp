@@ -2,6 +2,7 @@
 
 #include "common/AtomicFile.h"
 #include "common/ByteOrder.h"
+#include "common/Messages.h"
 #include "monmonier/MonmonierLayer.h"
 #include "render/Canvas.h"
 #include "render/LayerDrawing.h"
@@ -51,40 +52,40 @@ std::string ExportStageText(int code, const std::string& layerName)
     case 0:
     case 1:
     case 2:
-        return "Initializing...";
+        return msg::StageInitializing;
     case 10:
-        return "Drawing the original points...";
+        return msg::StageOriginalPoints;
     case 11:
-        return "Drawing the virtual points...";
+        return msg::StageVirtualPoints;
     case 12:
-        return "Drawing the population labels...";
+        return msg::StageLabels;
     case 13:
-        return "Creating the population labels font...";
+        return msg::StageLabelsFont;
     case 14:
-        return "Drawing the Delaunay triangulation...";
+        return msg::StageDelaunay;
     case 15:
-        return "Drawing the Vorono\xC3\xAF paving...";
+        return msg::StageVoronoi;
     case 16:
-        return "Writing the triangulation...";
+        return msg::StageWritingTriangulation;
     case 20:
     case 21:
-        return "Writing the file...";
+        return msg::StageWritingFile;
     case 23:
-        return "Sending data to the printer...";
+        return msg::StagePrinting;
     case 100:
-        return "Drawing the Monmonier sundrels...";
+        return msg::StageSundrels;
     case 101:
-        return "Creating monmonier layer font...\nlayer : " + layerName;
+        return msg::StageLayerFont(layerName);
     case 102:
-        return "Drawing single monmonier sundrels...\nlayer :" + layerName;
+        return msg::StageSingleSundrels(layerName);
     case 103:
-        return "Drawing single monmonier sundrel titles...\nlayer :" + layerName;
+        return msg::StageSingleTitles(layerName);
     case 104:
-        return "Drawing multiple monmonier sundrels...\nlayer :" + layerName;
+        return msg::StageMultipleSundrels(layerName);
     case 105:
-        return "Drawing multiple monmonier sundrel labels...\nlayer :" + layerName;
+        return msg::StageMultipleLabels(layerName);
     case 106:
-        return "Saving monmonier layer...\nlayer : " + layerName;
+        return msg::StageSavingLayer(layerName);
     default:
         return {};
     }
@@ -148,7 +149,7 @@ std::vector<unsigned char> RenderBitmap(const ExportSource& source, const Export
             progress->Step();
     };
     if (!source.map || !source.primitives)
-        throw Error("Couldn't create compatible device context");
+        throw Error(msg::CouldntCreateDeviceContext);
     // Steps 1 to 3: the off-screen target and its context.
     OffscreenContext context(p.width, p.height);
     for (int k = 0; k < 7; ++k)
@@ -214,21 +215,21 @@ void WriteBitmapFile(const std::filesystem::path& file, std::int32_t width, std:
     try {
         out.emplace(file);
     } catch (const Error&) {
-        throw Error("Couldn't open the file");
+        throw Error(msg::CouldntOpenFile);
     }
     std::ostream& stream = out->stream();
     const auto header = BitmapFileHeader(width, height, resolution);
     if (!stream.write(reinterpret_cast<const char*>(header.data()), 14))
-        throw Error("Couldn't write the bitmap file header");
+        throw Error(msg::CouldntWriteBitmapHeader);
     if (!stream.write(reinterpret_cast<const char*>(header.data() + 14), 44))
-        throw Error("Couldn't write the bitmap info");
+        throw Error(msg::CouldntWriteBitmapInfo);
     if (!stream.write(reinterpret_cast<const char*>(rows.data()),
                       static_cast<std::streamsize>(rows.size())))
-        throw Error("Couldn't write the bitmap data");
+        throw Error(msg::CouldntWriteBitmapData);
     try {
         out->commit();
     } catch (const Error&) {
-        throw Error("Couldn't write the bitmap data");
+        throw Error(msg::CouldntWriteBitmapData);
     }
 }
 
@@ -314,7 +315,7 @@ void ExportingThread::RunJob(int job, const ExportParameters& parameters,
         std::vector<unsigned char> rows = RenderBitmap(source, parameters, &progress);
         progress.Stage(23, 0);
         if (!source.print)
-            throw Error("Couldn't create compatible device context");
+            throw Error(msg::CouldntCreateDeviceContext);
         source.print(rows, parameters.width, parameters.height);
         progress.Step();
         break;
@@ -347,7 +348,7 @@ VectorExportResult ExportVector(const std::filesystem::path& file, VectorFormat 
     const std::filesystem::path temp = TemporarySibling(file);
     FILE* stream = std::fopen(temp.string().c_str(), "wb");
     if (!stream)
-        throw Error("Impossible to open the file");
+        throw Error(msg::ImpossibleToOpen);
     struct Close {
         FILE*& stream;
         const std::filesystem::path& temp;
@@ -374,12 +375,12 @@ VectorExportResult ExportVector(const std::filesystem::path& file, VectorFormat 
         // buffer too small must not stay in front of the one that fits.
         stream = std::freopen(nullptr, "wb", stream);
         if (!stream)
-            throw Error("File writing error");
+            throw Error(msg::FileWritingError);
         if (gl2psBeginPage(title.c_str(), producer.c_str(), viewport, gl2psFormat,
                            GL2PS_SIMPLE_SORT, GL2PS_SILENT, GL_RGBA, 0, nullptr, 0, 0, 0,
                            static_cast<GLint>(result.bufferSize), stream,
                            title.c_str()) != GL2PS_SUCCESS)
-            throw Error("File writing error");
+            throw Error(msg::FileWritingError);
         glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         glMatrixMode(GL_MODELVIEW);
@@ -419,18 +420,18 @@ VectorExportResult ExportVector(const std::filesystem::path& file, VectorFormat 
         glPopMatrix();
         state = gl2psEndPage();
         if (state != GL2PS_SUCCESS && state != GL2PS_OVERFLOW && state != GL2PS_NO_FEEDBACK)
-            throw Error("File writing error");
+            throw Error(msg::FileWritingError);
     }
     if (std::fflush(stream) != 0 || std::ferror(stream))
-        throw Error("File writing error");
+        throw Error(msg::FileWritingError);
     const int closed = std::fclose(stream);
     stream = nullptr;
     if (closed != 0)
-        throw Error("File writing error");
+        throw Error(msg::FileWritingError);
     std::error_code ec;
     std::filesystem::rename(temp, file, ec);
     if (ec)
-        throw Error("File writing error");
+        throw Error(msg::FileWritingError);
     guard.keep = true;
     return result;
 }

@@ -8,6 +8,7 @@
 #include "common/Worker.h"
 #include "model/MMap.h"
 #include "model/MMapFactory.h"
+#include "render/ExportMessages.h"
 #include "render/ViewPrimitives.h"
 
 #include <array>
@@ -42,7 +43,7 @@ inline constexpr int kJobPrint = 3;
 // The cancel error of export jobs.
 class ExportCanceled : public Abort {
 public:
-    ExportCanceled() : Abort("Exportation canceled by the user") {}
+    ExportCanceled() : Abort(msg::ExportCanceledByUser) {}
 };
 
 // The status text of a stage code (empty for codes not in the table); the

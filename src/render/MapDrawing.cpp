@@ -1,6 +1,7 @@
 #include "render/MapDrawing.h"
 
 #include "common/Errors.h"
+#include "render/ExportMessages.h"
 
 #include <GL/gl.h>
 #include <gl2ps.h>
@@ -171,10 +172,10 @@ void DrawLabelsForExport(Canvas& c, const MMap& map)
 {
     c.Stage(kStageLabelsFont);
     if (map.font.name.empty() || map.font.size <= 0)
-        throw Error("Invalid font attributes");
+        throw Error(msg::InvalidFontAttributes);
     GLFONT* font = c.fonts.Acquire(map.font.name, map.font.style, map.font.size);
     if (!font)
-        throw Error("Invalid font attributes");
+        throw Error(msg::InvalidFontAttributes);
     try {
         c.Stage(kStageLabels);
         DrawLabels(c, map, font);
@@ -242,7 +243,7 @@ void DrawScene(Canvas& c, const Scene& scene)
         glRectd(-100.0, -100.0, 100.0, 100.0);
         glColor3f(0.9f, 0.8f, 0.9f);
         glRasterPos2d(0.0, 0.0);
-        PrintGLFont(scene.placeholderFont, 0, "NO MAP");
+        PrintGLFont(scene.placeholderFont, 0, msg::NoMap);
         glFlush();
         return;
     }
@@ -345,7 +346,7 @@ void PsVoronoi(const MMap& map)
 void PsLabels(const MMap& map)
 {
     if (map.font.name.empty() || map.font.size <= 0)
-        throw Error("Invalid font attributes");
+        throw Error(msg::InvalidFontAttributes);
     ViewPrimitives::SetColor(map.layerColours[kLabels]);
     const auto size = static_cast<GLshort>(std::min<std::int32_t>(map.font.size, 32767));
     for (std::int32_t i = 0; i < CellCount(map); ++i) {

@@ -1,6 +1,7 @@
 #include "render/OffscreenContext.h"
 
 #include "common/Errors.h"
+#include "render/ExportMessages.h"
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
@@ -119,26 +120,26 @@ OffscreenContext::OffscreenContext(std::int32_t width, std::int32_t height)
 {
     EGLDisplay display = Display();
     if (display == EGL_NO_DISPLAY)
-        throw Error("Couldn't create compatible device context");
+        throw Error(msg::CouldntCreateDeviceContext);
     if (width <= 0 || height <= 0 || width > MaximumSize() || height > MaximumSize())
-        throw Error("Couldn't create DIB section");
+        throw Error(msg::CouldntCreateDibSection);
     if (!eglBindAPI(EGL_OPENGL_API))
-        throw Error("Couldn't create context");
+        throw Error(msg::CouldntCreateContext);
     const EGLint attributes[] = {EGL_CONTEXT_OPENGL_PROFILE_MASK,
                                  EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT, EGL_NONE};
     EGLContext context = eglCreateContext(display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attributes);
     if (context == EGL_NO_CONTEXT)
-        throw Error("Couldn't create context");
+        throw Error(msg::CouldntCreateContext);
     display_ = display;
     context_ = context;
     if (!eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context)) {
         eglDestroyContext(display, context);
-        throw Error("Couldn't make current");
+        throw Error(msg::CouldntMakeCurrent);
     }
     const FramebufferCalls& gl = Calls();
     if (!gl.complete()) {
         Release();
-        throw Error("Couldn't create DIB section");
+        throw Error(msg::CouldntCreateDibSection);
     }
     gl.genFramebuffers(1, &framebuffer_);
     gl.bindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
@@ -153,7 +154,7 @@ OffscreenContext::OffscreenContext(std::int32_t width, std::int32_t height)
     if (glGetError() != GL_NO_ERROR ||
         gl.checkFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
         Release();
-        throw Error("Couldn't create DIB section");
+        throw Error(msg::CouldntCreateDibSection);
     }
     glDrawBuffer(GL_COLOR_ATTACHMENT0);
     glReadBuffer(GL_COLOR_ATTACHMENT0);

@@ -182,6 +182,25 @@ TEST_F(ExportJob, StagesAndStepsStayWithinTheProgressMaximum)
     EXPECT_EQ(messages.back().message, kExportFinished);
 }
 
+TEST(ExportStages, CodesReadAsTheDialogShowsThem)
+{
+    for (int code : {0, 1, 2})
+        EXPECT_EQ(ExportStageText(code), "Initializing...");
+    EXPECT_EQ(ExportStageText(15), "Drawing the Vorono\xC3\xAF paving...");
+    EXPECT_EQ(ExportStageText(20), ExportStageText(21));
+    EXPECT_EQ(ExportStageText(23), "Sending data to the printer...");
+    // The layer's name follows; the spacing after "layer :" is not the same
+    // for every stage.
+    EXPECT_EQ(ExportStageText(101, "A"), "Creating monmonier layer font...\nlayer : A");
+    EXPECT_EQ(ExportStageText(102, "A"), "Drawing single monmonier sundrels...\nlayer :A");
+    EXPECT_EQ(ExportStageText(105, "A"), "Drawing multiple monmonier sundrel labels...\nlayer :A");
+    EXPECT_EQ(ExportStageText(106, "A"), "Saving monmonier layer...\nlayer : A");
+    // Stages without a layer ignore the name; unknown codes have no text.
+    EXPECT_EQ(ExportStageText(100, "A"), "Drawing the Monmonier sundrels...");
+    for (int code : {-1, 3, 17, 22, 107})
+        EXPECT_EQ(ExportStageText(code, "A"), "") << code;
+}
+
 TEST_F(ExportJob, CancelStopsAtTheNextStepAndLeavesNoFile)
 {
     int steps = 0;
