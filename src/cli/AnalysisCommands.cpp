@@ -1,6 +1,7 @@
 // The analysis commands: run an analysis into a sundrel document, write the
 // reports of its layers, and give the barriers in a form other programs read.
 
+#include "cli/CliMessages.h"
 #include "cli/CommandLine.h"
 #include "cli/Documents.h"
 #include "cli/Interrupt.h"
@@ -84,8 +85,7 @@ std::vector<std::int32_t> Chosen(const MonmonierLayer& layers, std::int32_t only
 {
     const std::int32_t count = layers.count();
     if (only >= count)
-        throw Error("The document has no layer " + std::to_string(only) + " (it holds " +
-                    std::to_string(count) + ")");
+        throw Error(msg::NoSuchLayer(only, count));
     std::vector<std::int32_t> chosen;
     for (std::int32_t i = 0; i < count; ++i)
         if (only < 0 || i == only)
@@ -174,8 +174,7 @@ int RunAnalyse(Arguments& args)
     // Every sundrel of every matrix is kept with its report lines; beyond
     // this a document could not be read back either.
     if (std::int64_t(store->matrixCount()) * k > (std::int64_t(1) << 22))
-        throw Error("Too many sundrels: " + std::to_string(store->matrixCount()) + " matrices x " +
-                    std::to_string(k) + " sundrels (at most 4194304 in all)");
+        throw Error(msg::TooManySundrels(store->matrixCount(), k));
 
     AnalysisRequest request;
     request.single = store->matrixCount() == 1;
@@ -186,7 +185,7 @@ int RunAnalyse(Arguments& args)
     request.selection = selection;
     progress.sorting(request.store->matrixCount());
     if (!layers.newAnalysis(std::move(request)))
-        throw Error("The layers are busy");
+        throw Error(msg::LayersBusy);
     FinishCommand(layers);
     layers.acknowledge();
     progress.finish();

@@ -4,6 +4,7 @@
 
 #include "common/Errors.h"
 #include "monmonier/SundrelDocument.h"
+#include "monmonier/SundrelMessages.h"
 
 #include <cstdio>
 #include <unistd.h>
@@ -55,13 +56,13 @@ void ProgressPrinter::post(int message, std::intptr_t, std::intptr_t lParam)
         shownTenth_ = -1;
         break;
     case WM_PROGRESS_STEP:
-        show("Sorting matrix data, please wait...", ++sortSteps_, sortTotal_);
+        show(msg::SortingMatrixData, ++sortSteps_, sortTotal_);
         break;
     case WM_LAYER_START:
         phase(lParam);
         break;
     case WM_PROGRESS_POSITION:
-        show("Constructing sundrels, please wait...", lParam, total_);
+        show(msg::ConstructingSundrels, lParam, total_);
         break;
     default:
         break;

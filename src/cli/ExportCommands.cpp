@@ -1,6 +1,7 @@
 // sundrel-cli export: the document as the window shows it, written as a
 // bitmap (through the export job), PNG, PostScript, EPS, SVG or PDF.
 
+#include "cli/CliMessages.h"
 #include "cli/CommandLine.h"
 #include "cli/Documents.h"
 #include "cli/Interrupt.h"
@@ -44,12 +45,12 @@ public:
             const int tenth = static_cast<int>(std::min<std::int64_t>(10, steps_ * 10 / maximum_));
             if (tenth != shown_) {
                 shown_ = tenth;
-                std::fprintf(stderr, "Exporting: %d%%\n", tenth * 10);
+                std::fprintf(stderr, "%s %d%%\n", msg::Exporting, tenth * 10);
             }
         } else if (message != kExportStage) {
             outcome_ = message;
             if (message == kExportFinished && shown_ != 10)
-                std::fprintf(stderr, "Exporting: 100%%\n");
+                std::fprintf(stderr, "%s 100%%\n", msg::Exporting);
         }
     }
     int outcome() const
@@ -194,7 +195,7 @@ int RunExport(Arguments& args)
         ExportingThread thread(&printer);
         InterruptGuard interrupts;
         if (!thread.Start(kJobBitmap, parameters, source))
-            throw Error("The export did not start");
+            throw Error(msg::ExportDidNotStart);
         WaitForWorker(thread);
         if (printer.outcome() == kExportCancelled)
             throw Error(msg::ExportCanceledByUser);

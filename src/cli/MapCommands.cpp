@@ -1,6 +1,7 @@
 // The map commands: create a map from a coordinates file, edit its virtual
 // points, describe a document.
 
+#include "cli/CliMessages.h"
 #include "cli/CommandLine.h"
 #include "cli/Documents.h"
 #include "cli/Interrupt.h"
@@ -10,6 +11,7 @@
 #include "import/FileReader.h"
 #include "model/MMapFactory.h"
 #include "model/MapDocument.h"
+#include "model/MapMessages.h"
 
 #include <cstdio>
 #include <unistd.h>
@@ -80,7 +82,7 @@ int RunMap(Arguments& args)
     factory.OnProgress = [&](MMapFactory&) {
         ++percent;
         if (tty)
-            std::fprintf(stderr, "\rComputing the triangulation, please wait... %3d%%", percent);
+            std::fprintf(stderr, "\r%s %3d%%", msg::ComputingTriangulation, percent);
     };
     double seconds = 0;
     factory.OnFinished = [&](MMapFactory&, double s) { seconds = s; };
@@ -93,7 +95,7 @@ int RunMap(Arguments& args)
     std::unique_ptr<MMap> map = factory.TakeMap();
     if (!map) {
         const std::string error = factory.lastError();
-        throw Error(error.empty() ? "Computation aborted" : error);
+        throw Error(error.empty() ? msg::ComputationAborted : error);
     }
     std::printf("Triangulation created in %0.3f s\n", seconds);
     SaveMapDocument(output, BuildHeader(*map), *map, factory);
@@ -136,7 +138,7 @@ int RunEdit(Arguments& args)
     MMapFactory factory;
     LoadedDocument doc = LoadMapDocument(input, factory);
     if (doc.header.tag != "DVT")
-        throw Error("edit works on triangulation documents (.dvt)");
+        throw Error(msg::EditNeedsTriangulation);
     MMap& map = *doc.map;
     for (const Edit& e : edits) {
         switch (e.kind) {

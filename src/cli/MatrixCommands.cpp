@@ -4,6 +4,7 @@
 
 #include "cli/MatrixOptions.h"
 
+#include "cli/CliMessages.h"
 #include "cli/Interrupt.h"
 #include "common/Errors.h"
 #include "import/FileReader.h"
@@ -59,13 +60,11 @@ std::unique_ptr<MatrixFile> ImportMatrices(const std::string& file, const Matrix
         const std::filesystem::path folder =
             options.tempDir.empty() ? std::filesystem::temp_directory_path(ec) : options.tempDir;
         if (ec || !std::filesystem::is_directory(folder, ec))
-            throw Error("The temporary folder doesn't exist: " + folder.string());
+            throw Error(msg::TemporaryFolderMissing(folder.string()));
         const std::int64_t requiredBytes = RequiredBytes(layout);
         const std::int64_t freeBytes = FreeSpace(folder);
         if (freeBytes < requiredBytes)
-            throw Error("Not enough space on disk in " + folder.string() + " (requested : " +
-                        msg::SizeText(requiredBytes) + ", available : " + msg::SizeText(freeBytes) +
-                        "); choose another folder with --temp-dir");
+            throw Error(msg::NotEnoughSpaceInFolder(folder.string(), requiredBytes, freeBytes));
 
         auto store = std::make_unique<MatrixFile>(TemporaryMatrixFileName(folder));
         ExtractMatrices(reader, layout, *store, progress);
@@ -100,7 +99,7 @@ int RunMatrices(Arguments& args)
         const int percent = static_cast<int>(static_cast<double>(rows) / total * 100.0);
         if (tty && percent > shown) {
             shown = percent;
-            std::fprintf(stderr, "\rExtracting matrices, please wait... %3d%%", percent);
+            std::fprintf(stderr, "\r%s %3d%%", msg::ExtractingMatrices, percent);
         }
     };
     const auto begin = std::chrono::steady_clock::now();

@@ -4,6 +4,7 @@
 #include "cli/CommandLine.h"
 
 #include "common/Errors.h"
+#include "common/Messages.h"
 
 #include <cstdio>
 #include <cstring>
@@ -70,7 +71,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "sundrel-cli: %s\n\n%s", e.what(), kUsage);
         return 2;
     } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "Memory allocation failure\n");
+        std::fprintf(stderr, "%s\n", sundrel::msg::MemoryAllocationFailure);
         return 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());

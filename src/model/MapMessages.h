@@ -27,6 +27,8 @@ inline constexpr const char* RemovalFailed = "The virtual point cannot be remove
 inline constexpr const char* NoPoints = "There are no points to triangulate";
 inline constexpr const char* TooManyPoints = "Too many points for one map";
 inline constexpr const char* FactoryBusy = "A map is already being created";
+// Shown while a map is created.
+inline constexpr const char* ComputingTriangulation = "Computing the triangulation, please wait...";
 
 // Reading and writing the map body.
 inline constexpr const char* UnreadableTriangulation = "Unreadable triangulation data";

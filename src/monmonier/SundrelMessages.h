@@ -35,6 +35,11 @@ inline std::string IncompatibleMatrixSize(std::int32_t n)
            std::to_string(n) + ")";
 }
 
+// The progress of a new analysis: sorting the matrices, then building the
+// sundrels.
+inline constexpr const char* SortingMatrixData = "Sorting matrix data, please wait...";
+inline constexpr const char* ConstructingSundrels = "Constructing sundrels, please wait...";
+
 // The report of a sundrel.
 inline constexpr const char* ReportSundrelBegins = " -- Beginning of sundrel --";
 inline constexpr const char* ReportFirstDirection = "# Constructing sundrel : first direction";
