@@ -80,9 +80,8 @@ void ProgressPrinter::finish()
 void FinishCommand(MonmonierLayer& layers)
 {
     WaitForWorker(layers);
-    const std::string error = layers.lastError();
-    if (!error.empty())
-        throw Error(error);
+    if (layers.lastOutcome() == JobOutcome::Failed)
+        throw Error(layers.lastError());
 }
 
 OpenDocument OpenWithLayers(const std::filesystem::path& path, MMapFactory& factory,

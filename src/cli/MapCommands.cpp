@@ -93,10 +93,9 @@ int RunMap(Arguments& args)
         std::fprintf(stderr, "\r%60s\r", "");
 
     std::unique_ptr<MMap> map = factory.TakeMap();
-    if (!map) {
-        const std::string error = factory.lastError();
-        throw Error(error.empty() ? msg::ComputationAborted : error);
-    }
+    if (!map)
+        throw Error(factory.lastOutcome() == JobOutcome::Failed ? factory.lastError()
+                                                               : std::string(msg::ComputationAborted));
     std::printf("Triangulation created in %0.3f s\n", seconds);
     SaveMapDocument(output, BuildHeader(*map), *map, factory);
     std::printf("%s\n", Summary(output, *map).c_str());

@@ -47,6 +47,7 @@ std::uint64_t Worker::startJob(std::function<void()> job)
     cancel_.clear();
     job_ = std::move(job);
     lastError_.clear();
+    lastOutcome_ = JobOutcome::Done;
     pending_ = true;
     changed_.notify_all();
     return ++jobs_;
@@ -73,6 +74,12 @@ std::string Worker::lastError() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     return lastError_;
+}
+
+JobOutcome Worker::lastOutcome() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lastOutcome_;
 }
 
 void Worker::loop()
@@ -112,6 +119,7 @@ void Worker::loop()
         {
             std::lock_guard<std::mutex> l(mutex_);
             lastError_ = error;
+            lastOutcome_ = outcome;
         }
         try {
             jobEnded(outcome, error);

@@ -56,6 +56,9 @@ public:
     // The message of the last failed job; empty after a job that succeeded or
     // was cancelled.
     std::string lastError() const;
+    // How the last job ended; Done before the first and while a job waits or
+    // runs. A failure is told by this, not by its message, which may be empty.
+    JobOutcome lastOutcome() const;
     const CancelFlag& cancelFlag() const { return cancel_; }
 
 protected:
@@ -91,6 +94,7 @@ private:
     bool running_ = false;
     bool terminate_ = false;
     std::string lastError_;
+    JobOutcome lastOutcome_ = JobOutcome::Done;
     std::thread thread_; // last: starts once everything above exists
 };
 

@@ -73,6 +73,33 @@ TEST(Worker, EveryJobEndsWithExactlyOneOutcome)
                                                           JobOutcome::Cancelled}));
 }
 
+TEST(Worker, TheLastOutcomeTellsAFailureWithoutAMessage)
+{
+    RecordingWorker worker;
+    EXPECT_EQ(worker.lastOutcome(), JobOutcome::Done);
+    ASSERT_TRUE(worker.Run([] { throw Error(""); }));
+    ASSERT_TRUE(worker.waitIdle());
+    EXPECT_EQ(worker.lastOutcome(), JobOutcome::Failed);
+    EXPECT_EQ(worker.lastError(), "");
+    ASSERT_TRUE(worker.Run([] { throw Abort("aborted"); }));
+    ASSERT_TRUE(worker.waitIdle());
+    EXPECT_EQ(worker.lastOutcome(), JobOutcome::Cancelled);
+
+    // While the next job runs, neither the outcome nor the message of the
+    // previous one is reported.
+    std::atomic<bool> release{false};
+    ASSERT_TRUE(worker.Run([&release] {
+        while (!release)
+            std::this_thread::yield();
+        throw std::runtime_error("late");
+    }));
+    EXPECT_EQ(worker.lastOutcome(), JobOutcome::Done);
+    release = true;
+    ASSERT_TRUE(worker.waitIdle());
+    EXPECT_EQ(worker.lastOutcome(), JobOutcome::Failed);
+    EXPECT_EQ(worker.lastError(), "late");
+}
+
 TEST(Worker, StartingAJobCancelsTheRunningOneAndClearsTheFlag)
 {
     RecordingWorker worker;
