@@ -74,7 +74,13 @@ TEST_F(CliStudy, SingleRunThenSignificanceTestInOneDocument)
     EXPECT_NE(r.out.find("**** Creating multiple monmonier layer name \"bootstrap\" ****\n"),
               std::string::npos);
     EXPECT_NE(r.out.find("matrix n\xC2\xB0 10\n"), std::string::npos);
-    EXPECT_EQ(test::RunCli({"report", doc, "--layer", "2"}).status, 1);
+    r = test::RunCli({"report", doc, "--layer", "2"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "The document has no layer 2 (it holds 2)\n");
+    // Only a triangulation document can be edited.
+    r = test::RunCli({"edit", doc, "-o", (dir_ / "edited.dvt").string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "edit works on triangulation documents (.dvt)\n");
 }
 
 TEST_F(CliStudy, BarriersListSegmentsAndCounts)
