@@ -3,6 +3,7 @@
 // reset, failures while reading, and replacing documents.
 
 #include "app/shell/SundrelForm.h"
+#include "AppTestSupport.h"
 #include "app/view/OpenGLControl.h"
 #include "app/view/ScrollingPanel.h"
 #include "model/MMapFactory.h"
@@ -31,6 +32,8 @@ namespace {
 
 using namespace sundrel;
 using namespace sundrel::app;
+using test::Settle;
+using test::WaitUntil;
 
 // The main window with its error box replaced by a record of the messages.
 class TestForm : public TSundrelForm {
@@ -43,26 +46,6 @@ protected:
 
 const std::filesystem::path kExample = std::filesystem::path(SUNDREL_EXAMPLES_DIR) / "example.dvk";
 const std::filesystem::path kScreenshotDir = SUNDREL_SCREENSHOT_DIR;
-
-// Processes events until `done` holds; false after `timeoutMs`.
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 60000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
-}
-
-// Lets the messages still on their way arrive.
-void Settle(int ms = 200)
-{
-    WaitUntil([] { return false; }, ms);
-}
 
 // Every result layer read and computed, the worker idle.
 bool LayersComputed(TSundrelForm& form)

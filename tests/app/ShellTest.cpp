@@ -4,6 +4,7 @@
 #include "app/shell/AboutForm.h"
 #include "app/shell/Resources.h"
 #include "app/shell/StartupImage.h"
+#include "AppTestSupport.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -31,28 +32,15 @@
 namespace {
 
 using namespace sundrel::app;
-
-const QString kDataDir = QString::fromUtf8(SUNDREL_DATA_DIR);
-const std::filesystem::path kScreenshotDir = SUNDREL_SCREENSHOT_DIR;
+using test::AccessibleName;
 
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
+    return test::WaitUntil(done, timeoutMs);
 }
 
-QString AccessibleName(QObject* object)
-{
-    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(object);
-    return face ? face->text(QAccessible::Name) : QString();
-}
+const QString kDataDir = QString::fromUtf8(SUNDREL_DATA_DIR);
+const std::filesystem::path kScreenshotDir = SUNDREL_SCREENSHOT_DIR;
 
 class StartupImageTest : public ::testing::Test {
 protected:

@@ -1,0 +1,557 @@
+// The document lifecycle through the real widgets: a new map from a
+// coordinates file (the same document as the command line makes), saving
+// and reopening, every answer of the close query, a save that fails, and the
+// settings kept from one start to the next.
+
+#include "AppTestSupport.h"
+#include "app/export/ExportDialog.h"
+#include "app/importing/ImportForm.h"
+#include "app/importing/MapCreationControl.h"
+#include "app/shell/CloseDialog.h"
+#include "app/shell/SundrelForm.h"
+#include "app/view/OpenGLControl.h"
+#include "monmonier/SundrelDocument.h"
+#include "support/CliRunner.h"
+
+#include <QAction>
+#include <QFileDialog>
+#include <QAbstractItemView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QSpinBox>
+#include <QTableView>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <random>
+
+namespace {
+
+using namespace sundrel;
+using namespace sundrel::app;
+using test::Settle;
+using test::WaitUntil;
+using test::WhenModal;
+
+namespace fs = std::filesystem;
+
+const fs::path kExample = fs::path(SUNDREL_EXAMPLES_DIR) / "example.dvk";
+const fs::path kScreenshotDir = SUNDREL_SCREENSHOT_DIR;
+
+QString Q(const fs::path& path)
+{
+    return QString::fromStdString(path.string());
+}
+
+void Shoot(QWidget* widget, const char* name)
+{
+    widget->grab().save(Q(kScreenshotDir / name));
+}
+
+// Chooses `file` in the file dialog that comes next, or cancels it.
+void ChooseFile(const QString& dialogName, const fs::path& file, bool* missed = nullptr)
+{
+    WhenModal(
+        dialogName,
+        [file](QWidget* dialog) {
+            auto* files = qobject_cast<QFileDialog*>(dialog);
+            if (file.empty()) {
+                files->reject();
+                return;
+            }
+            // Typed into the name field, as a user does (selectFile leaves a
+            // field that has the focus alone).
+            // The file the dialog proposed may be selected in its list by now:
+            // the typed name is the one that counts.
+            files->setDirectory(Q(file.parent_path()));
+            for (auto* view : files->findChildren<QAbstractItemView*>())
+                if (view->selectionModel())
+                    view->selectionModel()->clearSelection();
+            auto* name = files->findChild<QLineEdit*>("fileNameEdit");
+            ASSERT_NE(name, nullptr);
+            name->setText(Q(file));
+            static_cast<QDialog*>(files)->accept();
+        },
+        missed);
+}
+
+void Answer(TCloseDialog::Answer answer, bool* missed = nullptr)
+{
+    WhenModal(
+        "CloseDialog",
+        [answer](QWidget* dialog) {
+            auto* close = static_cast<TCloseDialog*>(dialog);
+            QPushButton* button = answer == TCloseDialog::Answer::Yes ? close->YesButton()
+                                  : answer == TCloseDialog::Answer::No ? close->NoButton()
+                                                                       : close->CancelButton();
+            QTest::mouseClick(button, Qt::LeftButton);
+        },
+        missed);
+}
+
+// The window with its error box replaced by a record of the messages.
+template <typename Form>
+class Recording : public Form {
+public:
+    QStringList errors;
+
+protected:
+    void ShowError(const QString& message) override { errors << message; }
+};
+
+// A file made by the tests' own folder.
+class LifecycleTest : public ::testing::Test {
+protected:
+    void SetUp() override { QSettings().clear(); }
+
+    template <typename Form>
+    std::unique_ptr<Recording<Form>> Show()
+    {
+        auto form = std::make_unique<Recording<Form>>();
+        form->show();
+        EXPECT_TRUE(WaitUntil([&] { return form->View()->Initialized(); }, 20000));
+        return form;
+    }
+
+    // A copy of the example sundrel document, opened, its layers computed.
+    std::unique_ptr<Recording<TSundrelForm>> OpenCopy(const fs::path& copy)
+    {
+        fs::copy_file(kExample, copy, fs::copy_options::overwrite_existing);
+        auto form = Show<TSundrelForm>();
+        EXPECT_TRUE(form->OpenDocument(Q(copy)));
+        EXPECT_TRUE(WaitUntil([&] { return LayersComputed(*form); }));
+        Settle();
+        return form;
+    }
+
+    static bool LayersComputed(TSundrelForm& form)
+    {
+        MonmonierLayer& layers = form.Layers();
+        if (layers.awaitingAcknowledge() || layers.count() == 0)
+            return false;
+        for (std::int32_t i = 0; i < layers.count(); ++i)
+            if (!layers.layer(i)->computed())
+                return false;
+        return layers.waitIdle(std::chrono::milliseconds(0));
+    }
+
+    test::TempDir dir_{"lifecycle"};
+};
+
+// Sites in the layout a spreadsheet gives: a header line, a name column,
+// latitude before longitude, decimal commas.
+std::string SitesText(int n)
+{
+    std::mt19937 rng(17);
+    std::uniform_real_distribution<double> lat(45.0, 47.0), lon(5.5, 10.5);
+    std::string text = "site latitude longitude\n";
+    for (int i = 0; i < n; ++i) {
+        char line[96];
+        std::snprintf(line, sizeof line, "P%02d %.4f %.4f\n", i + 1, lat(rng), lon(rng));
+        for (char* c = line; *c; ++c)
+            if (*c == '.')
+                *c = ',';
+        text += line;
+    }
+    return text;
+}
+
+TEST_F(LifecycleTest, NewMapFromACoordinatesFileIsTheCommandLinesMap)
+{
+    constexpr int kSites = 30;
+    const fs::path sites = dir_ / "sites.txt";
+    test::WriteFile(sites, SitesText(kSites));
+    auto form = Show<TMainForm>();
+
+    bool missed = false;
+    ChooseFile("OpenDialog", sites, &missed);
+    WhenModal(
+        "ImportForm",
+        [&](QWidget* dialog) {
+            auto* importer = static_cast<TImportForm*>(dialog);
+            // The first extraction, with the default set-up, fails on the
+            // header line, in red, and OK stays disabled.
+            EXPECT_TRUE(WaitUntil([&] { return importer->Idle(); }));
+            EXPECT_FALSE(importer->OKButton()->isEnabled());
+            EXPECT_EQ(importer->InformationLabel()->palette().color(QPalette::WindowText),
+                      QColor(255, 0, 0));
+            EXPECT_TRUE(importer->FilePreview()->toPlainText().startsWith(
+                "  1 | site latitude longitude"));
+            Shoot(importer, "import-form-error.png");
+
+            importer->LinesEdit()->setValue(2);
+            importer->ColumnsEdit()->setValue(2);
+            // The radio button's own place, left of its caption.
+            QRadioButton* yFirst = importer->YFirstButton();
+            QTest::mouseClick(yFirst, Qt::LeftButton, {}, QPoint(8, yFirst->height() / 2));
+            EXPECT_TRUE(yFirst->isChecked());
+            importer->NumberEdit()->setValue(kSites);
+            EXPECT_TRUE(WaitUntil([&] { return importer->Idle(); }));
+            EXPECT_EQ(importer->InformationLabel()->text(), "30 lines successfully read");
+            ASSERT_TRUE(importer->OKButton()->isEnabled());
+            // Y first: the grid's X is the second number of the line.
+            const QAbstractItemModel* grid = importer->DataPreview()->model();
+            EXPECT_EQ(grid->rowCount(), kSites);
+            EXPECT_EQ(grid->headerData(0, Qt::Horizontal).toString(), "X");
+            const double x = grid->index(0, 0).data().toString().toDouble();
+            EXPECT_GT(x, 5.5);
+            EXPECT_LT(x, 10.5);
+            Shoot(importer, "import-form.png");
+            QTest::mouseClick(importer->OKButton(), Qt::LeftButton);
+        },
+        &missed);
+    form->NewAction()->trigger();
+    ASSERT_FALSE(missed);
+    ASSERT_NE(form->Map(), nullptr);
+    EXPECT_EQ(form->Map()->N(), kSites);
+    EXPECT_TRUE(form->Modified());
+    EXPECT_EQ(form->windowTitle(), "Sundrel");
+    EXPECT_TRUE(form->SaveAction()->isEnabled());
+
+    // "Save" of a document without a name asks for one; the document the
+    // window writes with the default styles is the command line's, byte for
+    // byte.
+    const fs::path saved = dir_ / "window.dvt";
+    ChooseFile("SaveDialog", saved, &missed);
+    EXPECT_TRUE(form->SaveCommand());
+    ASSERT_FALSE(missed);
+    EXPECT_FALSE(form->Modified());
+    EXPECT_EQ(form->windowTitle(), "Sundrel - window.dvt");
+    const fs::path cli = dir_ / "cli.dvt";
+    const test::CliResult made =
+        test::RunCli({"map", sites.string(), "--first-line", "2", "--first-column", "2",
+                      "--points", std::to_string(kSites), "--y-first", "-o", cli.string()});
+    ASSERT_EQ(made.status, 0) << made.err;
+    EXPECT_TRUE(test::ReadFile(saved) == test::ReadFile(cli)) << "the documents differ";
+    Shoot(form.get(), "new-map.png");
+}
+
+TEST_F(LifecycleTest, CancellingAnyStepOfNewOrOpenKeepsTheOpenDocument)
+{
+    auto form = OpenCopy(dir_ / "kept.dvk");
+    const MMap* open = form->Map();
+    form->SetModified(true);
+
+    // "I don't know" stops at once.
+    bool missed = false;
+    Answer(TCloseDialog::Answer::Cancel, &missed);
+    form->OpenAction()->trigger();
+    EXPECT_FALSE(missed);
+    // "No", then the file dialog cancelled; then the import cancelled.
+    Answer(TCloseDialog::Answer::No, &missed);
+    ChooseFile("OpenDialog", {}, &missed);
+    form->OpenAction()->trigger();
+    const fs::path sites = dir_ / "sites.txt";
+    test::WriteFile(sites, SitesText(12));
+    Answer(TCloseDialog::Answer::No, &missed);
+    ChooseFile("OpenDialog", sites, &missed);
+    WhenModal(
+        "ImportForm",
+        [](QWidget* dialog) {
+            auto* importer = static_cast<TImportForm*>(dialog);
+            WaitUntil([&] { return importer->Idle(); });
+            QTest::mouseClick(importer->CancelButton(), Qt::LeftButton);
+        },
+        &missed);
+    form->NewAction()->trigger();
+    // The creation fails (two sites at one place): its reason under the
+    // generic line, then Cancel.
+    const fs::path twins = dir_ / "twins.txt";
+    test::WriteFile(twins, "1 1\n2 5\n1 1\n4 2\n");
+    Answer(TCloseDialog::Answer::No, &missed);
+    ChooseFile("OpenDialog", twins, &missed);
+    WhenModal(
+        "ImportForm",
+        [](QWidget* dialog) {
+            auto* importer = static_cast<TImportForm*>(dialog);
+            importer->NumberEdit()->setValue(4);
+            WaitUntil([&] { return importer->Idle() && importer->OKButton()->isEnabled(); });
+            QTest::mouseClick(importer->OKButton(), Qt::LeftButton);
+        },
+        &missed);
+    WhenModal(
+        "MapCreationControl",
+        [](QWidget* dialog) {
+            auto* creation = static_cast<TMapCreationControl*>(dialog);
+            WaitUntil([&] { return creation->ReasonLabel()->isVisible(); });
+            EXPECT_EQ(creation->ProgressionLabel()->text(),
+                      "An error occured during the computation.");
+            EXPECT_EQ(creation->ReasonLabel()->text(), "Duplicate point");
+            EXPECT_FALSE(creation->OKButton()->isEnabled());
+            Shoot(creation, "creation-error.png");
+            QTest::mouseClick(creation->CancelButton(), Qt::LeftButton);
+        },
+        &missed);
+    form->NewAction()->trigger();
+    ASSERT_FALSE(missed);
+
+    EXPECT_EQ(form->Map(), open);
+    EXPECT_TRUE(form->Modified());
+    EXPECT_EQ(form->windowTitle(), "Sundrel - kept.dvk");
+    EXPECT_EQ(form->Layers().count(), 2);
+    EXPECT_TRUE(form->errors.isEmpty());
+}
+
+TEST_F(LifecycleTest, CloseQueryAnswers)
+{
+    const fs::path named = dir_ / "named.dvk";
+    auto form = OpenCopy(named);
+    const std::string before = test::ReadFile(named);
+    bool missed = false;
+
+    // "I don't know": nothing changes, closing the window included.
+    form->SetModified(true);
+    Answer(TCloseDialog::Answer::Cancel, &missed);
+    form->CloseAction()->trigger();
+    Answer(TCloseDialog::Answer::Cancel, &missed);
+    EXPECT_FALSE(form->close());
+    ASSERT_FALSE(missed);
+    EXPECT_NE(form->Map(), nullptr);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(form->Modified());
+
+    // "Yes" with a name: saved to it, then closed.
+    Answer(TCloseDialog::Answer::Yes, &missed);
+    form->CloseAction()->trigger();
+    ASSERT_FALSE(missed);
+    EXPECT_EQ(form->Map(), nullptr);
+    EXPECT_EQ(form->windowTitle(), "Sundrel");
+    EXPECT_EQ(test::ReadFile(named), before);
+
+    // A triangulation document in the sundrel window has no sundrel name:
+    // "Yes" asks for one, and cancelling that keeps the document.
+    const fs::path triangulation = dir_ / "map.dvt";
+    {
+        MMapFactory factory;
+        LoadedDocument doc = LoadMapDocument(kExample, factory);
+        ExportTriangulation(triangulation, BuildHeader(*doc.map), *doc.map, factory);
+        factory.DestroyMap(*doc.map);
+    }
+    ASSERT_TRUE(form->OpenDocument(Q(triangulation)));
+    form->SetModified(true);
+    Answer(TCloseDialog::Answer::Yes, &missed);
+    ChooseFile("SaveDialog", {}, &missed);
+    form->CloseAction()->trigger();
+    EXPECT_NE(form->Map(), nullptr);
+    EXPECT_TRUE(form->Modified());
+
+    // ... and giving one saves a sundrel document there.
+    const fs::path chosen = dir_ / "chosen.dvk";
+    Answer(TCloseDialog::Answer::Yes, &missed);
+    ChooseFile("SaveDialog", chosen, &missed);
+    form->CloseAction()->trigger();
+    ASSERT_FALSE(missed);
+    EXPECT_EQ(form->Map(), nullptr);
+    ASSERT_TRUE(fs::exists(chosen));
+
+    // "No": closed without saving; quitting with nothing modified asks nothing.
+    ASSERT_TRUE(form->OpenDocument(Q(chosen)));
+    const std::string kept = test::ReadFile(chosen);
+    form->SetModified(true);
+    Answer(TCloseDialog::Answer::No, &missed);
+    EXPECT_TRUE(form->close());
+    ASSERT_FALSE(missed);
+    EXPECT_EQ(test::ReadFile(chosen), kept);
+    EXPECT_TRUE(form->errors.isEmpty());
+}
+
+// Writes beyond `bytes` fail in this process while it lives, as on a full
+// disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &previous_);
+        rlimit limit = previous_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+
+private:
+    rlimit previous_{};
+    void (*previousHandler_)(int) = nullptr;
+};
+
+TEST_F(LifecycleTest, AFailedSaveKeepsTheDocumentModifiedAndThePreviousFile)
+{
+    const fs::path named = dir_ / "full.dvk";
+    auto form = OpenCopy(named);
+    const std::string before = test::ReadFile(named);
+    form->SetModified(true);
+
+    bool missed = false;
+    QImage shot; // saved once files may grow again
+    WhenModal(
+        "ExportDialog",
+        [&shot](QWidget* dialog) {
+            auto* progress = static_cast<TExportDialog*>(dialog);
+            ASSERT_TRUE(WaitUntil([&] { return progress->Button()->text() == "Close"; }));
+            EXPECT_EQ(progress->StatusLabel()->text(), "File writing error");
+            EXPECT_EQ(progress->StatusLabel()->palette().color(QPalette::WindowText),
+                      QColor(255, 0, 0));
+            shot = progress->grab().toImage();
+            QTest::mouseClick(progress->Button(), Qt::LeftButton);
+        },
+        &missed);
+    bool saved = true;
+    {
+        FileSizeLimit full(4096);
+        saved = form->SaveCommand();
+    }
+    ASSERT_FALSE(missed);
+    shot.save(Q(kScreenshotDir / "save-failed.png"));
+    EXPECT_FALSE(saved);
+    EXPECT_TRUE(form->Modified());
+    EXPECT_EQ(form->windowTitle(), "Sundrel - full.dvk");
+    EXPECT_EQ(test::ReadFile(named), before);
+    EXPECT_EQ(dir_.FileCount(), 1u) << "a temporary file was left behind";
+
+    // The close query does not go on after a failed save.
+    WhenModal("CloseDialog", [](QWidget* dialog) {
+        WhenModal("ExportDialog", [](QWidget* progress) {
+            auto* d = static_cast<TExportDialog*>(progress);
+            WaitUntil([&] { return d->Button()->text() == "Close"; });
+            QTest::mouseClick(d->Button(), Qt::LeftButton);
+        });
+        QTest::mouseClick(static_cast<TCloseDialog*>(dialog)->YesButton(), Qt::LeftButton);
+    });
+    {
+        FileSizeLimit full(4096);
+        EXPECT_FALSE(form->CloseQuery());
+    }
+    EXPECT_NE(form->Map(), nullptr);
+    EXPECT_TRUE(form->Modified());
+}
+
+TEST_F(LifecycleTest, SavedDocumentReopensWithTheSameView)
+{
+    auto form = OpenCopy(dir_ / "original.dvk");
+    const QImage before = form->View()->grabFramebuffer();
+    const fs::path copy = dir_ / "copy.dvk";
+    bool missed = false;
+    ChooseFile("SaveDialog", copy, &missed);
+    ASSERT_TRUE(form->SaveAsCommand());
+    ASSERT_FALSE(missed);
+    EXPECT_EQ(form->windowTitle(), "Sundrel - copy.dvk");
+    form->CloseCommand();
+    ASSERT_EQ(form->Map(), nullptr);
+
+    ASSERT_TRUE(form->OpenDocument(Q(copy)));
+    ASSERT_TRUE(WaitUntil([&] { return LayersComputed(*form); }));
+    Settle();
+    EXPECT_EQ(form->View()->grabFramebuffer(), before);
+    EXPECT_EQ(form->Layers().count(), 2);
+}
+
+TEST_F(LifecycleTest, SettingsComeBackAndADamagedGroupFallsBackAlone)
+{
+    {
+        QSettings settings;
+        settings.beginGroup("MapEditor");
+        settings.setValue("Left", 40);
+        settings.setValue("Top", 30);
+        settings.setValue("Width", 700);
+        settings.setValue("Height", 520);
+        settings.setValue("Maximized", 0);
+        settings.setValue("OpenDir", "/data/sites");
+        settings.setValue("OpenMapDir", "/data/maps");
+        settings.setValue("ColorTableBase", 5);
+        for (int i = 0; i < 5; ++i)
+            settings.setValue(QString("LayerColor%1").arg(i), 10 + i);
+        settings.setValue("MapFontName", "Courier");
+        settings.setValue("MapFontSize", 12);
+        settings.setValue("MapFontStyle", 0x11);
+        settings.setValue("OriginalPointSize", 5.0);
+        settings.setValue("VirtualPointSize", "big"); // damaged: the sizes take their defaults
+        settings.setValue("DelaunayLineSize", 2.0);
+        settings.setValue("VoronoiLineSize", 2.0);
+        settings.setValue("ActiveLayer", 3);
+        for (int i = 0; i < 5; ++i)
+            settings.setValue(QString("LayerVisibility%1").arg(i), i == 2 ? 0 : 1);
+    }
+    const auto read = [] {
+        TSundrelForm form;
+        return form.Settings();
+    };
+    const MainFormSettings s = read();
+    EXPECT_EQ(s.openDir, "/data/sites");
+    EXPECT_EQ(s.openMapDir, "/data/maps");
+    EXPECT_EQ(s.colourTableBase, 5);
+    EXPECT_EQ(s.layerColourIndex, (std::array<int, 5>{10, 11, 12, 13, 14}));
+    EXPECT_EQ(s.font, (MapFont{"Courier", 12, 0x11}));
+    EXPECT_EQ(s.originalPointSize, 3.0f);
+    EXPECT_EQ(s.virtualPointSize, 3.0f);
+    EXPECT_EQ(s.delaunayLineSize, 1.0f);
+    EXPECT_EQ(s.activeLayer, 3);
+    EXPECT_EQ(s.visibility, (std::array<bool, 5>{true, true, false, true, true}));
+
+    // A first start has the documented defaults.
+    QSettings().clear();
+    const MainFormSettings first = read();
+    EXPECT_EQ(first.colourTableBase, 4);
+    EXPECT_EQ(first.layerColourIndex, (std::array<int, 5>{2, 40, 0, 8, 32}));
+    EXPECT_EQ(first.activeLayer, 1);
+    EXPECT_EQ(first.originalPointSize, 3.0f);
+    EXPECT_EQ(first.delaunayLineSize, 1.0f);
+
+    // Closing writes what a document changed; the next start reads it.
+    {
+        auto form = Show<TSundrelForm>();
+        form->resize(640, 500);
+        fs::copy_file(kExample, dir_ / "doc.dvk");
+        ASSERT_TRUE(form->OpenDocument(Q(dir_ / "doc.dvk")));
+        EXPECT_TRUE(form->close());
+    }
+    const MainFormSettings again = read();
+    EXPECT_EQ(again.openMapDir, Q(dir_.path()));
+    ASSERT_TRUE(again.bounds.has_value());
+    EXPECT_EQ(again.bounds->size(), QSize(640, 500));
+}
+
+TEST_F(LifecycleTest, EveryControlHasTheNameItsCaptionGives)
+{
+    auto form = Show<TSundrelForm>();
+    for (QWidget* dialog : std::initializer_list<QWidget*>{
+             form->ImportForm(), form->CloseDialog(), form->ExportDialog(),
+             form->CreationControl()}) {
+        for (QWidget* w : dialog->findChildren<QWidget*>()) {
+            if (w->focusPolicy() == Qt::NoFocus && !qobject_cast<QLabel*>(w))
+                continue;
+            if (auto* label = qobject_cast<QLabel*>(w)) {
+                if (label->buddy()) {
+                    EXPECT_EQ(test::AccessibleName(label->buddy()), label->text().remove('&'))
+                        << dialog->objectName().toStdString();
+                }
+                continue;
+            }
+            // The parts of a composite control (a spin box's line, a view's
+            // viewport) go by the control's name.
+            if (w->parentWidget() && (w->parentWidget()->inherits("QAbstractSpinBox") ||
+                                      w->parentWidget()->inherits("QAbstractScrollArea")))
+                continue;
+            EXPECT_FALSE(test::AccessibleName(w).isEmpty())
+                << dialog->objectName().toStdString() << ": " << w->metaObject()->className();
+        }
+    }
+}
+
+} // namespace
