@@ -4,6 +4,7 @@
 // settings kept from one start to the next.
 
 #include "AppTestSupport.h"
+#include "app/document/DocumentBridge.h"
 #include "app/export/ExportDialog.h"
 #include "app/importing/ImportForm.h"
 #include "app/importing/MapCreationControl.h"
@@ -27,6 +28,7 @@
 #include <QSpinBox>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -314,7 +316,10 @@ TEST_F(LifecycleTest, CloseQueryAnswers)
 
     // "I don't know": nothing changes, closing the window included.
     form->SetModified(true);
-    Answer(TCloseDialog::Answer::Cancel, &missed);
+    WhenModal("CloseDialog", [](QWidget* dialog) {
+        Shoot(dialog, "close-dialog.png");
+        QTest::mouseClick(static_cast<TCloseDialog*>(dialog)->CancelButton(), Qt::LeftButton);
+    });
     form->CloseAction()->trigger();
     Answer(TCloseDialog::Answer::Cancel, &missed);
     EXPECT_FALSE(form->close());
@@ -440,6 +445,48 @@ TEST_F(LifecycleTest, AFailedSaveKeepsTheDocumentModifiedAndThePreviousFile)
     }
     EXPECT_NE(form->Map(), nullptr);
     EXPECT_TRUE(form->Modified());
+}
+
+TEST_F(LifecycleTest, CancellingACreationStopsItAndTheNextOneWorks)
+{
+    DocumentBridge bridge;
+    MMapFactory factory;
+    bridge.attach(factory);
+    TMapCreationControl creation(factory, bridge);
+    const std::vector<MXY> points = [] {
+        std::mt19937 rng(3);
+        std::uniform_real_distribution<double> u(0.0, 1000.0);
+        std::vector<MXY> p(200000);
+        for (MXY& q : p)
+            q = {u(rng), u(rng)};
+        return p;
+    }();
+
+    // Cancel once the bar has moved: the dialog closes at once, the worker
+    // stops at its next step and hands out no map.
+    QTimer cancel;
+    QObject::connect(&cancel, &QTimer::timeout, [&] {
+        if (creation.ProgressBar()->value() < 5)
+            return;
+        cancel.stop();
+        Shoot(&creation, "creation.png");
+        QTest::mouseClick(creation.CancelButton(), Qt::LeftButton);
+    });
+    cancel.start(5);
+    EXPECT_FALSE(creation.Run(points));
+    EXPECT_FALSE(creation.isVisible());
+    EXPECT_TRUE(factory.waitIdle(std::chrono::milliseconds(5000)));
+    EXPECT_EQ(creation.TakeMap(), nullptr);
+
+    const std::vector<MXY> few(points.begin(), points.begin() + 500);
+    EXPECT_TRUE(creation.Run(few));
+    const std::unique_ptr<MMap> map = creation.TakeMap();
+    ASSERT_NE(map, nullptr);
+    EXPECT_EQ(map->N(), 500);
+    EXPECT_TRUE(creation.ProgressionLabel()->text().startsWith("Triangulation created in "));
+    EXPECT_TRUE(creation.ProgressionLabel()->text().endsWith(" s"));
+    factory.DestroyMap(*map);
+    bridge.detach(factory);
 }
 
 TEST_F(LifecycleTest, SavedDocumentReopensWithTheSameView)
