@@ -42,18 +42,24 @@ namespace {
 
 using namespace sundrel;
 
+// A triangulation document of `sites` random sites in the temporary folder.
+std::filesystem::path MakeDocument(std::size_t sites, const char* tag)
+{
+    const auto file = std::filesystem::temp_directory_path() /
+                      (std::string("sundrel-window-") + tag + "-" + std::to_string(::getpid()) +
+                       ".dvt");
+    MMapFactory factory;
+    factory.StartCreation(bench::RandomPoints(sites));
+    factory.waitIdle(std::chrono::milliseconds::max());
+    const std::unique_ptr<MMap> map = factory.TakeMap();
+    SaveMapDocument(file, BuildHeader(*map), *map, factory);
+    factory.DestroyMap(*map);
+    return file;
+}
+
 void BM_ScreenRedraw(benchmark::State& state)
 {
-    const auto sites = static_cast<std::size_t>(state.range(0));
-    const auto file = std::filesystem::temp_directory_path() /
-                      ("sundrel-window-bench-" + std::to_string(::getpid()) + ".dvt");
-    {
-        MMapFactory factory;
-        factory.StartCreation(bench::RandomPoints(sites));
-        factory.waitIdle(std::chrono::milliseconds::max());
-        const std::unique_ptr<MMap> map = factory.TakeMap();
-        SaveMapDocument(file, BuildHeader(*map), *map, factory);
-    }
+    const auto file = MakeDocument(static_cast<std::size_t>(state.range(0)), "redraw");
     app::TMainForm form;
     form.resize(800, 600);
     form.show();
@@ -122,16 +128,7 @@ BENCHMARK(BM_CreationStaysResponsive)->Arg(1000000)->Unit(benchmark::kMillisecon
 
 void BM_OpenLargeDocument(benchmark::State& state)
 {
-    const auto sites = static_cast<std::size_t>(state.range(0));
-    const auto file = std::filesystem::temp_directory_path() /
-                      ("sundrel-window-open-" + std::to_string(::getpid()) + ".dvt");
-    {
-        MMapFactory factory;
-        factory.StartCreation(bench::RandomPoints(sites));
-        factory.waitIdle(std::chrono::milliseconds::max());
-        const std::unique_ptr<MMap> map = factory.TakeMap();
-        SaveMapDocument(file, BuildHeader(*map), *map, factory);
-    }
+    const auto file = MakeDocument(static_cast<std::size_t>(state.range(0)), "open");
     app::TMainForm form;
     form.resize(800, 600);
     form.show();

@@ -96,7 +96,7 @@ int RunMap(Arguments& args)
     if (!map)
         throw Error(factory.lastOutcome() == JobOutcome::Failed ? factory.lastError()
                                                                : std::string(msg::ComputationAborted));
-    std::printf("Triangulation created in %0.3f s\n", seconds);
+    std::printf("%s%0.3f s\n", msg::TriangulationCreatedIn, seconds);
     SaveMapDocument(output, BuildHeader(*map), *map, factory);
     std::printf("%s\n", Summary(output, *map).c_str());
     return 0;

@@ -29,6 +29,8 @@ inline constexpr const char* TooManyPoints = "Too many points for one map";
 inline constexpr const char* FactoryBusy = "A map is already being created";
 // Shown while a map is created.
 inline constexpr const char* ComputingTriangulation = "Computing the triangulation, please wait...";
+inline constexpr const char* CreationFailed = "An error occured during the computation.";
+inline constexpr const char* TriangulationCreatedIn = "Triangulation created in ";
 
 // Reading and writing the map body.
 inline constexpr const char* UnreadableTriangulation = "Unreadable triangulation data";

@@ -2,9 +2,12 @@
 // What the window tests share: waiting while events are processed, driving
 // modal dialogs from a timer, and what an accessibility client sees.
 
+#include "app/shell/SundrelForm.h"
+
 #include <QAccessible>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
@@ -12,9 +15,9 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <cstdio>
-#include <cstdlib>
 #include <functional>
+
+#include <gtest/gtest.h>
 
 namespace test {
 
@@ -40,7 +43,8 @@ inline void Settle(int ms = 200)
 
 // Once a modal dialog named `objectName` is shown (polled from a timer, so
 // that it works while the dialog runs its own event loop), runs `action` on
-// it. `missed` is set when none came in time.
+// it. When none comes in time the test fails, `missed` is set and whatever
+// modal dialog is up is closed, so that a test never hangs on a dialog.
 inline void WhenModal(const QString& objectName, std::function<void(QWidget*)> action,
                       bool* missed = nullptr, int timeoutMs = 30000)
 {
@@ -55,17 +59,30 @@ inline void WhenModal(const QString& objectName, std::function<void(QWidget*)> a
         timer->stop();
         timer->deleteLater();
         delete clock;
-        if (getenv("SUNDREL_TEST_TRACE"))
-            fprintf(stderr, "modal %s: %s (active: %s %s)\n", qPrintable(objectName),
-                    found ? "found" : "missed",
-                    modal ? modal->metaObject()->className() : "none",
-                    modal ? qPrintable(modal->objectName()) : "");
-        if (found)
+        if (found) {
             action(modal);
-        else if (missed)
+            return;
+        }
+        ADD_FAILURE() << "no dialog " << objectName.toStdString() << " came; "
+                      << (modal ? modal->objectName().toStdString() : "none") << " is up";
+        if (missed)
             *missed = true;
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
     });
     timer->start(20);
+}
+
+// Every result layer of the window read and computed, its worker idle.
+inline bool LayersComputed(sundrel::app::TSundrelForm& form)
+{
+    sundrel::MonmonierLayer& layers = form.Layers();
+    if (layers.awaitingAcknowledge() || layers.count() == 0)
+        return false;
+    for (std::int32_t i = 0; i < layers.count(); ++i)
+        if (!layers.layer(i)->computed())
+            return false;
+    return layers.waitIdle(std::chrono::milliseconds(0));
 }
 
 inline QString AccessibleName(QObject* object)

@@ -44,6 +44,7 @@ namespace {
 
 using namespace sundrel;
 using namespace sundrel::app;
+using test::LayersComputed;
 using test::Settle;
 using test::WaitUntil;
 using test::WhenModal;
@@ -137,17 +138,6 @@ protected:
         EXPECT_TRUE(WaitUntil([&] { return LayersComputed(*form); }));
         Settle();
         return form;
-    }
-
-    static bool LayersComputed(TSundrelForm& form)
-    {
-        MonmonierLayer& layers = form.Layers();
-        if (layers.awaitingAcknowledge() || layers.count() == 0)
-            return false;
-        for (std::int32_t i = 0; i < layers.count(); ++i)
-            if (!layers.layer(i)->computed())
-                return false;
-        return layers.waitIdle(std::chrono::milliseconds(0));
     }
 
     test::TempDir dir_{"lifecycle"};

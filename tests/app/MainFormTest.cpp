@@ -32,6 +32,7 @@ namespace {
 
 using namespace sundrel;
 using namespace sundrel::app;
+using test::LayersComputed;
 using test::Settle;
 using test::WaitUntil;
 
@@ -46,18 +47,6 @@ protected:
 
 const std::filesystem::path kExample = std::filesystem::path(SUNDREL_EXAMPLES_DIR) / "example.dvk";
 const std::filesystem::path kScreenshotDir = SUNDREL_SCREENSHOT_DIR;
-
-// Every result layer read and computed, the worker idle.
-bool LayersComputed(TSundrelForm& form)
-{
-    MonmonierLayer& layers = form.Layers();
-    if (layers.awaitingAcknowledge() || layers.count() == 0)
-        return false;
-    for (std::int32_t i = 0; i < layers.count(); ++i)
-        if (!layers.layer(i)->computed())
-            return false;
-    return layers.waitIdle(std::chrono::milliseconds(0));
-}
 
 // Resizes the window until the view has width x height pixels (the scroll
 // bars come and go with the view's size).

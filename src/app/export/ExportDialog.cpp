@@ -1,6 +1,7 @@
 #include "app/export/ExportDialog.h"
 
 #include "app/document/DocumentBridge.h"
+#include "app/shell/LabelColour.h"
 
 #include <QFileInfo>
 #include <QGroupBox>
@@ -15,9 +16,6 @@
 namespace sundrel::app {
 
 namespace {
-
-const QColor kGreen(0, 128, 0);
-const QColor kRed(255, 0, 0);
 
 // The progress bar counts in ints; large jobs are shown scaled.
 constexpr std::int64_t kBarUnits = 1000000;
@@ -85,7 +83,7 @@ TExportDialog::Result TExportDialog::Run(int job, const render::ExportParameters
 {
     setWindowTitle(QFileInfo(QString::fromStdString(parameters.file.string())).fileName());
     box_->setTitle(ExportJobCaption(job));
-    SetStatus(QString::fromStdString(render::ExportStageText(0)), kGreen);
+    SetStatus(QString::fromStdString(render::ExportStageText(0)), kWorkingColour);
     maximum_ = std::max<std::int64_t>(1, progressMaximum);
     steps_ = 0;
     bar_->setRange(0, static_cast<int>(std::min(maximum_, kBarUnits)));
@@ -99,7 +97,7 @@ TExportDialog::Result TExportDialog::Run(int job, const render::ExportParameters
     bridge_.discard(Sender::Export);
     if (!thread_.Start(job, parameters, std::move(source))) {
         lastError_ = tr("The export is not responding");
-        SetStatus(lastError_, kRed);
+        SetStatus(lastError_, kFailureColour);
         failed_ = true;
         result_ = Result::Failed;
         button_->setText(tr("Close"));
@@ -114,9 +112,7 @@ TExportDialog::Result TExportDialog::Run(int job, const render::ExportParameters
 
 void TExportDialog::SetStatus(const QString& text, const QColor& colour)
 {
-    QPalette palette = status_->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    status_->setPalette(palette);
+    SetLabelColour(status_, colour);
     status_->setText(text);
 }
 
@@ -141,7 +137,7 @@ void TExportDialog::Stage(int code, int layer)
     if (!running_)
         return;
     const std::string name = LayerName && code >= 100 ? LayerName(layer) : std::string();
-    SetStatus(QString::fromUtf8(render::ExportStageText(code, name).c_str()), kGreen);
+    SetStatus(QString::fromUtf8(render::ExportStageText(code, name).c_str()), kWorkingColour);
 }
 
 void TExportDialog::Steps(int count)
@@ -170,7 +166,7 @@ void TExportDialog::Failed()
     failed_ = true;
     result_ = Result::Failed;
     lastError_ = QString::fromStdString(thread_.lastError());
-    SetStatus(lastError_, kRed);
+    SetStatus(lastError_, kFailureColour);
     button_->setText(tr("Close"));
     button_->setEnabled(true);
     button_->setFocus();

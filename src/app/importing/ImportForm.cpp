@@ -1,6 +1,7 @@
 #include "app/importing/ImportForm.h"
 
 #include "app/document/DocumentBridge.h"
+#include "app/shell/LabelColour.h"
 #include "app/shell/MainFormSettings.h"
 #include "import/DataFileWorker.h"
 #include "import/FileReader.h"
@@ -28,8 +29,6 @@ namespace {
 
 constexpr const char* kGroup = "Import";
 constexpr int kSpinMaximum = 32767;
-const QColor kGreen(0, 128, 0);
-const QColor kRed(255, 0, 0);
 
 } // namespace
 
@@ -239,7 +238,7 @@ bool TImportForm::Execute(const QString& fileName)
     model_->Set(0, nullptr);
     grid_->setEnabled(false);
     ok_->setEnabled(false);
-    SetInformation(tr("Analysing data, please wait..."), kGreen);
+    SetInformation(tr("Analysing data, please wait..."), kWorkingColour);
     bar_->setValue(0);
     reading_ = true;
     extracting_ = false;
@@ -247,7 +246,7 @@ bool TImportForm::Execute(const QString& fileName)
         step_ = worker_->startReading(fileName.toUtf8().toStdString());
     } catch (const std::exception& e) {
         reading_ = false;
-        SetInformation(QString::fromStdString(e.what()), kRed);
+        SetInformation(QString::fromStdString(e.what()), kFailureColour);
     }
     return exec() == QDialog::Accepted;
 }
@@ -276,9 +275,7 @@ void TImportForm::StopWorker()
 
 void TImportForm::SetInformation(const QString& text, const QColor& colour)
 {
-    QPalette palette = information_->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    information_->setPalette(palette);
+    SetLabelColour(information_, colour);
     information_->setText(text);
 }
 
@@ -299,7 +296,7 @@ void TImportForm::StartExtraction()
     points_.clear();
     requested_ = count;
     model_->Set(0, nullptr);
-    SetInformation(tr("Extracting data, please wait..."), kGreen);
+    SetInformation(tr("Extracting data, please wait..."), kWorkingColour);
     bar_->setValue(0);
     ok_->setEnabled(false);
     grid_->setEnabled(false);
@@ -312,7 +309,7 @@ void TImportForm::StartExtraction()
         });
     } catch (const std::exception& e) {
         extracting_ = false;
-        SetInformation(QString::fromStdString(e.what()), kRed);
+        SetInformation(QString::fromStdString(e.what()), kFailureColour);
     }
 }
 
@@ -327,7 +324,7 @@ void TImportForm::FileRead(quint64 step)
         return;
     const std::int64_t lines = worker_->lineCount();
     number_->setMaximum(static_cast<int>(std::clamp<std::int64_t>(lines, 1, std::numeric_limits<int>::max())));
-    SetInformation(tr("Generating preview, please wait..."), kGreen);
+    SetInformation(tr("Generating preview, please wait..."), kWorkingColour);
     bar_->setValue(0);
 }
 
@@ -351,7 +348,7 @@ void TImportForm::ReadFailed(quint64 step)
         return;
     reading_ = false;
     const QString message = QString::fromStdString(worker_->lastError());
-    SetInformation(message, kRed);
+    SetInformation(message, kFailureColour);
     QMessageBox::critical(this, QStringLiteral("Sundrel"), message);
 }
 
@@ -378,7 +375,7 @@ void TImportForm::ExtractionFailed(quint64 step)
     model_->Set(requested_, nullptr);
     ok_->setEnabled(false);
     grid_->setEnabled(false);
-    SetInformation(QString::fromStdString(worker_->lastError()), kRed);
+    SetInformation(QString::fromStdString(worker_->lastError()), kFailureColour);
 }
 
 } // namespace sundrel::app

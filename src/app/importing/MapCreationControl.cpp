@@ -1,8 +1,10 @@
 #include "app/importing/MapCreationControl.h"
 
 #include "app/document/DocumentBridge.h"
+#include "app/shell/LabelColour.h"
 #include "common/Errors.h"
 #include "model/MMapFactory.h"
+#include "model/MapMessages.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -14,20 +16,6 @@
 
 namespace sundrel::app {
 
-namespace {
-
-const char* const kComputing = "Computing the triangulation, please wait...";
-const char* const kFailed = "An error occured during the computation.";
-
-void SetColour(QLabel* label, const QColor& colour)
-{
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    label->setPalette(palette);
-}
-
-} // namespace
-
 TMapCreationControl::TMapCreationControl(MMapFactory& factory, DocumentBridge& bridge,
                                          QWidget* parent)
     : QDialog(parent), factory_(factory), label_(new QLabel), reason_(new QLabel),
@@ -38,7 +26,7 @@ TMapCreationControl::TMapCreationControl(MMapFactory& factory, DocumentBridge& b
     setWindowTitle(tr("Computing..."));
     setModal(true);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-    SetColour(label_, QColor(0, 128, 0));
+    SetLabelColour(label_, kWorkingColour);
     label_->setAccessibleName(tr("Progress text"));
     reason_->setWordWrap(true);
     reason_->setAccessibleName(tr("Reason"));
@@ -73,8 +61,8 @@ TMapCreationControl::TMapCreationControl(MMapFactory& factory, DocumentBridge& b
 
 void TMapCreationControl::Reset()
 {
-    label_->setText(tr(kComputing));
-    SetColour(label_, QColor(0, 128, 0));
+    label_->setText(QString::fromUtf8(msg::ComputingTriangulation));
+    SetLabelColour(label_, kWorkingColour);
     reason_->clear();
     reason_->hide();
     bar_->setValue(0);
@@ -96,8 +84,8 @@ bool TMapCreationControl::Run(const std::vector<MXY>& points)
         // Refused before it started (no points, coordinates the arithmetic
         // cannot handle): the same error state as a failed run.
         running_ = false;
-        label_->setText(tr(kFailed));
-        SetColour(label_, Qt::red);
+        label_->setText(QString::fromUtf8(msg::CreationFailed));
+        SetLabelColour(label_, kFailureColour);
         reason_->setText(QString::fromStdString(e.what()));
         reason_->show();
         exec();
@@ -127,7 +115,7 @@ void TMapCreationControl::Finished(double seconds)
     seconds_ = seconds;
     char text[64];
     std::snprintf(text, sizeof text, "%0.3f s", seconds);
-    label_->setText(tr("Triangulation created in ") + QString::fromLatin1(text));
+    label_->setText(QString::fromUtf8(msg::TriangulationCreatedIn) + QString::fromLatin1(text));
     bar_->setValue(100);
     ok_->setEnabled(true);
     ok_->setFocus();
@@ -139,8 +127,8 @@ void TMapCreationControl::Failed()
     if (!running_)
         return;
     running_ = false;
-    label_->setText(tr(kFailed));
-    SetColour(label_, Qt::red);
+    label_->setText(QString::fromUtf8(msg::CreationFailed));
+    SetLabelColour(label_, kFailureColour);
     reason_->setText(QString::fromStdString(factory_.lastError()));
     reason_->show();
     bar_->setValue(0);

@@ -11,6 +11,7 @@
 #include "app/view/ScrollingPanel.h"
 #include "common/Errors.h"
 #include "common/Messages.h"
+#include "model/MapMessages.h"
 #include "render/Export.h"
 #include "render/MapDrawing.h"
 
@@ -276,17 +277,10 @@ bool TMainForm::CloseQuery()
     case TCloseDialog::Answer::Yes:
         break;
     }
-    // A failed or cancelled save keeps the document open and modified.
-    if (!documentName_.isEmpty() &&
-        QFileInfo(documentName_).suffix().compare(documentExtension_.mid(1), Qt::CaseInsensitive) == 0)
-        return SaveTo(documentName_);
-    const QString fileName = AskSaveFileName();
-    if (fileName.isEmpty())
-        return false;
-    if (!SaveTo(fileName))
-        return false;
-    SetDocumentName(fileName);
-    return true;
+    // Saved to its name, or to one asked for (a document without a name of
+    // this window's kind). A failed or cancelled save keeps the document
+    // open and modified.
+    return SaveCommand();
 }
 
 QString TMainForm::AskOpenFileName(const QString& title, const QString& filters, QString& folder)
@@ -360,7 +354,7 @@ void TMainForm::NewCommand()
     AfterNewMap();
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%0.3f s", creationControl_->Seconds());
-    statusBar()->showMessage(tr("Triangulation created in ") + seconds, 5000);
+    statusBar()->showMessage(QString::fromUtf8(msg::TriangulationCreatedIn) + seconds, 5000);
     emit documentChanged();
 }
 
@@ -483,6 +477,8 @@ bool TMainForm::SaveCommand()
 {
     if (!map_)
         return false;
+    // A document read from a file of another kind (a ".dvt" in the sundrel
+    // window) is saved under a new name, as a new one is.
     if (documentName_.isEmpty() ||
         QFileInfo(documentName_).suffix().compare(documentExtension_.mid(1), Qt::CaseInsensitive) != 0)
         return SaveAsCommand();
