@@ -3,6 +3,7 @@
 #include "render/GLFont.h"
 
 #include <QOpenGLContext>
+#include <QResizeEvent>
 
 #include <GL/gl.h>
 
@@ -107,8 +108,20 @@ void TOpenGLControl::resizeGL(int, int)
         DefaultChangeSize(*this, ClientWidth(), ClientHeight());
 }
 
+void TOpenGLControl::resizeEvent(QResizeEvent* event)
+{
+    ++resizing_;
+    QOpenGLWidget::resizeEvent(event);
+    --resizing_;
+}
+
 void TOpenGLControl::paintGL()
 {
+    if (resizing_ > 0 && initialized_) {
+        // Painted by the next frame, with the new size.
+        RenderAFrame();
+        return;
+    }
     framePending_ = false;
     if (OnRenderScene)
         OnRenderScene(*this);

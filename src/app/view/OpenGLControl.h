@@ -69,6 +69,10 @@ protected:
     void initializeGL() override;
     void paintGL() override;
     void resizeGL(int width, int height) override;
+    // Qt paints the whole scene inside every resize; on a large map that is
+    // a second full frame after the one already asked for. The resize's
+    // frame is left to the frame pacing instead.
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void FlushPaintMessages();
@@ -82,6 +86,9 @@ private:
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     bool framePending_ = false;
     bool initialized_ = false;
+    // Resizes can nest: the change-size handler may show or hide the scroll
+    // bars beside the view, which resizes it again.
+    int resizing_ = 0;
 };
 
 } // namespace sundrel::app
