@@ -163,13 +163,17 @@ TEST(Creation, CancelledCreationGivesNoMapAndTheNextOneWorks)
         if (++steps == 10)
             f.Abort();
     };
+    int cancelled = 0;
     factory.OnFinished = [&](MMapFactory&, double) { ++finished; };
     factory.OnError = [&](MMapFactory&) { ++errors; };
+    factory.OnCancelled = [&](MMapFactory&) { ++cancelled; };
     std::string error;
     EXPECT_FALSE(test::Create(factory, test::RandomPoints(5000, 6), &error));
     EXPECT_EQ(steps.load(), 10);
+    // Exactly one outcome: the cancel.
     EXPECT_EQ(finished, 0);
     EXPECT_EQ(errors, 0);
+    EXPECT_EQ(cancelled, 1);
     EXPECT_EQ(error, "");
 
     factory.OnProgress = nullptr;
@@ -177,6 +181,21 @@ TEST(Creation, CancelledCreationGivesNoMapAndTheNextOneWorks)
     ASSERT_TRUE(map);
     EXPECT_EQ(finished, 1);
     EXPECT_TRUE(test::MapIsValid(*map));
+}
+
+// Whoever hears "finished" can take the map at once, even while the worker
+// has not yet gone idle.
+TEST(Creation, TheMapIsThereWhenFinishedIsReported)
+{
+    MMapFactory factory;
+    std::unique_ptr<MMap> taken;
+    factory.OnFinished = [&](MMapFactory& f, double) { taken = f.TakeMap(); };
+    factory.StartCreation(test::RandomPoints(800, 9));
+    ASSERT_TRUE(factory.waitIdle());
+    ASSERT_TRUE(taken);
+    EXPECT_EQ(taken->N(), 800);
+    EXPECT_FALSE(factory.TakeMap());
+    factory.DestroyMap(*taken);
 }
 
 TEST(Creation, NoPointsIsRefused)

@@ -251,3 +251,37 @@ TEST_F(LayerSetTest, PavingMatrixNamesTheSharedEdge)
 }
 
 } // namespace
+
+namespace {
+
+// A new analysis that fails before its layer exists says so, and the layers
+// do not wait for an acknowledgement that will never come.
+TEST_F(LayerSetTest, AFailedAnalysisReportsItAndLeavesTheLayersFree)
+{
+    RecordingNotifier main, progress;
+    MonmonierLayer layers(MonmonierLayer::Windows{&main, &progress, nullptr});
+    layers.setMap(*map_);
+    ASSERT_TRUE(layers.waitIdle());
+    progress.clear();
+
+    AnalysisRequest request;
+    request.store = Store(3, 11);
+    // The store's file loses its matrices under it: sorting cannot read them.
+    std::filesystem::resize_file(request.store->fileName(), 16);
+    request.single = false;
+    request.sundrels = 2;
+    ASSERT_TRUE(layers.newAnalysis(std::move(request)));
+    ASSERT_TRUE(layers.waitIdle());
+    EXPECT_FALSE(layers.awaitingAcknowledge());
+    EXPECT_FALSE(layers.lastError().empty());
+    EXPECT_EQ(layers.lastOutcome(), JobOutcome::Failed);
+    EXPECT_EQ(progress.lParams(WM_LAYER_FAILED).size(), 1u);
+    EXPECT_TRUE(progress.lParams(WM_LAYER_DONE).empty());
+    EXPECT_TRUE(main.lParams(WM_LAYER_ADDED).empty());
+    EXPECT_EQ(layers.count(), 0);
+
+    // The next analysis runs.
+    EXPECT_EQ(Add(layers, 1, 2, "after"), 0);
+}
+
+} // namespace
