@@ -499,6 +499,30 @@ TEST_F(LifecycleTest, SavedDocumentReopensWithTheSameView)
     EXPECT_EQ(form->Layers().count(), 2);
 }
 
+// Saved while its layers are still read and computed: the document keeps
+// them all, in their order.
+TEST_F(LifecycleTest, SavingRightAfterOpeningKeepsTheLayers)
+{
+    const fs::path copy = dir_ / "busy.dvk";
+    fs::copy_file(kExample, copy);
+    auto form = Show<TSundrelForm>();
+    // No event is handled between the two: the layers are still being read.
+    ASSERT_TRUE(form->OpenDocument(Q(copy)));
+    form->SetModified(true);
+    ASSERT_TRUE(form->SaveCommand());
+    ASSERT_TRUE(WaitUntil([&] { return LayersComputed(*form); }));
+    const QImage before = form->View()->grabFramebuffer();
+
+    form->CloseCommand();
+    ASSERT_TRUE(form->OpenDocument(Q(copy)));
+    ASSERT_TRUE(WaitUntil([&] { return LayersComputed(*form); }));
+    Settle();
+    EXPECT_TRUE(form->errors.isEmpty()) << form->errors.join("\n").toStdString();
+    EXPECT_EQ(form->Layers().count(), 2);
+    EXPECT_EQ(form->Layers().drawOrder(), (std::vector<std::int32_t>{0, 1}));
+    EXPECT_EQ(form->View()->grabFramebuffer(), before);
+}
+
 TEST_F(LifecycleTest, SettingsComeBackAndADamagedGroupFallsBackAlone)
 {
     {

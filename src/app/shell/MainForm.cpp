@@ -463,8 +463,11 @@ bool TMainForm::SaveTo(const QString& fileName)
     source.save = [this](const std::filesystem::path& file, const MapWriteHooks& hooks) {
         SaveMap(file, hooks);
     };
+    BeforeSave();
+    saving_ = true;
     const TExportDialog::Result result =
         exportDialog_->Run(render::kJobSave, parameters, std::move(source), SaveStepCount());
+    saving_ = false;
     if (result != TExportDialog::Result::Finished)
         return false;
     SetModified(false);

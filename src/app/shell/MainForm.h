@@ -145,6 +145,8 @@ protected:
     virtual void AfterLoad(const DocumentHeader&, const std::filesystem::path&) {}
     virtual void AfterNewMap() {}
     virtual void BeforeCloseMap() {}
+    // Before a save job starts, on the window thread.
+    virtual void BeforeSave() {}
     virtual void AfterSave() {}
     virtual void AfterClose() {}
     virtual void AfterOpen() {}
@@ -155,6 +157,8 @@ protected:
     virtual std::int64_t SaveStepCount() const;
     // The system's message in an error box.
     virtual void ShowError(const QString& message);
+    // True while a save job runs (the export dialog is modal meanwhile).
+    bool Saving() const { return saving_; }
     virtual void AboutCommand();
 
     void closeEvent(QCloseEvent* event) override;
@@ -226,6 +230,7 @@ private:
     QLabel* layerPanel_ = nullptr;
 
     bool modified_ = false;
+    bool saving_ = false;
     QString documentName_;
     // The name the save dialog proposes.
     QString saveName_;

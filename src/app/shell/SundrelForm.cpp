@@ -7,9 +7,11 @@
 #include "render/LayerDrawing.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
+#include <QTimer>
 
 namespace sundrel::app {
 
@@ -113,6 +115,12 @@ void TSundrelForm::StopLayers()
 
 void TSundrelForm::LayersLoaded()
 {
+    // A save is writing the layers' matrices: their computation starts
+    // once it is done.
+    if (Saving()) {
+        QTimer::singleShot(50, this, &TSundrelForm::LayersLoaded);
+        return;
+    }
     if (!map_) {
         layers_->acknowledge();
         layers_->reset();
@@ -127,6 +135,10 @@ void TSundrelForm::LayersLoaded()
 
 void TSundrelForm::LayersLoadFailed()
 {
+    if (Saving()) {
+        QTimer::singleShot(50, this, &TSundrelForm::LayersLoadFailed);
+        return;
+    }
     if (!map_) {
         layers_->acknowledge();
         layers_->reset();
@@ -141,8 +153,24 @@ void TSundrelForm::LayersLoadFailed()
     View()->UpdateScene();
 }
 
+void TSundrelForm::BeforeSave()
+{
+    // Layers still being read from the document are not in the drawing
+    // order yet: the reading ends and is taken in before the save.
+    QCoreApplication::sendPostedEvents(bridge_.get());
+    if (layers_->awaitingAcknowledge()) {
+        layers_->waitIdle();
+        QCoreApplication::sendPostedEvents(bridge_.get());
+    }
+}
+
 void TSundrelForm::SaveMap(const std::filesystem::path& file, const MapWriteHooks& hooks)
 {
+    // The document's matrices are written from the layers' stores, which
+    // then read from the new file: no layer may be computing meanwhile. No
+    // new computation starts while the save runs (see LayersLoaded).
+    while (!layers_->waitIdle(std::chrono::milliseconds(100)))
+        hooks.checkCancel();
     SaveSundrelDocument(file, BuildHeader(), *map_, *layers_, *factory_, &hooks);
 }
 

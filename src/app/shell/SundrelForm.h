@@ -33,6 +33,7 @@ protected:
     void AfterLoad(const DocumentHeader& header, const std::filesystem::path& file) override;
     void AfterNewMap() override;
     void BeforeCloseMap() override;
+    void BeforeSave() override;
     void SaveMap(const std::filesystem::path& file, const MapWriteHooks& hooks) override;
     std::int64_t SaveStepCount() const override;
 
