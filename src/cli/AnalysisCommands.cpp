@@ -11,6 +11,7 @@
 #include "import/FileReader.h"
 #include "matrix/MatrixFile.h"
 #include "model/MapMessages.h"
+#include "monmonier/AnalysisSetup.h"
 #include "monmonier/SundrelDocument.h"
 #include "monmonier/SundrelMessages.h"
 
@@ -22,15 +23,6 @@
 namespace sundrel::cli {
 
 namespace {
-
-// The title the set-up proposes: the file name without its folder, cut
-// before its last "." (empty without one).
-std::string ProposedTitle(const std::string& file)
-{
-    const std::string name = std::filesystem::path(file).filename().string();
-    const std::size_t dot = name.rfind('.');
-    return dot == std::string::npos ? std::string() : name.substr(0, dot);
-}
 
 // "1,2,5-7,10": ranks 1 to 10, 10 standing for every rank from 10 on.
 std::array<bool, 10> ParseRanks(const std::string& text)

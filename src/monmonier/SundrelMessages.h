@@ -35,6 +35,14 @@ inline std::string IncompatibleMatrixSize(std::int32_t n)
            std::to_string(n) + ")";
 }
 
+// The set-up dialog's choices of run that the loaded matrices do not allow.
+inline constexpr const char* SingleRunOnManyMatrices =
+    "Impossible to perform single run monmonier algorithm\non multiple matrices.";
+inline constexpr const char* TestOnOneMatrix =
+    "Impossible to perform sundrels significance test\non a single matrix.";
+inline constexpr const char* NoFileSelected = "File : no file selected";
+inline constexpr const char* NoMatrixLoaded = "Status : no matrix loaded";
+
 // The progress of a new analysis: sorting the matrices, then building the
 // sundrels.
 inline constexpr const char* SortingMatrixData = "Sorting matrix data, please wait...";
