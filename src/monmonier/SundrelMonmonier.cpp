@@ -148,8 +148,30 @@ void SundrelMonmonier::reportLine(std::string line)
     report_.push_back(std::move(line));
 }
 
+void SundrelMonmonier::rename(std::string newName)
+{
+    std::lock_guard<std::mutex> lock(nameLock_);
+    name = std::move(newName);
+}
+
+std::string SundrelMonmonier::layerName() const
+{
+    std::lock_guard<std::mutex> lock(nameLock_);
+    return name;
+}
+
+void SundrelMonmonier::setLabelStyle(int style)
+{
+    std::lock_guard<std::mutex> lock(sundrelLock_);
+    labelStyle = style;
+    if (m_ == 1 && !sundrels_.empty())
+        for (std::size_t s = 0; s < sundrels_[0].size() && s < 26; ++s)
+            sundrels_[0][s]->label = SundrelLabel(labelStyle, static_cast<int>(s) + 1);
+}
+
 void SundrelMonmonier::compute(std::int32_t k)
 {
+    const std::string title = layerName();
     {
         std::lock_guard<std::mutex> lock(sundrelLock_);
         {
@@ -170,11 +192,11 @@ void SundrelMonmonier::compute(std::int32_t k)
     post(WM_PROGRESS_SHOW, 0);
 
     if (isSingle()) {
-        reportLine(msg::ReportSingleLayer(name));
+        reportLine(msg::ReportSingleLayer(title));
         reportLine(msg::ReportParameters);
         reportLine(msg::ReportSundrelCount(k));
     } else {
-        reportLine(msg::ReportMultipleLayer(name));
+        reportLine(msg::ReportMultipleLayer(title));
         reportLine(msg::ReportParameters);
         reportLine(msg::ReportMatrixCount(m_));
         reportLine(msg::ReportSundrelCount(k));
@@ -187,7 +209,7 @@ void SundrelMonmonier::compute(std::int32_t k)
         try {
             for (std::int32_t s = 0; s < k; ++s) {
                 reportLine("");
-                reportLine(msg::ReportConstructingSundrel(s + 1, name, m + 1));
+                reportLine(msg::ReportConstructingSundrel(s + 1, title, m + 1));
                 sundrels_[static_cast<std::size_t>(m)][static_cast<std::size_t>(s)]->construct(
                     selection_[static_cast<std::size_t>(std::min(s, 9))]);
                 post(WM_PROGRESS_POSITION, std::intptr_t(k) * m + s + 1);

@@ -53,6 +53,13 @@ public:
     // name the layer (indices change when layers are removed).
     std::intptr_t serial() const { return serial_; }
 
+    // Renames the layer and gives a single-run layer's sundrels the labels
+    // of another style; both safe while the layer computes (the worker reads
+    // the name for its report lines).
+    void rename(std::string newName);
+    std::string layerName() const;
+    void setLabelStyle(int style);
+
     // Fills the layer with K sundrels per matrix.
     virtual void compute(std::int32_t k);
     virtual bool isSingle() const { return true; }
@@ -128,6 +135,7 @@ protected:
     std::array<bool, 10> selection_;
     bool showTrace_ = false;
 
+    mutable std::mutex nameLock_;
     mutable std::mutex sundrelLock_;
     std::int32_t k_ = 0;
     std::vector<std::vector<std::shared_ptr<Sundrel>>> sundrels_;

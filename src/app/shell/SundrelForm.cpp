@@ -1,12 +1,17 @@
 #include "app/shell/SundrelForm.h"
 
+#include "app/analysis/MonmonierSetup.h"
 #include "app/document/DocumentBridge.h"
 #include "app/export/ExportDialog.h"
 #include "app/view/OpenGLControl.h"
+#include "matrix/MatrixFile.h"
 #include "monmonier/SundrelDocument.h"
 #include "render/LayerDrawing.h"
 
 #include <QAction>
+#include <QActionGroup>
+#include <QMenuBar>
+#include <QSettings>
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -45,10 +50,108 @@ TSundrelForm::TSundrelForm(QWidget* parent) : TMainForm(parent, Deferred{})
             &TSundrelForm::LayersLoadFailed);
     connect(bridge_.get(), &DocumentBridge::layerAdded, this, [this] {
         layers_->acknowledge();
+        SetModified(true);
         View()->UpdateScene();
     });
 
+    setup_ = new TMonmonierSetup(this);
+    CreateSundrelsMenu();
     Initialize();
+}
+
+void TSundrelForm::CreateSundrelsMenu()
+{
+    sundrelsMenu_ = new QMenu(tr("&Sundrels"), this);
+    menuBar()->insertMenu(menuBar()->actions().back(), sundrelsMenu_);
+    newAnalysisAction_ =
+        sundrelsMenu_->addAction(tr("New..."), this, [this] { NewAnalysisCommand(); });
+    sundrelsMenu_->addSeparator();
+    const auto command = [this](void (MonmonierLayer::*change)()) {
+        return [this, change] {
+            (layers_.get()->*change)();
+            SetModified(true);
+            View()->UpdateScene();
+        };
+    };
+    showAllAction_ = sundrelsMenu_->addAction(tr("Show all"), this, command(&MonmonierLayer::showAll));
+    hideUnactiveAction_ =
+        sundrelsMenu_->addAction(tr("Hide unactive"), this, command(&MonmonierLayer::hideInactive));
+    hideAllAction_ = sundrelsMenu_->addAction(tr("Hide all"), this, command(&MonmonierLayer::hideAll));
+    removeAllAction_ =
+        sundrelsMenu_->addAction(tr("Remove all"), this, command(&MonmonierLayer::removeAll));
+    sundrelsMenu_->addSeparator();
+    sundrelsMenu_->addSeparator();
+    QMenu* status = sundrelsMenu_->addMenu(tr("Status window"));
+    statusModes_ = new QActionGroup(this);
+    const char* const items[3] = {"Always visible", "Auto (default)", "Never visible"};
+    for (int item = 0; item < 3; ++item) {
+        QAction* action = status->addAction(tr(items[item]));
+        action->setCheckable(true);
+        action->setData(item);
+        statusModes_->addAction(action);
+    }
+    connect(statusModes_, &QActionGroup::triggered, this, [this](QAction* action) {
+        statusItem_ = action->data().toInt();
+        SetStatusWindowMode(statusItem_ == 0 ? 1 : statusItem_ == 1 ? 0 : 2);
+    });
+    connect(sundrelsMenu_, &QMenu::aboutToShow, this, &TSundrelForm::UpdateSundrelsMenu);
+}
+
+void TSundrelForm::UpdateSundrelsMenu()
+{
+    const bool any = layers_->count() > 0;
+    showAllAction_->setEnabled(any && !layers_->allShown());
+    hideAllAction_->setEnabled(any && !layers_->allHidden());
+    hideUnactiveAction_->setEnabled(layers_->count() > 1 && !layers_->allHidden());
+    removeAllAction_->setEnabled(any);
+    statusModes_->actions().at(statusItem_)->setChecked(true);
+}
+
+void TSundrelForm::SetStatusWindowMode(int mode)
+{
+    statusMode_ = mode;
+    statusItem_ = mode == 1 ? 0 : mode == 0 ? 1 : 2;
+    statusModes_->actions().at(statusItem_)->setChecked(true);
+}
+
+void TSundrelForm::ReadExtraSettings(QSettings& settings)
+{
+    settings.beginGroup("MapEditor");
+    const auto item = ReadInt(settings, "SundrelStatus");
+    settings.endGroup();
+    if (item && *item >= 0 && *item <= 2)
+        SetStatusWindowMode(*item == 0 ? 1 : *item == 1 ? 0 : 2);
+}
+
+void TSundrelForm::WriteExtraSettings(QSettings& settings)
+{
+    settings.beginGroup("MapEditor");
+    settings.setValue("SundrelStatus", statusItem_);
+    settings.endGroup();
+}
+
+bool TSundrelForm::NewAnalysisCommand()
+{
+    if (!map_)
+        return false;
+    setup_->SetExpectedSize(map_->N());
+    if (!setup_->ExecuteNew())
+        return false;
+    std::unique_ptr<MatrixFile> store = setup_->TakeStore();
+    if (!store)
+        return false;
+    AnalysisRequest request;
+    request.store = std::move(store);
+    request.single = setup_->IsSingleRun();
+    request.sundrels = setup_->SundrelNumber();
+    request.labelStyle = setup_->LabelStyle();
+    request.title = setup_->Title().toStdString();
+    request.showReport = setup_->ReportWanted();
+    if (!layers_->newAnalysis(std::move(request))) {
+        ShowError(tr("The result layers are still being read; try again in a moment."));
+        return false;
+    }
+    return true;
 }
 
 TSundrelForm::~TSundrelForm()
@@ -59,6 +162,8 @@ TSundrelForm::~TSundrelForm()
 
 void TSundrelForm::EnableMapControls()
 {
+    if (sundrelsMenu_)
+        sundrelsMenu_->setEnabled(true);
     TMainForm::EnableMapControls();
     if (exportTriangulationAction_)
         exportTriangulationAction_->setEnabled(true);
@@ -66,6 +171,8 @@ void TSundrelForm::EnableMapControls()
 
 void TSundrelForm::DisableMapControls()
 {
+    if (sundrelsMenu_)
+        sundrelsMenu_->setEnabled(false);
     TMainForm::DisableMapControls();
     if (exportTriangulationAction_)
         exportTriangulationAction_->setEnabled(false);

@@ -9,7 +9,12 @@
 
 #include <memory>
 
+class QActionGroup;
+class QMenu;
+
 namespace sundrel::app {
+
+class TMonmonierSetup;
 
 class TSundrelForm : public TMainForm {
     Q_OBJECT
@@ -24,6 +29,16 @@ public:
     // "Export" > "Triangulation (*.dvt)": the map alone, through the export
     // dialog; true once written.
     bool ExportTriangulationCommand();
+    // "Sundrels" > "New...": the set-up, then the analysis on the layers'
+    // worker; false when nothing was started.
+    bool NewAnalysisCommand();
+    // "Sundrels" > "Status window": 0 auto, 1 always visible, 2 never visible.
+    void SetStatusWindowMode(int mode);
+    int StatusWindowMode() const { return statusMode_; }
+
+    TMonmonierSetup* Setup() const { return setup_; }
+    QMenu* SundrelsMenu() const { return sundrelsMenu_; }
+    QAction* NewAnalysisAction() const { return newAnalysisAction_; }
 
 protected:
     void EnableMapControls() override;
@@ -31,6 +46,8 @@ protected:
     void RenderExtraLayers(render::Canvas& canvas) override;
     DocumentHeader BuildHeader() const override;
     void AfterLoad(const DocumentHeader& header, const std::filesystem::path& file) override;
+    void ReadExtraSettings(QSettings& settings) override;
+    void WriteExtraSettings(QSettings& settings) override;
     void AfterNewMap() override;
     void BeforeCloseMap() override;
     void BeforeSave() override;
@@ -43,8 +60,22 @@ private:
     void StopLayers();
     void LayersLoaded();
     void LayersLoadFailed();
+    void CreateSundrelsMenu();
+    void UpdateSundrelsMenu();
 
     QAction* exportTriangulationAction_ = nullptr;
+    QMenu* sundrelsMenu_ = nullptr;
+    QAction* newAnalysisAction_ = nullptr;
+    QAction* showAllAction_ = nullptr;
+    QAction* hideUnactiveAction_ = nullptr;
+    QAction* hideAllAction_ = nullptr;
+    QAction* removeAllAction_ = nullptr;
+    QActionGroup* statusModes_ = nullptr;
+    // The index of the checked "Status window" item: 0 "Always visible",
+    // 1 "Auto (default)", 2 "Never visible".
+    int statusItem_ = 1;
+    int statusMode_ = 0;
+    TMonmonierSetup* setup_ = nullptr;
     // Declared last: its worker stops before the rest of the window goes.
     std::unique_ptr<MonmonierLayer> layers_;
 };
