@@ -254,3 +254,32 @@ TEST_F(SundrelLayerTest, AbortRequestEndsTheComputationAfterTheNextStep)
     EXPECT_EQ(progress.lParams(WM_PROGRESS_POSITION), (std::vector<std::intptr_t>{1}));
     EXPECT_EQ(redraws, 0);
 }
+
+// The set-up window renames a layer and changes its labels while the worker
+// computes it: each report line names one whole name, and the labels follow
+// the last style asked for.
+TEST_F(SundrelLayerTest, RenamingAndRelabellingWhileComputingIsSafe)
+{
+    Map(test::ShearedGrid(8, 7));
+    auto layer = Layer({Smooth(n)});
+    std::atomic<bool> done{false};
+    std::thread computing([&] {
+        for (int round = 0; round < 20; ++round)
+            layer->compute(5);
+        done = true;
+    });
+    for (int i = 0; !done; ++i) {
+        layer->rename(i % 2 ? "first name" : "a second, longer name");
+        layer->setLabelStyle(i % 3);
+    }
+    computing.join();
+    for (const std::string& line : layer->report()) {
+        if (line.find("name") != std::string::npos) {
+            EXPECT_TRUE(line.find("first name") != std::string::npos ||
+                        line.find("a second, longer name") != std::string::npos)
+                << line;
+        }
+    }
+    layer->setLabelStyle(2);
+    EXPECT_EQ(layer->sundrels(0)[3]->label, "iv");
+}
