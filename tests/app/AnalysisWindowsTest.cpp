@@ -191,6 +191,10 @@ TEST_F(AnalysisWindowsTest, StatusWindowFollowsAnalysesInEachVisibilityMode)
     ASSERT_TRUE(WaitUntil([&] { return status.isVisible(); }));
     EXPECT_EQ(status.Box()->title(), " Creating layer \"\" ");
     EXPECT_EQ(status.Bar()->maximum(), 10);
+    const QString longName(300, 'x');
+    status.Begin(longName, 1);
+    EXPECT_LE(status.Box()->fontMetrics().horizontalAdvance(status.Box()->title()), status.width());
+    EXPECT_EQ(status.Box()->toolTip(), longName);
     emit bridge_.layerCancelled();
     EXPECT_EQ(status.Label()->text(), "Cancelled");
     EXPECT_FALSE(status.isVisible());

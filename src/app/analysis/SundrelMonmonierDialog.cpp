@@ -7,6 +7,7 @@
 #include "monmonier/MonmonierLayer.h"
 
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QProgressBar>
@@ -103,6 +104,17 @@ QString TSundrelMonmonierDialog::LayerName(int index) const
     return layer ? QString::fromStdString(layer->name) : QString();
 }
 
+// The window keeps its size: a long layer name is shortened in the middle,
+// and shown whole as the box's tool tip.
+void TSundrelMonmonierDialog::SetTitle(const QString& prefix, const QString& name)
+{
+    const QString suffix = QStringLiteral("\" ");
+    const QFontMetrics metrics(box_->font());
+    const int room = width() - 48 - metrics.horizontalAdvance(prefix + suffix);
+    box_->setTitle(prefix + metrics.elidedText(name, Qt::ElideMiddle, std::max(room, 40)) + suffix);
+    box_->setToolTip(name);
+}
+
 void TSundrelMonmonierDialog::SetText(const QString& text, const QColor& colour)
 {
     SetLabelColour(label_, colour);
@@ -118,7 +130,7 @@ void TSundrelMonmonierDialog::SetBar(qint64 maximum)
 
 void TSundrelMonmonierDialog::Begin(const QString& name, std::int32_t matrices)
 {
-    box_->setTitle(tr(" Creating layer \"") + name + "\" ");
+    SetTitle(tr(" Creating layer \""), name);
     // Two blanks after the comma: the window's own text.
     SetText(tr("Sorting matrix data,  please wait..."), kWorkingColour);
     SetBar(2 * static_cast<qint64>(matrices));
@@ -174,6 +186,7 @@ void TSundrelMonmonierDialog::closeEvent(QCloseEvent* event)
 void TSundrelMonmonierDialog::Finish(const QString& text, const QColor& colour, bool keepShown)
 {
     box_->setTitle(tr(" Ready "));
+    box_->setToolTip(QString());
     SetText(text, colour);
     bar_->setRange(0, 100);
     bar_->setValue(0);
@@ -189,7 +202,7 @@ void TSundrelMonmonierDialog::Reading(int index, int matrices)
 
 void TSundrelMonmonierDialog::Started(int index, qint64 steps)
 {
-    box_->setTitle(tr(" Creating layer\"") + LayerName(index) + "\" ");
+    SetTitle(tr(" Creating layer\""), LayerName(index));
     SetText(tr("Constructing sundrels, please wait..."), kConstructingColour);
     SetBar(steps);
 }

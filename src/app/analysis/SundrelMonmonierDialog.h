@@ -64,6 +64,7 @@ private:
     // layer being read from a document is not in the list before the end of
     // the load.
     QString LayerName(int index) const;
+    void SetTitle(const QString& prefix, const QString& name);
     void SetText(const QString& text, const QColor& colour);
     void SetBar(qint64 maximum);
     // The end of a command, whatever its outcome: "Ready", bar at 0, the
