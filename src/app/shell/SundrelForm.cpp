@@ -1,6 +1,9 @@
 #include "app/shell/SundrelForm.h"
 
 #include "app/analysis/MonmonierSetup.h"
+#include "app/analysis/ReportForm.h"
+#include "app/analysis/SundrelMonmonierDialog.h"
+#include "app/analysis/SundrelSelection.h"
 #include "app/document/DocumentBridge.h"
 #include "app/export/ExportDialog.h"
 #include "app/view/OpenGLControl.h"
@@ -55,6 +58,15 @@ TSundrelForm::TSundrelForm(QWidget* parent) : TMainForm(parent, Deferred{})
     });
 
     setup_ = new TMonmonierSetup(this);
+    status_ = new TSundrelMonmonierDialog(*bridge_, *layers_, this);
+    report_ = new TReportForm(*bridge_, *layers_, this);
+    selection_ = new TSundrelSelection(*layers_, this);
+    // Configure mode edits a layer live.
+    connect(setup_, &TMonmonierSetup::layerEdited, this, [this](int) {
+        SetModified(true);
+        View()->UpdateScene();
+    });
+    connect(setup_, &TMonmonierSetup::reportRequested, report_, &TReportForm::ShowLayerReport);
     CreateSundrelsMenu();
     Initialize();
 }
@@ -110,6 +122,7 @@ void TSundrelForm::UpdateSundrelsMenu()
 void TSundrelForm::SetStatusWindowMode(int mode)
 {
     statusMode_ = mode;
+    status_->SetVisibility(mode);
     statusItem_ = mode == 1 ? 0 : mode == 0 ? 1 : 2;
     statusModes_->actions().at(statusItem_)->setChecked(true);
 }
@@ -147,6 +160,7 @@ bool TSundrelForm::NewAnalysisCommand()
     request.labelStyle = setup_->LabelStyle();
     request.title = setup_->Title().toStdString();
     request.showReport = setup_->ReportWanted();
+    status_->Begin(setup_->Title(), setup_->MatrixCount());
     if (!layers_->newAnalysis(std::move(request))) {
         ShowError(tr("The result layers are still being read; try again in a moment."));
         return false;
@@ -156,6 +170,11 @@ bool TSundrelForm::NewAnalysisCommand()
 
 TSundrelForm::~TSundrelForm()
 {
+    // The windows that show layers go before them.
+    delete setup_;
+    delete status_;
+    delete report_;
+    delete selection_;
     StopLayers();
     layers_.reset();
 }

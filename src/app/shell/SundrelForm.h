@@ -15,6 +15,9 @@ class QMenu;
 namespace sundrel::app {
 
 class TMonmonierSetup;
+class TReportForm;
+class TSundrelMonmonierDialog;
+class TSundrelSelection;
 
 class TSundrelForm : public TMainForm {
     Q_OBJECT
@@ -37,6 +40,9 @@ public:
     int StatusWindowMode() const { return statusMode_; }
 
     TMonmonierSetup* Setup() const { return setup_; }
+    TSundrelMonmonierDialog* StatusWindow() const { return status_; }
+    TReportForm* ReportWindow() const { return report_; }
+    TSundrelSelection* SelectionWindow() const { return selection_; }
     QMenu* SundrelsMenu() const { return sundrelsMenu_; }
     QAction* NewAnalysisAction() const { return newAnalysisAction_; }
 
@@ -76,6 +82,9 @@ private:
     int statusItem_ = 1;
     int statusMode_ = 0;
     TMonmonierSetup* setup_ = nullptr;
+    TSundrelMonmonierDialog* status_ = nullptr;
+    TReportForm* report_ = nullptr;
+    TSundrelSelection* selection_ = nullptr;
     // Declared last: its worker stops before the rest of the window goes.
     std::unique_ptr<MonmonierLayer> layers_;
 };
