@@ -4,11 +4,12 @@
 
 namespace sundrel {
 
-void MatrixImportWorker::startExtraction(const MatrixLayout& layout, MatrixFile& store)
+std::uint64_t MatrixImportWorker::startExtraction(const MatrixLayout& layout, MatrixFile& store)
 {
-    DataFileWorker::startExtraction([layout, &store](FileReader& reader, const Progress& progress) {
-        ExtractMatrices(reader, layout, store, progress);
-    });
+    return DataFileWorker::startExtraction(
+        [layout, &store](FileReader& reader, const Progress& progress) {
+            ExtractMatrices(reader, layout, store, progress);
+        });
 }
 
 } // namespace sundrel

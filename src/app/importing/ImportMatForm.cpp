@@ -1,0 +1,664 @@
+#include "app/importing/ImportMatForm.h"
+
+#include "app/document/DocumentBridge.h"
+#include "app/importing/DiskDialog.h"
+#include "app/shell/LabelColour.h"
+#include "app/shell/MainFormSettings.h"
+#include "matrix/MatrixFile.h"
+#include "matrix/MatrixImportWorker.h"
+#include "matrix/MatrixMessages.h"
+#include "matrix/PreviewGrid.h"
+#include "matrix/SMatrix.h"
+
+#include <QAbstractTableModel>
+#include <QCheckBox>
+#include <QDir>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QSpinBox>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <limits>
+
+namespace sundrel::app {
+
+namespace {
+
+constexpr const char* kGroup = "ImportMat";
+constexpr int kSpinMaximum = 32767;
+
+QString Q(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+} // namespace
+
+// The preview of one extracted matrix: the grid's first row and column are
+// the view's headers, the rest its cells.
+class PreviewGridModel : public QAbstractTableModel {
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void Set(PreviewGrid grid)
+    {
+        beginResetModel();
+        grid_ = std::move(grid);
+        endResetModel();
+    }
+
+    void Clear() { Set({}); }
+
+    int rowCount(const QModelIndex& parent) const override
+    {
+        return parent.isValid() ? 0 : std::max(grid_.rows - 1, 0);
+    }
+    int columnCount(const QModelIndex& parent) const override
+    {
+        return parent.isValid() ? 0 : std::max(grid_.columns - 1, 0);
+    }
+
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (!index.isValid())
+            return {};
+        if (role == Qt::TextAlignmentRole)
+            return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        if (role != Qt::DisplayRole)
+            return {};
+        return Q(grid_.cell(index.row() + 1, index.column() + 1));
+    }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (role != Qt::DisplayRole || section < 0)
+            return {};
+        if (orientation == Qt::Horizontal)
+            return section + 1 < grid_.columns ? Q(grid_.cell(0, section + 1)) : QVariant();
+        return section + 1 < grid_.rows ? Q(grid_.cell(section + 1, 0)) : QVariant();
+    }
+
+private:
+    PreviewGrid grid_;
+};
+
+TImportMatForm::TImportMatForm(DocumentBridge& bridge, QWidget* parent)
+    : QDialog(parent), bridge_(bridge), freeSpace_(FreeSpace), file_(new QLineEdit),
+      size_(new QLineEdit), matrices_(new QSpinBox),
+      square_(new QCheckBox(tr("Square matrix"))), lines_(new QSpinBox),
+      columns_(new QSpinBox), gap_(new QSpinBox), autoExtract_(new QCheckBox(tr("Auto extract"))),
+      extract_(new QPushButton(tr("Extract data"))), previewNumber_(new QSpinBox),
+      preview_(new QPlainTextEdit), results_{new QLabel, new QLabel, new QLabel},
+      bar_(new QProgressBar), grid_(new QTableView), model_(new PreviewGridModel(this)),
+      ok_(new QPushButton(tr("OK"))), cancel_(new QPushButton(tr("Cancel")))
+{
+    setObjectName("ImportMatForm");
+    setWindowTitle(tr("Import matrix data"));
+    setModal(true);
+
+    // A caption and its control, named alike for accessibility clients.
+    const auto caption = [](const QString& text, QWidget* control) {
+        auto* label = new QLabel(text);
+        label->setBuddy(control);
+        control->setAccessibleName(text);
+        return label;
+    };
+
+    file_->setReadOnly(true);
+    auto* top = new QHBoxLayout;
+    top->addWidget(caption(tr("File :"), file_));
+    top->addWidget(file_, 1);
+
+    preview_->setReadOnly(true);
+    preview_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    preview_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    preview_->setMinimumHeight(160);
+
+    size_->setReadOnly(true);
+    size_->setMaximumWidth(90);
+    // Each value is taken once typed in full (Enter, leaving the field, the
+    // arrows), not at every key: a change may start an extraction.
+    for (QSpinBox* spin : {matrices_, lines_, columns_, gap_, previewNumber_}) {
+        spin->setKeyboardTracking(false);
+        spin->setMaximum(kSpinMaximum);
+        spin->setMinimumWidth(90);
+    }
+    matrices_->setMinimum(1);
+    lines_->setMinimum(1);
+    columns_->setMinimum(1);
+    gap_->setMinimum(0);
+    previewNumber_->setRange(1, 1);
+
+    auto* setup = new QGroupBox;
+    auto* form = new QGridLayout(setup);
+    form->addWidget(caption(tr("Matrix size :"), size_), 0, 0);
+    form->addWidget(size_, 0, 1);
+    form->addWidget(caption(tr("Number of matrices : "), matrices_), 1, 0);
+    form->addWidget(matrices_, 1, 1);
+    form->addWidget(square_, 1, 2);
+    form->addWidget(caption(tr("Start import at line :"), lines_), 2, 0);
+    form->addWidget(lines_, 2, 1);
+    form->addWidget(caption(tr("Start import at column :"), columns_), 3, 0);
+    form->addWidget(columns_, 3, 1);
+    form->addWidget(caption(tr("Lines between matrices :"), gap_), 4, 0);
+    form->addWidget(gap_, 4, 1);
+    form->addWidget(autoExtract_, 5, 0);
+    form->addWidget(extract_, 5, 1, 1, 2, Qt::AlignLeft);
+    form->setColumnStretch(2, 1);
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(caption(tr("File preview"), preview_));
+    left->addWidget(preview_, 1);
+    left->addWidget(setup);
+
+    grid_->setModel(model_);
+    grid_->setAccessibleName(tr("Matrix preview"));
+    grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 4);
+    grid_->setMinimumWidth(300);
+    // The place of the grid stays while it is hidden.
+    QSizePolicy policy = grid_->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    grid_->setSizePolicy(policy);
+    grid_->hide();
+    auto* number = new QHBoxLayout;
+    number->addWidget(caption(tr("Preview matrix n° :"), previewNumber_));
+    number->addWidget(previewNumber_);
+    number->addStretch();
+    auto* right = new QVBoxLayout;
+    right->addLayout(number);
+    right->addWidget(grid_, 1);
+
+    auto* middle = new QHBoxLayout;
+    middle->addLayout(left, 3);
+    middle->addLayout(right, 2);
+
+    for (int i = 0; i < 3; ++i) {
+        results_[i]->setAccessibleName(tr("Result %1").arg(i + 1));
+        results_[i]->setWordWrap(true);
+        results_[i]->setMinimumHeight(results_[i]->fontMetrics().height());
+    }
+    bar_->setRange(0, 100);
+    bar_->setTextVisible(false);
+    bar_->setAccessibleName(tr("Progress"));
+
+    ok_->setEnabled(false);
+    ok_->setAutoDefault(false);
+    cancel_->setAutoDefault(false);
+    extract_->setAutoDefault(false);
+    extract_->setDefault(true);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok_);
+    buttons->addWidget(cancel_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(middle, 1);
+    for (QLabel* result : results_)
+        layout->addWidget(result);
+    layout->addWidget(bar_);
+    layout->addLayout(buttons);
+    resize(900, 620);
+
+    connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel_, &QPushButton::clicked, this, &TImportMatForm::CancelPressed);
+    connect(extract_, &QPushButton::clicked, this, [this] { Validate(true); });
+    connect(autoExtract_, &QCheckBox::toggled, this, &TImportMatForm::AutoExtractToggled);
+    connect(square_, &QCheckBox::toggled, this, [this] { Validate(); });
+    for (QSpinBox* spin : {matrices_, lines_, columns_, gap_})
+        connect(spin, &QSpinBox::valueChanged, this, [this] { Validate(); });
+    connect(previewNumber_, &QSpinBox::valueChanged, this, [this] {
+        if (extracted_ && !reading_ && !extracting_)
+            ShowPreviewGrid();
+    });
+
+    ImportSignals& worker = bridge_.matrixImport();
+    connect(&worker, &ImportSignals::progress, this, &TImportMatForm::Progress);
+    connect(&worker, &ImportSignals::fileRead, this, &TImportMatForm::FileRead);
+    connect(&worker, &ImportSignals::previewRead, this, &TImportMatForm::PreviewRead);
+    connect(&worker, &ImportSignals::readFailed, this, &TImportMatForm::ReadFailed);
+    connect(&worker, &ImportSignals::done, this, &TImportMatForm::ExtractionDone);
+    connect(&worker, &ImportSignals::failed, this, &TImportMatForm::ExtractionFailed);
+    connect(&worker, &ImportSignals::cancelled, this, &TImportMatForm::Cancelled);
+
+    ReadSettings();
+    EnableParameters(false);
+}
+
+TImportMatForm::~TImportMatForm()
+{
+    StopWorker();
+    store_.reset();
+    WriteSettings();
+}
+
+void TImportMatForm::ReadSettings()
+{
+    QSettings settings;
+    settings.beginGroup(kGroup);
+    const auto inRange = [](const std::optional<int>& v, int min, int max) {
+        return v && *v >= min && *v <= max;
+    };
+    const auto top = ReadInt(settings, "Top");
+    const auto left = ReadInt(settings, "Left");
+    bool good = top && left;
+    if (good)
+        move(*left, *top);
+    const auto size = ReadInt(settings, "MatrixSize");
+    const auto number = ReadInt(settings, "MatrixNumber");
+    const auto square = ReadInt(settings, "Square");
+    const auto lines = ReadInt(settings, "IgnoredLines");
+    const auto columns = ReadInt(settings, "IgnoredColumns");
+    const auto gap = ReadInt(settings, "IgnoredMatrices");
+    const auto folder = ReadString(settings, "TempDir");
+    const auto autoCheck = ReadInt(settings, "AutoCheck");
+    settings.endGroup();
+    good = good && inRange(size, 0, std::numeric_limits<int>::max()) &&
+           inRange(number, 1, kSpinMaximum) && inRange(square, 0, 1) &&
+           inRange(lines, 1, kSpinMaximum) && inRange(columns, 1, kSpinMaximum) &&
+           inRange(gap, 0, kSpinMaximum) && folder && inRange(autoCheck, 0, 1);
+    if (good) {
+        setMatrixSize(*size);
+        matrices_->setValue(*number);
+        square_->setChecked(*square == 1);
+        lines_->setValue(*lines);
+        columns_->setValue(*columns);
+        gap_->setValue(*gap);
+        folder_ = std::filesystem::path(folder->toStdString());
+        autoExtract_->setChecked(*autoCheck == 1);
+    } else {
+        setMatrixSize(0);
+        matrices_->setValue(1);
+        square_->setChecked(true);
+        lines_->setValue(1);
+        columns_->setValue(1);
+        gap_->setValue(1);
+        folder_.clear();
+        autoExtract_->setChecked(false);
+    }
+}
+
+void TImportMatForm::WriteSettings() const
+{
+    QSettings settings;
+    settings.beginGroup(kGroup);
+    settings.setValue("Top", pos().y());
+    settings.setValue("Left", pos().x());
+    settings.setValue("MatrixSize", n_);
+    settings.setValue("MatrixNumber", matrices_->value());
+    settings.setValue("Square", square_->isChecked() ? 1 : 0);
+    settings.setValue("IgnoredLines", lines_->value());
+    settings.setValue("IgnoredColumns", columns_->value());
+    settings.setValue("IgnoredMatrices", gap_->value());
+    settings.setValue("TempDir", QString::fromStdString(folder_.string()));
+    settings.setValue("AutoCheck", autoExtract_->isChecked() ? 1 : 0);
+    settings.endGroup();
+}
+
+void TImportMatForm::setMatrixSize(std::int32_t n)
+{
+    n_ = n;
+    size_->setText(QString::number(n));
+    Validate();
+}
+
+std::filesystem::path TImportMatForm::TemporaryFolder() const
+{
+    if (!folder_.empty())
+        return folder_;
+    return std::filesystem::path(QDir::tempPath().toStdString());
+}
+
+void TImportMatForm::SetTemporaryFolder(const std::filesystem::path& folder)
+{
+    folder_ = folder;
+}
+
+void TImportMatForm::SetFreeSpaceQuery(FreeSpaceQuery query)
+{
+    freeSpace_ = query ? std::move(query) : FreeSpaceQuery(FreeSpace);
+}
+
+QLabel* TImportMatForm::ResultLabel(int line) const
+{
+    return line >= 1 && line <= 3 ? results_[line - 1] : nullptr;
+}
+
+std::unique_ptr<MatrixFile> TImportMatForm::takeMatrixFile()
+{
+    if (!store_ || !extracted_ || reading_ || extracting_)
+        return nullptr;
+    takenCount_ = store_->matrixCount();
+    takenSize_ = store_->size();
+    extracted_ = false;
+    return std::move(store_);
+}
+
+std::int32_t TImportMatForm::MatrixCount() const
+{
+    return store_ && extracted_ ? store_->matrixCount() : takenCount_;
+}
+
+std::int32_t TImportMatForm::MatrixSize() const
+{
+    return store_ && extracted_ ? store_->size() : takenSize_;
+}
+
+bool TImportMatForm::Execute(const QString& fileName)
+{
+    Setup(fileName);
+    return exec() == QDialog::Accepted;
+}
+
+void TImportMatForm::Setup(const QString& fileName)
+{
+    StopWorker();
+    store_.reset();
+    extracted_ = false;
+    takenCount_ = takenSize_ = 0;
+    worker_ = std::make_unique<MatrixImportWorker>(bridge_.notifier(Sender::MatrixImport));
+    loading_ = true;
+    lineCount_ = 0;
+
+    file_->setText(fileName);
+    preview_->clear();
+    grid_->hide();
+    model_->Clear();
+    previewNumber_->setValue(1);
+    EnableParameters(false);
+    ok_->setEnabled(false);
+    extract_->setDefault(true);
+    bar_->setValue(0);
+    SetResult(1, QString(), NormalColour());
+    SetResult(2, Q(msg::AnalysingData), kWorkingColour);
+    SetResult(3, QString(), NormalColour());
+    try {
+        NewStore();
+        reading_ = true;
+        step_ = worker_->startReading(fileName.toUtf8().toStdString());
+    } catch (const std::exception& e) {
+        reading_ = false;
+        SetResult(3, Q(e.what()), kFailureColour);
+    }
+}
+
+void TImportMatForm::done(int result)
+{
+    if (result == QDialog::Accepted && (!store_ || !extracted_ || reading_ || extracting_))
+        return;
+    // Closing, in any way, stops the worker first: it may be writing to the
+    // store. Only an accepted store outlives the dialog's session.
+    StopWorker();
+    loading_ = true;
+    if (result != QDialog::Accepted) {
+        store_.reset();
+        extracted_ = false;
+    }
+    QDialog::done(result);
+}
+
+void TImportMatForm::StopWorker()
+{
+    const bool wasExtracting = extracting_;
+    if (worker_) {
+        worker_->cancel();
+        worker_.reset();
+    }
+    bridge_.discard(Sender::MatrixImport);
+    reading_ = false;
+    extracting_ = false;
+    // A half-written store is of no use: its file goes at once.
+    if (wasExtracting && store_)
+        store_->close();
+}
+
+MatrixLayout TImportMatForm::Layout() const
+{
+    MatrixLayout layout;
+    layout.size = n_;
+    layout.matrices = matrices_->value();
+    layout.square = square_->isChecked();
+    layout.startLine = lines_->value();
+    layout.startColumn = columns_->value();
+    layout.gap = gap_->value();
+    return layout;
+}
+
+QColor TImportMatForm::NormalColour() const
+{
+    return palette().color(QPalette::WindowText);
+}
+
+void TImportMatForm::SetResult(int line, const QString& text, const QColor& colour)
+{
+    QLabel* label = results_[line - 1];
+    SetLabelColour(label, colour);
+    label->setText(text);
+}
+
+void TImportMatForm::EnableParameters(bool enabled)
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{matrices_, square_, lines_, columns_, gap_,
+                                                      autoExtract_, previewNumber_})
+        w->setEnabled(enabled);
+    extract_->setEnabled(enabled && !autoExtract_->isChecked());
+}
+
+void TImportMatForm::Validate(bool force)
+{
+    if (loading_ || reading_ || extracting_ || checkingDisk_ || !worker_ || !store_)
+        return;
+    const MatrixLayout layout = Layout();
+    extracted_ = false;
+    grid_->hide();
+    bar_->setValue(0);
+    ok_->setEnabled(false);
+    extract_->setDefault(true);
+    previewNumber_->setMaximum(layout.matrices);
+
+    const std::int64_t required = RequiredLines(layout);
+    if (required > lineCount_) {
+        SetResult(1, Q(msg::MatrixSize(layout.size)), kFailureColour);
+        SetResult(2, Q(msg::MatrixCount(layout.matrices)), kFailureColour);
+        SetResult(3, Q(msg::FileTooShort(lineCount_, required)), kFailureColour);
+        return;
+    }
+    SetResult(1, Q(msg::MatrixSize(layout.size)), NormalColour());
+    SetResult(2, Q(msg::MatrixCount(layout.matrices)), NormalColour());
+    if (!force && !autoExtract_->isChecked()) {
+        // What the third line said of other settings no longer holds.
+        const QString third = results_[2]->text();
+        SetResult(3, third == msg::PreviewComplete ? third : QString(), NormalColour());
+        return;
+    }
+    if (!CheckDisk(layout))
+        return;
+    StartExtraction(layout);
+}
+
+void TImportMatForm::NewStore()
+{
+    store_ = std::make_unique<MatrixFile>(TemporaryMatrixFileName(TemporaryFolder()));
+}
+
+bool TImportMatForm::CheckDisk(const MatrixLayout& layout)
+{
+    // The matrices of earlier settings go first: their room counts.
+    store_->close();
+    const std::int64_t required = RequiredBytes(layout);
+    const QPointer<TImportMatForm> self(this);
+    checkingDisk_ = true;
+    for (;;) {
+        std::int64_t free = 0;
+        try {
+            free = freeSpace_(TemporaryFolder());
+        } catch (...) {
+            free = 0;
+        }
+        if (free >= required)
+            break;
+        TDiskDialog dialog(required, TemporaryFolder(), freeSpace_, this);
+        const int answer = dialog.exec();
+        if (!self)
+            return false;
+        if (answer != QDialog::Accepted || !isVisible()) {
+            checkingDisk_ = false;
+            return false;
+        }
+        SetTemporaryFolder(dialog.Folder());
+        store_.reset();
+        NewStore();
+    }
+    checkingDisk_ = false;
+    return true;
+}
+
+void TImportMatForm::StartExtraction(const MatrixLayout& layout)
+{
+    EnableParameters(false);
+    ok_->setEnabled(false);
+    bar_->setValue(0);
+    SetResult(3, Q(msg::CheckingData), kWorkingColour);
+    extracting_ = true;
+    try {
+        step_ = worker_->startExtraction(layout, *store_);
+    } catch (const std::exception& e) {
+        extracting_ = false;
+        EnableParameters(true);
+        SetResult(3, Q(e.what()), kFailureColour);
+    }
+}
+
+void TImportMatForm::ShowPreviewGrid()
+{
+    try {
+        const std::unique_ptr<SMatrix> matrix = store_->readMatrix(previewNumber_->value() - 1);
+        if (!matrix) {
+            grid_->hide();
+            return;
+        }
+        model_->Set(MakePreviewGrid(*matrix));
+        grid_->resizeColumnsToContents();
+        grid_->show();
+    } catch (const std::exception& e) {
+        grid_->hide();
+        SetResult(3, Q(e.what()), kFailureColour);
+    }
+}
+
+void TImportMatForm::CancelPressed()
+{
+    if (extracting_) {
+        // The dialog stays: the cancel's report re-enables the settings.
+        worker_->cancel();
+        return;
+    }
+    reject();
+}
+
+void TImportMatForm::AutoExtractToggled(bool on)
+{
+    const bool idle = !loading_ && !reading_ && !extracting_;
+    extract_->setEnabled(!on && idle);
+    if (on)
+        Validate();
+    else
+        results_[2]->clear();
+}
+
+void TImportMatForm::Progress(int percent)
+{
+    if (reading_ || extracting_)
+        bar_->setValue(percent);
+}
+
+void TImportMatForm::FileRead(quint64 step)
+{
+    if (!worker_ || step != step_)
+        return;
+    lineCount_ = worker_->lineCount();
+    SetResult(2, Q(msg::LinesRead(lineCount_)), kWorkingColour);
+    SetResult(3, Q(msg::PreviewingFile), kWorkingColour);
+    bar_->setValue(0);
+}
+
+void TImportMatForm::PreviewRead(quint64 step)
+{
+    if (!worker_ || step != step_)
+        return;
+    reading_ = false;
+    QString text = QString::fromLocal8Bit(worker_->previewText().c_str());
+    text.replace("\r\n", "\n");
+    if (text.endsWith('\n'))
+        text.chop(1);
+    preview_->setPlainText(text);
+    SetResult(3, Q(msg::PreviewComplete), NormalColour());
+    loading_ = false;
+    EnableParameters(true);
+    extract_->setFocus();
+    Validate();
+}
+
+void TImportMatForm::ReadFailed(quint64 step)
+{
+    if (!worker_ || step != step_)
+        return;
+    reading_ = false;
+    SetResult(2, Q(msg::InitializationErrorPrefix), kFailureColour);
+    SetResult(3, Q(worker_->lastError()), kFailureColour);
+}
+
+void TImportMatForm::ExtractionDone(quint64 step)
+{
+    if (!worker_ || step != step_)
+        return;
+    extracting_ = false;
+    extracted_ = true;
+    SetResult(3, Q(msg::LinesExtracted(store_->matrixCount(), store_->size())), NormalColour());
+    EnableParameters(true);
+    ok_->setEnabled(true);
+    ok_->setDefault(true);
+    ok_->setFocus();
+    ShowPreviewGrid();
+}
+
+void TImportMatForm::ExtractionFailed(quint64 step)
+{
+    if (!worker_ || step != step_)
+        return;
+    extracting_ = false;
+    store_->close();
+    ok_->setEnabled(false);
+    EnableParameters(true);
+    SetResult(3, Q(worker_->lastError()), kFailureColour);
+}
+
+void TImportMatForm::Cancelled(quint64 step, bool whileReading)
+{
+    if (!worker_ || step != step_)
+        return;
+    if (whileReading) {
+        reading_ = false;
+        reject();
+        return;
+    }
+    extracting_ = false;
+    store_->close();
+    ok_->setEnabled(false);
+    EnableParameters(true);
+    SetResult(3, Q(msg::ExtractionCanceled), kFailureColour);
+}
+
+} // namespace sundrel::app
