@@ -6,6 +6,7 @@
 #include "app/analysis/SundrelSelection.h"
 #include "app/document/DocumentBridge.h"
 #include "app/export/ExportDialog.h"
+#include "app/importing/ImportMatForm.h"
 #include "app/view/OpenGLControl.h"
 #include "matrix/MatrixFile.h"
 #include "monmonier/SundrelDocument.h"
@@ -58,6 +59,12 @@ TSundrelForm::TSundrelForm(QWidget* parent) : TMainForm(parent, Deferred{})
     });
 
     setup_ = new TMonmonierSetup(this);
+    importMat_ = new TImportMatForm(*bridge_, this);
+    setup_->LoadMatrices = [this](const QString& fileName, std::int32_t expectedSize) {
+        importMat_->setMatrixSize(expectedSize);
+        return importMat_->Execute(fileName) ? importMat_->takeMatrixFile()
+                                             : std::unique_ptr<MatrixFile>();
+    };
     status_ = new TSundrelMonmonierDialog(*bridge_, *layers_, this);
     report_ = new TReportForm(*bridge_, *layers_, this);
     selection_ = new TSundrelSelection(*layers_, this);
@@ -170,8 +177,10 @@ bool TSundrelForm::NewAnalysisCommand()
 
 TSundrelForm::~TSundrelForm()
 {
-    // The windows that show layers go before them.
+    // The windows that show layers go before them, and the matrix import
+    // (its worker reports through the bridge).
     delete setup_;
+    delete importMat_;
     delete status_;
     delete report_;
     delete selection_;

@@ -14,6 +14,7 @@ class QMenu;
 
 namespace sundrel::app {
 
+class TImportMatForm;
 class TMonmonierSetup;
 class TReportForm;
 class TSundrelMonmonierDialog;
@@ -40,6 +41,7 @@ public:
     int StatusWindowMode() const { return statusMode_; }
 
     TMonmonierSetup* Setup() const { return setup_; }
+    TImportMatForm* MatrixImport() const { return importMat_; }
     TSundrelMonmonierDialog* StatusWindow() const { return status_; }
     TReportForm* ReportWindow() const { return report_; }
     TSundrelSelection* SelectionWindow() const { return selection_; }
@@ -82,6 +84,7 @@ private:
     int statusItem_ = 1;
     int statusMode_ = 0;
     TMonmonierSetup* setup_ = nullptr;
+    TImportMatForm* importMat_ = nullptr;
     TSundrelMonmonierDialog* status_ = nullptr;
     TReportForm* report_ = nullptr;
     TSundrelSelection* selection_ = nullptr;
