@@ -42,13 +42,13 @@ void ExtractMatrices(FileReader& reader, const MatrixLayout& layout, MatrixFile&
     std::int64_t line = layout.square ? layout.firstLine() : layout.firstLine() - 1;
     std::int64_t rows = 0;
     const std::int64_t total = std::int64_t(layout.matrices) * layout.size;
+    SMatrix matrix;
+    matrix.onProgress = [&] {
+        ++rows;
+        if (progress)
+            progress(rows, total);
+    };
     for (std::int32_t m = 0; m < layout.matrices; ++m) {
-        SMatrix matrix;
-        matrix.onProgress = [&] {
-            ++rows;
-            if (progress)
-                progress(rows, total);
-        };
         matrix.load(reader, layout.size, line, layout.firstColumn());
         store.writeMatrix(matrix);
         line += layout.rowsPerMatrix() + layout.gap;

@@ -13,8 +13,8 @@ namespace sundrel {
 void SMatrix::load(FileReader& reader, std::int32_t n, std::int64_t firstLine,
                    std::int32_t firstColumn)
 {
-    values_.clear();
-    values_.shrink_to_fit();
+    // A matrix loaded again keeps its storage: a file of many matrices is
+    // read into one buffer instead of one fresh allocation each.
     size_ = n;
     try {
         if (n < 0)

@@ -4,7 +4,11 @@
 
 #include "app/shell/SundrelForm.h"
 
+#include <QAbstractItemView>
 #include <QAccessible>
+#include <QFileDialog>
+#include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDialog>
@@ -15,6 +19,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <filesystem>
 #include <functional>
 
 #include <gtest/gtest.h>
@@ -71,6 +76,34 @@ inline void WhenModal(const QString& objectName, std::function<void(QWidget*)> a
             dialog->reject();
     });
     timer->start(20);
+}
+
+// Chooses `file` in the file dialog named `dialogName` that comes next (an
+// empty path cancels it), typing the name as a user does: selectFile leaves
+// a name field that has the focus alone, and the file the dialog proposed
+// may be selected in its list by then.
+inline void ChooseFile(const QString& dialogName, const std::filesystem::path& file,
+                       bool* missed = nullptr)
+{
+    WhenModal(
+        dialogName,
+        [file](QWidget* dialog) {
+            auto* files = qobject_cast<QFileDialog*>(dialog);
+            ASSERT_NE(files, nullptr);
+            if (file.empty()) {
+                files->reject();
+                return;
+            }
+            files->setDirectory(QString::fromStdString(file.parent_path().string()));
+            for (auto* view : files->findChildren<QAbstractItemView*>())
+                if (view->selectionModel())
+                    view->selectionModel()->clearSelection();
+            auto* name = files->findChild<QLineEdit*>("fileNameEdit");
+            ASSERT_NE(name, nullptr);
+            name->setText(QString::fromStdString(file.string()));
+            static_cast<QDialog*>(files)->accept();
+        },
+        missed);
 }
 
 // Every result layer of the window read and computed, its worker idle.

@@ -47,6 +47,7 @@ using namespace sundrel::app;
 using test::LayersComputed;
 using test::Settle;
 using test::WaitUntil;
+using test::ChooseFile;
 using test::WhenModal;
 
 namespace fs = std::filesystem;
@@ -62,33 +63,6 @@ QString Q(const fs::path& path)
 void Shoot(QWidget* widget, const char* name)
 {
     widget->grab().save(Q(kScreenshotDir / name));
-}
-
-// Chooses `file` in the file dialog that comes next, or cancels it.
-void ChooseFile(const QString& dialogName, const fs::path& file, bool* missed = nullptr)
-{
-    WhenModal(
-        dialogName,
-        [file](QWidget* dialog) {
-            auto* files = qobject_cast<QFileDialog*>(dialog);
-            if (file.empty()) {
-                files->reject();
-                return;
-            }
-            // Typed into the name field, as a user does (selectFile leaves a
-            // field that has the focus alone).
-            // The file the dialog proposed may be selected in its list by now:
-            // the typed name is the one that counts.
-            files->setDirectory(Q(file.parent_path()));
-            for (auto* view : files->findChildren<QAbstractItemView*>())
-                if (view->selectionModel())
-                    view->selectionModel()->clearSelection();
-            auto* name = files->findChild<QLineEdit*>("fileNameEdit");
-            ASSERT_NE(name, nullptr);
-            name->setText(Q(file));
-            static_cast<QDialog*>(files)->accept();
-        },
-        missed);
 }
 
 void Answer(TCloseDialog::Answer answer, bool* missed = nullptr)
