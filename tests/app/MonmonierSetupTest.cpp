@@ -162,3 +162,26 @@ TEST_F(SetupTest, MoreThanTenSundrelsLeaveNoItemChecked)
 }
 
 } // namespace
+
+namespace {
+
+// A second load that is given up keeps what the first one loaded.
+TEST_F(SetupTest, AGivenUpLoadKeepsThePreviousMatrices)
+{
+    Run(dir_ / "first.txt", [this](TMonmonierSetup& s) {
+        const QString status = s.StatusLabel()->text();
+        const QString file = s.FileLabel()->text();
+        setup_->LoadMatrices = [](const QString&, std::int32_t) { return std::unique_ptr<MatrixFile>(); };
+        test::ChooseFile("LoadMatrixDialog", dir_ / "first.txt");
+        QTest::mouseClick(s.LoadButton(), Qt::LeftButton);
+        EXPECT_EQ(s.StatusLabel()->text(), status);
+        EXPECT_EQ(s.FileLabel()->text(), file);
+        EXPECT_TRUE(s.OKButton()->isEnabled());
+        QTest::mouseClick(s.OKButton(), Qt::LeftButton);
+    });
+    const std::unique_ptr<MatrixFile> store = setup_->TakeStore();
+    ASSERT_TRUE(store);
+    EXPECT_EQ(store->matrixCount(), 1);
+}
+
+} // namespace

@@ -6,6 +6,7 @@
 #include "AppTestSupport.h"
 #include "app/analysis/MonmonierSetup.h"
 #include "app/analysis/ReportForm.h"
+#include "app/analysis/SundrelSelection.h"
 #include "app/importing/ImportForm.h"
 #include "app/importing/ImportMatForm.h"
 #include "app/shell/SundrelForm.h"
@@ -17,6 +18,8 @@
 #include <QCheckBox>
 #include <QPushButton>
 #include <QSettings>
+#include <QLineEdit>
+#include <QMenu>
 #include <QSpinBox>
 #include <QTest>
 
@@ -177,6 +180,52 @@ TEST_F(StudyTest, TheExampleThroughTheWindowsIsTheCommandLinesStudy)
     ASSERT_EQ(windowBarriers.status, 0) << windowBarriers.err;
     EXPECT_GT(windowBarriers.out.size(), 100u);
     EXPECT_EQ(windowBarriers.out, cliBarriers.out);
+}
+
+// The windows that follow a layer (configure, selection, report) are open
+// when the layers are removed: they let go of them, and nothing they do
+// afterwards touches a removed layer.
+TEST_F(StudyTest, RemovingLayersWithTheirWindowsOpen)
+{
+    NewMap();
+    Analyse(kExamples / "resampled.txt", {10, 1}, 2, "study-remove-test");
+    Analyse(kExamples / "distances.txt", {1, 0}, 2, "study-remove-single");
+    MonmonierLayer& layers = form_->Layers();
+
+    // Configure the single run: rename it, ask for three sundrels.
+    TMonmonierSetup* setup = form_->Setup();
+    setup->Configure(layers, 1);
+    ASSERT_TRUE(setup->isVisible());
+    setup->TitleEdit()->setText("renamed");
+    emit setup->TitleEdit()->textEdited("renamed");
+    EXPECT_EQ(layers.layer(1)->layerName(), "renamed");
+    setup->SundrelButton(3)->click();
+    ASSERT_TRUE(WaitUntil([&] { return LayersComputed(*form_); }));
+    EXPECT_EQ(layers.layer(1)->sundrelCount(), 3);
+    form_->SelectionWindow()->SetLayer(0);
+    form_->ReportWindow()->ShowLayerReport(1);
+    const Report shown = form_->ReportWindow()->Lines();
+
+    QAction* removeAll = nullptr;
+    for (QAction* action : form_->SundrelsMenu()->actions())
+        if (action->text() == "Remove all")
+            removeAll = action;
+    ASSERT_NE(removeAll, nullptr);
+    removeAll->trigger();
+    EXPECT_EQ(layers.count(), 0);
+    EXPECT_FALSE(setup->isVisible());
+
+    // Nothing reaches a removed layer.
+    setup->TitleEdit()->setText("again");
+    emit setup->TitleEdit()->textEdited("again");
+    QTest::mouseClick(form_->SelectionWindow()->Box(1), Qt::LeftButton);
+    EXPECT_EQ(form_->ReportWindow()->Lines(), shown);
+    bool missed = false;
+    ChooseFile("ReportSaveDialog", dir_ / "kept.txt", &missed);
+    form_->ReportWindow()->Save();
+    EXPECT_FALSE(missed);
+    EXPECT_FALSE(test::ReadFile(dir_ / "kept.txt").empty());
+    test::Settle();
 }
 
 } // namespace

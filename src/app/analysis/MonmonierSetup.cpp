@@ -368,6 +368,14 @@ void TMonmonierSetup::reject()
     QDialog::reject();
 }
 
+void TMonmonierSetup::LayersChanged()
+{
+    if (!newMode_ && ConfiguredIndex() < 0) {
+        hide();
+        PrepareNewAnalysis();
+    }
+}
+
 std::int32_t TMonmonierSetup::ConfiguredIndex() const
 {
     return layers_ ? layers_->indexOfSerial(serial_) : -1;

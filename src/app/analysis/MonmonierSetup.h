@@ -66,6 +66,8 @@ public:
     // change applies to it at once.
     void Configure(MonmonierLayer& layers, std::int32_t index);
     bool Configuring() const { return !newMode_; }
+    // Layers were removed: a configured layer that is gone closes the window.
+    void LayersChanged();
 
     QPushButton* LoadButton() const { return load_; }
     QLabel* FileLabel() const { return fileLabel_; }

@@ -88,6 +88,8 @@ void TSundrelForm::CreateSundrelsMenu()
     const auto command = [this](void (MonmonierLayer::*change)()) {
         return [this, change] {
             (layers_.get()->*change)();
+            // The windows that follow a layer let go of removed ones.
+            setup_->LayersChanged();
             SetModified(true);
             View()->UpdateScene();
         };
