@@ -3,6 +3,7 @@
 #include "app/shell/MainForm.h"
 
 #include <QApplication>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -36,6 +37,10 @@ int main(int argc, char** argv)
     QApplication::setOrganizationName("Tolm");
     ::testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();
+    // No thread of Qt's pool may be winding down while the leak checker
+    // stops the threads at exit.
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     PinDriModules();
     return result;
 }
