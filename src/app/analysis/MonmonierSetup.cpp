@@ -170,10 +170,7 @@ void TMonmonierSetup::ReadSettings()
     QSettings settings;
     settings.beginGroup(kGroup);
     // Two groups: a missing value ends its group, the rest keep their defaults.
-    const auto left = ReadInt(settings, "Left");
-    const auto top = ReadInt(settings, "Top");
-    if (left && top)
-        move(*left, *top);
+    ReadWindowPosition(settings, this);
     [&] {
         const auto dir = ReadString(settings, "OpenDir");
         if (!dir)
@@ -195,8 +192,7 @@ void TMonmonierSetup::WriteSettings() const
 {
     QSettings settings;
     settings.beginGroup(kGroup);
-    settings.setValue("Left", pos().x());
-    settings.setValue("Top", pos().y());
+    WriteWindowPosition(settings, this);
     settings.setValue("OpenDir", openDir_);
     settings.setValue("SundrelNumber", sundrelNumber_);
     settings.setValue("Reported", report_->checkedId() == 1 ? 1 : 0);

@@ -76,12 +76,7 @@ void TSundrelMonmonierDialog::ReadSettings()
     QSettings settings;
     settings.beginGroup(kGroup);
     // Position: a value read before a missing or bad one stays.
-    if (const auto left = ReadInt(settings, "Left")) {
-        QPoint at(*left, pos().y());
-        if (const auto top = ReadInt(settings, "Top"))
-            at.setY(*top);
-        move(at);
-    }
+    ReadWindowPosition(settings, this);
     const auto mode = ReadInt(settings, "Visibility");
     if (mode && *mode >= Automatic && *mode <= NeverVisible)
         visibility_ = *mode;
@@ -92,8 +87,7 @@ void TSundrelMonmonierDialog::WriteSettings() const
 {
     QSettings settings;
     settings.beginGroup(kGroup);
-    settings.setValue("Left", pos().x());
-    settings.setValue("Top", pos().y());
+    WriteWindowPosition(settings, this);
     settings.setValue("Visibility", visibility_);
     settings.endGroup();
 }

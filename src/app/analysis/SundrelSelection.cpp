@@ -64,12 +64,7 @@ void TSundrelSelection::ReadSettings()
     QSettings settings;
     settings.beginGroup(kGroup);
     // Read until the first missing or bad value.
-    if (const auto left = ReadInt(settings, "Left")) {
-        QPoint at(*left, pos().y());
-        if (const auto top = ReadInt(settings, "Top"))
-            at.setY(*top);
-        move(at);
-    }
+    ReadWindowPosition(settings, this);
     settings.endGroup();
 }
 
@@ -77,8 +72,7 @@ void TSundrelSelection::WriteSettings() const
 {
     QSettings settings;
     settings.beginGroup(kGroup);
-    settings.setValue("Left", pos().x());
-    settings.setValue("Top", pos().y());
+    WriteWindowPosition(settings, this);
     settings.endGroup();
 }
 

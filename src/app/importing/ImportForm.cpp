@@ -1,6 +1,7 @@
 #include "app/importing/ImportForm.h"
 
 #include "app/document/DocumentBridge.h"
+#include "app/importing/PreviewText.h"
 #include "app/shell/LabelColour.h"
 #include "app/shell/MainFormSettings.h"
 #include "import/DataFileWorker.h"
@@ -183,10 +184,7 @@ void TImportForm::ReadSettings()
 {
     QSettings settings;
     settings.beginGroup(kGroup);
-    const auto left = ReadInt(settings, "Left");
-    const auto top = ReadInt(settings, "Top");
-    if (left && top)
-        move(*left, *top);
+    ReadWindowPosition(settings, this);
     const auto lines = ReadInt(settings, "IgnoredLines");
     const auto columns = ReadInt(settings, "IgnoredColumns");
     const auto number = ReadInt(settings, "PointsNumber");
@@ -212,8 +210,7 @@ void TImportForm::WriteSettings() const
 {
     QSettings settings;
     settings.beginGroup(kGroup);
-    settings.setValue("Left", pos().x());
-    settings.setValue("Top", pos().y());
+    WriteWindowPosition(settings, this);
     settings.setValue("IgnoredLines", lines_->value());
     settings.setValue("IgnoredColumns", columns_->value());
     settings.setValue("PointsNumber", number_->value());
@@ -333,11 +330,7 @@ void TImportForm::PreviewRead(quint64 step)
     if (!worker_ || step != step_)
         return;
     reading_ = false;
-    QString text = QString::fromLocal8Bit(worker_->previewText().c_str());
-    text.replace("\r\n", "\n");
-    if (text.endsWith('\n'))
-        text.chop(1);
-    preview_->setPlainText(text);
+    preview_->setPlainText(DisplayedPreview(worker_->previewText()));
     StartExtraction();
     loading_ = false;
 }

@@ -1,6 +1,7 @@
 #include "app/importing/ImportMatForm.h"
 
 #include "app/document/DocumentBridge.h"
+#include "app/importing/PreviewText.h"
 #include "app/importing/DiskDialog.h"
 #include "app/shell/LabelColour.h"
 #include "app/shell/MainFormSettings.h"
@@ -251,11 +252,7 @@ void TImportMatForm::ReadSettings()
     const auto inRange = [](const std::optional<int>& v, int min, int max) {
         return v && *v >= min && *v <= max;
     };
-    const auto top = ReadInt(settings, "Top");
-    const auto left = ReadInt(settings, "Left");
-    bool good = top && left;
-    if (good)
-        move(*left, *top);
+    bool good = ReadWindowPosition(settings, this);
     const auto size = ReadInt(settings, "MatrixSize");
     const auto number = ReadInt(settings, "MatrixNumber");
     const auto square = ReadInt(settings, "Square");
@@ -294,8 +291,7 @@ void TImportMatForm::WriteSettings() const
 {
     QSettings settings;
     settings.beginGroup(kGroup);
-    settings.setValue("Top", pos().y());
-    settings.setValue("Left", pos().x());
+    WriteWindowPosition(settings, this);
     settings.setValue("MatrixSize", n_);
     settings.setValue("MatrixNumber", matrices_->value());
     settings.setValue("Square", square_->isChecked() ? 1 : 0);
@@ -599,11 +595,7 @@ void TImportMatForm::PreviewRead(quint64 step)
     if (!worker_ || step != step_)
         return;
     reading_ = false;
-    QString text = QString::fromLocal8Bit(worker_->previewText().c_str());
-    text.replace("\r\n", "\n");
-    if (text.endsWith('\n'))
-        text.chop(1);
-    preview_->setPlainText(text);
+    preview_->setPlainText(DisplayedPreview(worker_->previewText()));
     SetResult(3, Q(msg::PreviewComplete), NormalColour());
     loading_ = false;
     EnableParameters(true);

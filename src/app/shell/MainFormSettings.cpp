@@ -1,6 +1,7 @@
 #include "app/shell/MainFormSettings.h"
 
 #include <QSettings>
+#include <QWidget>
 
 #include <cmath>
 
@@ -23,6 +24,25 @@ bool ReadSize(QSettings& settings, const char* key, float& into)
 }
 
 } // namespace
+
+bool ReadWindowPosition(QSettings& settings, QWidget* window)
+{
+    const auto left = ReadInt(settings, "Left");
+    if (!left)
+        return false;
+    QPoint at(*left, window->pos().y());
+    const auto top = ReadInt(settings, "Top");
+    if (top)
+        at.setY(*top);
+    window->move(at);
+    return top.has_value();
+}
+
+void WriteWindowPosition(QSettings& settings, const QWidget* window)
+{
+    settings.setValue("Left", window->pos().x());
+    settings.setValue("Top", window->pos().y());
+}
 
 std::optional<int> ReadInt(QSettings& settings, const QString& key)
 {

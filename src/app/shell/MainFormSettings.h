@@ -13,6 +13,7 @@
 #include <optional>
 
 class QSettings;
+class QWidget;
 
 namespace sundrel::app {
 
@@ -47,6 +48,11 @@ struct MainFormSettings {
 void ReadMainFormSettings(QSettings& settings, MainFormSettings& into);
 // Writes every value into the group "MapEditor".
 void WriteMainFormSettings(QSettings& settings, const MainFormSettings& values);
+
+// A window's place in the current group: "Left" then "Top". What was read
+// before a missing or bad value is applied; true when both were read.
+bool ReadWindowPosition(QSettings& settings, QWidget* window);
+void WriteWindowPosition(QSettings& settings, const QWidget* window);
 
 // A value of a settings group, read strictly: absent or not of the type
 // asked for gives nothing (the group then takes its defaults).
