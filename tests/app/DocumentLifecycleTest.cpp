@@ -5,6 +5,8 @@
 
 #include "AppTestSupport.h"
 #include "app/document/DocumentBridge.h"
+#include "app/analysis/MonmonierSetup.h"
+#include "app/analysis/SundrelNumberDialog.h"
 #include "app/export/ExportDialog.h"
 #include "app/importing/ImportForm.h"
 #include "app/importing/MapCreationControl.h"
@@ -567,7 +569,7 @@ TEST_F(LifecycleTest, EveryControlHasTheNameItsCaptionGives)
     auto form = Show<TSundrelForm>();
     for (QWidget* dialog : std::initializer_list<QWidget*>{
              form->ImportForm(), form->CloseDialog(), form->ExportDialog(),
-             form->CreationControl()}) {
+             form->CreationControl(), form->Setup(), form->Setup()->NumberDialog()}) {
         for (QWidget* w : dialog->findChildren<QWidget*>()) {
             if (w->focusPolicy() == Qt::NoFocus && !qobject_cast<QLabel*>(w))
                 continue;

@@ -79,7 +79,7 @@ TMonmonierSetup::TMonmonierSetup(QWidget* parent)
     auto* titleLayout = new QHBoxLayout(titleGroup);
     auto* titleLabel = new QLabel(tr("Name : "));
     titleLabel->setBuddy(title_);
-    title_->setAccessibleName(tr("Name : ").trimmed());
+    title_->setAccessibleName(titleLabel->text());
     titleLayout->addWidget(titleLabel);
     titleLayout->addWidget(title_);
     connect(title_, &QLineEdit::textEdited, this, [this](const QString& text) {
