@@ -10,6 +10,11 @@ for size in 16 32 48 64 128 256; do
     rsvg-convert -w "$size" -h "$size" icons/sundrel.svg -o "icons/sundrel-$size.png"
 done
 
+# The cursors of the view's tools, 32 x 32.
+for cursor in cursors/*.svg; do
+    rsvg-convert -w 32 -h 32 "$cursor" -o "${cursor%.svg}.png"
+done
+
 motif=$(mktemp --suffix=.png)
 trap 'rm -f "$motif"' EXIT
 rsvg-convert -w 188 -h 188 icons/sundrel.svg -o "$motif"

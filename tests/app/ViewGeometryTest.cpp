@@ -62,3 +62,52 @@ INSTANTIATE_TEST_SUITE_P(ShapesAndPositions, ScrollTest,
                                             ::testing::Values(0, 1234, 10000)));
 
 } // namespace
+
+namespace {
+
+const MBounds kWideFrame{0, 100, 0, 50};
+const MBounds kWideOuter{-10, 110, -10, 60};
+
+TEST(ViewNavigation, ZoomInHalvesTheViewAboutItsCentreAndZoomOutStopsAtTheOuterBounds)
+{
+    const ViewRect view{0, 50, 100, 0}; // 200 x 100 pixels: the whole frame
+    const ViewRect in = ZoomedIn(view, 200, 100, kWideFrame, kWideOuter);
+    EXPECT_DOUBLE_EQ(in.Width(), 50);
+    EXPECT_DOUBLE_EQ(in.Height(), 25);
+    EXPECT_DOUBLE_EQ(in.left + in.right, 100);
+    EXPECT_DOUBLE_EQ(in.top + in.bottom, 50);
+    // Twice the frame does not fit in the outer bounds: centred there.
+    const ViewRect out = ZoomedOut(view, 200, 100, kWideFrame, kWideOuter);
+    EXPECT_DOUBLE_EQ(out.Width(), 200);
+    EXPECT_DOUBLE_EQ(out.left + out.right, 100);
+    EXPECT_DOUBLE_EQ(out.top + out.bottom, 50);
+}
+
+TEST(ViewNavigation, ZoomRectangleKeepsTheLimitAndStaysInside)
+{
+    const ViewRect view{0, 50, 100, 0};
+    // A 1-pixel rectangle would zoom 200 times: it stops at 64.
+    const ViewRect tiny = ZoomedTo(view, 200, 100, 10, 10, 11, 11, kWideFrame, kWideOuter);
+    EXPECT_DOUBLE_EQ(tiny.Width(), 100.0 / kMaxZoom);
+    EXPECT_DOUBLE_EQ(tiny.Height(), 50.0 / kMaxZoom);
+    // A rectangle sticking out of the outer bounds to the left is shifted in.
+    const ViewRect edge = ZoomedTo(view, 200, 100, -30, 20, 20, 60, kWideFrame, kWideOuter);
+    EXPECT_DOUBLE_EQ(edge.left, kWideOuter.xMin);
+    EXPECT_DOUBLE_EQ(edge.Width(), 25);
+}
+
+TEST(ViewNavigation, PanningMovesOnEachAxisOnlyWhereItStaysInside)
+{
+    const ViewRect view{0, 50, 50, 25};
+    const ViewRect moved = Panned(view, 5, 100, kWideOuter);
+    EXPECT_EQ(moved.left, 5);
+    EXPECT_EQ(moved.top, 50); // 150 would leave the outer bounds
+    const MXY at = PixelToMap(view, 100, 50, 25, 10);
+    EXPECT_DOUBLE_EQ(at.x, 12.5);
+    EXPECT_DOUBLE_EQ(at.y, 45);
+    const QPointF back = MapToPixel(view, 100, 50, at);
+    EXPECT_DOUBLE_EQ(back.x(), 25);
+    EXPECT_DOUBLE_EQ(back.y(), 10);
+}
+
+} // namespace

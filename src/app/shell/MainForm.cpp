@@ -29,6 +29,8 @@
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
 
 #include <GL/gl.h>
 
@@ -101,6 +103,8 @@ TMainForm::TMainForm(QWidget* parent, Deferred)
     view_->OnChangeSize = [this](TOpenGLControl&, int width, int height) { Resize(width, height); };
     view_->OnReleaseRC = [this](TOpenGLControl&) { ReleaseRC(); };
     view_->setAccessibleName(tr("Map"));
+    view_->installEventFilter(this);
+    view_->setMouseTracking(true);
 
     CreateMenus();
     CreateStatusBar();
@@ -173,8 +177,7 @@ void TMainForm::CreateMenus()
     quitAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     connect(fileMenu_, &QMenu::aboutToShow, this, &TMainForm::UpdateCommands);
 
-    zoomMenu_ = menuBar()->addMenu(tr("&Zoom"));
-    resetZoomAction_ = zoomMenu_->addAction(tr("Reset zoom"), this, &TMainForm::ResetZoom);
+    CreateToolMenus();
 
     QMenu* help = menuBar()->addMenu(tr("?"));
     aboutAction_ = help->addAction(tr("About..."), this, &TMainForm::AboutCommand);
@@ -536,16 +539,25 @@ void TMainForm::CloseMap()
 
 void TMainForm::EnableMapControls()
 {
-    zoomMenu_->setEnabled(true);
+    for (QMenu* menu : {zoomMenu_, toolsMenu_, layersMenu_, pointsMenu_, editMenu_})
+        menu->setEnabled(true);
     resetZoomAction_->setEnabled(true);
+    toolBar_->setEnabled(true);
+    layerBar_->setEnabled(true);
+    blinkTimer_->start();
     UpdateActiveLayerCaption();
+    UpdateLayerCommands();
     UpdateCommands();
 }
 
 void TMainForm::DisableMapControls()
 {
-    zoomMenu_->setEnabled(false);
+    for (QMenu* menu : {zoomMenu_, toolsMenu_, layersMenu_, pointsMenu_, editMenu_})
+        menu->setEnabled(false);
     resetZoomAction_->setEnabled(false);
+    toolBar_->setEnabled(false);
+    layerBar_->setEnabled(false);
+    blinkTimer_->stop();
     modified_ = false;
     SetDocumentName(QString());
     UpdateCommands();
@@ -629,6 +641,7 @@ void TMainForm::RenderScene()
         scene.labelsFont = fonts_->Acquire(map_->font.name, map_->font.style, map_->font.size);
     scene.extraLayers = [this, &canvas] { RenderExtraLayers(canvas); };
     render::DrawScene(canvas, scene);
+    RenderOverlay();
 }
 
 void TMainForm::Resize(int width, int height)

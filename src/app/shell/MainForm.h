@@ -26,9 +26,14 @@
 #include <vector>
 
 class QAction;
+class QActionGroup;
 class QLabel;
 class QMenu;
+class QKeyEvent;
+class QMouseEvent;
 class QSettings;
+class QTimer;
+class QToolBar;
 
 namespace sundrel::app {
 
@@ -47,6 +52,9 @@ class TMainForm : public QMainWindow {
     Q_OBJECT
 
 public:
+    // The view's tools.
+    enum class Tool { Select, MovePoint, AddPoint, RemovePoint, Zoom, Unzoom, Move };
+
     explicit TMainForm(QWidget* parent = nullptr);
     ~TMainForm() override;
 
@@ -70,6 +78,21 @@ public:
     void CloseMap();
     // "Reset zoom": the requested view becomes the frame bounds.
     void ResetZoom();
+    void ZoomIn();
+    void ZoomOut();
+    // The requested view centred in the map's outer bounds.
+    void CentreView();
+
+    // The tool chosen, and the one in force with the modifier keys held.
+    void SetTool(Tool tool);
+    Tool CurrentTool() const { return tool_; }
+    Tool EffectiveTool() const;
+    // The active layer and the layers' visibility, as the menus and the
+    // layer buttons change them (the document becomes modified).
+    void ChooseActiveLayer(int layer);
+    void ChangeLayerVisibility(int layer, bool visible);
+    void ShowAllLayersCommand();
+    void HideUnactiveLayersCommand();
 
     // The close query: true when the caller may go on (nothing to save, the
     // changes dropped, or saved); false when the user chose to stay or the
@@ -106,6 +129,15 @@ public:
     QAction* QuitAction() const { return quitAction_; }
     QAction* AboutAction() const { return aboutAction_; }
     QAction* ResetZoomAction() const { return resetZoomAction_; }
+    QAction* ZoomInAction() const { return zoomInAction_; }
+    QAction* ZoomOutAction() const { return zoomOutAction_; }
+    QAction* ToolAction(Tool tool) const;
+    QAction* LayerAction(int layer) const;
+    QAction* VisibleAction() const { return visibleAction_; }
+    QMenu* LayersMenu() const { return layersMenu_; }
+    QMenu* PointsMenu() const { return pointsMenu_; }
+    QMenu* EditMenu() const { return editMenu_; }
+    QString ToolText() const;
     QMenu* FileMenu() const { return fileMenu_; }
     QMenu* ExportMenu() const { return exportMenu_; }
 
@@ -162,6 +194,16 @@ protected:
     virtual void AboutCommand();
 
     void closeEvent(QCloseEvent* event) override;
+    // The view's mouse, keys and pop-up menu.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    // Called by the view's mouse and keys for the tools that edit the map
+    // (the editing comes with the edit history).
+    virtual void EditPress(QMouseEvent*) {}
+    virtual void EditMove(QMouseEvent*) {}
+    virtual void EditRelease(QMouseEvent*) {}
+    virtual bool EditKey(QKeyEvent*) { return false; }
+    // Draws what the window adds over the scene (the zoom rectangle).
+    void RenderOverlay();
 
     // The save and open dialogs' texts; the derived window sets its own.
     struct DocumentDialogs {
@@ -182,7 +224,16 @@ protected:
 
 private:
     void CreateMenus();
+    void CreateToolMenus();
     void CreateStatusBar();
+    void UpdateTool();
+    void UpdateLayerCommands();
+    void ViewMousePress(QMouseEvent* event);
+    void ViewMouseMove(QMouseEvent* event);
+    void ViewMouseRelease(QMouseEvent* event);
+    bool ViewKey(QKeyEvent* event, bool pressed);
+    // The map position under a pixel of the view.
+    MXY ViewToMap(QPointF pixel) const;
     void CreateDialogs();
     void ReadSettings();
     void WriteSettings();
@@ -224,7 +275,35 @@ private:
     QAction* quitAction_ = nullptr;
     QAction* aboutAction_ = nullptr;
     QAction* resetZoomAction_ = nullptr;
+    QAction* zoomInAction_ = nullptr;
+    QAction* zoomOutAction_ = nullptr;
     QMenu* zoomMenu_ = nullptr;
+    QMenu* editMenu_ = nullptr;
+    QMenu* toolsMenu_ = nullptr;
+    QMenu* layersMenu_ = nullptr;
+    QMenu* pointsMenu_ = nullptr;
+    QMenu* viewMenu_ = nullptr; // the view's pop-up menu
+    QToolBar* toolBar_ = nullptr;
+    QToolBar* layerBar_ = nullptr;
+    QActionGroup* tools_ = nullptr;
+    QActionGroup* layerGroup_ = nullptr;
+    QAction* visibleAction_ = nullptr;
+    QList<QAction*> layerActions_;
+    QList<QAction*> pointActions_;
+    QAction* showAllLayersAction_ = nullptr;
+    QAction* hideUnactiveLayersAction_ = nullptr;
+    // The tools, the modifier keys that switch them for a while, and the
+    // gestures of the zoom and move tools.
+    Tool tool_ = Tool::Select;
+    bool shiftHeld_ = false;
+    bool ctrlHeld_ = false;
+    bool spaceHeld_ = false;
+    bool zoomRectShown_ = false;
+    QPointF zoomStart_;
+    QPointF zoomEnd_;
+    bool panning_ = false;
+    MXY panOrigin_;
+    QTimer* blinkTimer_ = nullptr;
     QLabel* zoomPanel_ = nullptr;
     QLabel* toolPanel_ = nullptr;
     QLabel* layerPanel_ = nullptr;

@@ -83,4 +83,88 @@ ViewRect ScrolledVertically(const ViewRect& requested, const ViewRect& view, con
     return moved;
 }
 
+MXY PixelToMap(const ViewRect& view, int width, int height, double px, double py)
+{
+    return {view.left + (view.right - view.left) * px / std::max(1, width),
+            view.top - (view.top - view.bottom) * py / std::max(1, height)};
+}
+
+QPointF MapToPixel(const ViewRect& view, int width, int height, MXY at)
+{
+    return {(at.x - view.left) / view.Width() * std::max(1, width),
+            (view.top - at.y) / view.Height() * std::max(1, height)};
+}
+
+ViewRect CentredIn(const ViewRect& requested, const MBounds& outer)
+{
+    const double cx = (outer.xMin + outer.xMax) / 2.0;
+    const double cy = (outer.yMin + outer.yMax) / 2.0;
+    const double hw = requested.Width() / 2.0;
+    const double hh = requested.Height() / 2.0;
+    return {cx - hw, cy + hh, cx + hw, cy - hh};
+}
+
+ViewRect ZoomedTo(const ViewRect& actual, int width, int height, double x1, double y1, double x2,
+                  double y2, const MBounds& frame, const MBounds& outer)
+{
+    const MXY a = PixelToMap(actual, width, height, x1, y1);
+    const MXY b = PixelToMap(actual, width, height, x2, y2);
+    ViewRect r{std::min(a.x, b.x), std::max(a.y, b.y), std::max(a.x, b.x), std::min(a.y, b.y)};
+    // The zoom on each axis stays within the limits: the rectangle is
+    // widened or narrowed about its centre.
+    const double frameWidth = frame.xMax - frame.xMin;
+    const double frameHeight = frame.yMax - frame.yMin;
+    const double fx = std::clamp(r.Width() > 0 ? frameWidth / r.Width() : kMaxZoom, 1.0 / kMaxZoom, kMaxZoom);
+    const double fy =
+        std::clamp(r.Height() > 0 ? frameHeight / r.Height() : kMaxZoom, 1.0 / kMaxZoom, kMaxZoom);
+    const double cx = (r.left + r.right) / 2.0;
+    const double cy = (r.top + r.bottom) / 2.0;
+    r = {cx - frameWidth / fx / 2.0, cy + frameHeight / fy / 2.0, cx + frameWidth / fx / 2.0,
+         cy - frameHeight / fy / 2.0};
+    const ViewRect shown = ActualView(r, width, height);
+    const double outerWidth = outer.xMax - outer.xMin;
+    const double outerHeight = outer.yMax - outer.yMin;
+    if (r.Width() > outerWidth || r.Height() > outerHeight || shown.Width() > outerWidth ||
+        shown.Height() > outerHeight)
+        return CentredIn(r, outer);
+    const auto shift = [](double low, double high, double min, double max) {
+        if (low < min)
+            return min - low;
+        if (high > max)
+            return max - high;
+        return 0.0;
+    };
+    const double dx = shift(r.left, r.right, outer.xMin, outer.xMax);
+    const double dy = shift(r.bottom, r.top, outer.yMin, outer.yMax);
+    return {r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
+}
+
+ViewRect ZoomedIn(const ViewRect& actual, int width, int height, const MBounds& frame,
+                  const MBounds& outer)
+{
+    return ZoomedTo(actual, width, height, width / 4, height / 4, 3 * width / 4, 3 * height / 4,
+                    frame, outer);
+}
+
+ViewRect ZoomedOut(const ViewRect& actual, int width, int height, const MBounds& frame,
+                   const MBounds& outer)
+{
+    return ZoomedTo(actual, width, height, -(width / 2), -(height / 2), 3 * width / 2,
+                    3 * height / 2, frame, outer);
+}
+
+ViewRect Panned(const ViewRect& requested, double dx, double dy, const MBounds& outer)
+{
+    ViewRect moved = requested;
+    if (requested.left + dx >= outer.xMin && requested.right + dx <= outer.xMax) {
+        moved.left += dx;
+        moved.right += dx;
+    }
+    if (requested.bottom + dy >= outer.yMin && requested.top + dy <= outer.yMax) {
+        moved.top += dy;
+        moved.bottom += dy;
+    }
+    return moved;
+}
+
 } // namespace sundrel::app

@@ -5,6 +5,8 @@
 
 #include "model/MMap.h"
 
+#include <QPointF>
+
 namespace sundrel::app {
 
 // A rectangle in map units, y pointing up (top > bottom).
@@ -59,5 +61,32 @@ ViewRect ScrolledHorizontally(const ViewRect& requested, const ViewRect& view,
                               const ViewRect& area, int position);
 ViewRect ScrolledVertically(const ViewRect& requested, const ViewRect& view, const ViewRect& area,
                             int position);
+
+// Pixel (px, py) of a client area of width x height, over the actual view,
+// in map units.
+MXY PixelToMap(const ViewRect& view, int width, int height, double px, double py);
+// And back (not rounded).
+QPointF MapToPixel(const ViewRect& view, int width, int height, MXY at);
+
+// The zoom factor of a view against the frame is kept within 1/64 .. 64.
+inline constexpr double kMaxZoom = 64.0;
+
+// The requested view after zooming to the pixel rectangle (x1, y1) - (x2, y2)
+// of a client area over the actual view: the corners become the requested
+// rectangle, its zoom is kept within the limits on each axis, and it is
+// centred in the outer bounds when it (or the view it gives) is larger than
+// them, else shifted back inside them on each axis where it sticks out.
+ViewRect ZoomedTo(const ViewRect& actual, int width, int height, double x1, double y1, double x2,
+                  double y2, const MBounds& frame, const MBounds& outer);
+// "Zoom in" (a factor 2 about the centre) and "Zoom out".
+ViewRect ZoomedIn(const ViewRect& actual, int width, int height, const MBounds& frame,
+                  const MBounds& outer);
+ViewRect ZoomedOut(const ViewRect& actual, int width, int height, const MBounds& frame,
+                   const MBounds& outer);
+// The requested rectangle centred in the outer bounds.
+ViewRect CentredIn(const ViewRect& requested, const MBounds& outer);
+// The requested rectangle moved by (dx, dy) map units, on each axis only if
+// it stays inside the outer bounds there.
+ViewRect Panned(const ViewRect& requested, double dx, double dy, const MBounds& outer);
 
 } // namespace sundrel::app
