@@ -314,6 +314,17 @@ TEST_F(EditHistoryTest, AnUndoneActionCutOffIsAReadingErrorOnRedo)
     EXPECT_FALSE(history_->CanRedo());
 }
 
+TEST_F(EditHistoryTest, AHugeCountInADamagedHeaderIsAReadingErrorNotAnAllocation)
+{
+    history_->RecordAdd({1, 1});
+    history_->RecordRemoveAll({{1, 1}, {2, 2}});
+    history_->PeekUndo();
+    history_->UndoDone();
+    // 2^31 - 1 items would be 48 GiB.
+    Damage(*history_, 16 + 24, Header(0x7FFFFFFF, 4, 1, 1));
+    EXPECT_EQ(ErrorOf([&] { history_->PeekRedo(); }), msg::FileReadingError);
+}
+
 TEST_F(EditHistoryTest, OverwrittenActionsAreUnknown)
 {
     history_->RecordAdd({1, 1});
