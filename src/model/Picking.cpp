@@ -1,13 +1,23 @@
 // Picking scans the layers in the order of their priority and stops at the
 // first element hit, so a hit on a virtual point costs only the virtual
-// points. Every element is first rejected by comparing its bounding box with
-// the pick box grown by half its drawn size; only the few that pass get the
-// exact distance test.
+// points. Elements are rejected cheaply before the exact distance test:
+// - points and Voronoi edges by their bounding box against the pick box grown
+//   by half their drawn size;
+// - Delaunay edges by the sides of the grown box their two ends lie beyond,
+//   found for every site in one pass, so that most edges are rejected without
+//   loading their far end;
+// - whole Voronoi cells by the distance of their site: every point of a cell
+//   is at least as near its own site as any other site, so a cell meeting the
+//   grown box (centre c, half-diagonal R) has its site within 2R + d of c,
+//   where d is the distance from c to the nearest site.
 
 #include "model/Picking.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <limits>
+#include <vector>
 
 namespace sundrel {
 
@@ -104,6 +114,14 @@ bool BandHits(const MBounds& box, const MBounds& grown, double h, MXY a, MXY b)
     return false;
 }
 
+// The sides of the box the point lies beyond: left 1, right 2, below 4,
+// above 8. A segment whose ends share one lies wholly beyond that side.
+std::uint8_t Sides(const MBounds& b, MXY p)
+{
+    return static_cast<std::uint8_t>((p.x < b.xMin ? 1 : 0) | (p.x > b.xMax ? 2 : 0) |
+                                     (p.y < b.yMin ? 4 : 0) | (p.y > b.yMax ? 8 : 0));
+}
+
 // Half the drawn size, in map units (a negative size draws as its opposite).
 double Half(float points, double unitsPerPoint)
 {
@@ -136,11 +154,28 @@ MapHighlight Pick(const MMap& map, const PickRequest& request)
                 return Hit(kVirtualPoint, static_cast<std::int32_t>(k));
     }
 
-    if (request.visible[kVoronoi]) {
+    if (request.visible[kVoronoi] && n > 0) {
         const double h = Half(map.voronoiLineWidth, request.unitsPerPoint);
         const MBounds grown = Grown(box, h);
+        const double cx = (grown.xMin + grown.xMax) / 2;
+        const double cy = (grown.yMin + grown.yMax) / 2;
+        const double halfDiagonal = std::hypot(grown.xMax - cx, grown.yMax - cy);
+        const auto squared = [&](const MPolygon& cell) {
+            const double dx = cell.siteX - cx;
+            const double dy = cell.siteY - cy;
+            return dx * dx + dy * dy;
+        };
+        double nearest = std::numeric_limits<double>::infinity();
+        for (std::int32_t i = 0; i < n; ++i)
+            nearest = std::min(nearest, squared(map.cells[static_cast<std::size_t>(i)]));
+        // The slack covers the rounding of the cells' circumcentres.
+        double reach = 2 * halfDiagonal + std::sqrt(nearest);
+        reach += 1e-6 * (reach + std::fabs(cx) + std::fabs(cy));
+        const double reach2 = reach * reach;
         for (std::int32_t i = 0; i < n; ++i) {
             const MPolygon& cell = map.cells[static_cast<std::size_t>(i)];
+            if (squared(cell) > reach2)
+                continue;
             const std::int32_t count = cell.count();
             if (static_cast<std::int32_t>(cell.neighbours.size()) < count)
                 continue;
@@ -169,15 +204,20 @@ MapHighlight Pick(const MMap& map, const PickRequest& request)
     if (request.visible[kDelaunay]) {
         const double h = Half(map.delaunayLineWidth, request.unitsPerPoint);
         const MBounds grown = Grown(box, h);
+        std::vector<std::uint8_t> sides(static_cast<std::size_t>(n));
         for (std::int32_t i = 0; i < n; ++i) {
             const MPolygon& cell = map.cells[static_cast<std::size_t>(i)];
-            const MXY a{cell.siteX, cell.siteY};
+            sides[static_cast<std::size_t>(i)] = Sides(grown, {cell.siteX, cell.siteY});
+        }
+        for (std::int32_t i = 0; i < n; ++i) {
+            const MPolygon& cell = map.cells[static_cast<std::size_t>(i)];
+            const std::uint8_t side = sides[static_cast<std::size_t>(i)];
             for (std::int32_t j : cell.neighbours) {
                 // Each pair of original points once, from the smaller number.
-                if (j <= i || j >= n)
+                if (j <= i || j >= n || (side & sides[static_cast<std::size_t>(j)]) != 0)
                     continue;
                 const MPolygon& other = map.cells[static_cast<std::size_t>(j)];
-                if (BandHits(box, grown, h, a, {other.siteX, other.siteY}))
+                if (BandHits(box, grown, h, {cell.siteX, cell.siteY}, {other.siteX, other.siteY}))
                     return Hit(kDelaunayEdge, i, j);
             }
         }

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 
 using namespace sundrel;
 
@@ -221,4 +222,102 @@ TEST(Picking, TheIndicesNameWhatTheHighlightDraws)
     EXPECT_GT(edges, 6 * 150);
 }
 
+// Distance from the segment a-b to the box, by a ternary search along the
+// segment (the distance to a convex set is convex along a line).
+double SegmentToBox(MXY a, MXY b, const MBounds& box)
+{
+    const auto at = [&](double t) {
+        const MXY p{a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)};
+        const double dx = std::max({box.xMin - p.x, 0.0, p.x - box.xMax});
+        const double dy = std::max({box.yMin - p.y, 0.0, p.y - box.yMax});
+        return std::hypot(dx, dy);
+    };
+    double lo = 0.0, hi = 1.0;
+    for (int k = 0; k < 100; ++k) {
+        const double m1 = lo + (hi - lo) / 3, m2 = hi - (hi - lo) / 3;
+        (at(m1) <= at(m2) ? hi : lo) = at(m1) <= at(m2) ? m2 : m1;
+    }
+    return at((lo + hi) / 2);
+}
+
+// The first edge in drawing order within h of the box, by trying every one;
+// false when an edge lies too near the limit to tell.
+struct Expected {
+    std::int32_t kind = 5, first = -1, second = -1;
+    bool clear = true;
+};
+
+template <typename Edges>
+Expected FirstWithin(double h, const MBounds& box, std::int32_t kind, Edges&& edges)
+{
+    Expected found;
+    edges([&](std::int32_t first, std::int32_t second, MXY a, MXY b) {
+        // Clearly far: the segment's bounding box is more than h + 1 away.
+        if (std::min(a.x, b.x) > box.xMax + h + 1 || std::max(a.x, b.x) < box.xMin - h - 1 ||
+            std::min(a.y, b.y) > box.yMax + h + 1 || std::max(a.y, b.y) < box.yMin - h - 1)
+            return;
+        const double d = SegmentToBox(a, b, box);
+        if (std::fabs(d - h) < 1e-7)
+            found.clear = false;
+        if (found.kind == 5 && d <= h && a != b)
+            found = {kind, first, second, found.clear};
+    });
+    return found;
+}
+
+TEST(Picking, EdgePicksAgreeWithTryingEveryEdge)
+{
+    MMapFactory factory;
+    for (unsigned seed : {31u, 32u}) {
+        auto map = test::Create(factory, seed == 31 ? test::RandomPoints(600, seed)
+                                                    : test::ClusteredPoints(600, seed));
+        ASSERT_TRUE(map);
+        map->voronoiLineWidth = 4.0f;
+        map->delaunayLineWidth = 6.0f;
+        const double unit = 0.5; // half-widths 1 and 1.5
+        const auto n = static_cast<std::int32_t>(map->cells.size());
+        const auto site = [&](std::int32_t i) {
+            return MXY{map->cells[std::size_t(i)].siteX, map->cells[std::size_t(i)].siteY};
+        };
+        const auto voronoi = [&](auto&& visit) {
+            for (std::int32_t i = 0; i < n; ++i) {
+                const MPolygon& c = map->cells[std::size_t(i)];
+                for (std::int32_t e = 0; e < c.count(); ++e)
+                    if (c.neighbours[std::size_t(e)] < i)
+                        visit(i, e, c.vertices[std::size_t(e)],
+                              c.vertices[std::size_t((c.count() + e - 1) % c.count())]);
+            }
+        };
+        const auto delaunay = [&](auto&& visit) {
+            for (std::int32_t i = 0; i < n; ++i)
+                for (std::int32_t j : map->cells[std::size_t(i)].neighbours)
+                    if (j > i && j < n)
+                        visit(i, j, site(i), site(j));
+        };
+        std::mt19937 rng(seed);
+        // Over the cloud and a little around it.
+        MBounds cloud{site(0).x, site(0).x, site(0).y, site(0).y};
+        for (std::int32_t i = 1; i < n; ++i)
+            cloud = {std::min(cloud.xMin, site(i).x), std::max(cloud.xMax, site(i).x),
+                     std::min(cloud.yMin, site(i).y), std::max(cloud.yMax, site(i).y)};
+        std::uniform_real_distribution<double> x(cloud.xMin - 50, cloud.xMax + 50),
+            y(cloud.yMin - 50, cloud.yMax + 50), half(0.0, 15.0);
+        int hits = 0, checked = 0;
+        for (int k = 0; k < 400; ++k) {
+            const MBounds box = Around(x(rng), y(rng), half(rng));
+            const Expected v = FirstWithin(1.0, box, 2, voronoi);
+            const Expected d = FirstWithin(1.5, box, 4, delaunay);
+            if (!v.clear || !d.clear)
+                continue;
+            ++checked;
+            hits += v.kind != 5;
+            EXPECT_TRUE(Picks(*map, Only(kVoronoiLayer, box, unit), v.kind, v.first, v.second));
+            EXPECT_TRUE(Picks(*map, Only(kDelaunayLayer, box, unit), d.kind, d.first, d.second));
+        }
+        EXPECT_GT(checked, 350);
+        EXPECT_GT(hits, 40) << "seed " << seed;
+    }
+}
+
 } // namespace
+
