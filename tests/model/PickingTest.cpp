@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <tuple>
 
 using namespace sundrel;
 
@@ -70,167 +71,72 @@ PickRequest Only(int layer, MBounds box, double unitsPerPoint = 0.5)
                                          << first << ", " << second << ")";
 }
 
-TEST(Picking, OnlyVisibleLayersArePickedAndTheSmallestKindWins)
+TEST(Picking, OnlyVisibleLayersArePickedTheSmallestKindWinsThenTheFirstDrawn)
 {
     MMap map = TwoCells();
     map.originalPointSize = 30.0f; // radius 7.5: site 0 reaches (5, 0) too
-    // At (5, 0) a virtual point, the shared Voronoi edge, original point 0
-    // and the Delaunay edge are all drawn.
-    const MBounds box = Around(5, 0, 0.05);
+    // At (5, 0) virtual points 1 and 2, the shared Voronoi edge, original
+    // point 0 and the Delaunay edge are all drawn.
+    const MBounds box = Around(5, 0, 0.2);
     for (int mask = 0; mask < 32; ++mask) {
         PickRequest r{box, {}, 0.5};
-        for (int layer = 0; layer < 5; ++layer)
-            r.visible[static_cast<std::size_t>(layer)] = (mask >> layer & 1) != 0;
-        const bool v = r.visible[kVirtualLayer], vo = r.visible[kVoronoiLayer],
-                   o = r.visible[kOriginalLayer], d = r.visible[kDelaunayLayer];
+        for (std::size_t layer = 0; layer < 5; ++layer)
+            r.visible[layer] = (mask >> layer & 1) != 0;
         SCOPED_TRACE("layers " + std::to_string(mask));
-        if (v)
-            EXPECT_TRUE(Picks(map, r, 1, 1));
-        else if (vo)
+        if (r.visible[kVirtualLayer])
+            EXPECT_TRUE(Picks(map, r, 1, 1)); // slot 1 first, though slot 2 is nearer
+        else if (r.visible[kVoronoiLayer])
             EXPECT_TRUE(Picks(map, r, 2, 1, 0));
-        else if (o)
-            EXPECT_TRUE(Picks(map, r, 3, 0));
-        else if (d)
+        else if (r.visible[kOriginalLayer])
+            EXPECT_TRUE(Picks(map, r, 3, 0)); // point 0 first, though point 1 is nearer
+        else if (r.visible[kDelaunayLayer])
             EXPECT_TRUE(Picks(map, r, 4, 0, 1));
         else
-            EXPECT_TRUE(Picks(map, r, 5)); // labels alone are never picked
+            EXPECT_TRUE(Picks(map, r, 5)); // labels are never picked
     }
-}
-
-TEST(Picking, AmongEqualKindsTheFirstDrawnWinsNotTheNearest)
-{
-    const MMap map = TwoCells();
-    // Slot 2 lies at the centre of the box, slot 1 at its edge.
-    EXPECT_TRUE(Picks(map, Only(kVirtualLayer, Around(5, 0, 0.2)), 1, 1));
-    // At the corner (5, 5) the top edge of cell 0 is drawn before the edges
-    // of cell 1.
+    // At the corner (5, 5) the top edge of cell 0 is drawn before cell 1's.
     EXPECT_TRUE(Picks(map, Only(kVoronoiLayer, Around(5.02, 5, 0.05)), 2, 0, 1));
-    // Both sites under one box: point 0 first.
-    MMap big = TwoCells();
-    big.originalPointSize = 30.0f;
-    EXPECT_TRUE(Picks(big, Only(kOriginalLayer, Around(6, 0, 0.1)), 3, 0));
 }
 
-TEST(Picking, PointsAreDisksOfTheirLayersSize)
+TEST(Picking, ABoxJustOffAnElementMissesAndJustOnHits)
 {
     MMap map = TwoCells();
-    // Original point 0, radius 0.75: the box touching the disk hits.
-    EXPECT_TRUE(Picks(map, Only(kOriginalLayer, {0.75, 1.75, -0.5, 0.5}), 3, 0));
-    EXPECT_TRUE(Picks(map, Only(kOriginalLayer, {0.7501, 1.75, -0.5, 0.5}), 5));
-    EXPECT_TRUE(Picks(map, Only(kOriginalLayer, {-1.75, -0.75, -0.01, 0.01}), 3, 0));
-    // Towards a corner of the box the disk is round, not square.
-    EXPECT_TRUE(Picks(map, Only(kOriginalLayer, {0.53, 1.5, 0.53, 1.5}), 3, 0));
-    EXPECT_TRUE(Picks(map, Only(kOriginalLayer, {0.54, 1.5, 0.54, 1.5}), 5));
-    // A box around the point hits whatever its size.
-    map.originalPointSize = 0.0f;
-    EXPECT_TRUE(Picks(map, Only(kOriginalLayer, Around(0, 0, 0.01)), 3, 0));
-
-    // Virtual point 0 at (20, 20) with its own size: 6 points, radius 1.5;
-    // twice the units per point doubles it.
-    map.virtualPointSize = 6.0f;
-    EXPECT_TRUE(Picks(map, Only(kVirtualLayer, {21.5, 22, 19.5, 20.5}), 1, 0));
-    EXPECT_TRUE(Picks(map, Only(kVirtualLayer, {21.51, 22, 19.5, 20.5}), 5));
-    EXPECT_TRUE(Picks(map, Only(kVirtualLayer, {22.9, 23.5, 19.5, 20.5}, 1.0), 1, 0));
-    EXPECT_TRUE(Picks(map, Only(kVirtualLayer, {23.1, 23.5, 19.5, 20.5}, 1.0), 5));
-}
-
-TEST(Picking, EdgesAreBandsOfHalfTheirLayersWidthAroundTheSegment)
-{
-    MMap map = TwoCells();
-    // Delaunay edge (0, 0) - (10, 0), half-width 0.5.
-    EXPECT_TRUE(Picks(map, Only(kDelaunayLayer, {4, 6, 0.5, 1.5}), 4, 0, 1));
-    EXPECT_TRUE(Picks(map, Only(kDelaunayLayer, {4, 6, 0.5001, 1.5}), 5));
-    EXPECT_TRUE(Picks(map, Only(kDelaunayLayer, {4, 6, -1.5, -0.5}), 4, 0, 1));
-    // Beyond an end, within half the width of it.
-    EXPECT_TRUE(Picks(map, Only(kDelaunayLayer, {10.5, 11, -0.1, 0.1}), 4, 0, 1));
-    EXPECT_TRUE(Picks(map, Only(kDelaunayLayer, {10.5001, 11, -0.1, 0.1}), 5));
-    // A box across the segment whose corners and the segment's ends are all
-    // far from each other.
-    EXPECT_TRUE(Picks(map, Only(kDelaunayLayer, {4, 4.01, -3, 3}), 4, 0, 1));
-
-    // The shared Voronoi edge x = 5 with its own width: 4 points, half-width 1.
-    map.voronoiLineWidth = 4.0f;
-    EXPECT_TRUE(Picks(map, Only(kVoronoiLayer, {6, 7, -1, 1}), 2, 1, 0));
-    EXPECT_TRUE(Picks(map, Only(kVoronoiLayer, {6.001, 7, -1, 1}), 5));
-    EXPECT_TRUE(Picks(map, Only(kVoronoiLayer, {3, 4, -1, 1}), 2, 1, 0));
-    EXPECT_TRUE(Picks(map, Only(kVoronoiLayer, {3, 3.999, -1, 1}), 5));
-}
-
-// Distance from p to the segment a-b.
-double Distance(MXY p, MXY a, MXY b)
-{
-    const double dx = b.x - a.x, dy = b.y - a.y;
-    const double t = std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
-    return std::hypot(a.x + t * dx - p.x, a.y + t * dy - p.y);
-}
-
-TEST(Picking, TheIndicesNameWhatTheHighlightDraws)
-{
-    MMapFactory factory;
-    auto map = test::Create(factory, test::RandomPoints(200, 5));
-    ASSERT_TRUE(map);
-    // Tiny sizes: 1 point is 1e-4 map units, so only the element aimed at
-    // is under the box.
-    const double unit = 1e-4;
-    const double h = map->voronoiLineWidth * unit / 2;
-    const auto at = [](MXY p) { return MBounds{p.x, p.x, p.y, p.y}; };
-
-    for (std::int32_t k = 0; k < map->V(); ++k)
-        ASSERT_TRUE(Picks(*map, Only(kVirtualLayer, at(map->mesh.xy(map->GetVirtualPoint(k))), unit), 1, k));
-
-    const auto n = static_cast<std::int32_t>(map->cells.size());
-    int edges = 0;
-    for (std::int32_t i = 0; i < n; ++i) {
-        const MPolygon& cell = map->cells[static_cast<std::size_t>(i)];
-        ASSERT_TRUE(Picks(*map, Only(kOriginalLayer, at({cell.siteX, cell.siteY}), unit), 3, i));
-        const std::int32_t count = cell.count();
-        for (std::int32_t e = 0; e < count; ++e) {
-            const std::int32_t j = cell.neighbours[static_cast<std::size_t>(e)];
-            // Delaunay: each pair named from the smaller number.
-            if (j >= 0) {
-                const MPolygon& other = map->cells[static_cast<std::size_t>(j)];
-                const MXY mid{(cell.siteX + other.siteX) / 2, (cell.siteY + other.siteY) / 2};
-                ASSERT_TRUE(Picks(*map, Only(kDelaunayLayer, at(mid), unit), 4, std::min(i, j),
-                                  std::max(i, j)));
-            }
-            // Voronoi: the edge from vertex e to vertex e - 1 of the cell with
-            // the larger number (its own cell when it faces a virtual point).
-            const MXY a = cell.vertices[static_cast<std::size_t>(e)];
-            const MXY b = cell.vertices[static_cast<std::size_t>((count + e - 1) % count)];
-            const double length = std::hypot(b.x - a.x, b.y - a.y);
-            if (length < 1e-2)
-                continue;
-            const MXY mid{(a.x + b.x) / 2, (a.y + b.y) / 2};
-            const MXY normal{-(b.y - a.y) / length, (b.x - a.x) / length};
-            const MapHighlight hit = Pick(*map, Only(kVoronoiLayer, at(mid), unit));
-            ASSERT_EQ(hit.kind, 2);
-            ASSERT_EQ(hit.first, std::max(i, j));
-            const MPolygon& named = map->cells[static_cast<std::size_t>(hit.first)];
-            const std::int32_t c = named.count();
-            EXPECT_LT(named.neighbours[static_cast<std::size_t>(hit.second)], hit.first);
-            EXPECT_LT(Distance(mid, named.vertices[static_cast<std::size_t>(hit.second)],
-                               named.vertices[static_cast<std::size_t>((c + hit.second - 1) % c)]),
-                      1e-9);
-            // Just inside and just outside the band, across the edge.
-            const MXY in{mid.x + normal.x * h * 0.99, mid.y + normal.y * h * 0.99};
-            const MXY out{mid.x - normal.x * h * 1.01, mid.y - normal.y * h * 1.01};
-            EXPECT_TRUE(Picks(*map, Only(kVoronoiLayer, at(in), unit), 2, hit.first, hit.second));
-            EXPECT_TRUE(Picks(*map, Only(kVoronoiLayer, at(out), unit), 5));
-            ++edges;
-        }
+    map.virtualPointSize = 6.0f;  // radius 1.5 at 0.5 units per point
+    map.voronoiLineWidth = 4.0f;  // half-width 1
+    // Original point 0 (radius 0.75), virtual point 0 at (20, 20), the
+    // Delaunay edge (0, 0) - (10, 0) (half-width 0.5), the Voronoi edge x = 5.
+    const std::tuple<int, MBounds, double, int> cases[] = {
+        {kOriginalLayer, {0.75, 1.75, -0.5, 0.5}, 0.5, 3},
+        {kOriginalLayer, {0.7501, 1.75, -0.5, 0.5}, 0.5, 5},
+        {kOriginalLayer, {0.53, 1.5, 0.53, 1.5}, 0.5, 3}, // round towards a corner
+        {kOriginalLayer, {0.54, 1.5, 0.54, 1.5}, 0.5, 5},
+        {kVirtualLayer, {21.5, 22, 19.5, 20.5}, 0.5, 1},
+        {kVirtualLayer, {21.51, 22, 19.5, 20.5}, 0.5, 5},
+        {kVirtualLayer, {22.9, 23.5, 19.5, 20.5}, 1.0, 1}, // twice the units, twice the radius
+        {kVirtualLayer, {23.1, 23.5, 19.5, 20.5}, 1.0, 5},
+        {kDelaunayLayer, {4, 6, 0.5, 1.5}, 0.5, 4},
+        {kDelaunayLayer, {4, 6, 0.5001, 1.5}, 0.5, 5},
+        {kDelaunayLayer, {10.5, 11, -0.1, 0.1}, 0.5, 4}, // beyond an end
+        {kDelaunayLayer, {10.5001, 11, -0.1, 0.1}, 0.5, 5},
+        {kDelaunayLayer, {4, 4.01, -3, 3}, 0.5, 4}, // across, corners and ends far
+        {kVoronoiLayer, {6, 7, -1, 1}, 0.5, 2},
+        {kVoronoiLayer, {6.001, 7, -1, 1}, 0.5, 5},
+    };
+    for (const auto& [layer, box, unit, kind] : cases) {
+        const MapHighlight h = Pick(map, Only(layer, box, unit));
+        EXPECT_EQ(h.kind, kind) << "layer " << layer << " box " << box.xMin << ".." << box.xMax
+                                << " x " << box.yMin << ".." << box.yMax;
     }
-    EXPECT_GT(edges, 6 * 150);
 }
 
-// Distance from the segment a-b to the box, by a ternary search along the
-// segment (the distance to a convex set is convex along a line).
+// Distance from the segment a-b (a point when a = b) to the box, by a ternary
+// search along it (the distance to a convex set is convex along a line).
 double SegmentToBox(MXY a, MXY b, const MBounds& box)
 {
     const auto at = [&](double t) {
         const MXY p{a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)};
-        const double dx = std::max({box.xMin - p.x, 0.0, p.x - box.xMax});
-        const double dy = std::max({box.yMin - p.y, 0.0, p.y - box.yMax});
-        return std::hypot(dx, dy);
+        return std::hypot(std::max({box.xMin - p.x, 0.0, p.x - box.xMax}),
+                          std::max({box.yMin - p.y, 0.0, p.y - box.yMax}));
     };
     double lo = 0.0, hi = 1.0;
     for (int k = 0; k < 100; ++k) {
@@ -240,53 +146,61 @@ double SegmentToBox(MXY a, MXY b, const MBounds& box)
     return at((lo + hi) / 2);
 }
 
-// The first edge in drawing order within h of the box, by trying every one;
-// false when an edge lies too near the limit to tell.
+// The first element in drawing order within `reach` of the box, numbered as
+// the highlight draws it; `clear` is false when one lies too near the limit.
 struct Expected {
     std::int32_t kind = 5, first = -1, second = -1;
     bool clear = true;
 };
 
-template <typename Edges>
-Expected FirstWithin(double h, const MBounds& box, std::int32_t kind, Edges&& edges)
-{
-    Expected found;
-    edges([&](std::int32_t first, std::int32_t second, MXY a, MXY b) {
-        // Clearly far: the segment's bounding box is more than h + 1 away.
-        if (std::min(a.x, b.x) > box.xMax + h + 1 || std::max(a.x, b.x) < box.xMin - h - 1 ||
-            std::min(a.y, b.y) > box.yMax + h + 1 || std::max(a.y, b.y) < box.yMin - h - 1)
-            return;
-        const double d = SegmentToBox(a, b, box);
-        if (std::fabs(d - h) < 1e-7)
-            found.clear = false;
-        if (found.kind == 5 && d <= h && a != b)
-            found = {kind, first, second, found.clear};
-    });
-    return found;
-}
-
-TEST(Picking, EdgePicksAgreeWithTryingEveryEdge)
+TEST(Picking, PicksAgreeWithTryingEveryElementInDrawingOrder)
 {
     MMapFactory factory;
     for (unsigned seed : {31u, 32u}) {
         auto map = test::Create(factory, seed == 31 ? test::RandomPoints(600, seed)
                                                     : test::ClusteredPoints(600, seed));
         ASSERT_TRUE(map);
+        // At 0.5 units per point: radii 1.5 and 2, half-widths 1 and 1.5.
+        map->originalPointSize = 6.0f;
+        map->virtualPointSize = 8.0f;
         map->voronoiLineWidth = 4.0f;
         map->delaunayLineWidth = 6.0f;
-        const double unit = 0.5; // half-widths 1 and 1.5
         const auto n = static_cast<std::int32_t>(map->cells.size());
         const auto site = [&](std::int32_t i) {
             return MXY{map->cells[std::size_t(i)].siteX, map->cells[std::size_t(i)].siteY};
         };
+        const auto expect = [&](const MBounds& box, std::int32_t kind, double reach, auto&& elements) {
+            Expected found;
+            elements([&](std::int32_t first, std::int32_t second, MXY a, MXY b) {
+                // Clearly far: the bounding box is more than reach + 1 away.
+                if (std::min(a.x, b.x) > box.xMax + reach + 1 || std::max(a.x, b.x) < box.xMin - reach - 1 ||
+                    std::min(a.y, b.y) > box.yMax + reach + 1 || std::max(a.y, b.y) < box.yMin - reach - 1)
+                    return;
+                const double d = SegmentToBox(a, b, box);
+                found.clear = found.clear && std::fabs(d - reach) > 1e-7;
+                if (found.kind == 5 && d <= reach)
+                    found = {kind, first, second, found.clear};
+            });
+            return found;
+        };
+        const auto virtuals = [&](auto&& visit) {
+            for (std::int32_t k = 0; k < map->V(); ++k)
+                visit(k, -1, map->mesh.xy(map->GetVirtualPoint(k)), map->mesh.xy(map->GetVirtualPoint(k)));
+        };
+        // The edge from vertex e to vertex e - 1 of the cell of the larger number.
         const auto voronoi = [&](auto&& visit) {
             for (std::int32_t i = 0; i < n; ++i) {
                 const MPolygon& c = map->cells[std::size_t(i)];
                 for (std::int32_t e = 0; e < c.count(); ++e)
-                    if (c.neighbours[std::size_t(e)] < i)
+                    if (c.neighbours[std::size_t(e)] < i &&
+                        c.vertices[std::size_t(e)] != c.vertices[std::size_t((c.count() + e - 1) % c.count())])
                         visit(i, e, c.vertices[std::size_t(e)],
                               c.vertices[std::size_t((c.count() + e - 1) % c.count())]);
             }
+        };
+        const auto originals = [&](auto&& visit) {
+            for (std::int32_t i = 0; i < n; ++i)
+                visit(i, -1, site(i), site(i));
         };
         const auto delaunay = [&](auto&& visit) {
             for (std::int32_t i = 0; i < n; ++i)
@@ -294,30 +208,37 @@ TEST(Picking, EdgePicksAgreeWithTryingEveryEdge)
                     if (j > i && j < n)
                         visit(i, j, site(i), site(j));
         };
-        std::mt19937 rng(seed);
-        // Over the cloud and a little around it.
+
         MBounds cloud{site(0).x, site(0).x, site(0).y, site(0).y};
         for (std::int32_t i = 1; i < n; ++i)
             cloud = {std::min(cloud.xMin, site(i).x), std::max(cloud.xMax, site(i).x),
                      std::min(cloud.yMin, site(i).y), std::max(cloud.yMax, site(i).y)};
-        std::uniform_real_distribution<double> x(cloud.xMin - 50, cloud.xMax + 50),
-            y(cloud.yMin - 50, cloud.yMax + 50), half(0.0, 15.0);
-        int hits = 0, checked = 0;
-        for (int k = 0; k < 400; ++k) {
+        std::mt19937 rng(seed);
+        std::uniform_real_distribution<double> x(cloud.xMin - 80, cloud.xMax + 80),
+            y(cloud.yMin - 80, cloud.yMax + 80), half(0.0, 15.0);
+        int checked = 0;
+        int hits[6] = {}; // by kind, 5 for nothing
+        for (int k = 0; k < 300; ++k) {
             const MBounds box = Around(x(rng), y(rng), half(rng));
-            const Expected v = FirstWithin(1.0, box, 2, voronoi);
-            const Expected d = FirstWithin(1.5, box, 4, delaunay);
-            if (!v.clear || !d.clear)
+            const Expected e[4] = {expect(box, 1, 2.0, virtuals), expect(box, 2, 1.0, voronoi),
+                                   expect(box, 3, 1.5, originals), expect(box, 4, 1.5, delaunay)};
+            const int layers[4] = {kVirtualLayer, kVoronoiLayer, kOriginalLayer, kDelaunayLayer};
+            if (!e[0].clear || !e[1].clear || !e[2].clear || !e[3].clear)
                 continue;
             ++checked;
-            hits += v.kind != 5;
-            EXPECT_TRUE(Picks(*map, Only(kVoronoiLayer, box, unit), v.kind, v.first, v.second));
-            EXPECT_TRUE(Picks(*map, Only(kDelaunayLayer, box, unit), d.kind, d.first, d.second));
+            PickRequest all{box, {true, true, true, true, true}, 0.5};
+            const Expected* first = std::find_if(e, e + 4, [](const Expected& x) { return x.kind != 5; });
+            EXPECT_TRUE(first == e + 4 ? Picks(*map, all, 5)
+                                       : Picks(*map, all, first->kind, first->first, first->second));
+            for (int l = 0; l < 4; ++l) {
+                EXPECT_TRUE(Picks(*map, Only(layers[l], box), e[l].kind, e[l].first, e[l].second));
+                hits[e[l].kind] += 1;
+            }
         }
-        EXPECT_GT(checked, 350);
-        EXPECT_GT(hits, 40) << "seed " << seed;
+        EXPECT_GT(checked, 250);
+        for (int kind = 1; kind <= 4; ++kind)
+            EXPECT_GT(hits[kind], 10) << "kind " << kind << ", seed " << seed;
     }
 }
 
 } // namespace
-
