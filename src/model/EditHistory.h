@@ -52,9 +52,9 @@ public:
     const std::filesystem::path& path() const { return path_; }
 
     // Each appends one action, dropping whatever could be redone. A move with
-    // `merge` set, following a move whose end is `from`, replaces that move's
-    // end instead, so that one drag is one action. A "Remove all" of no point
-    // records nothing.
+    // `merge` set, following a move whose end is `from` while nothing can be
+    // redone, replaces that move's end instead, so that one drag is one
+    // action. A "Remove all" of no point records nothing.
     void RecordAdd(MXY at);
     void RecordDelete(MXY at);
     void RecordMove(MXY from, MXY to, bool merge);
