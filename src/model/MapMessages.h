@@ -15,6 +15,8 @@ inline constexpr const char* VirtualPointOutOfBounds = "Virtual point index out 
 inline constexpr const char* DuplicatePointError = "Duplicate point error";
 inline constexpr const char* DuplicatePoint = "Duplicate point";
 inline constexpr const char* ComputationAborted = "Computation aborted";
+inline constexpr const char* VirtualPointNotFound = "Virtual point not found";
+inline constexpr const char* UnknownAction = "Unknown action";
 
 // Our own, where a walk or an edit could otherwise hang or corrupt the map.
 inline constexpr const char* LocateFailed =
