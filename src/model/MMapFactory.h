@@ -83,6 +83,10 @@ public:
     // Map editing; run while no creation runs. AddVirtualPoint refuses a
     // position outside the frame or already occupied before changing anything.
     void AddVirtualPoint(MMap& map, double x, double y);
+    // Raises the error AddVirtualPoint would raise for this position, without
+    // changing the map: the editor checks a move's target before it takes
+    // the point away.
+    void CheckVirtualPosition(const MMap& map, double x, double y) const;
     void RemoveVirtualPoint(MMap& map, std::int32_t slot);
     void RemoveAllVirtualPoints(MMap& map);
     void DestroyMap(MMap& map);

@@ -54,6 +54,22 @@ void MMapFactory::AddVirtualPoint(MMap& map, double x, double y)
     }
 }
 
+void MMapFactory::CheckVirtualPosition(const MMap& map, double x, double y) const
+{
+    if (busy())
+        throw Error(msg::FactoryBusy);
+    const MBounds& frame = map.Frame();
+    if (!(x > frame.xMin && x < frame.xMax && y > frame.yMin && y < frame.yMax))
+        throw Error(msg::OutsideFrame);
+    const MMesh& m = map.mesh;
+    const TriId located = m.Locate({x, y}, map.StartTriangle());
+    for (PointId corner : m.tri(located).vertices) {
+        const MXY v = m.xy(corner);
+        if (v.x == x && v.y == y)
+            throw DuplicatePositionError();
+    }
+}
+
 namespace {
 
 struct RingEntry {

@@ -272,6 +272,14 @@ void MonmonierLayer::setMap(const MMap& map)
     mapChanged(&map.cells);
 }
 
+bool MonmonierLayer::stopForEdit()
+{
+    if (awaitingAcknowledge())
+        return false;
+    stopCommand();
+    return true;
+}
+
 void MonmonierLayer::mapChanged(const std::vector<MPolygon>* cells)
 {
     if (awaitingAcknowledge())

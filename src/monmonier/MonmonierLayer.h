@@ -106,6 +106,10 @@ public:
     // A new map: all layers go; the map's cells are taken and the layers'
     // shared inputs sized for its N. Ignored while busy.
     void setMap(const MMap& map);
+    // Before the map is edited: ends the running command and returns once the
+    // worker no longer reads the map. False, with nothing stopped, while a
+    // load or a new analysis awaits its acknowledgement.
+    bool stopForEdit();
     // The map's cells changed (an edit): every layer is computed again.
     void mapChanged(const std::vector<MPolygon>* cells);
     // Reads the layers of a document on the worker; the main window gets

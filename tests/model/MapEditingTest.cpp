@@ -1,6 +1,7 @@
 #include "common/Errors.h"
 #include "model/MMapFactory.h"
 #include "model/MapMessages.h"
+#include "model/MapSnapshot.h"
 #include "support/MapTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -118,6 +119,10 @@ TEST(Editing, RefusedPositionsLeaveTheMapUnchanged)
     }
     const MXY site{map->cells[7].siteX, map->cells[7].siteY};
     EXPECT_THROW(f.AddVirtualPoint(*map, site.x, site.y), Error);
+    // The check alone says the same, and a free place passes it.
+    EXPECT_THROW(f.CheckVirtualPosition(*map, existing.x, existing.y), DuplicatePositionError);
+    EXPECT_THROW(f.CheckVirtualPosition(*map, site.x, site.y), DuplicatePositionError);
+    EXPECT_NO_THROW(f.CheckVirtualPosition(*map, existing.x + 1e-7, existing.y));
 
     const MBounds frame = map->Frame();
     for (MXY outside : {MXY{frame.xMax, 0.0}, MXY{frame.xMin - 1, 10.0}, MXY{5.0, frame.yMax + 1e9}}) {
@@ -127,10 +132,35 @@ TEST(Editing, RefusedPositionsLeaveTheMapUnchanged)
         } catch (const Error& e) {
             EXPECT_STREQ(e.what(), msg::OutsideFrame);
         }
+        EXPECT_THROW(f.CheckVirtualPosition(*map, outside.x, outside.y), Error);
     }
     EXPECT_THROW(f.RemoveVirtualPoint(*map, map->V()), Error);
     EXPECT_THROW(f.RemoveVirtualPoint(*map, -1), Error);
     EXPECT_EQ(test::BodyBytes(f, *map), before);
+}
+
+TEST(Editing, ASnapshotGivesBackTheMapAsItWasTaken)
+{
+    MMapFactory f;
+    auto map = RandomMap(f, 200, 19);
+    ASSERT_TRUE(map);
+    map->frameBounds = {1, 2, 3, 4};
+    map->virtualPointSize = 7.0f;
+    const std::string before = test::BodyBytes(f, *map);
+    const auto snapshot = MapSnapshot::Take(*map, f);
+
+    // An edit and its inverse: the same points, not the same records.
+    f.AddVirtualPoint(*map, 500.5, 400.25);
+    f.RemoveVirtualPoint(*map, map->V() - 1);
+    map->highlight = {1, 2, -1, true};
+    const std::unique_ptr<MMap> restored = snapshot->Restore(*map, f);
+    EXPECT_EQ(test::BodyBytes(f, *restored), before);
+    EXPECT_EQ(restored->frameBounds.xMax, 2);
+    EXPECT_EQ(restored->virtualPointSize, 7.0f);
+    EXPECT_EQ(restored->highlight.kind, 5);
+    EXPECT_TRUE(test::MapIsValid(*restored));
+    // It can be read again.
+    EXPECT_EQ(test::BodyBytes(f, *snapshot->Restore(*restored, f)), before);
 }
 
 TEST(Editing, DestroyMapReleasesEverything)

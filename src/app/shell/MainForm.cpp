@@ -11,7 +11,9 @@
 #include "app/view/ScrollingPanel.h"
 #include "common/Errors.h"
 #include "common/Messages.h"
+#include "model/EditHistory.h"
 #include "model/MapMessages.h"
+#include "model/MapSnapshot.h"
 #include "render/Export.h"
 #include "render/MapDrawing.h"
 
@@ -429,6 +431,7 @@ void TMainForm::InstallMap(std::unique_ptr<MMap> map)
     if (map_)
         CloseMap();
     map_ = std::move(map);
+    ResetHistory();
     ResetZoom();
     EnableMapControls();
 }
@@ -529,6 +532,8 @@ void TMainForm::CloseCommand()
 void TMainForm::CloseMap()
 {
     BeforeCloseMap();
+    EndDrag();
+    DiscardHistory();
     if (map_) {
         factory_->DestroyMap(*map_);
         map_.reset();

@@ -22,6 +22,7 @@
 
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -34,6 +35,11 @@ class QMouseEvent;
 class QSettings;
 class QTimer;
 class QToolBar;
+
+namespace sundrel {
+class EditHistory;
+class MapSnapshot;
+} // namespace sundrel
 
 namespace sundrel::app {
 
@@ -93,6 +99,10 @@ public:
     void ChangeLayerVisibility(int layer, bool visible);
     void ShowAllLayersCommand();
     void HideUnactiveLayersCommand();
+    // "Edit" > "Undo" and "Redo", "Points" > "Remove all virtual points".
+    void UndoCommand();
+    void RedoCommand();
+    void RemoveAllVirtualPointsCommand();
 
     // The close query: true when the caller may go on (nothing to save, the
     // changes dropped, or saved); false when the user chose to stay or the
@@ -137,6 +147,14 @@ public:
     QMenu* LayersMenu() const { return layersMenu_; }
     QMenu* PointsMenu() const { return pointsMenu_; }
     QMenu* EditMenu() const { return editMenu_; }
+    QAction* UndoItem() const { return undoAction_; }
+    QAction* RedoItem() const { return redoAction_; }
+    QAction* RemoveAllPointsItem() const { return removeAllAction_; }
+    // The edit history of the open map (none without a map, or after it
+    // failed).
+    const EditHistory* History() const { return history_.get(); }
+    // The virtual point following the mouse, or -1.
+    std::int32_t DraggedPoint() const { return dragged_; }
     QString ToolText() const;
     QMenu* FileMenu() const { return fileMenu_; }
     QMenu* ExportMenu() const { return exportMenu_; }
@@ -196,12 +214,11 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     // The view's mouse, keys and pop-up menu.
     bool eventFilter(QObject* watched, QEvent* event) override;
-    // Called by the view's mouse and keys for the tools that edit the map
-    // (the editing comes with the edit history).
-    virtual void EditPress(QMouseEvent*) {}
-    virtual void EditMove(QMouseEvent*) {}
-    virtual void EditRelease(QMouseEvent*) {}
-    virtual bool EditKey(QKeyEvent*) { return false; }
+    // Before an edit, undo or redo changes the map: false when the map
+    // cannot be changed now (nothing is done then).
+    virtual bool BeforeMapEdit() { return true; }
+    // After the map's virtual points changed.
+    virtual void OnMapEdited() {}
     // Draws what the window adds over the scene (the zoom rectangle).
     void RenderOverlay();
 
@@ -232,6 +249,32 @@ private:
     void ViewMouseMove(QMouseEvent* event);
     void ViewMouseRelease(QMouseEvent* event);
     bool ViewKey(QKeyEvent* event, bool pressed);
+    // Editing (MainFormEdit.cpp).
+    void CreateEditCommands();
+    void ResetHistory();
+    void DiscardHistory();
+    void HistoryFailed(const std::exception& error);
+    // Appends to the history, if any; a failure drops it with its message.
+    void Record(const std::function<void(EditHistory&)>& write);
+    void UpdateEditCommands();
+    void PickAt(QPointF pixel);
+    void EditPress(QMouseEvent* event);
+    void EditMove(QMouseEvent* event);
+    void EditRelease(QMouseEvent* event);
+    bool EditKey(QKeyEvent* event, bool pressed);
+    void EndDrag();
+    // Adds a virtual point (false, with the message shown, when refused).
+    bool AddPoint(MXY at);
+    // Moves virtual point `slot` to `to` (clamped into the outer bounds);
+    // false when it stays where it is.
+    bool MovePoint(std::int32_t slot, MXY to, bool record, bool merge);
+    void RemoveHighlightedPoint();
+    void Undo(bool redo);
+    // Before the first recorded edit: keeps the map as it stands for when
+    // every edit is undone.
+    void KeepOriginal();
+    void MapEdited();
+    void KeepVisible(MXY at);
     // The map position under a pixel of the view.
     MXY ViewToMap(QPointF pixel) const;
     void CreateDialogs();
@@ -290,6 +333,10 @@ private:
     QAction* visibleAction_ = nullptr;
     QList<QAction*> layerActions_;
     QList<QAction*> pointActions_;
+    QAction* undoAction_ = nullptr;
+    QAction* redoAction_ = nullptr;
+    QAction* removeAllAction_ = nullptr;
+    QAction* deleteAllAction_ = nullptr;
     QAction* showAllLayersAction_ = nullptr;
     QAction* hideUnactiveLayersAction_ = nullptr;
     // The tools, the modifier keys that switch them for a while, and the
@@ -304,6 +351,15 @@ private:
     bool panning_ = false;
     MXY panOrigin_;
     QTimer* blinkTimer_ = nullptr;
+    // The edit history, the map as it was before the first edit, and the
+    // gestures that edit.
+    std::unique_ptr<EditHistory> history_;
+    std::unique_ptr<MapSnapshot> original_;
+    bool dragging_ = false;
+    std::int32_t dragged_ = -1;
+    bool addingPoint_ = false;
+    bool mergeMoves_ = false;
+    bool mergeKeys_ = false;
     QLabel* zoomPanel_ = nullptr;
     QLabel* toolPanel_ = nullptr;
     QLabel* layerPanel_ = nullptr;

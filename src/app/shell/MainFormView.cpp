@@ -1,6 +1,7 @@
 // The map editor window's view: the tools with their keys and temporary
 // switches, zooming and panning, the layer and point commands, the view's
-// pop-up menu, the zoom rectangle and the blinking highlight.
+// pop-up menu, the zoom rectangle and the blinking highlight. The editing
+// gestures are in MainFormEdit.cpp.
 
 #include "app/shell/MainForm.h"
 
@@ -59,8 +60,8 @@ const char* const kLayerCaptions[5] = {"Original points", "Virtual points", "Pop
 
 void TMainForm::CreateToolMenus()
 {
-    // Edit: undo and redo come with the edit history.
     editMenu_ = menuBar()->addMenu(tr("&Edit"));
+    CreateEditCommands();
 
     // Tools: the menu, the tool bar and the keys choose the same tools.
     toolsMenu_ = menuBar()->addMenu(tr("&Tools"));
@@ -127,8 +128,8 @@ void TMainForm::CreateToolMenus()
     connect(visibleAction_, &QAction::triggered, this,
             [this](bool on) { ChangeLayerVisibility(settings_.activeLayer, on); });
 
-    // Points: visibility of the two point layers; removing all virtual
-    // points comes with the edit history.
+    // Points: visibility of the two point layers, and removing every
+    // virtual point.
     pointsMenu_ = menuBar()->addMenu(tr("&Points"));
     const auto pointCommand = [this](const char* caption, int layer, bool visible) {
         QAction* action = pointsMenu_->addAction(tr(caption));
@@ -140,6 +141,11 @@ void TMainForm::CreateToolMenus()
     pointCommand("Hide original points", 0, false);
     pointCommand("Show virtual points", 1, true);
     pointCommand("Hide virtual points", 1, false);
+    removeAllAction_ = pointsMenu_->addAction(tr("Remove all virtual points"), this,
+                                              &TMainForm::RemoveAllVirtualPointsCommand);
+    viewMenu_->addSeparator();
+    deleteAllAction_ = viewMenu_->addAction(tr("Delete all virtual points"), this,
+                                            &TMainForm::RemoveAllVirtualPointsCommand);
     connect(pointsMenu_, &QMenu::aboutToShow, this, &TMainForm::UpdateLayerCommands);
 
     // The highlighted element blinks while a map is open.
@@ -386,7 +392,7 @@ bool TMainForm::ViewKey(QKeyEvent* event, bool pressed)
                 SetTool(info.tool);
                 return true;
             }
-    return pressed && EditKey(event);
+    return EditKey(event, pressed);
 }
 
 void TMainForm::ViewMousePress(QMouseEvent* event)

@@ -16,6 +16,7 @@
 #include <QActionGroup>
 #include <QMenuBar>
 #include <QSettings>
+#include <QStatusBar>
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -235,6 +236,22 @@ void TSundrelForm::AfterNewMap()
 void TSundrelForm::BeforeCloseMap()
 {
     StopLayers();
+}
+
+bool TSundrelForm::BeforeMapEdit()
+{
+    // The layers' worker reads the map's cells: it stops first. A document's
+    // layers being read, or an analysis being handed over, cannot be
+    // stopped: the edit waits for the user to try again.
+    if (layers_->stopForEdit())
+        return true;
+    statusBar()->showMessage(tr("The sundrels are busy: try again in a moment"), 3000);
+    return false;
+}
+
+void TSundrelForm::OnMapEdited()
+{
+    layers_->mapChanged(&map_->cells);
 }
 
 void TSundrelForm::StopLayers()

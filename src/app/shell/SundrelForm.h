@@ -59,6 +59,8 @@ protected:
     void AfterNewMap() override;
     void BeforeCloseMap() override;
     void BeforeSave() override;
+    bool BeforeMapEdit() override;
+    void OnMapEdited() override;
     void SaveMap(const std::filesystem::path& file, const MapWriteHooks& hooks) override;
     std::int64_t SaveStepCount() const override;
 

@@ -146,6 +146,25 @@ ViewRect ZoomedIn(const ViewRect& actual, int width, int height, const MBounds& 
                     frame, outer);
 }
 
+ViewRect KeptVisible(const ViewRect& actual, int width, int height, MXY at, const MBounds& frame,
+                     const MBounds& outer)
+{
+    const QPointF p = MapToPixel(actual, width, height, at);
+    double dx = 0.0;
+    double dy = 0.0;
+    if (p.x() < 0)
+        dx = p.x() - width / 10.0;
+    else if (p.x() > width)
+        dx = p.x() - width + width / 10.0;
+    if (p.y() < 0)
+        dy = p.y() - height / 10.0;
+    else if (p.y() > height)
+        dy = p.y() - height + height / 10.0;
+    if (dx == 0.0 && dy == 0.0)
+        return actual;
+    return ZoomedTo(actual, width, height, dx, dy, width + dx, height + dy, frame, outer);
+}
+
 ViewRect ZoomedOut(const ViewRect& actual, int width, int height, const MBounds& frame,
                    const MBounds& outer)
 {

@@ -83,6 +83,12 @@ ViewRect ZoomedIn(const ViewRect& actual, int width, int height, const MBounds& 
                   const MBounds& outer);
 ViewRect ZoomedOut(const ViewRect& actual, int width, int height, const MBounds& frame,
                    const MBounds& outer);
+// The requested view that brings a map position outside the client area back
+// into it: the same size, shifted so that the position lies a tenth of the
+// width (height) inside the edge it crossed; the actual view when the
+// position is in sight.
+ViewRect KeptVisible(const ViewRect& actual, int width, int height, MXY at, const MBounds& frame,
+                     const MBounds& outer);
 // The requested rectangle centred in the outer bounds.
 ViewRect CentredIn(const ViewRect& requested, const MBounds& outer);
 // The requested rectangle moved by (dx, dy) map units, on each axis only if
