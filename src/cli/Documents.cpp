@@ -85,7 +85,7 @@ void FinishCommand(MonmonierLayer& layers)
 }
 
 OpenDocument OpenWithLayers(const std::filesystem::path& path, MMapFactory& factory,
-                            MonmonierLayer& layers, bool compute)
+                            MonmonierLayer& layers, bool compute, bool tolerateLayers)
 {
     OpenDocument open;
     open.doc = LoadMapDocument(path, factory);
@@ -101,8 +101,13 @@ OpenDocument OpenWithLayers(const std::filesystem::path& path, MMapFactory& fact
     FinishCommand(layers);
     const std::string failure = layers.loadError();
     layers.acknowledge();
-    if (!failure.empty())
-        throw Error(failure);
+    if (!failure.empty()) {
+        if (!tolerateLayers)
+            throw Error(failure);
+        open.sundrel = false;
+        open.layersError = failure;
+        return open;
+    }
     layers.finishLoad(layers.takeLoadedOrder(), layers.loadedActiveIndex());
     // The sundrels are not stored: with the map's cells they are computed
     // again (which also builds the inputs a new analysis shares).
