@@ -98,8 +98,15 @@ OpenDocument OpenWithLayers(const std::filesystem::path& path, MMapFactory& fact
     }
     InstallDocumentLoader(layers);
     layers.load(path, map);
-    FinishCommand(layers);
-    const std::string failure = layers.loadError();
+    std::string failure;
+    try {
+        FinishCommand(layers);
+        failure = layers.loadError();
+    } catch (const Error& e) {
+        if (!tolerateLayers)
+            throw;
+        failure = e.what();
+    }
     layers.acknowledge();
     if (!failure.empty()) {
         if (!tolerateLayers)

@@ -205,8 +205,11 @@ int RunExport(Arguments& args)
         WaitForWorker(thread);
         if (printer.outcome() == kExportCancelled)
             throw Error(msg::ExportCanceledByUser);
-        if (printer.outcome() == kExportFailed)
+        if (printer.outcome() == kExportFailed) {
+            if (const std::exception_ptr failure = thread.lastException())
+                std::rethrow_exception(failure);
             throw Error(thread.lastError());
+        }
         return 0;
     }
     if (extension == ".png") {

@@ -281,6 +281,13 @@ void AtomicFile::raise(const Error& failure)
     throw;
 }
 
+void AtomicFile::checkStream()
+{
+    const int error = errno;
+    if (cfile_ ? std::ferror(cfile_) != 0 : !out_)
+        fail(msg::FileWritingError, error);
+}
+
 void AtomicFile::close()
 {
     if (closed_)

@@ -57,6 +57,10 @@ public:
     // catch block (rethrows the current exception otherwise).
     [[noreturn]] void raise(const Error& failure);
 
+    // Raises FileError("File writing error") at once when the C stream has
+    // failed, while the system's reason is still known.
+    void checkStream();
+
     // Flushes and closes the temporary file and forces it to the disk; raises
     // FileError("File writing error") when a write or the close failed.
     void close();

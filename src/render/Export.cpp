@@ -458,6 +458,7 @@ VectorExportResult ExportVector(const std::filesystem::path& file, VectorFormat 
         glFlush();
         glPopMatrix();
         state = gl2psEndPage();
+        out.checkStream();
         if (state != GL2PS_SUCCESS && state != GL2PS_OVERFLOW && state != GL2PS_NO_FEEDBACK)
             throw Error(msg::FileWritingError);
     }
