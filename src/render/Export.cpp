@@ -367,8 +367,7 @@ std::int64_t PostScriptBufferSize(const MMap& map, const std::array<bool, 5>& vi
         for (std::int32_t i = 0; i < layers->count(); ++i)
             if (auto layer = layers->layer(i))
                 floats += (kLine + kText) * (voronoi + 2 * layer->sundrelCount()) + kSetting;
-    // Half as much again for what GL2PS adds of its own.
-    return floats + floats / 2;
+    return floats;
 }
 
 VectorExportResult ExportVector(const std::filesystem::path& file, VectorFormat format,
