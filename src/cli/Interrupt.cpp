@@ -33,6 +33,11 @@ extern "C" void OnSignal(int signal)
 void InstallSignalHandlers()
 {
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        // A signal the caller ignores (nohup, a background job's Ctrl-C)
+        // stays ignored.
+        struct sigaction current {};
+        if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN)
+            continue;
         struct sigaction action {};
         action.sa_handler = OnSignal;
         sigemptyset(&action.sa_mask);

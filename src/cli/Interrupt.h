@@ -5,7 +5,8 @@
 // cancel check) and the temporary files of its outputs go as it unwinds; a
 // worker running the command's job is cancelled by WaitForWorker. Outside a
 // guard, or at a second signal, the temporary files being written are removed
-// at once and the process ends by the signal.
+// at once and the process ends by the signal. A signal the caller ignores
+// (nohup) stays ignored.
 
 namespace sundrel {
 class CancelFlag;
