@@ -7,6 +7,7 @@
 #include "cli/Interrupt.h"
 #include "cli/MatrixOptions.h"
 
+#include "common/AtomicFile.h"
 #include "common/Errors.h"
 #include "import/FileReader.h"
 #include "matrix/MatrixFile.h"
@@ -18,6 +19,7 @@
 #include <chrono>
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
 namespace sundrel::cli {
@@ -147,6 +149,10 @@ int RunAnalyse(Arguments& args)
         throw UsageError("analyse needs a document and a matrix file");
     if (output.empty())
         throw UsageError("analyse needs an output document: -o OUT.dvk");
+    // Every output place is checked before the work starts.
+    CheckOutput(output, "sundrel document", ".dvk");
+    if (!reportFile.empty())
+        CheckOutput(reportFile, "report", nullptr);
 
     const auto begin = std::chrono::steady_clock::now();
     ProgressPrinter progress;
@@ -154,6 +160,8 @@ int RunAnalyse(Arguments& args)
     MonmonierLayer layers(MonmonierLayer::Windows{nullptr, &progress, nullptr});
     OpenDocument open = OpenWithLayers(inputs[0], factory, layers, true);
     const MMap& map = *open.doc.map;
+    if (map.N() < 2)
+        throw Error(msg::OnePopulation);
 
     // The matrices, checked against the map's populations.
     if (!matrices.sizeGiven)
@@ -186,12 +194,27 @@ int RunAnalyse(Arguments& args)
 
     const std::int32_t index = layers.count() - 1;
     const std::shared_ptr<SundrelMonmonier> layer = layers.layer(index);
-    SaveSundrelDocument(output,
-                        BuildSundrelHeader(map, layers, open.doc.header.activeLayer,
-                                           open.doc.header.visibility),
-                        map, layers, factory);
-    if (!reportFile.empty())
-        WriteReport(reportFile, layer->report());
+    // Both outputs are complete before either replaces anything.
+    MapWriteHooks hooks;
+    hooks.checkCancel = CheckInterrupted;
+    AtomicFile document(output);
+    WriteSundrelDocument(document,
+                         BuildSundrelHeader(map, layers, open.doc.header.activeLayer,
+                                            open.doc.header.visibility),
+                         map, layers, factory, &hooks);
+    std::optional<AtomicFile> report;
+    if (!reportFile.empty()) {
+        report.emplace(reportFile);
+        WriteReport(*report, layer->report());
+    }
+    document.close();
+    if (report)
+        report->close();
+    CheckInterrupted();
+    document.commit();
+    if (report)
+        report->commit();
+    layers.repointStores(output);
 
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
@@ -238,17 +261,26 @@ int RunReport(Arguments& args)
     if (input.empty())
         throw UsageError("report needs a sundrel document");
 
+    if (!output.empty())
+        CheckOutput(output, "report", nullptr);
     ComputedDocument document(input);
     MonmonierLayer& layers = document.layers;
+    if (layers.count() == 0)
+        throw Error(msg::NoResultLayers);
     Report all;
     for (std::int32_t i : Chosen(layers, only)) {
         const Report report = layers.layer(i)->report();
         all.insert(all.end(), report.begin(), report.end());
     }
-    if (output.empty())
+    if (output.empty()) {
         std::fputs(ReportText(all).c_str(), stdout);
-    else
-        WriteReport(output, all);
+    } else {
+        InterruptGuard interrupts;
+        AtomicFile file(output);
+        WriteReport(file, all);
+        CheckInterrupted();
+        file.commit();
+    }
     return 0;
 }
 
@@ -277,6 +309,8 @@ int RunBarriers(Arguments& args)
     ComputedDocument document(input);
     MonmonierLayer& layers = document.layers;
     const std::vector<std::int32_t> chosen = Chosen(layers, only);
+    if (layers.count() == 0)
+        std::fprintf(stderr, "%s\n", msg::NoResultLayers);
 
     std::ostringstream out;
     if (format == "csv") {

@@ -18,6 +18,31 @@ inline std::string NoSuchLayer(std::int32_t index, std::int32_t count)
 }
 
 inline constexpr const char* EditNeedsTriangulation = "edit works on triangulation documents (.dvt)";
+inline constexpr const char* NoResultLayers = "The document has no result layers";
+
+// Outputs.
+inline std::string WrongExtension(const std::string& file, const char* kind, const char* extension)
+{
+    return "The output " + file + " is a " + kind + ": its name must end in " + extension;
+}
+
+// A file error: the system's message, the file and the system's reason.
+inline std::string FileFailure(const std::string& message, const std::string& file,
+                               const std::string& reason)
+{
+    return message + ": " + file + " (" + reason + ")";
+}
+
+// Two sites at one place, by their lines in the coordinates file.
+inline std::string DuplicateSites(const std::string& message, std::int64_t firstLine,
+                                  std::int64_t secondLine)
+{
+    return message + ": lines " + std::to_string(firstLine) + " and " +
+           std::to_string(secondLine) + " give the same position";
+}
+
+inline constexpr const char* OnePopulation =
+    "An analysis needs at least two populations: the map holds only one";
 
 // Running an analysis.
 inline std::string TooManySundrels(std::int32_t matrices, std::int32_t sundrels)
@@ -34,6 +59,18 @@ inline std::string TemporaryFolderMissing(const std::string& folder)
     return "The temporary folder doesn't exist: " + folder;
 }
 
+// The option and the variable that choose the temporary folder, after the
+// folder's own message.
+inline std::string TemporaryFolderChoice(const std::string& problem)
+{
+    return problem + "; choose another with --temp-dir DIR or the TMPDIR variable";
+}
+
+inline std::string TemporaryFolderUnwritable(const std::string& folder, const std::string& reason)
+{
+    return "The temporary folder cannot be written: " + folder + " (" + reason + ")";
+}
+
 inline std::string NotEnoughSpaceInFolder(const std::string& folder, std::int64_t requiredBytes,
                                           std::int64_t freeBytes)
 {
@@ -47,5 +84,6 @@ inline constexpr const char* ExportDidNotStart = "The export did not start";
 // Progress lines on standard error, followed by a percentage.
 inline constexpr const char* ExtractingMatrices = "Extracting matrices, please wait...";
 inline constexpr const char* Exporting = "Exporting:";
+inline constexpr const char* DpiRange = "--dpi takes a resolution from 1 to 2400";
 
 } // namespace sundrel::msg

@@ -1,6 +1,12 @@
 #include "cli/CommandLine.h"
 
+#include "cli/CliMessages.h"
+#include "common/AtomicFile.h"
+
+#include <algorithm>
+#include <cctype>
 #include <charconv>
+#include <filesystem>
 #include <cmath>
 #include <cstdio>
 
@@ -37,6 +43,18 @@ bool Arguments::IsOption() const
 {
     return !Done() && args_[pos_].size() > 1 && args_[pos_][0] == '-' &&
            !(args_[pos_][1] >= '0' && args_[pos_][1] <= '9') && args_[pos_][1] != '.';
+}
+
+void CheckOutput(const std::string& file, const char* kind, const char* extension)
+{
+    if (extension) {
+        std::string actual = std::filesystem::path(file).extension().string();
+        std::transform(actual.begin(), actual.end(), actual.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (actual != extension)
+            throw UsageError(msg::WrongExtension(file, kind, extension));
+    }
+    CheckOutputTarget(file);
 }
 
 std::int64_t ParseInteger(const std::string& text, const std::string& what, std::int64_t min,

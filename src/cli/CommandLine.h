@@ -40,6 +40,11 @@ std::int64_t ParseInteger(const std::string& text, const std::string& what, std:
                           std::int64_t max);
 double ParseDouble(const std::string& text, const std::string& what);
 
+// Refuses, before any work, an output whose name does not end in the
+// extension of its kind (UsageError) or whose place cannot take it
+// (FileError, as CheckOutputTarget).
+void CheckOutput(const std::string& file, const char* kind, const char* extension);
+
 // Shortest text that reads back to the same double.
 std::string FormatDouble(double v);
 std::string JsonString(const std::string& s);

@@ -85,7 +85,7 @@ void FinishCommand(MonmonierLayer& layers)
 }
 
 OpenDocument OpenWithLayers(const std::filesystem::path& path, MMapFactory& factory,
-                            MonmonierLayer& layers, bool compute)
+                            MonmonierLayer& layers, bool compute, bool tolerateLayers)
 {
     OpenDocument open;
     open.doc = LoadMapDocument(path, factory);
@@ -98,11 +98,23 @@ OpenDocument OpenWithLayers(const std::filesystem::path& path, MMapFactory& fact
     }
     InstallDocumentLoader(layers);
     layers.load(path, map);
-    FinishCommand(layers);
-    const std::string failure = layers.loadError();
+    std::string failure;
+    try {
+        FinishCommand(layers);
+        failure = layers.loadError();
+    } catch (const Error& e) {
+        if (!tolerateLayers)
+            throw;
+        failure = e.what();
+    }
     layers.acknowledge();
-    if (!failure.empty())
-        throw Error(failure);
+    if (!failure.empty()) {
+        if (!tolerateLayers)
+            throw Error(failure);
+        open.sundrel = false;
+        open.layersError = failure;
+        return open;
+    }
     layers.finishLoad(layers.takeLoadedOrder(), layers.loadedActiveIndex());
     // The sundrels are not stored: with the map's cells they are computed
     // again (which also builds the inputs a new analysis shares).

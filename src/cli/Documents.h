@@ -39,14 +39,16 @@ private:
 
 struct OpenDocument {
     LoadedDocument doc;
-    bool sundrel = false; // the document holds result layers
+    bool sundrel = false; // the document holds result layers it could read
+    std::string layersError; // the reading error of layers left out
 };
 
 // Opens `path` into `layers` (which the caller made with its windows): the
 // map, its layers, and with `compute` every layer computed again. Raises the
-// system's message, the layers' reading error included.
+// system's message, the layers' reading error included unless
+// `tolerateLayers`, which keeps the map and says why in layersError.
 OpenDocument OpenWithLayers(const std::filesystem::path& path, MMapFactory& factory,
-                            MonmonierLayer& layers, bool compute);
+                            MonmonierLayer& layers, bool compute, bool tolerateLayers = false);
 
 // A document opened the way report, barriers and export need it: the map
 // and its layers, computed again, with the progress on standard error.

@@ -15,6 +15,8 @@
 #include "render/LayerDrawing.h"
 #include "render/OffscreenContext.h"
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 
@@ -109,18 +111,21 @@ void WritePng(const std::filesystem::path& file, const std::vector<unsigned char
     const int perMetre = static_cast<int>(resolution * 100.0);
     image.setDotsPerMeterX(perMetre);
     image.setDotsPerMeterY(perMetre);
-    const std::filesystem::path temp = TemporarySibling(file);
-    if (!image.save(QString::fromStdString(temp.string()), "PNG")) {
-        std::error_code ec;
-        std::filesystem::remove(temp, ec);
+    // Encoded in memory, then written with every write checked.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG"))
         throw Error(msg::CouldntOpenFile);
+    AtomicFile out(file);
+    try {
+        if (!out.stream().write(bytes.constData(), bytes.size()))
+            throw Error(msg::CouldntOpenFile);
+    } catch (const Error& e) {
+        out.raise(e);
     }
-    std::error_code ec;
-    std::filesystem::rename(temp, file, ec);
-    if (ec) {
-        std::filesystem::remove(temp, ec);
-        throw Error(msg::CouldntOpenFile);
-    }
+    CheckInterrupted();
+    out.commit();
 }
 
 } // namespace
@@ -142,8 +147,8 @@ int RunExport(Arguments& args)
             height = ParseInteger(args.Value("--height"), "--height", 1, 1 << 30);
         else if (args.Take("--dpi")) {
             dpi = ParseDouble(args.Value("--dpi"), "--dpi");
-            if (!std::isfinite(dpi) || dpi <= 0.0 || dpi > 100000.0)
-                throw UsageError("--dpi takes a positive resolution");
+            if (!std::isfinite(dpi) || dpi < 1.0 || dpi > 2400.0)
+                throw UsageError(msg::DpiRange);
         } else if (args.Take("--view")) {
             view = ParseView(args.Value("--view"));
             haveView = true;
@@ -161,6 +166,7 @@ int RunExport(Arguments& args)
     if (!raster && extension != ".ps" && extension != ".eps" && extension != ".svg" &&
         extension != ".pdf")
         throw UsageError("the output must end in .bmp, .png, .ps, .eps, .svg or .pdf");
+    CheckOutput(output, "figure", nullptr);
     const std::int64_t limit = OffscreenContext::MaximumSize();
     if (width > limit || height > limit)
         throw UsageError("the size is limited to " + std::to_string(limit) + " x " +
@@ -199,8 +205,11 @@ int RunExport(Arguments& args)
         WaitForWorker(thread);
         if (printer.outcome() == kExportCancelled)
             throw Error(msg::ExportCanceledByUser);
-        if (printer.outcome() == kExportFailed)
+        if (printer.outcome() == kExportFailed) {
+            if (const std::exception_ptr failure = thread.lastException())
+                std::rethrow_exception(failure);
             throw Error(thread.lastError());
+        }
         return 0;
     }
     if (extension == ".png") {
@@ -236,8 +245,10 @@ int RunExport(Arguments& args)
                                 : extension == ".eps" ? VectorFormat::EncapsulatedPostScript
                                 : extension == ".svg" ? VectorFormat::Svg
                                                       : VectorFormat::Pdf;
+    InterruptGuard interrupts;
     ExportVector(output, format, "Sundrel", map, source.visible,
-                 [&] { DrawLayersForPostScript(canvas, layers); });
+                 [&] { DrawLayersForPostScript(canvas, layers); },
+                 PostScriptBufferSize(map, source.visible, &layers), CheckInterrupted);
     return 0;
 }
 

@@ -14,6 +14,7 @@
 #include "model/MapMessages.h"
 
 #include <cstdio>
+#include <exception>
 #include <unistd.h>
 
 namespace sundrel::cli {
@@ -66,6 +67,7 @@ int RunMap(Arguments& args)
         throw UsageError("map needs a coordinates file");
     if (output.empty())
         throw UsageError("map needs an output document: -o MAP.dvt");
+    CheckOutput(output, "triangulation document", ".dvt");
 
     InterruptGuard interrupts;
     std::vector<MXY> sites;
@@ -77,12 +79,15 @@ int RunMap(Arguments& args)
     }
 
     MMapFactory factory;
+    // A terminal sees the line rewritten in place, a log a line per tenth.
     const bool tty = ::isatty(STDERR_FILENO);
     int percent = 0;
     factory.OnProgress = [&](MMapFactory&) {
         ++percent;
         if (tty)
             std::fprintf(stderr, "\r%s %3d%%", msg::ComputingTriangulation, percent);
+        else if (percent % 10 == 0 && percent <= 100)
+            std::fprintf(stderr, "%s %d%%\n", msg::ComputingTriangulation, percent);
     };
     double seconds = 0;
     factory.OnFinished = [&](MMapFactory&, double s) { seconds = s; };
@@ -93,11 +98,25 @@ int RunMap(Arguments& args)
         std::fprintf(stderr, "\r%60s\r", "");
 
     std::unique_ptr<MMap> map = factory.TakeMap();
-    if (!map)
-        throw Error(factory.lastOutcome() == JobOutcome::Failed ? factory.lastError()
-                                                               : std::string(msg::ComputationAborted));
+    if (!map) {
+        if (factory.lastOutcome() != JobOutcome::Failed)
+            throw Error(msg::ComputationAborted);
+        // Two sites at one place are named by their lines.
+        if (const std::exception_ptr failure = factory.lastException()) {
+            try {
+                std::rethrow_exception(failure);
+            } catch (const DuplicateSitesError& e) {
+                throw Error(msg::DuplicateSites(e.what(), firstLine + e.first(),
+                                                firstLine + e.second()));
+            } catch (...) {
+            }
+        }
+        throw Error(factory.lastError());
+    }
     std::printf("%s%0.3f s\n", msg::TriangulationCreatedIn, seconds);
-    SaveMapDocument(output, BuildHeader(*map), *map, factory);
+    MapWriteHooks hooks;
+    hooks.checkCancel = CheckInterrupted;
+    SaveMapDocument(output, BuildHeader(*map), *map, factory, &hooks);
     std::printf("%s\n", Summary(output, *map).c_str());
     return 0;
 }
@@ -133,6 +152,7 @@ int RunEdit(Arguments& args)
         throw UsageError("edit needs a document");
     if (output.empty())
         throw UsageError("edit needs an output document: -o OUT.dvt");
+    CheckOutput(output, "triangulation document", ".dvt");
 
     MMapFactory factory;
     LoadedDocument doc = LoadMapDocument(input, factory);
@@ -152,8 +172,11 @@ int RunEdit(Arguments& args)
             break;
         }
     }
+    InterruptGuard interrupts;
+    MapWriteHooks hooks;
+    hooks.checkCancel = CheckInterrupted;
     SaveMapDocument(output, BuildHeader(map, doc.header.activeLayer, doc.header.visibility), map,
-                    factory);
+                    factory, &hooks);
     std::printf("%s\n", Summary(output, map).c_str());
     return 0;
 }
@@ -202,7 +225,10 @@ int RunInfo(Arguments& args)
 
     MMapFactory factory;
     MonmonierLayer layers;
-    OpenDocument open = OpenWithLayers(input, factory, layers, false);
+    // Layers that cannot be read leave the map, as the window opens it.
+    OpenDocument open = OpenWithLayers(input, factory, layers, false, true);
+    if (!open.layersError.empty())
+        std::fprintf(stderr, "%s\n", open.layersError.c_str());
     const LoadedDocument& doc = open.doc;
     const MMap& map = *doc.map;
     const DocumentHeader& h = doc.header;

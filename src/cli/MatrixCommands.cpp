@@ -12,7 +12,9 @@
 #include "matrix/MatrixMessages.h"
 #include "matrix/SMatrix.h"
 
+#include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <unistd.h>
 
@@ -56,11 +58,20 @@ std::unique_ptr<MatrixFile> ImportMatrices(const std::string& file, const Matrix
         if (required > reader.LineCount())
             throw Error(msg::FileTooShort(reader.LineCount(), required));
 
+        // The folder named by --temp-dir, else by TMPDIR, else the system's.
         std::error_code ec;
-        const std::filesystem::path folder =
-            options.tempDir.empty() ? std::filesystem::temp_directory_path(ec) : options.tempDir;
-        if (ec || !std::filesystem::is_directory(folder, ec))
-            throw Error(msg::TemporaryFolderMissing(folder.string()));
+        std::filesystem::path folder = options.tempDir;
+        if (folder.empty()) {
+            const char* variable = std::getenv("TMPDIR");
+            folder = variable && *variable ? std::filesystem::path(variable)
+                                           : std::filesystem::temp_directory_path(ec);
+        }
+        if (folder.empty() || !std::filesystem::is_directory(folder, ec))
+            throw Error(msg::TemporaryFolderChoice(msg::TemporaryFolderMissing(folder.string())));
+        if (::access(folder.c_str(), W_OK | X_OK) != 0)
+            throw Error(msg::TemporaryFolderChoice(
+                msg::TemporaryFolderUnwritable(folder.string(), SystemReason(errno))));
+        RemoveStaleMatrixStores(folder);
         const std::int64_t requiredBytes = RequiredBytes(layout);
         const std::int64_t freeBytes = FreeSpace(folder);
         if (freeBytes < requiredBytes)

@@ -1,11 +1,14 @@
 // sundrel-cli: the batch command line. Each command runs the same core code
 // as the application and reports failures with the system's own messages.
 
+#include "cli/CliMessages.h"
 #include "cli/CommandLine.h"
+#include "cli/Interrupt.h"
 
 #include "common/Errors.h"
 #include "common/Messages.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -38,6 +41,8 @@ const char* kUsage =
     "         [--view XMIN,XMAX,YMIN,YMAX]\n"
     "      draw the document as the window shows it (800 x 600 at 72 dpi by default)\n";
 
+int Run(const std::string& command, sundrel::cli::Arguments& args);
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -49,6 +54,25 @@ int main(int argc, char** argv)
     }
     const std::string command = argv[1];
     Arguments args(argc, argv, 2);
+    InstallSignalHandlers();
+    const int status = Run(command, args);
+    // What went to standard output (a file, a pipe) must have arrived.
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "%s\n",
+                     sundrel::msg::FileFailure(sundrel::msg::FileWritingError, "standard output",
+                                               sundrel::SystemReason(errno ? errno : EIO))
+                         .c_str());
+        return 1;
+    }
+    return status;
+}
+
+namespace {
+
+int Run(const std::string& command, sundrel::cli::Arguments& args)
+{
+    using namespace sundrel::cli;
     try {
         if (command == "map")
             return RunMap(args);
@@ -67,6 +91,10 @@ int main(int argc, char** argv)
         if (command == "export")
             return RunExport(args);
         throw UsageError("unknown command " + command);
+    } catch (const sundrel::FileError& e) {
+        std::fprintf(stderr, "%s\n",
+                     sundrel::msg::FileFailure(e.what(), e.file().string(), e.reason()).c_str());
+        return 1;
     } catch (const UsageError& e) {
         std::fprintf(stderr, "sundrel-cli: %s\n\n%s", e.what(), kUsage);
         return 2;
@@ -78,3 +106,5 @@ int main(int argc, char** argv)
         return 1;
     }
 }
+
+} // namespace

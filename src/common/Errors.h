@@ -3,6 +3,7 @@
 // shown to the user, a range error (only for running out of sundrel start
 // segments) and a silent abort used for cancelling, which is never shown.
 
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 
@@ -18,6 +19,26 @@ class Error : public Exception {
 public:
     using Exception::Exception;
 };
+
+// A general error about one file: its message is the system's own text (what
+// the window shows); the file and the system's reason ("No such file or
+// directory") travel with it for callers that name them.
+class FileError : public Error {
+public:
+    FileError(const char* message, std::filesystem::path file, std::string reason)
+        : Error(message), file_(std::move(file)), reason_(std::move(reason))
+    {
+    }
+    const std::filesystem::path& file() const { return file_; }
+    const std::string& reason() const { return reason_; }
+
+private:
+    std::filesystem::path file_;
+    std::string reason_;
+};
+
+// The system's text for an errno value ("Permission denied").
+std::string SystemReason(int errorNumber);
 
 // Range error: raised only when no further sundrel can be constructed.
 class RangeError : public Exception {

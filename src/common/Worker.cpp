@@ -47,6 +47,7 @@ std::uint64_t Worker::startJob(std::function<void()> job)
     cancel_.clear();
     job_ = std::move(job);
     lastError_.clear();
+    lastException_ = nullptr;
     lastOutcome_ = JobOutcome::Done;
     pending_ = true;
     changed_.notify_all();
@@ -76,6 +77,12 @@ std::string Worker::lastError() const
     return lastError_;
 }
 
+std::exception_ptr Worker::lastException() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lastException_;
+}
+
 JobOutcome Worker::lastOutcome() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -98,6 +105,7 @@ void Worker::loop()
 
         JobOutcome outcome = JobOutcome::Done;
         std::string error;
+        std::exception_ptr exception;
         try {
             job();
         } catch (const Abort&) {
@@ -108,6 +116,7 @@ void Worker::loop()
         } catch (const std::exception& e) {
             outcome = JobOutcome::Failed;
             error = e.what();
+            exception = std::current_exception();
         } catch (...) {
             outcome = JobOutcome::Failed;
             error = msg::UnknownError;
@@ -119,6 +128,7 @@ void Worker::loop()
         {
             std::lock_guard<std::mutex> l(mutex_);
             lastError_ = error;
+            lastException_ = exception;
             lastOutcome_ = outcome;
         }
         try {

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -59,6 +60,9 @@ public:
     // How the last job ended; Done before the first and while a job waits or
     // runs. A failure is told by this, not by its message, which may be empty.
     JobOutcome lastOutcome() const;
+    // The exception the last failed job raised (null otherwise), for callers
+    // that tell kinds of failure apart by their type.
+    std::exception_ptr lastException() const;
     const CancelFlag& cancelFlag() const { return cancel_; }
 
 protected:
@@ -94,6 +98,7 @@ private:
     bool running_ = false;
     bool terminate_ = false;
     std::string lastError_;
+    std::exception_ptr lastException_;
     JobOutcome lastOutcome_ = JobOutcome::Done;
     std::thread thread_; // last: starts once everything above exists
 };

@@ -7,6 +7,7 @@
 #include "import/ImportMessages.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <atomic>
 #include <charconv>
 #include <cmath>
@@ -140,6 +141,51 @@ bool TryConvert(std::string_view text, char separator, double& value)
     return ec == std::errc();
 }
 
+// What a file that is not plain text holds, told from its first block: a
+// UTF-16 byte order mark or zero bytes between characters, or other zero
+// bytes (binary data).
+enum class TextKind { Text, Utf16, Binary };
+
+TextKind Classify(const char* bytes, std::size_t n)
+{
+    if (n >= 2 && ((bytes[0] == '\xFF' && bytes[1] == '\xFE') ||
+                   (bytes[0] == '\xFE' && bytes[1] == '\xFF')))
+        return TextKind::Utf16;
+    std::size_t zeros = 0, oddZeros = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        if (bytes[i] == 0) {
+            ++zeros;
+            oddZeros += i & 1;
+        }
+    if (zeros == 0)
+        return TextKind::Text;
+    // ASCII in UTF-16 has a zero in every other byte, all on one side.
+    if (zeros * 3 >= n && (oddZeros == zeros || oddZeros == 0))
+        return TextKind::Utf16;
+    return TextKind::Binary;
+}
+
+// True when a field holds bytes no text would: controls, or bytes that are
+// not UTF-8.
+bool NotText(std::string_view field)
+{
+    std::size_t i = 0;
+    while (i < field.size()) {
+        const auto c = static_cast<unsigned char>(field[i]);
+        if (c < 0x20 || c == 0x7F)
+            return true;
+        std::size_t extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2
+                                        : (c & 0xF8) == 0xF0 ? 3 : 4;
+        if (extra == 4 || (extra == 1 && c < 0xC2) || (extra > 0 && i + extra >= field.size()))
+            return true;
+        for (std::size_t k = 1; k <= extra; ++k)
+            if ((static_cast<unsigned char>(field[i + k]) & 0xC0) != 0x80)
+                return true;
+        i += extra + 1;
+    }
+    return false;
+}
+
 // A field that holds no number; ReadValues says where it stands.
 class NotAValueError : public Error {
 public:
@@ -226,6 +272,9 @@ struct FileReader::Impl {
     std::vector<char> window;
     std::int64_t windowStart = 0;
     std::size_t windowLength = 0;
+
+    // What the start of the file holds: text, UTF-16 text or other bytes.
+    TextKind content = TextKind::Text;
 
     // Text of the field last read by TakeField, cut after kMaxFieldLength + 1
     // characters; fieldLength is its full length.
@@ -348,6 +397,12 @@ void FileReader::Impl::Index(Notifier* progress)
         if (stream.bad())
             throw Error(msg::FileReadingError);
         const auto got = static_cast<std::size_t>(stream.gcount());
+        if (blockStart == 0) {
+            // A UTF-8 byte order mark is no part of the first line.
+            if (got >= 3 && std::memcmp(block.data(), "\xEF\xBB\xBF", 3) == 0)
+                offsets[0] = 3;
+            content = Classify(block.data(), got);
+        }
         const char* base = block.data();
         const char* p = base;
         const char* last = base + got;
@@ -378,11 +433,14 @@ FileReader::FileReader(const std::string& fileName, Notifier* progress, bool syn
     // Names are UTF-8 on every platform.
     const std::filesystem::path path(std::u8string(fileName.begin(), fileName.end()));
     std::error_code error;
-    if (fileName.empty() || std::filesystem::is_directory(path, error))
-        throw Error(msg::ImpossibleToOpen);
+    if (fileName.empty())
+        throw FileError(msg::ImpossibleToOpen, path, SystemReason(ENOENT));
+    if (std::filesystem::is_directory(path, error))
+        throw FileError(msg::ImpossibleToOpen, path, SystemReason(EISDIR));
+    errno = 0;
     impl->stream.open(path, std::ios::in | std::ios::binary);
     if (!impl->stream.is_open())
-        throw Error(msg::ImpossibleToOpen);
+        throw FileError(msg::ImpossibleToOpen, path, SystemReason(errno ? errno : ENOENT));
     impl->Index(progress);
     impl_ = impl.release();
 }
@@ -443,6 +501,11 @@ void FileReader::ReadValues(std::int64_t lineIndex, int skippedFields, int value
         try {
             values[i] = r.ConvertTakenField();
         } catch (const NotAValueError& e) {
+            // Bytes that are no text are described, never shown.
+            if (r.content == TextKind::Utf16)
+                throw Error(msg::Utf16TextAt(lineIndex + 1, column));
+            if (r.content == TextKind::Binary || NotText(r.field))
+                throw Error(msg::NotTextAt(lineIndex + 1, column));
             // Say where the text stands, as for a missing value.
             throw Error(msg::NotAValueAt(e.text(), lineIndex + 1, column));
         }

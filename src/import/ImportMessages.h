@@ -33,6 +33,19 @@ inline std::string NotAValueAt(std::string_view text, std::int64_t line, std::in
            std::to_string(column) + ")";
 }
 
+// A file that is not plain text: its bytes are described, never shown.
+inline std::string Utf16TextAt(std::int64_t line, std::int64_t column)
+{
+    return "The file is UTF-16 text, which cannot be read: save it as UTF-8 or ASCII text "
+           "(line " + std::to_string(line) + ", column " + std::to_string(column) + ")";
+}
+
+inline std::string NotTextAt(std::int64_t line, std::int64_t column)
+{
+    return "The file holds bytes that are not text (binary data) at line " +
+           std::to_string(line) + " (column " + std::to_string(column) + ")";
+}
+
 // A field missing before the end of the file.
 inline std::string MissingField(std::int64_t line, std::int64_t column)
 {

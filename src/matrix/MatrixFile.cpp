@@ -1,5 +1,6 @@
 #include "matrix/MatrixFile.h"
 
+#include "common/AtomicFile.h"
 #include "common/ByteOrder.h"
 #include "common/Errors.h"
 #include "common/Messages.h"
@@ -133,9 +134,14 @@ void MatrixFile::open()
         return;
     // Only a temporary store of ours is mapped; a document may be rewritten
     // by other programs while it is open.
+    if (!keep_)
+        RegisterTemporaryFile(fileName_);
     file_ = RandomAccessFile::Open(fileName_, !keep_);
-    if (!file_)
+    if (!file_) {
+        if (!keep_)
+            UnregisterTemporaryFile(fileName_);
         throw Error(msg::ImpossibleToOpen);
+    }
     opened_.store(true, std::memory_order_release);
 }
 
@@ -351,6 +357,7 @@ void MatrixFile::close()
         std::error_code ec;
         if (std::filesystem::is_regular_file(fileName_, ec))
             std::filesystem::remove(fileName_, ec);
+        UnregisterTemporaryFile(fileName_);
     }
 }
 
@@ -371,6 +378,42 @@ std::filesystem::path TemporaryMatrixFileName(const std::filesystem::path& folde
                              std::to_string(t.tm_sec) + "_" + std::to_string(ProcessId()) + "_" +
                              std::to_string(counter.fetch_add(1)) + ".dat";
     return folder / name;
+}
+
+void RemoveStaleMatrixStores(const std::filesystem::path& folder)
+{
+    std::error_code ec;
+    std::filesystem::directory_iterator it(folder, ec);
+    if (ec)
+        return;
+    const std::uint64_t self = ProcessId();
+    for (; it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        if (ec)
+            return;
+        // Monmonier_<day>_<month>_<year>_<hour>_<minute>_<second>_<process>_<n>.dat
+        const std::string name = it->path().filename().string();
+        if (name.rfind("Monmonier_", 0) != 0 || name.size() < 14 ||
+            name.compare(name.size() - 4, 4, ".dat") != 0)
+            continue;
+        const std::string fields = name.substr(10, name.size() - 14);
+        std::vector<std::string> parts(1);
+        bool digits = true;
+        for (char c : fields) {
+            if (c == '_')
+                parts.emplace_back();
+            else if (c >= '0' && c <= '9')
+                parts.back() += c;
+            else
+                digits = false;
+        }
+        if (!digits || parts.size() != 8 || parts[6].empty() || parts[6].size() > 19)
+            continue;
+        const std::uint64_t process = std::stoull(parts[6]);
+        std::error_code sc;
+        if (process == self || ProcessExists(process) || !it->is_regular_file(sc))
+            continue;
+        std::filesystem::remove(it->path(), sc);
+    }
 }
 
 } // namespace sundrel

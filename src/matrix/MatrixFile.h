@@ -120,4 +120,9 @@ private:
 // the date and time local and without leading zeros.
 std::filesystem::path TemporaryMatrixFileName(const std::filesystem::path& folder);
 
+// Removes from `folder` the temporary matrix stores whose process no longer
+// exists (killed outright, a power loss); stores of running processes stay.
+// Failures are ignored.
+void RemoveStaleMatrixStores(const std::filesystem::path& folder);
+
 } // namespace sundrel

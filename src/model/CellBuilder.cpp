@@ -403,6 +403,9 @@ void BuildFromTable(const MMesh& mesh, const std::vector<PointId>& originals,
     Raise(abort, failure);
 }
 
+void BuildAlongTable(const MMesh& mesh, const std::vector<PointId>& originals, TriId start,
+                     const Extents& e, std::vector<MPolygon>& cells, const CancelFlag& abort);
+
 } // namespace
 
 void BuildAllCells(const MMesh& mesh, const std::vector<PointId>& originals, TriId start,
@@ -414,8 +417,8 @@ void BuildAllCells(const MMesh& mesh, const std::vector<PointId>& originals, Tri
         return;
     const Extents e = SiteExtents(mesh, originals);
 
-    if (ShortChain(mesh, originals, e)) {
-        // Short walks: follow the chain directly, then build the cells.
+    // Short walks: follow the chain directly, then build the cells.
+    const auto chain = [&] {
         std::vector<TriId> t0(n);
         TriId hint = start;
         for (std::size_t i = 0; i < n; ++i) {
@@ -425,9 +428,26 @@ void BuildAllCells(const MMesh& mesh, const std::vector<PointId>& originals, Tri
             t0[i] = hint;
         }
         BuildFromStarts(mesh, originals, t0, cells, abort);
+    };
+    if (ShortChain(mesh, originals, e)) {
+        chain();
         return;
     }
+    try {
+        BuildAlongTable(mesh, originals, start, e, cells, abort);
+    } catch (const LocateError&) {
+        // The guessed walks cannot end where the chain's own walk decides
+        // exactly (a site on or beside a thin triangle's edge): the chain.
+        chain();
+    }
+}
 
+namespace {
+
+void BuildAlongTable(const MMesh& mesh, const std::vector<PointId>& originals, TriId start,
+                     const Extents& e, std::vector<MPolygon>& cells, const CancelFlag& abort)
+{
+    const std::size_t n = originals.size();
     WalkTable table;
     table.Build(mesh, e);
     const std::size_t limit = mesh.StepLimit();
@@ -499,5 +519,7 @@ void BuildAllCells(const MMesh& mesh, const std::vector<PointId>& originals, Tri
     targets = {};
     BuildFromTable(mesh, originals, table, t0, e, cells, abort);
 }
+
+} // namespace
 
 } // namespace sundrel::detail

@@ -22,10 +22,28 @@ void MMapFactory::RunCreation()
         return;
     try {
         Create(*c);
-    } catch (const LocateError&) {
-        // A walk that did not end during creation means coordinates that the
-        // arithmetic cannot separate: tell the user what to do about it.
-        throw Error(msg::CoordinatesTooFar);
+    } catch (const DuplicateSitesError&) {
+        throw;
+    } catch (const Error&) {
+        // The written arithmetic built a flat triangle or a walk that did not
+        // end. Once more from the start, with points lying exactly on an edge
+        // taking both triangles beside it: every map the plain creation
+        // builds stays as it is, and only inputs it fails on take this rule.
+        std::vector<MXY> input(c->originals.size());
+        for (std::size_t i = 0; i < input.size(); ++i)
+            input[i] = c->mesh.xy(c->originals[i]);
+        c.reset();
+        c = Prepare(input);
+        c->onEdge = true;
+        try {
+            Create(*c);
+        } catch (const DuplicateSitesError&) {
+            throw;
+        } catch (const Error&) {
+            // Coordinates that the arithmetic cannot separate: tell the user
+            // what to do about it.
+            throw Error(msg::CoordinatesTooFar);
+        }
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - c->start).count();

@@ -101,6 +101,7 @@ protected:
 private:
     struct Creation;
 
+    std::unique_ptr<Creation> Prepare(const std::vector<MXY>& points);
     void RunCreation();
     void Create(Creation& c);
     void ProgressStep();

@@ -5,6 +5,72 @@
 
 namespace sundrel {
 
+namespace {
+
+// Error-free transformations: a + b = x + y and a * b = x + y exactly.
+inline void TwoSum(double a, double b, double& x, double& y)
+{
+    x = a + b;
+    const double bv = x - a;
+    const double av = x - bv;
+    y = (a - av) + (b - bv);
+}
+
+inline void Split(double a, double& hi, double& lo)
+{
+    const double c = 134217729.0 * a; // 2^27 + 1
+    const double big = c - a;
+    hi = c - big;
+    lo = a - hi;
+}
+
+inline void TwoProduct(double a, double b, double& x, double& y)
+{
+    x = a * b;
+    double ah, al, bh, bl;
+    Split(a, ah, al);
+    Split(b, bh, bl);
+    y = ((ah * bh - x) + ah * bl + al * bh) + al * bl;
+}
+
+} // namespace
+
+int ExactOrientation(MXY a, MXY b, MXY c)
+{
+    // (b - a) x (c - a) = ax by - ax cy - bx ay + bx cy + cx ay - cx by: six
+    // exact products summed into a non-overlapping expansion, whose sign is
+    // that of its largest (last non-zero) component.
+    const double terms[6][2] = {{a.x, b.y}, {-a.x, c.y}, {-b.x, a.y},
+                                {b.x, c.y}, {c.x, a.y}, {-c.x, b.y}};
+    double e[13];
+    int n = 0;
+    for (const auto& t : terms) {
+        double parts[2];
+        TwoProduct(t[0], t[1], parts[0], parts[1]);
+        for (double q : parts) {
+            // Grow the expansion by q.
+            int m = 0;
+            for (int i = 0; i < n; ++i) {
+                double sum, err;
+                TwoSum(q, e[i], sum, err);
+                q = sum;
+                if (err != 0.0)
+                    e[m++] = err;
+            }
+            if (q != 0.0)
+                e[m++] = q;
+            n = m;
+        }
+    }
+    if (n == 0)
+        return 0;
+    const double top = e[n - 1];
+    if (!std::isfinite(top))
+        return 0;
+    return top > 0 ? 1 : -1;
+}
+
+
 PointId MMesh::NewPoint(double x, double y)
 {
     PointId p;
@@ -159,19 +225,61 @@ void MMesh::DestroyTriangle(TriId t)
     --triCount_;
 }
 
+bool MMesh::HoldsExactly(TriId t, MXY q) const
+{
+    const MTriangle& tr = tris_[t];
+    for (int i = 0; i < 3; ++i)
+        if (ExactOrientation(xy_[tr.vertices[(i + 1) % 3]], xy_[tr.vertices[(i + 2) % 3]], q) > 0)
+            return false;
+    return true;
+}
+
 TriId MMesh::Locate(MXY q, TriId hint) const
 {
     TriId t = hint;
+    TriId previous = kNone;
     const std::size_t limit = StepLimit();
     for (std::size_t steps = 0;; ++steps) {
         const int s = StepTowards(t, q);
         if (s < 0)
             return t;
         const TriId next = tris_[t].neighbours[s];
+        if (next == previous) {
+            // Stepping back would repeat these two steps for ever: q lies on
+            // their common edge, or so near that the barycentric coordinates
+            // cannot tell. The exact orientation decides instead.
+            if (HoldsExactly(t, q))
+                return t;
+            if (HoldsExactly(next, q))
+                return next;
+            return ExactWalk(q, hint);
+        }
         if (next == kNone || steps >= limit)
-            WalkFailed();
+            return ExactWalk(q, hint);
+        previous = t;
         t = next;
     }
+}
+
+TriId MMesh::ExactWalk(MXY q, TriId hint) const
+{
+    // Only for walks the written step cannot end: crosses the first line that
+    // has q strictly on its far side, by the exact orientation.
+    TriId t = hint;
+    const std::size_t limit = StepLimit();
+    for (std::size_t steps = 0; steps < limit; ++steps) {
+        const MTriangle& tr = tris_[t];
+        int cross = -1;
+        for (int i = 0; i < 3 && cross < 0; ++i)
+            if (ExactOrientation(xy_[tr.vertices[(i + 1) % 3]], xy_[tr.vertices[(i + 2) % 3]], q) > 0)
+                cross = i;
+        if (cross < 0)
+            return t;
+        t = tr.neighbours[cross];
+        if (t == kNone)
+            break;
+    }
+    WalkFailed();
 }
 
 void MMesh::WalkFailed()

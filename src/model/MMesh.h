@@ -86,6 +86,10 @@ inline int StepTowards(MXY a, MXY b, MXY c, MXY q)
     return (lo < 0.0 || hi > 1.0) ? m : -1;
 }
 
+// The sign of the turn a -> b -> c, exactly: -1 clockwise, 1 counter-
+// clockwise, 0 when the three points lie on one line.
+int ExactOrientation(MXY a, MXY b, MXY c);
+
 // c ? a : b on the bits, so that no branch depends on the data.
 inline double Select(bool c, double a, double b)
 {
@@ -221,9 +225,13 @@ public:
         return tr.vertices[0] == p ? 0 : tr.vertices[1] == p ? 1 : tr.vertices[2] == p ? 2 : -1;
     }
 
-    // The point-location walk from `hint` towards q. Raises an error instead of
-    // walking off the map or for ever (more than `StepLimit` steps).
+    // The point-location walk from `hint` towards q. Where the written step
+    // would walk back and forth between two triangles, or off the map, or for
+    // ever (more than `StepLimit` steps), the exact orientation decides
+    // instead; raises an error when that cannot end either.
     TriId Locate(MXY q, TriId hint) const;
+    // True when q lies inside triangle t or on its boundary, exactly.
+    bool HoldsExactly(TriId t, MXY q) const;
     std::size_t StepLimit() const { return 2 * triCount_ + 64; }
 
     // Visits the triangles around p clockwise from t0 (p must be a corner of
@@ -236,6 +244,7 @@ public:
 
 private:
     [[noreturn]] static void WalkFailed();
+    TriId ExactWalk(MXY q, TriId hint) const;
 
     std::vector<MXY> xy_;
     std::vector<std::int32_t> index_;

@@ -4,6 +4,7 @@
 #include "model/MapMessages.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace sundrel::detail {
 
@@ -80,7 +81,9 @@ void FindCavity(MMesh& mesh, InsertScratch& s, MXY p, TriId start, LineId entry)
         } else {
             MTriangle& ut = mesh.tri(u);
             if (ut.mark == 0) {
-                if (mesh.InCircumcircle(u, p)) {
+                if (mesh.InCircumcircle(u, p) ||
+                    (!s.forced.empty() &&
+                     std::find(s.forced.begin(), s.forced.end(), u) != s.forced.end())) {
                     ut.mark = 2;
                     s.cavity.push_back(u);
                     s.stack.push_back({u, mesh.SlotOfLine(u, l), 0});
@@ -115,11 +118,45 @@ void UndoCavity(MMesh& mesh, InsertScratch& s)
 
 } // namespace
 
-TriId InsertLocated(MMesh& mesh, InsertScratch& s, PointId p, TriId located)
+TriId InsertLocated(MMesh& mesh, InsertScratch& s, PointId p, TriId located, bool onEdge)
 {
     ClearLists(s);
+    s.forced.clear();
     const MXY pp = mesh.xy(p);
     FindCavity(mesh, s, pp, located, mesh.tri(located).lines[0]);
+    while (onEdge) {
+        // A point exactly on a kept edge takes the triangle beyond it too; a
+        // fan that turns the wrong way cannot be mended.
+        bool grown = false;
+        const std::size_t nb = s.boundaryPoints.size();
+        for (std::size_t i = 0; i < nb; ++i) {
+            const PointId a = s.boundaryPoints[i];
+            const PointId b = s.boundaryPoints[(i + 1) % nb];
+            const MXY pa = mesh.xy(a), pb = mesh.xy(b);
+            if ((pa.x == pp.x && pa.y == pp.y) || (pb.x == pp.x && pb.y == pp.y))
+                continue; // a duplicate, told below
+            const int turn = ExactOrientation(pp, pa, pb);
+            if (turn < 0)
+                continue;
+            const MLine& line = mesh.line(s.boundaryLines[i]);
+            const TriId beyond = line.user1 != kNone && mesh.tri(line.user1).mark != 2
+                                     ? line.user1
+                                     : line.user2;
+            if (turn > 0 || beyond == kNone || mesh.tri(beyond).mark == 2 ||
+                std::find(s.forced.begin(), s.forced.end(), beyond) != s.forced.end()) {
+                UndoCavity(mesh, s);
+                throw LocateError();
+            }
+            s.forced.push_back(beyond);
+            grown = true;
+        }
+        if (!grown)
+            break;
+        const std::vector<TriId> forced = s.forced;
+        UndoCavity(mesh, s);
+        s.forced = forced;
+        FindCavity(mesh, s, pp, located, mesh.tri(located).lines[0]);
+    }
 
     // The cavity must be bounded by a simple polygon, which holds in any
     // valid triangulation; double arithmetic defeated by huge coordinates (or
@@ -149,8 +186,16 @@ TriId InsertLocated(MMesh& mesh, InsertScratch& s, PointId p, TriId located)
         InsertScratch::Circle c;
         if (!ComputeCircumcircle(pp, mesh.xy(s.boundaryPoints[i]),
                                  mesh.xy(s.boundaryPoints[(i + 1) % n]), c.cx, c.cy, c.r2)) {
+            PointId other = kNone;
+            for (PointId q : {s.boundaryPoints[i], s.boundaryPoints[(i + 1) % n]}) {
+                const MXY xy = mesh.xy(q);
+                if (xy.x == pp.x && xy.y == pp.y)
+                    other = q;
+            }
             UndoCavity(mesh, s);
-            throw DuplicatePositionError();
+            if (other == kNone && onEdge)
+                throw LocateError();
+            throw DuplicatePositionError(other);
         }
         s.fan.push_back(c);
     }

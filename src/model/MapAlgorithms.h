@@ -28,6 +28,9 @@ struct InsertScratch {
         int j;
     };
     std::vector<Frame> stack;
+    // Triangles the cavity takes whatever their circumcircle (see
+    // InsertLocated's `onEdge`).
+    std::vector<TriId> forced;
 
     // Cell construction.
     std::vector<MXY> cellVertices;
@@ -50,14 +53,20 @@ struct InsertScratch {
 
 // Inserts point p whose located triangle is `located` (a triangle that holds p
 // inside or on its boundary) and returns the last triangle created. When p
-// coincides with a corner of the cavity, raises "Duplicate point error" and
-// leaves the triangulation as it was.
-TriId InsertLocated(MMesh& mesh, InsertScratch& s, PointId p, TriId located);
+// coincides with a corner of the cavity, raises DuplicatePositionError (that
+// corner), and when the fan would hold another flat triangle
+// DuplicatePositionError(-1); the triangulation is then left as it was.
+// With `onEdge`, a point lying exactly on an edge of the cavity (by the exact
+// orientation) takes the triangle beyond that edge into the cavity too, and a
+// fan that would still not turn clockwise everywhere raises LocateError: the
+// rule for inputs that the plain arithmetic cannot triangulate.
+TriId InsertLocated(MMesh& mesh, InsertScratch& s, PointId p, TriId located,
+                    bool onEdge = false);
 
 // Inserts p after locating it from `hint` by the point-location walk.
-inline TriId Insert(MMesh& mesh, InsertScratch& s, PointId p, TriId hint)
+inline TriId Insert(MMesh& mesh, InsertScratch& s, PointId p, TriId hint, bool onEdge = false)
 {
-    return InsertLocated(mesh, s, p, mesh.Locate(mesh.xy(p), hint));
+    return InsertLocated(mesh, s, p, mesh.Locate(mesh.xy(p), hint), onEdge);
 }
 
 // Builds the cell of original point p from the triangles around it, starting

@@ -97,6 +97,16 @@ void MMapFactory::StartCreation(const std::vector<MXY>& input)
         std::lock_guard<std::mutex> lock(mapLock_);
         finished_.reset();
     }
+    std::unique_ptr<Creation> c = Prepare(input);
+    creation_ = std::move(c);
+    if (!startJob([this] { RunCreation(); })) {
+        creation_.reset();
+        throw Error(msg::FactoryBusy);
+    }
+}
+
+std::unique_ptr<MMapFactory::Creation> MMapFactory::Prepare(const std::vector<MXY>& input)
+{
     auto c = std::make_unique<Creation>();
     c->start = std::chrono::steady_clock::now();
     const std::size_t n = input.size();
@@ -186,11 +196,7 @@ void MMapFactory::StartCreation(const std::vector<MXY>& input)
     progress_.store(0.0);
     accumulator_ = 0.0;
     step_ = 1.0 / (4 * c->nx + 4 * c->ny + N);
-    creation_ = std::move(c);
-    if (!startJob([this] { RunCreation(); })) {
-        creation_.reset();
-        throw Error(msg::FactoryBusy);
-    }
+    return c;
 }
 
 void MMapFactory::ProgressStep()
@@ -294,9 +300,14 @@ void MMapFactory::InsertOriginalPoints(Creation& c)
         const MXY q = m.xy(p);
 
         try {
-            c.hint = detail::Insert(m, scratch_, p, StartFor(c, q));
-        } catch (const DuplicatePositionError&) {
-            throw Error(msg::DuplicatePoint);
+            c.hint = detail::Insert(m, scratch_, p, StartFor(c, q), c.onEdge);
+        } catch (const DuplicatePositionError& e) {
+            // Only a site on the place of another is a duplicate; a flat
+            // triangle elsewhere fails the plain creation (see RunCreation).
+            if (e.other() == kNone || m.index(e.other()) < 0)
+                throw;
+            throw DuplicateSitesError(std::min(m.index(e.other()), i),
+                                      std::max(m.index(e.other()), i));
         }
         c.grid.Add(q, p);
     }
@@ -460,7 +471,7 @@ void MMapFactory::AddVirtualPoints(Creation& c)
         const PointId p = m.NewPoint(q.x, q.y);
         m.index(p) = running--;
         c.virtuals.push_back(p);
-        c.hint = detail::Insert(m, scratch_, p, StartFor(c, q));
+        c.hint = detail::Insert(m, scratch_, p, StartFor(c, q), c.onEdge);
     };
     const auto matchesRow = [&](double x, double y) {
         const double col = std::trunc((x - c.x0) / c.dx);

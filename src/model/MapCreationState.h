@@ -50,6 +50,9 @@ struct MMapFactory::Creation {
         TriId tri;
     };
     std::vector<HullItem> hull;
+    // Points exactly on an edge take both triangles beside it into their
+    // cavity (the second try of an input the plain arithmetic fails on).
+    bool onEdge = false;
 };
 
 

@@ -6,6 +6,7 @@
 #include "model/MMapFactory.h"
 #include "model/MapMessages.h"
 
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 
@@ -137,9 +138,13 @@ void ApplyHeader(const DocumentHeader& header, MMap& map)
 
 LoadedDocument LoadMapDocument(const std::filesystem::path& path, MMapFactory& factory)
 {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        throw FileError(msg::ImpossibleToOpen, path, SystemReason(EISDIR));
+    errno = 0;
     std::ifstream in(path, std::ios::binary);
     if (!in.is_open())
-        throw Error(msg::ImpossibleToOpen);
+        throw FileError(msg::ImpossibleToOpen, path, SystemReason(errno ? errno : ENOENT));
     unsigned char bytes[kHeaderSize];
     if (!in.read(reinterpret_cast<char*>(bytes), kHeaderSize))
         throw Error(msg::FileReadingError);
@@ -157,12 +162,22 @@ void SaveMapDocument(const std::filesystem::path& path, const DocumentHeader& he
                      const MMap& map, MMapFactory& factory, const MapWriteHooks* hooks)
 {
     AtomicFile file(path);
-    const auto bytes = header.Encode();
-    file.stream().write(reinterpret_cast<const char*>(bytes.data()), kHeaderSize);
-    if (!file.stream())
-        throw Error(msg::FileWritingError);
-    factory.WriteMap(map, file.stream(), hooks);
+    WriteMapDocument(file, header, map, factory, hooks);
     file.commit();
+}
+
+void WriteMapDocument(AtomicFile& file, const DocumentHeader& header, const MMap& map,
+                      MMapFactory& factory, const MapWriteHooks* hooks)
+{
+    try {
+        const auto bytes = header.Encode();
+        file.stream().write(reinterpret_cast<const char*>(bytes.data()), kHeaderSize);
+        if (!file.stream())
+            throw Error(msg::FileWritingError);
+        factory.WriteMap(map, file.stream(), hooks);
+    } catch (const Error& e) {
+        file.raise(e);
+    }
 }
 
 } // namespace sundrel

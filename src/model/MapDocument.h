@@ -12,6 +12,7 @@
 
 namespace sundrel {
 
+class AtomicFile;
 class MMapFactory;
 struct MapWriteHooks;
 
@@ -64,5 +65,8 @@ LoadedDocument LoadMapDocument(const std::filesystem::path& path, MMapFactory& f
 // `path` once complete; a failed save leaves any previous file untouched.
 void SaveMapDocument(const std::filesystem::path& path, const DocumentHeader& header,
                      const MMap& map, MMapFactory& factory, const MapWriteHooks* hooks = nullptr);
+// The same into a file the caller commits.
+void WriteMapDocument(AtomicFile& file, const DocumentHeader& header, const MMap& map,
+                      MMapFactory& factory, const MapWriteHooks* hooks = nullptr);
 
 } // namespace sundrel

@@ -32,7 +32,19 @@ void MMapFactory::AddVirtualPoint(MMap& map, double x, double y)
     m.index(p) = -(map.V() + 1);
     TriId t;
     try {
-        t = detail::InsertLocated(m, scratch_, p, located);
+        try {
+            t = detail::InsertLocated(m, scratch_, p, located);
+        } catch (const DuplicatePositionError& e) {
+            if (e.other() != kNone)
+                throw;
+            // A flat triangle the written arithmetic would build: the point
+            // lies exactly on an edge, which gives up both its triangles.
+            try {
+                t = detail::InsertLocated(m, scratch_, p, located, true);
+            } catch (const LocateError&) {
+                throw Error(msg::CoordinatesTooFar);
+            }
+        }
     } catch (...) {
         m.DeletePoint(p);
         throw;

@@ -5,6 +5,8 @@
 #include "common/Errors.h"
 #include "common/Messages.h"
 
+#include <cstdint>
+
 namespace sundrel::msg {
 
 inline constexpr const char* BothUsersSet = "Both users are already sets";
@@ -63,10 +65,35 @@ public:
     LocateError() : Error(msg::LocateFailed) {}
 };
 
-// A new point on the place of an existing one.
+// A new point whose fan would hold a flat triangle: on the place of an
+// existing point (`other`), or (other = -1) exactly on an edge that the
+// cavity kept.
 class DuplicatePositionError : public Error {
 public:
-    DuplicatePositionError() : Error(msg::DuplicatePointError) {}
+    explicit DuplicatePositionError(std::int32_t other = -1)
+        : Error(msg::DuplicatePointError), other_(other)
+    {
+    }
+    std::int32_t other() const { return other_; }
+
+private:
+    std::int32_t other_;
+};
+
+// Two input sites at one place, by their input numbers (0-based, first <
+// second).
+class DuplicateSitesError : public Error {
+public:
+    DuplicateSitesError(std::int32_t first, std::int32_t second)
+        : Error(msg::DuplicatePoint), first_(first), second_(second)
+    {
+    }
+    std::int32_t first() const { return first_; }
+    std::int32_t second() const { return second_; }
+
+private:
+    std::int32_t first_;
+    std::int32_t second_;
 };
 
 } // namespace sundrel

@@ -329,12 +329,9 @@ void InstallDocumentLoader(MonmonierLayer& layers)
     layers.loader = ReadMonmonierData;
 }
 
-void SaveSundrelDocument(const std::filesystem::path& target, const DocumentHeader& header,
-                         const MMap& map, MonmonierLayer& layers, MMapFactory& factory,
-                         const MapWriteHooks* hooks)
+void WriteSundrelDocument(AtomicFile& file, const DocumentHeader& header, const MMap& map,
+                          MonmonierLayer& layers, MMapFactory& factory, const MapWriteHooks* hooks)
 {
-    std::filesystem::path name = target;
-    name.replace_extension(".dvk");
     Notifier* dialog = hooks ? hooks->dialog : nullptr;
     MatrixSaveHooks storeHooks;
     if (hooks) {
@@ -352,31 +349,41 @@ void SaveSundrelDocument(const std::filesystem::path& target, const DocumentHead
         throw Error(msg::MapTooLarge);
     h.bodyOffset = static_cast<std::uint32_t>(bodyOffset);
 
-    AtomicFile file(name);
     std::ostream& out = file.stream();
-    const auto bytes = h.Encode();
-    Write(out, bytes.data(), bytes.size());
-    Post(dialog, kExportStep, 0, 0);
+    try {
+        const auto bytes = h.Encode();
+        Write(out, bytes.data(), bytes.size());
+        Post(dialog, kExportStep, 0, 0);
 
-    // The stores copy their blocks under the document's own name, never the
-    // temporary one: they will read from it once it is in place.
-    WriteMonmonierData(out, layers, name, &storeHooks);
-    if (static_cast<std::int64_t>(out.tellp()) != bodyOffset)
-        throw Error(msg::FileWritingError);
-    factory.WriteMap(map, out, hooks);
+        // The stores copy their blocks under the document's own name, never
+        // the temporary one: they will read from it once it is in place.
+        WriteMonmonierData(out, layers, file.target(), &storeHooks);
+        if (static_cast<std::int64_t>(out.tellp()) != bodyOffset)
+            throw Error(msg::FileWritingError);
+        factory.WriteMap(map, out, hooks);
+    } catch (const Error& e) {
+        file.raise(e);
+    }
+}
+
+void SaveSundrelDocument(const std::filesystem::path& target, const DocumentHeader& header,
+                         const MMap& map, MonmonierLayer& layers, MMapFactory& factory,
+                         const MapWriteHooks* hooks)
+{
+    Notifier* dialog = hooks ? hooks->dialog : nullptr;
+    AtomicFile file(target);
+    WriteSundrelDocument(file, header, map, layers, factory, hooks);
     Post(dialog, kExportStage, 0, kStageWritingFile);
     file.commit();
     Post(dialog, kExportStep, 0, 0);
 
-    layers.repointStores(name);
+    layers.repointStores(target);
     Post(dialog, kExportStep, 0, 0);
 }
 
 void ExportTriangulation(const std::filesystem::path& target, const DocumentHeader& header,
                          const MMap& map, MMapFactory& factory, const MapWriteHooks* hooks)
 {
-    std::filesystem::path name = target;
-    name.replace_extension(".dvt");
     Notifier* dialog = hooks ? hooks->dialog : nullptr;
     Post(dialog, kExportStage, 0, kStageInitializing);
     DocumentHeader h = header;
@@ -384,22 +391,35 @@ void ExportTriangulation(const std::filesystem::path& target, const DocumentHead
     h.documentVersion = kSundrelVersion;
     h.bodyOffset = static_cast<std::uint32_t>(kHeaderSize);
 
-    AtomicFile file(name);
-    const auto bytes = h.Encode();
-    Write(file.stream(), bytes.data(), bytes.size());
-    Post(dialog, kExportStep, 0, 0);
-    factory.WriteMap(map, file.stream(), hooks);
+    AtomicFile file(target);
+    try {
+        const auto bytes = h.Encode();
+        Write(file.stream(), bytes.data(), bytes.size());
+        Post(dialog, kExportStep, 0, 0);
+        factory.WriteMap(map, file.stream(), hooks);
+    } catch (const Error& e) {
+        file.raise(e);
+    }
     file.commit();
     Post(dialog, kExportStep, 0, 0);
+}
+
+void WriteReport(AtomicFile& file, const Report& report)
+{
+    try {
+        for (const std::string& line : report) {
+            const std::string text = Utf8ToCp1252(line) + "\r\n";
+            Write(file.stream(), reinterpret_cast<const unsigned char*>(text.data()), text.size());
+        }
+    } catch (const Error& e) {
+        file.raise(e);
+    }
 }
 
 void WriteReport(const std::filesystem::path& target, const Report& report)
 {
     AtomicFile file(target);
-    for (const std::string& line : report) {
-        const std::string text = Utf8ToCp1252(line) + "\r\n";
-        Write(file.stream(), reinterpret_cast<const unsigned char*>(text.data()), text.size());
-    }
+    WriteReport(file, report);
     file.commit();
 }
 

@@ -14,6 +14,7 @@
 
 namespace sundrel {
 
+class AtomicFile;
 class MMapFactory;
 struct MapWriteHooks;
 struct MatrixSaveHooks;
@@ -46,15 +47,23 @@ void ReadMonmonierData(const std::filesystem::path& file, MonmonierLayer& into,
 // Makes ReadMonmonierData the layers' loader.
 void InstallDocumentLoader(MonmonierLayer& layers);
 
-// Saves the map and its layers as a sundrel document, through a temporary
-// file renamed over the target once complete; then every store reads from
-// the new document. A failed save leaves any previous file untouched.
+// Writes the map and its layers as a sundrel document into `file`, whose
+// target the stores will read from once the caller has committed it and
+// called layers.repointStores.
+void WriteSundrelDocument(AtomicFile& file, const DocumentHeader& header, const MMap& map,
+                          MonmonierLayer& layers, MMapFactory& factory,
+                          const MapWriteHooks* hooks = nullptr);
+
+// Saves the map and its layers as a sundrel document at exactly `target`,
+// through a temporary file renamed over it once complete; then every store
+// reads from the new document. A failed save leaves any previous file
+// untouched.
 void SaveSundrelDocument(const std::filesystem::path& target, const DocumentHeader& header,
                          const MMap& map, MonmonierLayer& layers, MMapFactory& factory,
                          const MapWriteHooks* hooks = nullptr);
 
 // Writes the map alone as a triangulation document (tag "???", which opens
-// as a plain map).
+// as a plain map) at exactly `target`.
 void ExportTriangulation(const std::filesystem::path& target, const DocumentHeader& header,
                          const MMap& map, MMapFactory& factory,
                          const MapWriteHooks* hooks = nullptr);
@@ -62,6 +71,8 @@ void ExportTriangulation(const std::filesystem::path& target, const DocumentHead
 // A report as a text file: one line each, in Windows-1252 (the degree sign a
 // single byte), lines ended by CR LF.
 void WriteReport(const std::filesystem::path& target, const Report& report);
+// The same into a file the caller commits.
+void WriteReport(AtomicFile& file, const Report& report);
 
 // The file name a report proposes: the text between the first and the last
 // double quote of its first line (empty when there are fewer than two).

@@ -1,5 +1,7 @@
 #include "render/Canvas.h"
 
+#include <algorithm>
+
 #include <cmath>
 
 namespace sundrel::render {
@@ -38,7 +40,9 @@ GLFONT* ScaledFonts::Acquire(const std::string& name, std::int32_t style, std::i
     if (name.empty() || points <= 0)
         return nullptr;
     // The temporary font is made on a device of the screen's resolution.
-    return CreateGLFont(name, style, PixelHeight(ScaledSize(points), screenPixelsPerInch_));
+    return CreateGLFont(name, style,
+                        std::min(PixelHeight(ScaledSize(points), screenPixelsPerInch_),
+                                 maxPixelHeight_));
 }
 
 } // namespace sundrel::render

@@ -60,10 +60,13 @@ public:
     void Release(GLFONT* font) override { FreeGLFont(font); }
     // The temporary font's point size.
     std::int32_t ScaledSize(std::int32_t points) const;
+    // Glyphs no taller than this many pixels.
+    void LimitPixelHeight(std::int32_t pixels) { maxPixelHeight_ = pixels < 1 ? 1 : pixels; }
 
 private:
     double dotsPerInch_;
     double screenPixelsPerInch_;
+    std::int32_t maxPixelHeight_ = 1 << 30;
 };
 
 struct Canvas {

@@ -14,7 +14,9 @@
 
 #include <atomic>
 #include <cmath>
+#include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <optional>
 
 namespace sundrel::render {
@@ -165,6 +167,8 @@ std::vector<unsigned char> RenderBitmap(const ExportSource& source, const Export
     step();
     // Step 5: the visible layers, the result layers, then the labels.
     ScaledFonts fonts(p.resolution * 2.54, source.screenPixelsPerInch);
+    // No glyph is rasterised larger than the image it is drawn on.
+    fonts.LimitPixelHeight(std::max(p.width, p.height));
     Canvas canvas{view, view.parallel, fonts, progress};
     const MMap& map = *source.map;
     if (source.visible[kDelaunay])
@@ -214,22 +218,26 @@ void WriteBitmapFile(const std::filesystem::path& file, std::int32_t width, std:
     std::optional<AtomicFile> out;
     try {
         out.emplace(file);
-    } catch (const Error&) {
-        throw Error(msg::CouldntOpenFile);
+    } catch (const FileError& e) {
+        throw FileError(msg::CouldntOpenFile, e.file(), e.reason());
     }
     std::ostream& stream = out->stream();
     const auto header = BitmapFileHeader(width, height, resolution);
-    if (!stream.write(reinterpret_cast<const char*>(header.data()), 14))
-        throw Error(msg::CouldntWriteBitmapHeader);
-    if (!stream.write(reinterpret_cast<const char*>(header.data() + 14), 44))
-        throw Error(msg::CouldntWriteBitmapInfo);
-    if (!stream.write(reinterpret_cast<const char*>(rows.data()),
-                      static_cast<std::streamsize>(rows.size())))
-        throw Error(msg::CouldntWriteBitmapData);
+    try {
+        if (!stream.write(reinterpret_cast<const char*>(header.data()), 14))
+            throw Error(msg::CouldntWriteBitmapHeader);
+        if (!stream.write(reinterpret_cast<const char*>(header.data() + 14), 44))
+            throw Error(msg::CouldntWriteBitmapInfo);
+        if (!stream.write(reinterpret_cast<const char*>(rows.data()),
+                          static_cast<std::streamsize>(rows.size())))
+            throw Error(msg::CouldntWriteBitmapData);
+    } catch (const Error& e) {
+        out->raise(e);
+    }
     try {
         out->commit();
-    } catch (const Error&) {
-        throw Error(msg::CouldntWriteBitmapData);
+    } catch (const FileError& e) {
+        throw FileError(msg::CouldntWriteBitmapData, e.file(), e.reason());
     }
 }
 
@@ -325,10 +333,49 @@ void ExportingThread::RunJob(int job, const ExportParameters& parameters,
     }
 }
 
+std::int64_t PostScriptBufferSize(const MMap& map, const std::array<bool, 5>& visible,
+                                  const MonmonierLayer* layers)
+{
+    // Feedback floats: a point is a token and one vertex of 7 values (x, y,
+    // z, colour), a line a token and two vertices, a text a pass-through
+    // token pair and a bitmap token with its vertex; settings are
+    // pass-through pairs. Clipping never yields more than this.
+    constexpr std::int64_t kPoint = 8, kLine = 15, kText = 12, kSetting = 64;
+    std::int64_t floats = 16 * kSetting;
+    const auto n = static_cast<std::int64_t>(map.cells.size());
+    std::int64_t delaunay = 0, voronoi = 0;
+    for (std::int64_t i = 0; i < n; ++i) {
+        const MPolygon& cell = map.cells[static_cast<std::size_t>(i)];
+        for (std::int32_t j : cell.neighbours) {
+            delaunay += j > i && j < n;
+            voronoi += j < i;
+        }
+    }
+    if (visible[kOriginalPoints])
+        floats += kPoint * n;
+    if (visible[kVirtualPoints])
+        floats += kPoint * map.V();
+    if (visible[kDelaunay])
+        floats += kLine * delaunay;
+    if (visible[kVoronoi])
+        floats += kLine * voronoi;
+    if (visible[kLabels])
+        floats += kText * n;
+    // A result layer draws at most one line and one text on each Voronoi
+    // edge, and two labels on each sundrel.
+    if (layers)
+        for (std::int32_t i = 0; i < layers->count(); ++i)
+            if (auto layer = layers->layer(i))
+                floats += (kLine + kText) * (voronoi + 2 * layer->sundrelCount()) + kSetting;
+    return floats;
+}
+
 VectorExportResult ExportVector(const std::filesystem::path& file, VectorFormat format,
                                 const std::string& producer, const MMap& map,
                                 const std::array<bool, 5>& visible,
-                                const std::function<void()>& extraLayers)
+                                const std::function<void()>& extraLayers,
+                                std::int64_t firstBufferSize,
+                                const std::function<void()>& checkCancel)
 {
     GLint gl2psFormat = GL2PS_PS;
     switch (format) {
@@ -345,23 +392,8 @@ VectorExportResult ExportVector(const std::filesystem::path& file, VectorFormat 
         gl2psFormat = GL2PS_PDF;
         break;
     }
-    const std::filesystem::path temp = TemporarySibling(file);
-    FILE* stream = std::fopen(temp.string().c_str(), "wb");
-    if (!stream)
-        throw Error(msg::ImpossibleToOpen);
-    struct Close {
-        FILE*& stream;
-        const std::filesystem::path& temp;
-        bool keep = false;
-        ~Close()
-        {
-            if (stream)
-                std::fclose(stream);
-            std::error_code ec;
-            if (!keep)
-                std::filesystem::remove(temp, ec);
-        }
-    } guard{stream, temp};
+    AtomicFile out(file);
+    std::FILE* stream = out.cStream();
 
     const std::string title = file.filename().string();
     GLint viewport[4];
@@ -369,13 +401,19 @@ VectorExportResult ExportVector(const std::filesystem::path& file, VectorFormat 
     VectorExportResult result;
     GLint state = GL2PS_OVERFLOW;
     while (state == GL2PS_OVERFLOW) {
-        result.bufferSize += 1048576;
+        // The first buffer is sized for the primitives drawn; a page that
+        // still overflows tries again with twice the room.
+        result.bufferSize = result.tries == 0 ? std::max<std::int64_t>(firstBufferSize, 1048576)
+                                              : 2 * result.bufferSize;
+        if (result.bufferSize > std::numeric_limits<GLint>::max())
+            throw Error(msg::MemoryAllocationFailure);
         ++result.tries;
+        if (checkCancel)
+            checkCancel();
         // Every try writes the file from its start: a page begun with a
         // buffer too small must not stay in front of the one that fits.
-        stream = std::freopen(nullptr, "wb", stream);
-        if (!stream)
-            throw Error(msg::FileWritingError);
+        if (result.tries > 1)
+            out.restart();
         if (gl2psBeginPage(title.c_str(), producer.c_str(), viewport, gl2psFormat,
                            GL2PS_SIMPLE_SORT, GL2PS_SILENT, GL_RGBA, 0, nullptr, 0, 0, 0,
                            static_cast<GLint>(result.bufferSize), stream,
@@ -419,20 +457,13 @@ VectorExportResult ExportVector(const std::filesystem::path& file, VectorFormat 
         glFlush();
         glPopMatrix();
         state = gl2psEndPage();
+        out.checkStream();
         if (state != GL2PS_SUCCESS && state != GL2PS_OVERFLOW && state != GL2PS_NO_FEEDBACK)
             throw Error(msg::FileWritingError);
     }
-    if (std::fflush(stream) != 0 || std::ferror(stream))
-        throw Error(msg::FileWritingError);
-    const int closed = std::fclose(stream);
-    stream = nullptr;
-    if (closed != 0)
-        throw Error(msg::FileWritingError);
-    std::error_code ec;
-    std::filesystem::rename(temp, file, ec);
-    if (ec)
-        throw Error(msg::FileWritingError);
-    guard.keep = true;
+    if (checkCancel)
+        checkCancel();
+    out.commit();
     return result;
 }
 

@@ -149,16 +149,25 @@ struct VectorExportResult {
     std::int64_t bufferSize = 0; // the final buffer size
 };
 
+// The feedback buffer (in floats) that holds every primitive the PostScript
+// export draws of the map and the result layers.
+std::int64_t PostScriptBufferSize(const MMap& map, const std::array<bool, 5>& visible,
+                                  const MonmonierLayer* layers);
+
 // The PostScript export: with the current context and projection, begins
-// GL2PS pages with buffers grown by 1048576 each time until the page fits,
+// GL2PS pages with a buffer of `firstBufferSize` floats (at least 1048576),
+// doubled each time the page overflows, until the page fits,
 // drawing the result layers (`extraLayers`) and then the map layers in the
 // order virtual points, original points, Voronoi, Delaunay, labels, each one
 // step back in depth. The file is rewritten from its start on every try and
-// renamed over `file` once complete. Raises "Impossible to open the file",
-// "File writing error", "Invalid font attributes".
+// renamed over `file` once complete; `checkCancel` (may be empty) is asked
+// before each page and before the file replaces anything. Raises "Impossible
+// to open the file", "File writing error", "Invalid font attributes".
 VectorExportResult ExportVector(const std::filesystem::path& file, VectorFormat format,
                                 const std::string& producer, const MMap& map,
                                 const std::array<bool, 5>& visible,
-                                const std::function<void()>& extraLayers);
+                                const std::function<void()>& extraLayers,
+                                std::int64_t firstBufferSize = 0,
+                                const std::function<void()>& checkCancel = {});
 
 } // namespace sundrel::render

@@ -52,10 +52,11 @@ TEST(CliMap, FailuresPrintTheMessageAndLeaveNoFile)
     test::TempDir dir("cli-fail");
     const auto out = dir / "m.dvt";
 
-    test::WriteFile(dir / "dup.txt", "1 2\n3 4\n5 1\n1 2\n");
-    auto r = test::RunCli({"map", (dir / "dup.txt").string(), "-o", out.string()});
+    // Two sites at one place are named by their lines.
+    test::WriteFile(dir / "dup.txt", "x y\n1 2\n3 4\n5 1\n1 2\n");
+    auto r = test::RunCli({"map", (dir / "dup.txt").string(), "-o", out.string(), "--first-line", "2"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Duplicate point\n");
+    EXPECT_EQ(r.err.substr(r.err.rfind("Dup")), "Duplicate point: lines 2 and 5 give the same position\n");
 
     test::WriteFile(dir / "bad.txt", "1 2\n3 4\n5 x\n");
     r = test::RunCli({"map", (dir / "bad.txt").string(), "-o", out.string()});
@@ -67,9 +68,11 @@ TEST(CliMap, FailuresPrintTheMessageAndLeaveNoFile)
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Error at line 2 (line isn't long enough)\n");
 
+    // File errors name the file and the system's reason.
     r = test::RunCli({"map", (dir / "missing.txt").string(), "-o", out.string()});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Impossible to open the file\n");
+    EXPECT_EQ(r.err, "Impossible to open the file: " + (dir / "missing.txt").string() +
+                         " (No such file or directory)\n");
 
     r = test::RunCli({"map", (dir / "short.txt").string()});
     EXPECT_EQ(r.status, 2);

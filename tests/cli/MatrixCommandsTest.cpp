@@ -166,12 +166,20 @@ TEST(CliMatrices, BadFilesFailWithTheMessageAndLeaveNoStore)
 
     r = test::RunCli({"matrices", (dir / "none.txt").string(), "--size", "3", "--temp-dir", tempDir});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Impossible to open the file\n");
+    EXPECT_EQ(r.err, "Impossible to open the file: " + (dir / "none.txt").string() +
+                         " (No such file or directory)\n");
 
+    // A missing temporary folder is named, with what chooses it.
     r = test::RunCli({"matrices", (dir / "word.txt").string(), "--size", "3", "--temp-dir",
                       (dir / "no-such-folder").string()});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "The temporary folder doesn't exist: " + (dir / "no-such-folder").string() + "\n");
+    EXPECT_EQ(r.err, "The temporary folder doesn't exist: " + (dir / "no-such-folder").string() +
+                         "; choose another with --temp-dir DIR or the TMPDIR variable\n");
+    r = test::RunCli({"matrices", (dir / "word.txt").string(), "--size", "3"},
+                     {{"TMPDIR=" + (dir / "no-tmp").string()}, {}});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "The temporary folder doesn't exist: " + (dir / "no-tmp").string() +
+                         "; choose another with --temp-dir DIR or the TMPDIR variable\n");
     EXPECT_FALSE(std::filesystem::exists(dir / "no-such-folder"));
 
     EXPECT_EQ(temp.FileCount(), 0u);

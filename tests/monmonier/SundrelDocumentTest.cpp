@@ -275,8 +275,8 @@ TEST_F(SundrelDocumentTest, OnlyTagDvkVersion4CarriesLayers)
     const std::string body = bytes.substr(static_cast<std::size_t>(IntAt(bytes, 276)));
 
     // Exported as a triangulation: tag "???", version 4, the body at 280;
-    // the extension becomes ".dvt".
-    ExportTriangulation(dir_ / "plain.dvk", BuildSundrelHeader(*map_, *study), *map_, factory_);
+    // written at exactly the name given.
+    ExportTriangulation(dir_ / "plain.dvt", BuildSundrelHeader(*map_, *study), *map_, factory_);
     ASSERT_TRUE(std::filesystem::exists(dir_ / "plain.dvt"));
     EXPECT_FALSE(std::filesystem::exists(dir_ / "plain.dvk"));
     const std::string exported = test::ReadFile(dir_ / "plain.dvt");

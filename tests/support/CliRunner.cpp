@@ -13,21 +13,22 @@
 
 namespace test {
 
-CliResult RunCli(const std::vector<std::string>& args)
+namespace {
+
+pid_t Spawn(const std::vector<std::string>& args, const std::string& outPath,
+            const std::string& errPath, const std::vector<std::string>& environment)
 {
-    // Output goes to temporary files so that large outputs cannot block.
-    TempDir io("cli-io");
-    const std::string outPath = (io / "out").string(), errPath = (io / "err").string();
     std::vector<std::string> all{SUNDREL_CLI_PATH};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& a : all)
         argv.push_back(a.data());
     argv.push_back(nullptr);
-
-    CliResult r;
+    std::vector<std::string> env = environment;
     const pid_t pid = ::fork();
     if (pid == 0) {
+        for (std::string& e : env)
+            ::putenv(e.data());
         const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         ::dup2(out, STDOUT_FILENO);
@@ -35,11 +36,48 @@ CliResult RunCli(const std::vector<std::string>& args)
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }
+    return pid;
+}
+
+int Wait(pid_t pid)
+{
     int status = 0;
     ::waitpid(pid, &status, 0);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    r.out = ReadFile(outPath);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+} // namespace
+
+CliResult RunCli(const std::vector<std::string>& args, const CliOptions& options)
+{
+    // Output goes to temporary files so that large outputs cannot block.
+    TempDir io("cli-io");
+    const std::string outPath =
+        options.stdoutPath.empty() ? (io / "out").string() : options.stdoutPath;
+    const std::string errPath = (io / "err").string();
+    CliResult r;
+    r.status = Wait(Spawn(args, outPath, errPath, options.environment));
+    if (options.stdoutPath.empty())
+        r.out = ReadFile(outPath);
     r.err = ReadFile(errPath);
+    return r;
+}
+
+RunningCli StartCli(const std::vector<std::string>& args, const std::filesystem::path& io)
+{
+    RunningCli running;
+    running.out = io / "cli-out";
+    running.err = io / "cli-err";
+    running.pid = Spawn(args, running.out.string(), running.err.string(), {});
+    return running;
+}
+
+CliResult WaitCli(const RunningCli& running)
+{
+    CliResult r;
+    r.status = Wait(running.pid);
+    r.out = ReadFile(running.out);
+    r.err = ReadFile(running.err);
     return r;
 }
 

@@ -13,8 +13,26 @@ struct CliResult {
     std::string err;
 };
 
+// How a run differs from a plain one: variables set for the child only
+// ("NAME=value"), standard output sent to a file of the caller's (such as
+// /dev/full) instead of being captured.
+struct CliOptions {
+    std::vector<std::string> environment;
+    std::string stdoutPath;
+};
+
 // Runs sundrel-cli with the arguments (no shell quoting involved).
-CliResult RunCli(const std::vector<std::string>& args);
+CliResult RunCli(const std::vector<std::string>& args, const CliOptions& options = {});
+
+// Starts sundrel-cli without waiting (output to files in `io`), for tests
+// that signal it; WaitCli collects it.
+struct RunningCli {
+    int pid = -1;
+    std::filesystem::path out;
+    std::filesystem::path err;
+};
+RunningCli StartCli(const std::vector<std::string>& args, const std::filesystem::path& io);
+CliResult WaitCli(const RunningCli& running);
 
 // A fresh directory under the system's temporary folder, removed on
 // destruction.
