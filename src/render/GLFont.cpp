@@ -3,6 +3,7 @@
 #include "common/Text.h"
 #include "render/FontSupport.h"
 
+#define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>
 #include <GL/glext.h>
 
@@ -41,56 +42,20 @@ QString Character(int c)
     return QString::fromStdString(Cp1252ToUtf8(std::string_view(&byte, 1)));
 }
 
-// The glyphs in one alpha texture of 16 x 16 cells, for the text batch. No
-// texture (the batch then draws with the display lists) when it would exceed
-// what the context holds.
-void MakeAtlas(GLFONT& font, const std::vector<std::vector<unsigned char>>& glyphs)
+// Keeps the glyph bits for the text batch, unless a glyph is larger than
+// 1/16 of the largest texture (the limit the batch has always drawn with):
+// such fonts draw with the display lists alone.
+void KeepGlyphs(GLFONT& font, std::vector<std::vector<unsigned char>>& glyphs)
 {
     int cell = 1;
     for (int c = 0; c < 256; ++c)
         cell = std::max(cell, font.columns[c]);
     GLint limit = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &limit);
-    const std::int64_t width = 16 * static_cast<std::int64_t>(cell);
-    const std::int64_t height = 16 * static_cast<std::int64_t>(font.rows);
-    if (width > limit || height > limit)
+    if (16 * static_cast<std::int64_t>(cell) > limit ||
+        16 * static_cast<std::int64_t>(font.rows) > limit)
         return;
-    std::vector<unsigned char> atlas(static_cast<std::size_t>(width * height), 0);
-    for (int c = 0; c < 256; ++c) {
-        const int columns = font.columns[c];
-        const int stride = (columns + 7) / 8;
-        const std::int64_t x0 = (c % 16) * static_cast<std::int64_t>(cell);
-        const std::int64_t y0 = (c / 16) * static_cast<std::int64_t>(font.rows);
-        const std::vector<unsigned char>& bits = glyphs[static_cast<std::size_t>(c)];
-        for (int y = 0; y < font.rows && columns > 0; ++y)
-            for (int x = 0; x < columns; ++x)
-                if (bits[static_cast<std::size_t>(y * stride + x / 8)] & (0x80 >> (x % 8)))
-                    atlas[static_cast<std::size_t>((y0 + y) * width + x0 + x)] = 255;
-    }
-    // Errors recorded before are not this texture's.
-    while (glGetError() != GL_NO_ERROR) {
-    }
-    GLuint texture = 0;
-    glGenTextures(1, &texture);
-    if (texture == 0)
-        return;
-    glPushAttrib(GL_TEXTURE_BIT);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_ALPHA8, static_cast<GLsizei>(width),
-                 static_cast<GLsizei>(height), 0, GL_ALPHA, GL_UNSIGNED_BYTE, atlas.data());
-    glPopAttrib();
-    if (glGetError() != GL_NO_ERROR) {
-        glDeleteTextures(1, &texture);
-        return;
-    }
-    font.texture = texture;
-    font.cellWidth = cell;
-    font.atlasWidth = static_cast<std::int32_t>(width);
-    font.atlasHeight = static_cast<std::int32_t>(height);
+    font.glyphs = std::move(glyphs);
 }
 
 } // namespace
@@ -170,8 +135,8 @@ GLFONT* CreateGLFont(const std::string& faceName, std::int32_t style, std::int32
                  glyphs[static_cast<std::size_t>(c)].data());
         glEndList();
     }
-    MakeAtlas(*font, glyphs);
     glPopClientAttrib();
+    KeepGlyphs(*font, glyphs);
     font->height = pixelHeight;
     return font;
 }
@@ -181,10 +146,6 @@ void FreeGLFont(GLFONT* font)
     if (!font)
         return;
     glDeleteLists(font->listBase, 256);
-    if (font->texture != 0) {
-        const GLuint texture = font->texture;
-        glDeleteTextures(1, &texture);
-    }
     delete font;
 }
 
@@ -254,11 +215,43 @@ bool TextBatch::WindowPosition(double x, double y, float& wx, float& wy) const
     return true;
 }
 
+namespace {
+
+// ORs a glyph's rows into the mask at pixel (gx, gy) of the viewport; what
+// falls outside the mask is cut.
+void BlitGlyph(std::vector<unsigned char>& mask, std::int64_t maskStride, std::int64_t maskRows,
+               const std::vector<unsigned char>& bits, std::int32_t columns, std::int32_t rows,
+               std::int64_t gx, std::int64_t gy)
+{
+    const std::int64_t stride = (columns + 7) / 8;
+    const std::int64_t firstByte = gx >= 0 ? gx / 8 : -((-gx + 7) / 8);
+    const int shift = static_cast<int>(gx - 8 * firstByte);
+    for (std::int64_t y = 0; y < rows; ++y) {
+        const std::int64_t my = gy + y;
+        if (my < 0 || my >= maskRows)
+            continue;
+        unsigned char* line = mask.data() + my * maskStride;
+        const unsigned char* source = bits.data() + y * stride;
+        for (std::int64_t k = 0; k < stride; ++k) {
+            const unsigned b = source[k];
+            if (b == 0)
+                continue;
+            const std::int64_t at = firstByte + k;
+            if (at >= 0 && at < maskStride)
+                line[at] |= static_cast<unsigned char>(b >> shift);
+            if (shift != 0 && at + 1 >= 0 && at + 1 < maskStride)
+                line[at + 1] |= static_cast<unsigned char>(b << (8 - shift));
+        }
+    }
+}
+
+} // namespace
+
 void TextBatch::Draw()
 {
     if (!font_ || entries_.empty())
         return;
-    if (font_->texture == 0) {
+    if (font_->glyphs.empty() || viewport_[2] <= 0 || viewport_[3] <= 0) {
         for (const Entry& e : entries_) {
             glRasterPos2d(e.x, e.y);
             PrintGLFont(font_, e.alignment, e.text);
@@ -266,71 +259,69 @@ void TextBatch::Draw()
         entries_.clear();
         return;
     }
-    const double vx = viewport_[0];
-    const double vy = viewport_[1];
-    const double vw = viewport_[2];
-    const double vh = viewport_[3];
-
-    glPushAttrib(GL_ENABLE_BIT | GL_TEXTURE_BIT | GL_COLOR_BUFFER_BIT | GL_TRANSFORM_BIT);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(vx, vx + vw, vy, vy + vh, -1.0, 1.0);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_BLEND);
-    glDisable(GL_POLYGON_STIPPLE);
-    glDisable(GL_CULL_FACE);
-    glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, font_->texture);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-    glEnable(GL_ALPHA_TEST);
-    glAlphaFunc(GL_GREATER, 0.5f);
-
-    const double sw = font_->atlasWidth;
-    const double th = font_->atlasHeight;
-    glBegin(GL_QUADS);
+    const std::int64_t width = viewport_[2];
+    const std::int64_t height = viewport_[3];
+    const std::int64_t stride = (width + 7) / 8;
+    std::vector<unsigned char> mask(static_cast<std::size_t>(stride * height), 0);
     for (const Entry& e : entries_) {
         float rx = 0.0f;
         float ry = 0.0f;
         if (!WindowPosition(e.x, e.y, rx, ry))
             continue;
-        const std::int32_t width = TextWidth(*font_, e.text);
+        const std::int32_t textWidth = TextWidth(*font_, e.text);
         if (e.alignment < 0)
-            rx += static_cast<float>(-width);
+            rx += static_cast<float>(-textWidth);
         else if (e.alignment == 0)
-            rx += static_cast<float>(-(width / 2));
+            rx += static_cast<float>(-(textWidth / 2));
         // Each bitmap lands where glBitmap puts it: the raster position plus
         // a small epsilon, floored, then moved by the advance.
         const double y0 = std::floor(ry + 0.0001f - static_cast<float>(font_->descent));
         for (unsigned char c : e.text) {
             const std::int32_t columns = font_->columns[c];
             if (columns > 0 && font_->ink[c]) {
-                const double s0 = (c % 16) * font_->cellWidth / sw;
-                const double s1 = ((c % 16) * font_->cellWidth + columns) / sw;
-                const double t0 = (c / 16) * font_->rows / th;
-                const double t1 = ((c / 16) * font_->rows + font_->rows) / th;
                 const double x0 = std::floor(rx + 0.0001f);
-                glTexCoord2d(s0, t0);
-                glVertex2d(x0, y0);
-                glTexCoord2d(s1, t0);
-                glVertex2d(x0 + columns, y0);
-                glTexCoord2d(s1, t1);
-                glVertex2d(x0 + columns, y0 + font_->rows);
-                glTexCoord2d(s0, t1);
-                glVertex2d(x0, y0 + font_->rows);
+                BlitGlyph(mask, stride, height, font_->glyphs[c], columns, font_->rows,
+                          static_cast<std::int64_t>(x0) - viewport_[0],
+                          static_cast<std::int64_t>(y0) - viewport_[1]);
             }
             rx += static_cast<float>(font_->widths[c]);
         }
     }
-    glEnd();
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glPopAttrib();
     entries_.clear();
+
+    // The mask in tiles of at most 1024 x 1024 pixels, each placed at its
+    // window position; empty tiles are skipped.
+    constexpr std::int64_t kTile = 1024;
+    glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    glDisable(GL_TEXTURE_2D);
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_LSB_FIRST, GL_FALSE);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, static_cast<GLint>(stride * 8));
+    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+    for (std::int64_t ty = 0; ty < height; ty += kTile) {
+        const std::int64_t tileRows = std::min(kTile, height - ty);
+        for (std::int64_t tx = 0; tx < width; tx += kTile) {
+            const std::int64_t tileColumns = std::min(kTile, width - tx);
+            const unsigned char* first = mask.data() + ty * stride + tx / 8;
+            bool empty = true;
+            for (std::int64_t y = 0; y < tileRows && empty; ++y) {
+                const unsigned char* line = first + y * stride;
+                empty = std::all_of(line, line + (tileColumns + 7) / 8,
+                                    [](unsigned char b) { return b == 0; });
+            }
+            if (empty)
+                continue;
+            glWindowPos2i(static_cast<GLint>(viewport_[0] + tx), static_cast<GLint>(viewport_[1] + ty));
+            glBitmap(static_cast<GLsizei>(tileColumns), static_cast<GLsizei>(tileRows), 0.0f,
+                     0.0f, 0.0f, 0.0f, first);
+        }
+    }
+    glPopClientAttrib();
+    glPopAttrib();
 }
 
 } // namespace sundrel::render

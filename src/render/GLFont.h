@@ -17,16 +17,15 @@ struct GLFONT {
     std::int32_t height = 0;         // character height, in pixels
 
     // The same glyphs for the text batch: bitmap widths, rows and the
-    // baseline's height in them, and an alpha texture of 16 x 16 cells
-    // (0 when the context could not hold it).
+    // baseline's height in them, and the bits of every glyph as glBitmap
+    // takes them (bottom row first, rows of (columns + 7) / 8 bytes, most
+    // significant bit leftmost). No bits are kept for glyphs larger than
+    // 1/16 of the largest texture: the batch then draws with the lists.
     std::int32_t columns[256] = {};
-    bool ink[256] = {}; // some pixel set (a blank needs no quad)
+    bool ink[256] = {}; // some pixel set (a blank draws nothing)
     std::int32_t rows = 0;
     std::int32_t descent = 0;
-    std::uint32_t texture = 0;
-    std::int32_t cellWidth = 0;
-    std::int32_t atlasWidth = 0;
-    std::int32_t atlasHeight = 0;
+    std::vector<std::vector<unsigned char>> glyphs;
 };
 
 // Font attributes as documents store them: face name, style bits (bold 0x1,
@@ -45,7 +44,8 @@ std::int32_t TextWidth(const GLFONT& font, std::string_view text);
 void PrintGLFont(const GLFONT* font, int alignment, std::string_view text);
 
 // Many texts at map positions drawn together, with the pixels glBitmap would
-// give at the same raster positions: one batch of textured quads instead of
+// give at the same raster positions: the glyphs are combined into one mask
+// of the viewport on the processor and drawn with a few bitmaps, instead of
 // one raster position and one bitmap per character (which the software
 // renderer draws one by one). Texts whose position lies outside the view
 // are left out, as a raster position there is invalid.

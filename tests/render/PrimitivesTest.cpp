@@ -123,7 +123,7 @@ TEST(GLFontTest, BatchedTextHasTheBitmapsPixels)
     for (int style : {0, 0x1, 0x10}) {
         GLFONT* font = CreateGLFont("DejaVu Sans", style, 15);
         ASSERT_NE(font, nullptr);
-        ASSERT_NE(font->texture, 0u);
+        ASSERT_FALSE(font->glyphs.empty());
         struct Text {
             double x, y;
             int alignment;
@@ -131,7 +131,8 @@ TEST(GLFontTest, BatchedTextHasTheBitmapsPixels)
         };
         const Text texts[] = {{-1.0, 10.3, 1, " 123"},  {0.5, 10.9, 0, "Voronoi"},
                               {2.0, 11.4, -1, "  17"},  {1.1, 10.05, 1, "\xE9t\xE9 \xB0"},
-                              {-1.6, 10.5, 1, "left"},  {0.3, 11.8, 1, "above"}};
+                              {-1.6, 10.5, 1, "left"},  {0.3, 11.8, 1, "above"},
+                              {2.1, 11.65, 1, "past the corner"}, {-1.45, 10.01, 1, "Q"}};
         glColor3f(0.2f, 0.4f, 0.6f);
         glClear(GL_COLOR_BUFFER_BIT);
         for (const Text& t : texts) {
