@@ -5,9 +5,12 @@
 // passes no progress; the bitmap and print jobs pass theirs, so that every
 // routine is written once for all targets.
 
+#include "model/MMap.h"
 #include "render/GLFont.h"
 #include "render/ViewPrimitives.h"
 
+#include <algorithm>
+#include <cmath>
 #include <map>
 #include <string>
 #include <tuple>
@@ -92,11 +95,35 @@ struct Canvas {
             progress->Step();
     }
 
+    // For a bitmap of `visible`, where only pixels count: points and lines
+    // lying wholly outside (with two pixels to spare) are left out, so that
+    // a zoomed view costs what it shows rather than the whole map. Vector
+    // targets keep every primitive.
+    void ForPixels(const MBounds& visible)
+    {
+        pixelsOnly = true;
+        shown = visible;
+    }
+
     void SetPointSize(double points) { set.SetPointSize(points); }
     void SetLineWidth(double points) { set.SetLineWidth(points); }
-    void Point(double x, double y) { view.Point(set, x, y); }
-    void Line(double x1, double y1, double x2, double y2) { view.Line(set, x1, y1, x2, y2); }
-    void FullLine(double x1, double y1, double x2, double y2) { view.FullLine(set, x1, y1, x2, y2); }
+    void Point(double x, double y)
+    {
+        if (!Outside(x, x, y, y, set.pointRadius))
+            view.Point(set, x, y);
+    }
+    void Line(double x1, double y1, double x2, double y2)
+    {
+        if (!Outside(std::min(x1, x2), std::max(x1, x2), std::min(y1, y2), std::max(y1, y2),
+                     set.lineHalfWidth))
+            view.Line(set, x1, y1, x2, y2);
+    }
+    void FullLine(double x1, double y1, double x2, double y2)
+    {
+        if (!Outside(std::min(x1, x2), std::max(x1, x2), std::min(y1, y2), std::max(y1, y2),
+                     set.lineHalfWidth))
+            view.FullLine(set, x1, y1, x2, y2);
+    }
     void Mark(double x1, double y1, double x2, double y2, int direction)
     {
         view.SundrelMark(set, x1, y1, x2, y2, direction);
@@ -104,6 +131,21 @@ struct Canvas {
     void PrepareName(double x1, double y1, double x2, double y2, int direction)
     {
         view.PrepareName(set, x1, y1, x2, y2, direction);
+    }
+
+    bool pixelsOnly = false;
+    MBounds shown{};
+
+private:
+    // True when the box [x1, x2] x [y1, y2] grown by `reach` misses the
+    // shown area grown by two pixels.
+    bool Outside(double x1, double x2, double y1, double y2, double reach) const
+    {
+        if (!pixelsOnly)
+            return false;
+        const double spare = reach + 2.0 * std::abs(set.scale);
+        return x2 + spare < shown.xMin || x1 - spare > shown.xMax || y2 + spare < shown.yMin ||
+               y1 - spare > shown.yMax;
     }
 };
 

@@ -170,6 +170,7 @@ std::vector<unsigned char> RenderBitmap(const ExportSource& source, const Export
     // No glyph is rasterised larger than the image it is drawn on.
     fonts.LimitPixelHeight(std::max(p.width, p.height));
     Canvas canvas{view, view.parallel, fonts, progress};
+    canvas.ForPixels(fitted);
     const MMap& map = *source.map;
     if (source.visible[kDelaunay])
         DrawDelaunay(canvas, map);

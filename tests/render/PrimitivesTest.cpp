@@ -2,6 +2,7 @@
 // routine through either parameter set.
 
 #include "render/Canvas.h"
+#include "render/Export.h"
 #include "render/MapDrawing.h"
 #include "render/OffscreenContext.h"
 #include "render/ViewPrimitives.h"
@@ -203,6 +204,54 @@ TEST(MapDrawingTest, ScreenAndParallelSetsDrawTheSame)
     EXPECT_EQ(px.At(screen, 200, 60), (std::array<int, 3>{0xAA, 0, 0}));
     EXPECT_EQ(px.At(screen, 150, 112), (std::array<int, 3>{255, 255, 255}));
     EXPECT_EQ(px.At(screen, 20, 20), (std::array<int, 3>{255, 255, 255}));
+}
+
+// A bitmap leaves out what lies outside its view: zoomed into a corner, half
+// out of the map and at the full view, with thick lines and big points whose
+// reach crosses the view's edge, the pixels are those of drawing everything.
+TEST(MapDrawingTest, LeavingOutWhatLiesOutsideKeepsThePixels)
+{
+    MMapFactory factory;
+    auto map = test::Create(factory, test::RandomPoints(300, 17));
+    ASSERT_TRUE(map);
+    map->originalPointSize = 14.0f;
+    map->virtualPointSize = 9.0f;
+    map->delaunayLineWidth = 5.0f;
+    map->voronoiLineWidth = 3.0f;
+    const int w = 320;
+    const int h = 240;
+    PixelContext px(w, h);
+    ViewPrimitives view;
+    view.parallel.resolution = 96.0;
+    CachedFonts fonts(96.0);
+    const MBounds outer = map->outerBounds;
+    const MBounds f = map->frameBounds;
+    const double fw = f.xMax - f.xMin;
+    const double fh = f.yMax - f.yMin;
+    const MBounds views[] = {
+        outer,
+        {f.xMin + 0.1 * fw, f.xMin + 0.3 * fw, f.yMin + 0.2 * fh, f.yMin + 0.35 * fh},
+        {f.xMax - 0.2 * fw, f.xMax + 0.3 * fw, f.yMax - 0.1 * fh, f.yMax + 0.2 * fh},
+        {f.xMin + 0.47 * fw, f.xMin + 0.5 * fw, f.yMin + 0.5 * fh, f.yMin + 0.52 * fh}};
+    for (const MBounds& v : views) {
+        const MBounds fitted = SetFittedProjection(v, w, h, -2.0, 1.0);
+        view.parallel.scale = (fitted.xMax - fitted.xMin) / w;
+        auto draw = [&](bool pixelsOnly) {
+            glClear(GL_COLOR_BUFFER_BIT);
+            Canvas c{view, view.parallel, fonts, nullptr};
+            if (pixelsOnly)
+                c.ForPixels(fitted);
+            DrawDelaunay(c, *map);
+            DrawVoronoi(c, *map);
+            DrawOriginalPoints(c, *map);
+            DrawVirtualPoints(c, *map);
+            return px.context.ReadBgrRows();
+        };
+        const auto everything = draw(false);
+        EXPECT_TRUE(draw(true) == everything);
+        EXPECT_NE(std::count(everything.begin(), everything.end(), 255),
+                  static_cast<long>(everything.size()));
+    }
 }
 
 } // namespace

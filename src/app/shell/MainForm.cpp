@@ -636,6 +636,8 @@ void TMainForm::RenderScene()
         return;
     render::ViewPrimitives& primitives = view_->Primitives();
     render::Canvas canvas{primitives, primitives.screen, *fonts_, nullptr};
+    if (map_)
+        canvas.ForPixels(ToBounds(actual_));
     render::Scene scene;
     scene.map = map_.get();
     scene.visible = settings_.visibility;
