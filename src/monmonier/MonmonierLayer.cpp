@@ -179,12 +179,17 @@ void MonmonierLayer::run(const Command& command)
         if (layers.empty()) {
             // Built again by the next analysis, for the cells it finds.
             paving_.reset();
+            paved_.clear();
             return;
         }
         if (usedBits_.empty())
             usedBits_ = MakeUsedBits(populationCount_);
-        // The previous matrix stays alive until every layer has moved on.
-        const std::unique_ptr<PavingMatrix> previous = buildPaving();
+        // The layers are not computed (mapChanged cleared them), so nothing
+        // reads the matrix while it is brought to the new cells in place.
+        if (paving_)
+            UpdatePavingMatrix(*paving_, paved_, *cells_, populationCount_);
+        else
+            buildPaving();
         for (std::size_t i = 0; i < layers.size(); ++i) {
             postProgress(WM_LAYER_START, static_cast<std::intptr_t>(i),
                          std::intptr_t(layers[i]->matrixCount()) * layers[i]->sundrelCount());
@@ -209,13 +214,13 @@ void MonmonierLayer::ensureInputs()
         buildPaving();
 }
 
-std::unique_ptr<PavingMatrix> MonmonierLayer::buildPaving()
+void MonmonierLayer::buildPaving()
 {
-    std::unique_ptr<PavingMatrix> old = std::move(paving_);
+    paving_.reset();
+    paved_.clear();
     if (cells_)
         paving_ = std::make_unique<PavingMatrix>(
-            BuildPavingMatrix(*cells_, populationCount_, &cancelFlag()));
-    return old;
+            BuildPavingMatrix(*cells_, populationCount_, &cancelFlag(), &paved_));
 }
 
 std::unique_ptr<SundrelMonmonier> MonmonierLayer::makeLayer(bool single, std::int32_t m,
@@ -269,6 +274,7 @@ void MonmonierLayer::setMap(const MMap& map)
     // layer needs them, so that a huge map without layers opens.
     usedBits_.clear();
     paving_.reset();
+    paved_.clear();
     mapChanged(&map.cells);
 }
 
@@ -305,6 +311,7 @@ void MonmonierLayer::load(const std::filesystem::path& file, const MMap& map)
     // layer needs them, so that a huge map without layers opens.
     usedBits_.clear();
     paving_.reset();
+    paved_.clear();
     cells_ = &map.cells;
     busy_ = true;
     Command command(kCommandLoad);
@@ -396,6 +403,7 @@ void MonmonierLayer::reset()
     cells_ = nullptr;
     destroyLayers();
     paving_.reset();
+    paved_.clear();
     usedBits_.clear();
 }
 

@@ -7,6 +7,7 @@
 
 #include "common/Worker.h"
 #include "model/MMap.h"
+#include "monmonier/Paving.h"
 #include "monmonier/SundrelMonmonier.h"
 
 #include <array>
@@ -201,7 +202,7 @@ private:
     bool send(Command command);
     // Cancels the running command and waits until the worker is idle.
     void stopCommand();
-    std::unique_ptr<PavingMatrix> buildPaving();
+    void buildPaving();
     // The used bits and the paving matrix, made when a layer first needs them.
     void ensureInputs();
     void appendLayer(std::shared_ptr<SundrelMonmonier> layer);
@@ -227,6 +228,7 @@ private:
     std::int32_t populationCount_ = 0;
     const std::vector<MPolygon>* cells_ = nullptr;
     std::unique_ptr<PavingMatrix> paving_;
+    PavedPairs paved_; // the entries paving_ sets
     UsedBits usedBits_;
 
     mutable std::mutex redrawLock_;

@@ -10,11 +10,23 @@
 
 namespace sundrel {
 
+// The pairs whose entry a paving matrix sets, as PairIndex gives them.
+using PavedPairs = std::vector<std::int64_t>;
+
 // One entry per pair, -1 where the cells do not touch. Raises the silent
 // abort "paving_matrix" when `cancel` (may be null) is set, and the same for
-// any failure on the way (nothing is kept).
+// any failure on the way (nothing is kept). The pairs set are listed in
+// `paved` when it is given.
 PavingMatrix BuildPavingMatrix(const std::vector<MPolygon>& cells, std::int32_t n,
-                               const CancelFlag* cancel = nullptr);
+                               const CancelFlag* cancel = nullptr, PavedPairs* paved = nullptr);
+
+// Brings a matrix built for other cells of the same populations to `cells`:
+// the entries listed in `paved` go back to -1, the new ones are set and
+// listed instead. The result is what BuildPavingMatrix gives, in time linear
+// in the number of edges rather than in the number of pairs (an edit of the
+// map then costs no pass over N^2 entries).
+void UpdatePavingMatrix(PavingMatrix& paving, PavedPairs& paved,
+                        const std::vector<MPolygon>& cells, std::int32_t n);
 
 // A cleared used-segment bit set for n populations.
 UsedBits MakeUsedBits(std::int32_t n);

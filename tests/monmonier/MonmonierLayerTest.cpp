@@ -250,6 +250,41 @@ TEST_F(LayerSetTest, PavingMatrixNamesTheSharedEdge)
     EXPECT_THROW(BuildPavingMatrix(map_->cells, map_->N(), &cancel), Abort);
 }
 
+// Edits of the virtual points change which cells touch: the matrix brought
+// up to date in place equals one built afresh after every edit.
+TEST_F(LayerSetTest, PavingMatrixUpdatedInPlaceEqualsAFreshOne)
+{
+    PavedPairs paved;
+    PavingMatrix paving = BuildPavingMatrix(map_->cells, map_->N(), nullptr, &paved);
+    EXPECT_EQ(paved.size(), static_cast<std::size_t>(std::count_if(
+                                paving.begin(), paving.end(), [](std::int32_t f) { return f >= 0; })));
+    const std::int32_t before = map_->V();
+    const MBounds frame = map_->frameBounds;
+    const double cx = (frame.xMin + frame.xMax) / 2.0;
+    const double w = frame.xMax - frame.xMin;
+    const double h = frame.yMax - frame.yMin;
+    const auto check = [&] {
+        UpdatePavingMatrix(paving, paved, map_->cells, map_->N());
+        EXPECT_EQ(paving, BuildPavingMatrix(map_->cells, map_->N()));
+    };
+    factory_.AddVirtualPoint(*map_, cx, frame.yMax + h * 0.2);
+    check();
+    factory_.AddVirtualPoint(*map_, frame.xMin - w * 0.1, frame.yMin - h * 0.1);
+    check();
+    factory_.RemoveVirtualPoint(*map_, 0);
+    check();
+    factory_.RemoveAllVirtualPoints(*map_);
+    check();
+    // Points close outside the sites' hull cut the long edges between
+    // outer sites: pairs stop touching.
+    const double cy = (frame.yMin + frame.yMax) / 2.0;
+    for (const MXY at : {MXY{cx, frame.yMax + h * 0.01}, MXY{cx, frame.yMin - h * 0.01},
+                         MXY{frame.xMin - w * 0.01, cy}, MXY{frame.xMax + w * 0.01, cy}})
+        factory_.AddVirtualPoint(*map_, at.x, at.y);
+    check();
+    EXPECT_NE(map_->V(), before);
+}
+
 } // namespace
 
 namespace {
