@@ -22,6 +22,18 @@
 // (FileReader + ExtractMatrices on this thread); the ratio is the dialog's
 // overhead.
 //
+// BM_RedrawByLayer: the redraw of BM_ScreenRedraw with one map layer
+// shown at a time (-1: all), to see where the time goes.
+//
+// BM_PanZoomRedraw: maps of 10,000 and 100,000 sites in the sundrel window,
+// "Zoom in" pressed 0 to 3 times, each iteration a page of the horizontal
+// scroll bar and a redraw (median).
+//
+// BM_DragVirtualPoint: a virtual point dragged with "Move point" on 10,000
+// sites with a single run layer, at 100 % and at 200 %: per mouse move, the
+// edit alone and the edit with the redraw (medians), the still redraw for
+// comparison, and the layer's recomputation after the release.
+//
 // BM_RedrawWhileSorting: a significance test of M matrices of 500
 // populations (1,000 by default) started in the window; while the worker
 // sorts the matrices, the view is redrawn again and again: the longest and
@@ -39,14 +51,17 @@
 #include "app/importing/MapCreationControl.h"
 #include "app/shell/MainForm.h"
 #include "app/view/OpenGLControl.h"
+#include "app/view/ScrollingPanel.h"
 #include "model/MMapFactory.h"
 #include "model/MapDocument.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QMouseEvent>
 #include <QCheckBox>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QPushButton>
 #include <QThread>
@@ -268,6 +283,237 @@ void BM_MatrixImportDialog(benchmark::State& state)
     }
 }
 BENCHMARK(BM_MatrixImportDialog)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// One map layer at a time (-1: all of them), to see where a redraw goes.
+void BM_RedrawByLayer(benchmark::State& state)
+{
+    const auto file = MakeDocument(10000, "layer");
+    app::TSundrelForm form;
+    form.resize(800, 600);
+    form.show();
+    QApplication::processEvents();
+    form.OpenDocument(QString::fromStdString(file.string()));
+    QApplication::processEvents();
+    const int only = static_cast<int>(state.range(0));
+    for (int layer = 0; layer < 5; ++layer)
+        form.ChangeLayerVisibility(layer, only < 0 || layer == only);
+    QApplication::processEvents();
+    for (auto _ : state) {
+        const QImage image = form.View()->grabFramebuffer();
+        benchmark::DoNotOptimize(image.constBits());
+    }
+    form.SetModified(false);
+    std::filesystem::remove(file);
+}
+BENCHMARK(BM_RedrawByLayer)
+    ->DenseRange(-1, 4)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20)
+    ->UseRealTime();
+
+// Pan at a zoom: "Zoom in" pressed `zoom` times (0: "Reset zoom", where
+// nothing can pan and each iteration only redraws), then each iteration
+// moves the horizontal scroll bar one step (back and forth) and redraws.
+void BM_PanZoomRedraw(benchmark::State& state)
+{
+    const auto sites = static_cast<std::size_t>(state.range(0));
+    const int zoom = static_cast<int>(state.range(1));
+    const auto file = MakeDocument(sites, "pan");
+    app::TSundrelForm form;
+    form.resize(800, 600);
+    form.show();
+    QApplication::processEvents();
+    form.OpenDocument(QString::fromStdString(file.string()));
+    QApplication::processEvents();
+    for (int k = 0; k < zoom; ++k) {
+        form.ZoomIn();
+        QApplication::processEvents();
+    }
+    QScrollBar* bar = form.Panel()->HorizontalBar();
+    benchmark::DoNotOptimize(form.View()->grabFramebuffer().constBits()); // warm
+    int iteration = 0;
+    std::vector<double> frames;
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        if (zoom > 0)
+            bar->triggerAction(iteration++ % 2 == 0 ? QAbstractSlider::SliderPageStepAdd
+                                                    : QAbstractSlider::SliderPageStepSub);
+        const QImage image = form.View()->grabFramebuffer();
+        benchmark::DoNotOptimize(image.constBits());
+        frames.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
+    }
+    std::sort(frames.begin(), frames.end());
+    state.counters["median ms"] = frames[frames.size() / 2];
+    state.counters["zoom %"] = form.ZoomText().split(' ').front().toDouble();
+    form.SetModified(false);
+    std::filesystem::remove(file);
+}
+BENCHMARK(BM_PanZoomRedraw)
+    ->ArgsProduct({ { 10000, 100000 }, { 0, 1, 2, 3 } })
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(15)
+    ->UseRealTime();
+
+bool LayersComputed(app::TSundrelForm& form)
+{
+    MonmonierLayer& layers = form.Layers();
+    if (layers.awaitingAcknowledge() || layers.count() == 0)
+        return false;
+    for (std::int32_t i = 0; i < layers.count(); ++i)
+        if (!layers.layer(i)->computed())
+            return false;
+    return layers.waitIdle(std::chrono::milliseconds(0));
+}
+
+void SendMouse(QWidget* view, QEvent::Type type, QPoint at, Qt::MouseButtons buttons)
+{
+    const QPointF local(at);
+    QMouseEvent event(type, local, view->mapToGlobal(local),
+        type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, Qt::NoModifier);
+    QApplication::sendEvent(view, &event);
+}
+
+// A virtual point dragged with the "Move point" tool on a map with a single
+// run layer (K = 3 on a random matrix), at "Reset zoom" (zoom 0) or after
+// "Zoom in" pressed `zoom` times. Each of 40 mouse moves is timed from the
+// event to the end of the repaint it asked for: the move applied to the map,
+// the layer told to recompute, and the whole view redrawn. The layer's
+// recomputation runs on its worker; after the release, the time until it is
+// computed again.
+void BM_DragVirtualPoint(benchmark::State& state)
+{
+    const auto sites = static_cast<std::size_t>(state.range(0));
+    const int zoom = static_cast<int>(state.range(1));
+    const auto file = MakeDocument(sites, "drag");
+    app::TSundrelForm form;
+    form.resize(800, 600);
+    form.show();
+    QApplication::processEvents();
+    form.OpenDocument(QString::fromStdString(file.string()));
+    QApplication::processEvents();
+    const std::int32_t n = form.Map()->N();
+    {
+        auto store = std::make_unique<MatrixFile>(
+            TemporaryMatrixFileName(std::filesystem::temp_directory_path()));
+        store->initialize(n);
+        std::mt19937 rng(11);
+        std::uniform_real_distribution<double> u(0.0, 1.0);
+        std::vector<double> values(static_cast<std::size_t>(PairCount(n)));
+        for (double& v : values)
+            v = u(rng);
+        SMatrix matrix;
+        matrix.assign(n, std::move(values));
+        store->writeMatrix(matrix);
+        AnalysisRequest request;
+        request.store = std::move(store);
+        request.single = true;
+        request.sundrels = 3;
+        request.title = "bench";
+        form.Layers().newAnalysis(std::move(request));
+    }
+    QElapsedTimer first;
+    first.start();
+    while (!LayersComputed(form))
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    state.counters["first run ms"] = static_cast<double>(first.elapsed());
+    app::TOpenGLControl* view = form.View();
+    const auto pixel = [&](MXY at) {
+        return app::MapToPixel(form.CurrentView(), view->width(), view->height(), at).toPoint();
+    };
+    // The virtual point nearest the view's centre.
+    const MMap& map = *form.Map();
+    const QPoint centre(view->width() / 2, view->height() / 2);
+    QPoint from;
+    std::int64_t best = -1;
+    // Zoomed in with the "Zoom" tool round the point nearest the centre,
+    // found again after each zoom.
+    form.SetTool(app::TMainForm::Tool::Zoom);
+    for (int k = 0; k <= zoom; ++k) {
+        for (std::int32_t slot = 0; slot < map.V(); ++slot) {
+            const QPoint p = pixel(map.mesh.xy(map.GetVirtualPoint(slot)));
+            if (p.x() < 2 || p.y() < 2 || p.x() > view->width() - 2 || p.y() > view->height() - 2)
+                continue;
+            const std::int64_t d = std::int64_t { p.x() - centre.x() } * (p.x() - centre.x())
+                + std::int64_t { p.y() - centre.y() } * (p.y() - centre.y());
+            if (best < 0 || d < best) {
+                best = d;
+                from = p;
+            }
+        }
+        if (best < 0)
+            break;
+        if (k < zoom) {
+            // A zoom rectangle of half the view's size round the point.
+            const QPoint half(view->width() / 4, view->height() / 4);
+            SendMouse(view, QEvent::MouseButtonPress, from - half, Qt::LeftButton);
+            SendMouse(view, QEvent::MouseMove, from + half, Qt::LeftButton);
+            SendMouse(view, QEvent::MouseButtonRelease, from + half, Qt::NoButton);
+            QApplication::processEvents();
+            best = -1;
+        }
+    }
+    if (best < 0) {
+        state.SkipWithError("no virtual point in view");
+        return;
+    }
+    {
+        std::vector<double> still;
+        for (int k = 0; k < 10; ++k) {
+            QElapsedTimer clock;
+            clock.start();
+            const QImage image = view->grabFramebuffer();
+            benchmark::DoNotOptimize(image.constBits());
+            still.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
+        }
+        std::sort(still.begin(), still.end());
+        state.counters["still redraw ms"] = still[still.size() / 2];
+    }
+    form.SetTool(app::TMainForm::Tool::MovePoint);
+    std::vector<double> moves;
+    std::vector<double> edits; // the event alone, before the repaint
+    double follow = 0.0;
+    for (auto _ : state) {
+        SendMouse(view, QEvent::MouseButtonPress, from, Qt::LeftButton);
+        QPoint at = from;
+        QElapsedTimer clock;
+        for (int step = 0; step < 40; ++step) {
+            // Inwards, then back.
+            const int sx = from.x() < centre.x() ? 1 : -1;
+            const int sy = from.y() < centre.y() ? 1 : -1;
+            at += step < 20 ? QPoint(sx, sy * (step % 2)) : QPoint(-sx, -sy * (step % 2));
+            clock.restart();
+            SendMouse(view, QEvent::MouseMove, at, Qt::LeftButton);
+            edits.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
+            const QImage image = view->grabFramebuffer();
+            benchmark::DoNotOptimize(image.constBits());
+            moves.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
+            QApplication::processEvents();
+        }
+        SendMouse(view, QEvent::MouseButtonRelease, at, Qt::NoButton);
+        clock.restart();
+        while (!LayersComputed(form))
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
+        follow = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+        from = at;
+    }
+    std::sort(moves.begin(), moves.end());
+    state.counters["median move ms"] = moves[moves.size() / 2];
+    std::sort(edits.begin(), edits.end());
+    state.counters["median edit ms"] = edits[edits.size() / 2];
+    state.counters["p90 move ms"] = moves[moves.size() * 9 / 10];
+    state.counters["longest move ms"] = moves.back();
+    state.counters["layer after release ms"] = follow;
+    state.counters["zoom %"] = form.ZoomText().split(' ').front().toDouble();
+    form.SetModified(false);
+    form.CloseMap();
+    std::filesystem::remove(file);
+}
+BENCHMARK(BM_DragVirtualPoint)
+    ->ArgsProduct({ { 10000 }, { 0, 1 } })
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 void BM_RedrawWhileSorting(benchmark::State& state)
 {
