@@ -94,40 +94,6 @@ MBounds ParseView(const std::string& text)
     return v;
 }
 
-void WritePng(const std::filesystem::path& file, const std::vector<unsigned char>& rows,
-              std::int32_t width, std::int32_t height, double resolution)
-{
-    QImage image(width, height, QImage::Format_RGB888);
-    const auto rowSize = static_cast<std::size_t>(BitmapRowSize(width));
-    for (std::int32_t y = 0; y < height; ++y) {
-        const unsigned char* in = rows.data() + static_cast<std::size_t>(height - 1 - y) * rowSize;
-        unsigned char* out = image.scanLine(y);
-        for (std::int32_t x = 0; x < width; ++x) {
-            out[3 * x] = in[3 * x + 2];
-            out[3 * x + 1] = in[3 * x + 1];
-            out[3 * x + 2] = in[3 * x];
-        }
-    }
-    const int perMetre = static_cast<int>(resolution * 100.0);
-    image.setDotsPerMeterX(perMetre);
-    image.setDotsPerMeterY(perMetre);
-    // Encoded in memory, then written with every write checked.
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "PNG"))
-        throw Error(msg::CouldntOpenFile);
-    AtomicFile out(file);
-    try {
-        if (!out.stream().write(bytes.constData(), bytes.size()))
-            throw Error(msg::CouldntOpenFile);
-    } catch (const Error& e) {
-        out.raise(e);
-    }
-    CheckInterrupted();
-    out.commit();
-}
-
 } // namespace
 
 int RunExport(Arguments& args)
@@ -227,28 +193,14 @@ int RunExport(Arguments& args)
         } catch (const ExportCanceled&) {
             throw Error(msg::ExportCanceledByUser);
         }
-        WritePng(output, rows, parameters.width, parameters.height, parameters.resolution);
+        WritePngFile(output, rows, parameters.width, parameters.height, parameters.resolution,
+                     CheckInterrupted);
         return 0;
     }
 
-    // Vector formats: the view's projection as the window would have it
-    // for an area of W x H pixels, with the screen's parameter set.
-    OffscreenContext context(parameters.width, parameters.height);
-    const MBounds fitted =
-        SetFittedProjection(view, parameters.width, parameters.height, -20.0, 20.0);
-    // One output pixel is one PostScript point.
-    primitives.screen.resolution = 72.0;
-    primitives.screen.scale = (fitted.xMax - fitted.xMin) / parameters.width;
-    CachedFonts fonts(72.0);
-    Canvas canvas{primitives, primitives.screen, fonts, nullptr};
-    const VectorFormat format = extension == ".ps"    ? VectorFormat::PostScript
-                                : extension == ".eps" ? VectorFormat::EncapsulatedPostScript
-                                : extension == ".svg" ? VectorFormat::Svg
-                                                      : VectorFormat::Pdf;
+    // Vector formats: the view as a window of W x H pixels shows it.
     InterruptGuard interrupts;
-    ExportVector(output, format, "Sundrel", map, source.visible,
-                 [&] { DrawLayersForPostScript(canvas, layers); },
-                 PostScriptBufferSize(map, source.visible, &layers), CheckInterrupted);
+    ExportViewVector(output, source, parameters.width, parameters.height, CheckInterrupted);
     return 0;
 }
 

@@ -12,9 +12,14 @@
 #include <GL/gl.h>
 #include <gl2ps.h>
 
+#include <QBuffer>
+#include <QByteArray>
+#include <QImage>
+
 #include <atomic>
 #include <cmath>
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <limits>
 #include <optional>
@@ -45,6 +50,14 @@ private:
     Notifier* dialog_;
     const CancelFlag& cancel_;
 };
+
+std::string LowerExtension(const std::filesystem::path& file)
+{
+    std::string extension = file.extension().string();
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension;
+}
 
 } // namespace
 
@@ -314,11 +327,21 @@ void ExportingThread::RunJob(int job, const ExportParameters& parameters,
         progress.Stage(1, 0);
         std::vector<unsigned char> rows = RenderBitmap(source, parameters, &progress);
         progress.Stage(21, 0);
-        WriteBitmapFile(parameters.file, parameters.width, parameters.height,
-                        parameters.resolution, rows);
+        if (LowerExtension(parameters.file) == ".png")
+            WritePngFile(parameters.file, rows, parameters.width, parameters.height,
+                         parameters.resolution, [this] { CheckExportCancel(cancelFlag()); });
+        else
+            WriteBitmapFile(parameters.file, parameters.width, parameters.height,
+                            parameters.resolution, rows);
         progress.Step();
         break;
     }
+    case kJobVector:
+        progress.Stage(20, 0);
+        ExportViewVector(parameters.file, source, parameters.width, parameters.height,
+                         [this] { CheckExportCancel(cancelFlag()); });
+        progress.Step();
+        break;
     case kJobPrint: {
         progress.Stage(2, 0);
         std::vector<unsigned char> rows = RenderBitmap(source, parameters, &progress);
@@ -466,6 +489,85 @@ VectorExportResult ExportVector(const std::filesystem::path& file, VectorFormat 
         checkCancel();
     out.commit();
     return result;
+}
+
+} // namespace sundrel::render
+
+namespace sundrel::render {
+
+void WritePngFile(const std::filesystem::path& file, const std::vector<unsigned char>& rows,
+                  std::int32_t width, std::int32_t height, double resolution,
+                  const std::function<void()>& beforeCommit)
+{
+    QImage image(width, height, QImage::Format_RGB888);
+    if (image.isNull())
+        throw Error(msg::MemoryAllocationFailure);
+    const auto rowSize = static_cast<std::size_t>(BitmapRowSize(width));
+    for (std::int32_t y = 0; y < height; ++y) {
+        const unsigned char* in = rows.data() + static_cast<std::size_t>(height - 1 - y) * rowSize;
+        unsigned char* out = image.scanLine(y);
+        for (std::int32_t x = 0; x < width; ++x) {
+            out[3 * x] = in[3 * x + 2];
+            out[3 * x + 1] = in[3 * x + 1];
+            out[3 * x + 2] = in[3 * x];
+        }
+    }
+    const int perMetre = static_cast<int>(resolution * 100.0);
+    image.setDotsPerMeterX(perMetre);
+    image.setDotsPerMeterY(perMetre);
+    // Encoded in memory, then written with every write checked.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG"))
+        throw Error(msg::CouldntOpenFile);
+    AtomicFile out(file);
+    try {
+        if (!out.stream().write(bytes.constData(), bytes.size()))
+            throw Error(msg::CouldntOpenFile);
+    } catch (const Error& e) {
+        out.raise(e);
+    }
+    if (beforeCommit)
+        beforeCommit();
+    out.commit();
+}
+
+std::optional<VectorFormat> VectorFormatOf(const std::filesystem::path& file)
+{
+    const std::string extension = LowerExtension(file);
+    if (extension == ".ps")
+        return VectorFormat::PostScript;
+    if (extension == ".eps")
+        return VectorFormat::EncapsulatedPostScript;
+    if (extension == ".svg")
+        return VectorFormat::Svg;
+    if (extension == ".pdf")
+        return VectorFormat::Pdf;
+    return std::nullopt;
+}
+
+VectorExportResult ExportViewVector(const std::filesystem::path& file, const ExportSource& source,
+                                    std::int32_t width, std::int32_t height,
+                                    const std::function<void()>& checkCancel)
+{
+    const std::optional<VectorFormat> format = VectorFormatOf(file);
+    if (!source.map || !format)
+        throw Error(msg::FileWritingError);
+    OffscreenContext context(width, height);
+    const MBounds fitted = SetFittedProjection(source.view, width, height, -20.0, 20.0);
+    ViewPrimitives primitives;
+    primitives.screen.resolution = 72.0;
+    primitives.screen.scale = (fitted.xMax - fitted.xMin) / width;
+    CachedFonts fonts(72.0);
+    Canvas canvas{primitives, primitives.screen, fonts, nullptr};
+    return ExportVector(
+        file, *format, "Sundrel", *source.map, source.visible,
+        [&] {
+            if (source.layers)
+                DrawLayersForPostScript(canvas, *source.layers);
+        },
+        PostScriptBufferSize(*source.map, source.visible, source.layers), checkCancel);
 }
 
 } // namespace sundrel::render

@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -39,6 +40,8 @@ inline constexpr int kJobSave = 0;
 inline constexpr int kJobExtra = 1;
 inline constexpr int kJobBitmap = 2;
 inline constexpr int kJobPrint = 3;
+// PostScript, EPS, SVG or PDF by the file's extension, see ExportViewVector.
+inline constexpr int kJobVector = 4;
 
 // The cancel error of export jobs.
 class ExportCanceled : public Abort {
@@ -106,6 +109,13 @@ std::array<unsigned char, 58> BitmapFileHeader(std::int32_t width, std::int32_t 
 void WriteBitmapFile(const std::filesystem::path& file, std::int32_t width, std::int32_t height,
                      double resolution, const std::vector<unsigned char>& rows);
 
+// Writes the rendered rows (bottom-up BGR) as a PNG file through a temporary
+// file renamed over `file`; `beforeCommit` (may be empty) is asked last and
+// may raise to keep the previous file. Raises "Couldn't open the file".
+void WritePngFile(const std::filesystem::path& file, const std::vector<unsigned char>& rows,
+                  std::int32_t width, std::int32_t height, double resolution,
+                  const std::function<void()>& beforeCommit = {});
+
 // Where a rendered W x H page goes on paper: the printed size from the
 // printer's pixels per inch and the job's resolution (pixels per cm), shrunk
 // to the page width and then to the page height keeping the view's aspect
@@ -163,6 +173,17 @@ std::int64_t PostScriptBufferSize(const MMap& map, const std::array<bool, 5>& vi
 // renamed over `file` once complete; `checkCancel` (may be empty) is asked
 // before each page and before the file replaces anything. Raises "Impossible
 // to open the file", "File writing error", "Invalid font attributes".
+// The vector format of a file name's extension (.ps, .eps, .svg, .pdf, in
+// any case), or nothing.
+std::optional<VectorFormat> VectorFormatOf(const std::filesystem::path& file);
+
+// The view of `source` as a window of W x H pixels shows it, in the format
+// of the file's extension, on an off-screen context of this thread: one
+// output pixel is one PostScript point, the result layers are drawn first.
+VectorExportResult ExportViewVector(const std::filesystem::path& file, const ExportSource& source,
+                                    std::int32_t width, std::int32_t height,
+                                    const std::function<void()>& checkCancel = {});
+
 VectorExportResult ExportVector(const std::filesystem::path& file, VectorFormat format,
                                 const std::string& producer, const MMap& map,
                                 const std::array<bool, 5>& visible,

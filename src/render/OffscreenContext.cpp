@@ -8,6 +8,7 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+#include <future>
 #include <mutex>
 
 namespace sundrel::render {
@@ -111,7 +112,9 @@ std::int32_t QueryMaximumSize()
 
 std::int32_t OffscreenContext::MaximumSize()
 {
-    static const std::int32_t size = QueryMaximumSize();
+    // Asked on a thread of its own: a window's thread has its own context
+    // current, which a scratch context must neither replace nor meet.
+    static const std::int32_t size = std::async(std::launch::async, QueryMaximumSize).get();
     return size;
 }
 
