@@ -31,6 +31,8 @@
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -589,6 +591,11 @@ TEST_F(LifecycleTest, EveryControlHasTheNameItsCaptionGives)
                 << dialog->objectName().toStdString() << ": " << w->metaObject()->className();
         }
     }
+    // Every button of the window's tool bars, the overflow button included.
+    for (QToolBar* bar : form->findChildren<QToolBar*>())
+        for (QToolButton* button : bar->findChildren<QToolButton*>())
+            EXPECT_FALSE(test::AccessibleName(button).isEmpty())
+                << bar->windowTitle().toStdString() << ": " << button->objectName().toStdString();
 }
 
 } // namespace

@@ -32,6 +32,8 @@ QString ExportJobCaption(int job)
         return QObject::tr(" Exporting to bitmap, please wait... ");
     case render::kJobPrint:
         return QObject::tr(" Printing, please wait... ");
+    case render::kJobVector:
+        return QObject::tr(" Exporting the figure, please wait... ");
     default:
         return {};
     }

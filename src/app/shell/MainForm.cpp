@@ -1,6 +1,7 @@
 #include "app/shell/MainForm.h"
 
 #include "app/document/DocumentBridge.h"
+#include "app/export/BitmapSizeConfiguration.h"
 #include "app/export/ExportDialog.h"
 #include "app/importing/ImportForm.h"
 #include "app/importing/MapCreationControl.h"
@@ -26,6 +27,7 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
+#include <QPrinter>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
@@ -33,6 +35,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 
 #include <GL/gl.h>
 
@@ -118,6 +121,11 @@ void TMainForm::Initialize()
     BeforeReadSettings();
     ReadSettings();
     AfterCreateControls();
+    // The button a tool bar shows when its buttons do not fit has no
+    // caption of its own: name it for screen readers.
+    for (QToolBar* bar : findChildren<QToolBar*>())
+        if (auto* more = bar->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
+            more->setAccessibleName(tr("More buttons"));
     colourTable_ = BuildColourTable(settings_.colourTableBase);
     saveName_ = dialogs_.defaultName;
     DisableMapControls();
@@ -165,15 +173,15 @@ void TMainForm::CreateMenus()
     saveAsAction_ = fileMenu_->addAction(tr("Save as..."), this, [this] { SaveAsCommand(); });
     fileMenu_->addSeparator();
     exportMenu_ = fileMenu_->addMenu(tr("Export"));
-    // Figures come with the export dialogs; the items are there, disabled.
-    exportMenu_->addAction(tr("PostScript (*.ps)"))->setEnabled(false);
-    exportMenu_->addAction(tr("Bitmap (*.bmp)"))->setEnabled(false);
+    postScriptAction_ = exportMenu_->addAction(tr("PostScript (*.ps)"), this,
+                                               [this] { ExportPostScriptCommand(); });
+    bitmapAction_ =
+        exportMenu_->addAction(tr("Bitmap (*.bmp)"), this, [this] { ExportBitmapCommand(); });
     fileMenu_->addSeparator();
-    printerSetupAction_ = fileMenu_->addAction(tr("Printer setup..."));
-    printerSetupAction_->setEnabled(false);
-    printAction_ = fileMenu_->addAction(tr("Print..."));
+    printerSetupAction_ =
+        fileMenu_->addAction(tr("Printer setup..."), this, &TMainForm::PrinterSetupCommand);
+    printAction_ = fileMenu_->addAction(tr("Print..."), this, [this] { PrintCommand(); });
     printAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-    printAction_->setEnabled(false);
     fileMenu_->addSeparator();
     quitAction_ = fileMenu_->addAction(tr("Quit"), this, &QWidget::close);
     quitAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -204,6 +212,7 @@ void TMainForm::CreateDialogs()
 {
     closeDialog_ = new TCloseDialog(this);
     exportDialog_ = new TExportDialog(*bridge_, this);
+    sizeDialog_ = new TBitmapSizeConfiguration(this);
     importForm_ = new TImportForm(*bridge_, this);
     creationControl_ = new TMapCreationControl(*factory_, *bridge_, this);
 }
@@ -227,6 +236,9 @@ void TMainForm::UpdateCommands()
     closeAction_->setEnabled(open);
     saveAction_->setEnabled(open && modified_);
     saveAsAction_->setEnabled(open);
+    postScriptAction_->setEnabled(open);
+    bitmapAction_->setEnabled(open);
+    printAction_->setEnabled(open);
 }
 
 // ----------------------------------------------------------------- settings

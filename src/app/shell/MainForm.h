@@ -16,6 +16,7 @@
 #include "model/MMapFactory.h"
 #include "model/MapDocument.h"
 #include "render/Canvas.h"
+#include "render/Export.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -32,6 +33,7 @@ class QLabel;
 class QMenu;
 class QKeyEvent;
 class QMouseEvent;
+class QPrinter;
 class QSettings;
 class QTimer;
 class QToolBar;
@@ -39,12 +41,14 @@ class QToolBar;
 namespace sundrel {
 class EditHistory;
 class MapSnapshot;
+class MonmonierLayer;
 } // namespace sundrel
 
 namespace sundrel::app {
 
 class DocumentBridge;
 class TCloseDialog;
+class TBitmapSizeConfiguration;
 class TExportDialog;
 class TImportForm;
 class TMapCreationControl;
@@ -99,6 +103,14 @@ public:
     void ChangeLayerVisibility(int layer, bool visible);
     void ShowAllLayersCommand();
     void HideUnactiveLayersCommand();
+    // "File" > "Export" > "PostScript (*.ps)" (EPS, SVG and PDF by the file
+    // type chosen) and "Bitmap (*.bmp)" (or PNG), "Print..." and "Printer
+    // setup...": the view as it is shown, on the export thread with the
+    // export dialog. False when cancelled, refused or failed.
+    bool ExportPostScriptCommand();
+    bool ExportBitmapCommand();
+    bool PrintCommand();
+    void PrinterSetupCommand();
     // "Edit" > "Undo" and "Redo", "Points" > "Remove all virtual points".
     void UndoCommand();
     void RedoCommand();
@@ -158,6 +170,13 @@ public:
     QString ToolText() const;
     QMenu* FileMenu() const { return fileMenu_; }
     QMenu* ExportMenu() const { return exportMenu_; }
+    QAction* PostScriptAction() const { return postScriptAction_; }
+    QAction* BitmapAction() const { return bitmapAction_; }
+    QAction* PrintAction() const { return printAction_; }
+    QAction* PrinterSetupAction() const { return printerSetupAction_; }
+    TBitmapSizeConfiguration* SizeDialog() const { return sizeDialog_; }
+    // The printer of "Print..." and "Printer setup...", made when first asked for.
+    QPrinter& Printer();
 
 signals:
     // A document was read, created, saved or closed (tests and the derived
@@ -187,6 +206,8 @@ protected:
     virtual void WriteExtraSettings(QSettings&) {}
     // Drawn by the scene after the map's points, under the labels.
     virtual void RenderExtraLayers(render::Canvas&) {}
+    // The result layers the exports draw with the map (none here).
+    virtual MonmonierLayer* ExportedLayers() { return nullptr; }
     // The header of the document about to be saved.
     virtual DocumentHeader BuildHeader() const;
     // Validates a header read from a file (raises the reader's messages).
@@ -290,6 +311,12 @@ private:
     // The file chosen in a file dialog, or an empty string.
     QString AskOpenFileName(const QString& title, const QString& filters, QString& folder);
     QString AskSaveFileName();
+    // What the exports draw: the map as the view shows it.
+    render::ExportSource ViewSource();
+    // A save dialog for an export (object name `name`): the document's name
+    // with the first filter's extension, or "MyMap" with it.
+    QString AskExportFileName(const QString& name, const QString& title,
+                              const QStringList& filters, const QStringList& suffixes);
     // The view's handlers (the context is current).
     void SetupRC();
     void RenderScene();
@@ -315,6 +342,10 @@ private:
     QAction* saveAsAction_ = nullptr;
     QAction* printerSetupAction_ = nullptr;
     QAction* printAction_ = nullptr;
+    QAction* postScriptAction_ = nullptr;
+    QAction* bitmapAction_ = nullptr;
+    TBitmapSizeConfiguration* sizeDialog_ = nullptr;
+    std::unique_ptr<QPrinter> printer_;
     QAction* quitAction_ = nullptr;
     QAction* aboutAction_ = nullptr;
     QAction* resetZoomAction_ = nullptr;

@@ -52,6 +52,7 @@ protected:
     void EnableMapControls() override;
     void DisableMapControls() override;
     void RenderExtraLayers(render::Canvas& canvas) override;
+    MonmonierLayer* ExportedLayers() override { return layers_.get(); }
     DocumentHeader BuildHeader() const override;
     void AfterLoad(const DocumentHeader& header, const std::filesystem::path& file) override;
     void ReadExtraSettings(QSettings& settings) override;

@@ -1,0 +1,220 @@
+#include "app/export/BitmapSizeConfiguration.h"
+
+#include "app/shell/LabelColour.h"
+#include "app/shell/MainFormSettings.h"
+#include "render/OffscreenContext.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QVBoxLayout>
+
+#include <cmath>
+#include <optional>
+
+namespace sundrel::app {
+
+namespace {
+
+const QString kGroup = QStringLiteral("BitmapExport");
+
+// A decimal number typed with a point or a comma.
+std::optional<double> ParseNumber(const QString& text)
+{
+    QString t = text.trimmed();
+    t.replace(',', '.');
+    bool ok = false;
+    const double value = t.toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+std::optional<std::int64_t> ParsePixels(const QString& text)
+{
+    bool ok = false;
+    const qlonglong value = text.trimmed().toLongLong(&ok);
+    if (!ok)
+        return std::nullopt;
+    return static_cast<std::int64_t>(value);
+}
+
+} // namespace
+
+TBitmapSizeConfiguration::TBitmapSizeConfiguration(QWidget* parent) : QDialog(parent)
+{
+    setObjectName("BitmapSizeConfiguration");
+    setWindowTitle(tr("Image size"));
+    auto* grid = new QGridLayout;
+    const auto field = [&](int row, const QString& caption, QLineEdit*& edit, QComboBox** unit,
+                           const QStringList& units) {
+        auto* label = new QLabel(caption, this);
+        edit = new QLineEdit(this);
+        label->setBuddy(edit);
+        grid->addWidget(label, row, 0);
+        grid->addWidget(edit, row, 1);
+        if (unit) {
+            *unit = new QComboBox(this);
+            (*unit)->addItems(units);
+            (*unit)->setAccessibleName(caption + tr(" unit"));
+            // Screen readers on Linux name a combo box by the label it is
+            // the buddy of: an unseen one carries the name.
+            auto* named = new QLabel(caption + tr(" unit"), this);
+            named->setBuddy(*unit);
+            named->hide();
+            grid->addWidget(*unit, row, 2);
+        }
+    };
+    field(0, tr("Pixel width"), pixelWidth_, nullptr, {});
+    field(1, tr("Pixel height"), pixelHeight_, nullptr, {});
+    field(2, tr("Width"), width_, &widthUnit_, {tr("cm"), tr("inches")});
+    field(3, tr("Height"), height_, &heightUnit_, {tr("cm"), tr("inches")});
+    field(4, tr("Resolution"), resolution_, &resolutionUnit_, {tr("dpi"), tr("pixels/cm")});
+    message_ = new QLabel(this);
+    message_->setWordWrap(true);
+    message_->setAccessibleName(tr("Message"));
+    SetLabelColour(message_, Qt::red);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    ok_ = buttons->button(QDialogButtonBox::Ok);
+    connect(buttons, &QDialogButtonBox::accepted, this, &TBitmapSizeConfiguration::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addWidget(message_);
+    layout->addWidget(buttons);
+
+    // Each field entered derives the others; a value that cannot be read
+    // leaves them as they are until it can.
+    connect(pixelWidth_, &QLineEdit::textEdited, this, [this](const QString& text) {
+        if (const auto v = ParsePixels(text)) {
+            size_.SetWidth(*v);
+            Show(pixelWidth_);
+        }
+    });
+    connect(pixelHeight_, &QLineEdit::textEdited, this, [this](const QString& text) {
+        if (const auto v = ParsePixels(text)) {
+            size_.SetHeight(*v);
+            Show(pixelHeight_);
+        }
+    });
+    connect(width_, &QLineEdit::textEdited, this, [this](const QString& text) {
+        if (const auto v = ParseNumber(text)) {
+            size_.SetWidthCentimetres(ToCentimetres(*v, widthUnit_));
+            Show(width_);
+        }
+    });
+    connect(height_, &QLineEdit::textEdited, this, [this](const QString& text) {
+        if (const auto v = ParseNumber(text)) {
+            size_.SetHeightCentimetres(ToCentimetres(*v, heightUnit_));
+            Show(height_);
+        }
+    });
+    connect(resolution_, &QLineEdit::textEdited, this, [this](const QString& text) {
+        if (const auto v = ParseNumber(text)) {
+            size_.SetResolution(resolutionUnit_->currentIndex() == 0 ? *v / 2.54 : *v);
+            Show(resolution_);
+        }
+    });
+    for (QComboBox* unit : {widthUnit_, heightUnit_, resolutionUnit_})
+        connect(unit, &QComboBox::currentIndexChanged, this, [this] { Show(); });
+    ReadSettings();
+    Show();
+}
+
+TBitmapSizeConfiguration::~TBitmapSizeConfiguration() { WriteSettings(); }
+
+void TBitmapSizeConfiguration::SetImageMode()
+{
+    setWindowTitle(tr("Image size"));
+    pixelWidth_->setReadOnly(false);
+    pixelHeight_->setReadOnly(false);
+    message_->clear();
+}
+
+void TBitmapSizeConfiguration::SetPrintingMode()
+{
+    setWindowTitle(tr("Printing size"));
+    pixelWidth_->setReadOnly(true);
+    pixelHeight_->setReadOnly(true);
+    message_->clear();
+}
+
+void TBitmapSizeConfiguration::SetAspectRatio(double ratio)
+{
+    size_.SetRatio(ratio);
+    Show();
+}
+
+void TBitmapSizeConfiguration::accept()
+{
+    const std::int64_t limit = limit_ > 0 ? limit_ : render::OffscreenContext::MaximumSize();
+    if (const auto problem = BitmapSizeProblem(size_, limit)) {
+        message_->setText(QString::fromStdString(*problem));
+        return;
+    }
+    message_->clear();
+    QDialog::accept();
+}
+
+double TBitmapSizeConfiguration::FromCentimetres(double cm, const QComboBox* unit)
+{
+    return unit->currentIndex() == 1 ? cm * kInchesPerCentimetre : cm;
+}
+
+double TBitmapSizeConfiguration::ToCentimetres(double value, const QComboBox* unit)
+{
+    return unit->currentIndex() == 1 ? value / kInchesPerCentimetre : value;
+}
+
+void TBitmapSizeConfiguration::Show(const QLineEdit* except)
+{
+    const auto set = [except](QLineEdit* edit, const std::string& text) {
+        if (edit != except)
+            edit->setText(QString::fromStdString(text));
+    };
+    set(pixelWidth_, std::to_string(size_.width));
+    set(pixelHeight_, std::to_string(size_.height));
+    set(width_, FormatSize(FromCentimetres(size_.WidthCentimetres(), widthUnit_)));
+    set(height_, FormatSize(FromCentimetres(size_.HeightCentimetres(), heightUnit_)));
+    set(resolution_, FormatResolution(resolutionUnit_->currentIndex() == 0 ? size_.Dpi()
+                                                                          : size_.resolution));
+    message_->clear();
+}
+
+void TBitmapSizeConfiguration::ReadSettings()
+{
+    QSettings settings;
+    settings.beginGroup(kGroup);
+    const auto unit = [&](const char* key, QComboBox* combo) {
+        const auto v = ReadInt(settings, QString::fromLatin1(key));
+        if (v && *v >= 0 && *v < combo->count())
+            combo->setCurrentIndex(*v);
+    };
+    unit("WidthUnitComboBoxItemIndex", widthUnit_);
+    unit("HeightUnitComboBoxItemIndex", heightUnit_);
+    unit("ResolutionUnitComboBoxItemIndex", resolutionUnit_);
+    // Kept in double precision: 72 dpi read back is exactly 72 / 2.54.
+    if (const auto r = ParseNumber(settings.value("Resolution").toString()); r && *r > 0.0)
+        size_.resolution = *r;
+    if (const auto w = ReadInt(settings, "Width"); w && *w > 0)
+        size_.SetWidth(*w);
+    else
+        size_.SetWidth(800);
+}
+
+void TBitmapSizeConfiguration::WriteSettings() const
+{
+    QSettings settings;
+    settings.beginGroup(kGroup);
+    settings.setValue("WidthUnitComboBoxItemIndex", widthUnit_->currentIndex());
+    settings.setValue("HeightUnitComboBoxItemIndex", heightUnit_->currentIndex());
+    settings.setValue("ResolutionUnitComboBoxItemIndex", resolutionUnit_->currentIndex());
+    settings.setValue("Resolution", QString::number(size_.resolution, 'g', 17));
+    settings.setValue("Width", static_cast<int>(size_.width));
+}
+
+} // namespace sundrel::app
