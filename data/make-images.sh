@@ -15,6 +15,11 @@ for cursor in cursors/*.svg; do
     rsvg-convert -w 32 -h 32 "$cursor" -o "${cursor%.svg}.png"
 done
 
+# The buttons of the result layers' style targets, 24 x 24.
+for button in buttons/*.svg; do
+    rsvg-convert -w 24 -h 24 "$button" -o "${button%.svg}.png"
+done
+
 motif=$(mktemp --suffix=.png)
 trap 'rm -f "$motif"' EXIT
 rsvg-convert -w 188 -h 188 icons/sundrel.svg -o "$motif"
