@@ -184,6 +184,11 @@ void TMainForm::AddLayerTarget(QAction* button, QMenu* layersItem, QMenu* viewIt
     layerBar_->insertAction(layerBarSeparator_, button);
     if (QWidget* widget = layerBar_->widgetForAction(button))
         widget->setAccessibleName(button->text());
+    // Accessibility clients list the bar's buttons in creation order: the
+    // separator and the visibility button go back to the end.
+    for (QAction* after : {layerBarSeparator_, visibleAction_})
+        if (QWidget* widget = layerBar_->widgetForAction(after))
+            widget->raise();
     layersMenu_->insertMenu(layersMenuSeparator_, layersItem);
     viewMenu_->insertMenu(viewMenuSeparator_, viewItem);
 }
