@@ -100,6 +100,8 @@ void TMainForm::CreateToolMenus()
     addToolBarBreak();
     layerBar_ = addToolBar(tr("Layers"));
     layerBar_->setObjectName("Layers");
+    // Small glyphs beside the captions.
+    layerBar_->setIconSize(QSize(16, 16));
     layerGroup_ = new QActionGroup(this);
     for (int layer = 0; layer < 5; ++layer) {
         QAction* action = new QAction(QString::fromUtf8(kLayerCaptions[layer]), this);
@@ -182,8 +184,13 @@ void TMainForm::AddLayerTarget(QAction* button, QMenu* layersItem, QMenu* viewIt
     layerGroup_->addAction(button);
     layerActions_ << button;
     layerBar_->insertAction(layerBarSeparator_, button);
-    if (QWidget* widget = layerBar_->widgetForAction(button))
+    if (QWidget* widget = layerBar_->widgetForAction(button)) {
         widget->setAccessibleName(button->text());
+        // No higher than the caption buttons: the bar, and so the view, keep
+        // their size.
+        if (QWidget* caption = layerBar_->widgetForAction(layerActions_.front()))
+            widget->setMaximumHeight(caption->sizeHint().height());
+    }
     // Accessibility clients list the bar's buttons in creation order: the
     // separator and the visibility button go back to the end.
     for (QAction* after : {layerBarSeparator_, visibleAction_})

@@ -26,14 +26,14 @@ namespace {
 struct TargetInfo {
     const char* caption; // Layers menu and view menu items
     const char* hint;    // button tool tip and name
-    const char* icon;
+    const char* icon;    // resource name, without the size
     const char* suffix;  // status bar, after the layer's name
 };
 
 const std::array<TargetInfo, 3> kTargets = {{
-    {"Sundrels", "Sundrels", ":/buttons/Sundrels.png", " (sundrels)"},
-    {"Sundrel title", "Single sundrel titles", ":/buttons/SundrelTitles.png", " (titles)"},
-    {"Sundrel numbers", "Multiple sundrel numbers", ":/buttons/SundrelNumbers.png",
+    {"Sundrels", "Sundrels", ":/buttons/Sundrels", " (sundrels)"},
+    {"Sundrel title", "Single sundrel titles", ":/buttons/SundrelTitles", " (titles)"},
+    {"Sundrel numbers", "Multiple sundrel numbers", ":/buttons/SundrelNumbers",
      " (numbers)"},
 }};
 
@@ -77,7 +77,11 @@ void TSundrelForm::CreateTargetControls()
             connect(menu, &QMenu::aboutToShow, this,
                     [this, target] { ChooseActiveLayer(target); });
         }
-        QAction* button = new QAction(QIcon(QString::fromLatin1(info.icon)), tr(info.hint), this);
+        QIcon icon;
+        for (const int size : {16, 32})
+            icon.addFile(QStringLiteral("%1-%2.png").arg(QLatin1String(info.icon)).arg(size),
+                         QSize(size, size));
+        QAction* button = new QAction(icon, tr(info.hint), this);
         button->setToolTip(tr(info.hint));
         targetButtons_[static_cast<std::size_t>(t)] = button;
         AddLayerTarget(button, menus[0], menus[1]);
