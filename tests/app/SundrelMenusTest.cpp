@@ -275,6 +275,11 @@ TEST_F(SundrelMenusTest, TitlesAndNumbersFollowTheActiveLayersKind)
     QTest::mouseClick(form->LayerButton(TSundrelForm::kTitlesTarget), Qt::LeftButton);
     CloseMenus();
     EXPECT_EQ(form->ActiveLayer(), -1);
+    form->LayerAction(3)->trigger();
+    ASSERT_EQ(form->ActiveLayer(), 3);
+    OpenSubmenu(form->LayersMenu(), "Sundrels");
+    CloseMenus();
+    EXPECT_EQ(form->ActiveLayer(), -1);
     EXPECT_EQ(form->ActiveLayerText(), "Active layer");
     for (int target = 5; target <= 7; ++target)
         EXPECT_FALSE(form->LayerAction(target)->isChecked()) << target;
