@@ -15,6 +15,13 @@ for cursor in cursors/*.svg; do
     rsvg-convert -w 32 -h 32 "$cursor" -o "${cursor%.svg}.png"
 done
 
+# The buttons of the result layers' style targets, 16 x 16 and 32 x 32.
+for button in buttons/*.svg; do
+    for size in 16 32; do
+        rsvg-convert -w "$size" -h "$size" "$button" -o "${button%.svg}-$size.png"
+    done
+done
+
 motif=$(mktemp --suffix=.png)
 trap 'rm -f "$motif"' EXIT
 rsvg-convert -w 188 -h 188 icons/sundrel.svg -o "$motif"

@@ -132,7 +132,9 @@ public:
     ViewRect CurrentScrollArea() const { return area_; }
     QString ZoomText() const;
     int ActiveLayer() const { return settings_.activeLayer; }
-    bool LayerVisible(int layer) const;
+    // Whether a layer is shown; a derived window answers for its own style
+    // targets.
+    virtual bool LayerVisible(int layer) const;
     const std::vector<std::uint32_t>& ColourTable() const { return colourTable_; }
 
     TOpenGLControl* View() const { return view_; }
@@ -156,7 +158,10 @@ public:
     QAction* ToolAction(Tool tool) const;
     QAction* LayerAction(int layer) const;
     QAction* VisibleAction() const { return visibleAction_; }
+    // The button of a layer or style target in the layer tool bar.
+    QWidget* LayerButton(int layer) const;
     QMenu* LayersMenu() const { return layersMenu_; }
+    QMenu* ViewMenu() const { return viewMenu_; }
     QMenu* PointsMenu() const { return pointsMenu_; }
     QMenu* EditMenu() const { return editMenu_; }
     QAction* UndoItem() const { return undoAction_; }
@@ -168,6 +173,8 @@ public:
     // The virtual point following the mouse, or -1.
     std::int32_t DraggedPoint() const { return dragged_; }
     QString ToolText() const;
+    // The status bar's active-layer panel.
+    QString ActiveLayerText() const;
     QMenu* FileMenu() const { return fileMenu_; }
     QMenu* ExportMenu() const { return exportMenu_; }
     QAction* PostScriptAction() const { return postScriptAction_; }
@@ -200,6 +207,15 @@ protected:
     virtual void SetLayerVisibility(int layer, bool visible);
     virtual void SetActiveLayer(int layer);
     virtual void UpdateActiveLayerCaption();
+    void SetActiveLayerText(const QString& text);
+    // Brings the layer buttons, the visibility button and the point
+    // commands up to date with the active layer.
+    virtual void UpdateLayerCommands();
+    // A further style target after the five layers (its index is the next
+    // one): its button joins the layer buttons, its items the Layers menu
+    // and the view's pop-up menu after the layer items. The caller connects
+    // what they do.
+    void AddLayerTarget(QAction* button, QMenu* layersItem, QMenu* viewItem);
     virtual void BeforeReadSettings() {}
     virtual void ReadExtraSettings(QSettings&) {}
     virtual void AfterCreateControls() {}
@@ -265,7 +281,6 @@ private:
     void CreateToolMenus();
     void CreateStatusBar();
     void UpdateTool();
-    void UpdateLayerCommands();
     void ViewMousePress(QMouseEvent* event);
     void ViewMouseMove(QMouseEvent* event);
     void ViewMouseRelease(QMouseEvent* event);
@@ -362,6 +377,10 @@ private:
     QActionGroup* tools_ = nullptr;
     QActionGroup* layerGroup_ = nullptr;
     QAction* visibleAction_ = nullptr;
+    // Where further style targets go: before these separators.
+    QAction* layerBarSeparator_ = nullptr;
+    QAction* layersMenuSeparator_ = nullptr;
+    QAction* viewMenuSeparator_ = nullptr;
     QList<QAction*> layerActions_;
     QList<QAction*> pointActions_;
     QAction* undoAction_ = nullptr;

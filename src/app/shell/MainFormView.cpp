@@ -100,6 +100,8 @@ void TMainForm::CreateToolMenus()
     addToolBarBreak();
     layerBar_ = addToolBar(tr("Layers"));
     layerBar_->setObjectName("Layers");
+    // Small glyphs beside the captions.
+    layerBar_->setIconSize(QSize(16, 16));
     layerGroup_ = new QActionGroup(this);
     for (int layer = 0; layer < 5; ++layer) {
         QAction* action = new QAction(QString::fromUtf8(kLayerCaptions[layer]), this);
@@ -111,8 +113,8 @@ void TMainForm::CreateToolMenus()
         layerBar_->addAction(action);
         connect(action, &QAction::triggered, this, [this, layer] { ChooseActiveLayer(layer); });
     }
-    layersMenu_->addSeparator();
-    viewMenu_->addSeparator();
+    layersMenuSeparator_ = layersMenu_->addSeparator();
+    viewMenuSeparator_ = viewMenu_->addSeparator();
     showAllLayersAction_ = new QAction(tr("Show all layers"), this);
     hideUnactiveLayersAction_ = new QAction(tr("Hide unactive layers"), this);
     connect(showAllLayersAction_, &QAction::triggered, this, &TMainForm::ShowAllLayersCommand);
@@ -122,7 +124,7 @@ void TMainForm::CreateToolMenus()
         menu->addAction(showAllLayersAction_);
         menu->addAction(hideUnactiveLayersAction_);
     }
-    layerBar_->addSeparator();
+    layerBarSeparator_ = layerBar_->addSeparator();
     visibleAction_ = layerBar_->addAction(tr("Visible"));
     visibleAction_->setCheckable(true);
     connect(visibleAction_, &QAction::triggered, this,
@@ -170,9 +172,47 @@ QAction* TMainForm::LayerAction(int layer) const
     return layer >= 0 && layer < layerActions_.size() ? layerActions_.at(layer) : nullptr;
 }
 
+QWidget* TMainForm::LayerButton(int layer) const
+{
+    QAction* action = LayerAction(layer);
+    return action ? layerBar_->widgetForAction(action) : nullptr;
+}
+
+void TMainForm::AddLayerTarget(QAction* button, QMenu* layersItem, QMenu* viewItem)
+{
+    button->setCheckable(true);
+    layerGroup_->addAction(button);
+    layerActions_ << button;
+    layerBar_->insertAction(layerBarSeparator_, button);
+    if (QWidget* widget = layerBar_->widgetForAction(button)) {
+        widget->setAccessibleName(button->text());
+        // No higher than the caption buttons: the bar, and so the view, keep
+        // their size.
+        if (QWidget* caption = layerBar_->widgetForAction(layerActions_.front()))
+            widget->setMaximumHeight(caption->sizeHint().height());
+    }
+    // Accessibility clients list the bar's buttons in creation order: the
+    // separator and the visibility button go back to the end.
+    for (QAction* after : {layerBarSeparator_, visibleAction_})
+        if (QWidget* widget = layerBar_->widgetForAction(after))
+            widget->raise();
+    layersMenu_->insertMenu(layersMenuSeparator_, layersItem);
+    viewMenu_->insertMenu(viewMenuSeparator_, viewItem);
+}
+
 QString TMainForm::ToolText() const
 {
     return toolPanel_->text();
+}
+
+QString TMainForm::ActiveLayerText() const
+{
+    return layerPanel_->text();
+}
+
+void TMainForm::SetActiveLayerText(const QString& text)
+{
+    layerPanel_->setText(text);
 }
 
 TMainForm::Tool TMainForm::EffectiveTool() const
@@ -267,7 +307,7 @@ void TMainForm::ChooseActiveLayer(int layer)
 
 void TMainForm::ChangeLayerVisibility(int layer, bool visible)
 {
-    if (!map_ || layer < 0 || layer >= 5 || LayerVisible(layer) == visible)
+    if (!map_ || layer < 0 || LayerVisible(layer) == visible)
         return;
     SetLayerVisibility(layer, visible);
     UpdateLayerCommands();
@@ -302,7 +342,13 @@ void TMainForm::UpdateLayerCommands()
     const int active = settings_.activeLayer;
     if (QAction* action = LayerAction(active))
         action->setChecked(true);
-    visibleAction_->setEnabled(active >= 0 && active < 5);
+    else if (QAction* checked = layerGroup_->checkedAction()) {
+        // No button stays down while no target is selected.
+        layerGroup_->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+        checked->setChecked(false);
+        layerGroup_->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+    }
+    visibleAction_->setEnabled(LayerAction(active) != nullptr);
     visibleAction_->setChecked(LayerVisible(active));
     pointActions_[0]->setEnabled(!LayerVisible(0));
     pointActions_[1]->setEnabled(LayerVisible(0));

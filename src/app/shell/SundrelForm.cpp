@@ -56,6 +56,7 @@ TSundrelForm::TSundrelForm(QWidget* parent) : TMainForm(parent, Deferred{})
     connect(bridge_.get(), &DocumentBridge::layerAdded, this, [this] {
         layers_->acknowledge();
         SetModified(true);
+        LayersChanged();
         View()->UpdateScene();
     });
 
@@ -72,10 +73,14 @@ TSundrelForm::TSundrelForm(QWidget* parent) : TMainForm(parent, Deferred{})
     // Configure mode edits a layer live.
     connect(setup_, &TMonmonierSetup::layerEdited, this, [this](int) {
         SetModified(true);
+        // A new title renames the layer's entries.
+        RebuildLayerEntries();
+        UpdateActiveLayerCaption();
         View()->UpdateScene();
     });
     connect(setup_, &TMonmonierSetup::reportRequested, report_, &TReportForm::ShowLayerReport);
     CreateSundrelsMenu();
+    CreateTargetControls();
     Initialize();
 }
 
@@ -89,8 +94,7 @@ void TSundrelForm::CreateSundrelsMenu()
     const auto command = [this](void (MonmonierLayer::*change)()) {
         return [this, change] {
             (layers_.get()->*change)();
-            // The windows that follow a layer let go of removed ones.
-            setup_->LayersChanged();
+            LayersChanged();
             SetModified(true);
             View()->UpdateScene();
         };
@@ -127,6 +131,7 @@ void TSundrelForm::UpdateSundrelsMenu()
     hideUnactiveAction_->setEnabled(layers_->count() > 1 && !layers_->allHidden());
     removeAllAction_->setEnabled(any);
     statusModes_->actions().at(statusItem_)->setChecked(true);
+    RefreshLayerEntries();
 }
 
 void TSundrelForm::SetStatusWindowMode(int mode)
@@ -150,6 +155,9 @@ void TSundrelForm::WriteExtraSettings(QSettings& settings)
 {
     settings.beginGroup("MapEditor");
     settings.setValue("SundrelStatus", statusItem_);
+    // The settings name map layers only.
+    if (ActiveLayer() >= kSundrelsTarget)
+        settings.setValue("ActiveLayer", -1);
     settings.endGroup();
 }
 
@@ -198,6 +206,7 @@ void TSundrelForm::EnableMapControls()
     TMainForm::EnableMapControls();
     if (exportTriangulationAction_)
         exportTriangulationAction_->setEnabled(true);
+    LayersChanged();
 }
 
 void TSundrelForm::DisableMapControls()
@@ -207,6 +216,7 @@ void TSundrelForm::DisableMapControls()
     TMainForm::DisableMapControls();
     if (exportTriangulationAction_)
         exportTriangulationAction_->setEnabled(false);
+    LayersChanged();
 }
 
 void TSundrelForm::RenderExtraLayers(render::Canvas& canvas)
@@ -217,7 +227,9 @@ void TSundrelForm::RenderExtraLayers(render::Canvas& canvas)
 DocumentHeader TSundrelForm::BuildHeader() const
 {
     const DocumentHeader map = TMainForm::BuildHeader();
-    return BuildSundrelHeader(*map_, *layers_, map.activeLayer, map.visibility);
+    // The header names map layers only: a result-layer target is none.
+    const std::int32_t active = map.activeLayer < kSundrelsTarget ? map.activeLayer : -1;
+    return BuildSundrelHeader(*map_, *layers_, active, map.visibility);
 }
 
 void TSundrelForm::AfterLoad(const DocumentHeader& header, const std::filesystem::path& file)
@@ -284,6 +296,7 @@ void TSundrelForm::LayersLoaded()
     layers_->finishLoad(layers_->takeLoadedOrder(), layers_->loadedActiveIndex());
     // The sundrels are not stored: they are computed again on the cells.
     layers_->mapChanged(&map_->cells);
+    LayersChanged();
     View()->UpdateScene();
 }
 
@@ -304,6 +317,7 @@ void TSundrelForm::LayersLoadFailed()
     // Reset forgot the map: the layers take it again, so that a new analysis
     // on this map finds its populations.
     layers_->setMap(*map_);
+    LayersChanged();
     View()->UpdateScene();
 }
 

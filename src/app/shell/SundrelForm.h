@@ -7,6 +7,8 @@
 #include "app/shell/MainForm.h"
 #include "monmonier/MonmonierLayer.h"
 
+#include <array>
+#include <cstdint>
 #include <memory>
 
 class QActionGroup;
@@ -48,6 +50,19 @@ public:
     QMenu* SundrelsMenu() const { return sundrelsMenu_; }
     QAction* NewAnalysisAction() const { return newAnalysisAction_; }
 
+    bool LayerVisible(int layer) const override;
+
+    // The style targets of the result layers, after the five map layers.
+    static constexpr int kSundrelsTarget = 5;
+    static constexpr int kTitlesTarget = 6;
+    static constexpr int kNumbersTarget = 7;
+    // Where a target's per-layer entries are listed.
+    enum class TargetPlace { LayersMenu, ViewMenu, Button };
+    QMenu* TargetMenu(int target, TargetPlace place) const;
+    // The per-layer entries of the "Sundrels" menu, in drawing order; each
+    // holds the layer's context menu.
+    QList<QMenu*> LayerEntries() const { return layerEntries_; }
+
 protected:
     void EnableMapControls() override;
     void DisableMapControls() override;
@@ -64,6 +79,10 @@ protected:
     void OnMapEdited() override;
     void SaveMap(const std::filesystem::path& file, const MapWriteHooks& hooks) override;
     std::int64_t SaveStepCount() const override;
+    void SetLayerVisibility(int layer, bool visible) override;
+    void SetActiveLayer(int layer) override;
+    void UpdateActiveLayerCaption() override;
+    void UpdateLayerCommands() override;
 
 private:
     // Ends the layers' work on the map about to go; what they said about it
@@ -73,6 +92,26 @@ private:
     void LayersLoadFailed();
     void CreateSundrelsMenu();
     void UpdateSundrelsMenu();
+    // The three style targets: their buttons, their items in the Layers
+    // menu and the view's pop-up menu, and the menus of per-layer entries.
+    void CreateTargetControls();
+    // The layer list changed (added, read, removed, reordered, renamed,
+    // activated, all gone): the windows that follow layers let go of removed
+    // ones, the style target is selected again and the per-layer entries are
+    // built anew.
+    void LayersChanged();
+    void RebuildLayerEntries();
+    // The entries' captions and check marks as the layers are now.
+    void RefreshLayerEntries();
+    QMenu* BuildLayerEntry(std::int32_t index);
+    // The context menu's items as they apply to the layer now.
+    void UpdateLayerEntry(QMenu* entry, std::intptr_t serial);
+    // Runs `command` on the layer with this serial, if it is still there.
+    void OnLayer(std::intptr_t serial, const std::function<void(std::int32_t)>& command);
+    void ActivateLayer(std::int32_t index);
+    // A result-layer target follows the active layer: none without one,
+    // titles and numbers by its kind.
+    void ReselectTarget();
 
     QAction* exportTriangulationAction_ = nullptr;
     QMenu* sundrelsMenu_ = nullptr;
@@ -82,6 +121,9 @@ private:
     QAction* hideAllAction_ = nullptr;
     QAction* removeAllAction_ = nullptr;
     QActionGroup* statusModes_ = nullptr;
+    std::array<QAction*, 3> targetButtons_{};
+    std::array<std::array<QMenu*, 3>, 3> targetMenus_{};
+    QList<QMenu*> layerEntries_;
     // The index of the checked "Status window" item: 0 "Always visible",
     // 1 "Auto (default)", 2 "Never visible".
     int statusItem_ = 1;

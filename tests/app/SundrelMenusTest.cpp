@@ -1,0 +1,239 @@
+// The result layers' menus on the real window: each layer's entry in the
+// "Sundrels" menu with its context menu, and the three style targets with
+// their Layers menu items, their buttons and the visibility button.
+
+#include "AppTestSupport.h"
+#include "app/shell/SundrelForm.h"
+#include "app/view/OpenGLControl.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QSettings>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+using namespace sundrel;
+using namespace sundrel::app;
+using test::WaitUntil;
+
+const std::filesystem::path kExample = std::filesystem::path(SUNDREL_EXAMPLES_DIR) / "example.dvk";
+
+QStringList Texts(const QMenu* menu)
+{
+    QStringList texts;
+    for (QAction* action : menu->actions())
+        texts << action->text();
+    return texts;
+}
+
+QAction* Find(const QMenu* menu, const QString& text)
+{
+    for (QAction* action : menu->actions())
+        if (action->text() == text)
+            return action;
+    return nullptr;
+}
+
+int CountPixels(const QImage& image, std::uint32_t colour)
+{
+    // Document colours are 0x00BBGGRR.
+    const QRgb pixel = qRgb(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += image.pixel(x, y) == pixel;
+    return count;
+}
+
+class SundrelMenusTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QSettings().clear();
+        form = std::make_unique<TSundrelForm>();
+        form->resize(900, 700);
+        form->show();
+        ASSERT_TRUE(WaitUntil([&] { return form->View()->Initialized(); }, 20000));
+        ASSERT_TRUE(form->OpenDocument(QString::fromStdString(kExample.string())));
+        ASSERT_TRUE(WaitUntil([&] { return test::LayersComputed(*form); }));
+        test::Settle();
+        ASSERT_EQ(form->Layers().layer(0)->name, "distances");
+        ASSERT_EQ(form->Layers().layer(1)->name, "resampled");
+    }
+
+    void TearDown() override { CloseMenus(); }
+
+    // Opens the item captioned `caption` of `menu` (a menu of the menu bar,
+    // popped up as a user does) with the keyboard, and returns its sub-menu
+    // once shown.
+    QMenu* OpenSubmenu(QMenu* menu, const QString& caption)
+    {
+        menu->popup(form->mapToGlobal(QPoint(40, 40)));
+        EXPECT_TRUE(WaitUntil([&] { return menu->isVisible(); }, 5000));
+        QAction* item = Find(menu, caption);
+        if (!item || !item->menu()) {
+            ADD_FAILURE() << "no sub-menu " << caption.toStdString();
+            return nullptr;
+        }
+        menu->setActiveAction(item);
+        QTest::keyClick(menu, Qt::Key_Right);
+        EXPECT_TRUE(WaitUntil([&] { return item->menu()->isVisible(); }, 5000));
+        return item->menu();
+    }
+
+    // The context menu of the layer named `name`, opened from the
+    // "Sundrels" menu.
+    QMenu* OpenEntry(const QString& name) { return OpenSubmenu(form->SundrelsMenu(), name); }
+
+    // Clicks an item of an open menu; the menus close.
+    void Click(QMenu* menu, const QString& text)
+    {
+        QAction* action = Find(menu, text);
+        ASSERT_NE(action, nullptr) << text.toStdString();
+        ASSERT_TRUE(action->isVisible() && action->isEnabled()) << text.toStdString();
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+        WaitUntil([&] { return !QApplication::activePopupWidget(); }, 5000);
+    }
+
+    void CloseMenus()
+    {
+        while (QWidget* popup = QApplication::activePopupWidget())
+            popup->close();
+    }
+
+    std::unique_ptr<TSundrelForm> form;
+};
+
+TEST_F(SundrelMenusTest, HidingALayersSundrelsTakesItsColourOffTheView)
+{
+    MonmonierLayer& layers = form->Layers();
+    const std::uint32_t colour = layers.layer(0)->lineColor;
+    ASSERT_NE(colour, layers.layer(1)->lineColor);
+    EXPECT_GT(CountPixels(form->View()->grabFramebuffer(), colour), 50);
+    Click(OpenEntry("distances"), "Hide sundrels");
+    EXPECT_FALSE(layers.layer(0)->visible || layers.layer(0)->labelsVisible);
+    EXPECT_TRUE(form->Modified());
+    EXPECT_EQ(CountPixels(form->View()->grabFramebuffer(), colour), 0);
+
+    // Hidden sundrels offer to be shown with their labels.
+    Click(OpenEntry("distances"), "Show labels");
+    EXPECT_TRUE(layers.layer(0)->visible && layers.layer(0)->labelsVisible);
+}
+
+TEST_F(SundrelMenusTest, ContextMenusFollowTheKindTheActiveLayerAndTheDrawingOrder)
+{
+    MonmonierLayer& layers = form->Layers();
+    ASSERT_EQ(layers.drawOrder(), (std::vector<std::int32_t>{0, 1}));
+    QMenu* front = OpenEntry("resampled");
+    EXPECT_FALSE(Find(front, "Move front")->isEnabled());
+    EXPECT_TRUE(Find(front, "Sundrel selection...")->isEnabled());
+    EXPECT_FALSE(Find(front, "Show sundrel trace")->isEnabled());
+    CloseMenus();
+    QMenu* back = OpenEntry("distances");
+    EXPECT_TRUE(Find(back, "Move front")->isEnabled());
+    EXPECT_FALSE(Find(back, "Move back")->isEnabled());
+    EXPECT_FALSE(Find(back, "Sundrel selection...")->isEnabled());
+    Click(back, "Show sundrel trace");
+    EXPECT_TRUE(layers.layer(0)->showTrace());
+    EXPECT_NE(Find(OpenEntry("distances"), "Hide sundrel trace"), nullptr);
+    CloseMenus();
+
+    form->SetModified(false);
+    Click(OpenEntry("distances"), "Foreground");
+    EXPECT_TRUE(form->Modified());
+    EXPECT_EQ(layers.drawOrder(), (std::vector<std::int32_t>{1, 0}));
+    // The entries follow the nine fixed items in the new order.
+    EXPECT_EQ(Texts(form->SundrelsMenu()).mid(9), QStringList({"resampled", "distances"}));
+    EXPECT_FALSE(Find(OpenEntry("distances"), "Move front")->isEnabled());
+    CloseMenus();
+    EXPECT_TRUE(Find(OpenEntry("resampled"), "Move front")->isEnabled());
+    CloseMenus();
+
+    // "Activate" is offered for the inactive layer only.
+    const QString other = layers.activeIndex() == 0 ? "resampled" : "distances";
+    Click(OpenEntry(other), "Activate");
+    EXPECT_EQ(QString::fromStdString(layers.activeLayer()->name), other);
+    EXPECT_FALSE(Find(OpenEntry(other), "Activate")->isVisible());
+}
+
+TEST_F(SundrelMenusTest, RemovingTheFirstLayerLeavesTheOtherEntryActingOnIt)
+{
+    MonmonierLayer& layers = form->Layers();
+    Click(OpenEntry("distances"), "Remove");
+    ASSERT_EQ(layers.count(), 1);
+    EXPECT_EQ(Texts(form->SundrelsMenu()).mid(9), QStringList({"resampled"}));
+    Click(OpenEntry("resampled"), "Hide labels");
+    EXPECT_EQ(layers.layer(0)->name, "resampled");
+    EXPECT_TRUE(layers.layer(0)->visible);
+    EXPECT_FALSE(layers.layer(0)->labelsVisible);
+}
+
+TEST_F(SundrelMenusTest, TitlesAndNumbersFollowTheActiveLayersKind)
+{
+    MonmonierLayer& layers = form->Layers();
+    Click(OpenSubmenu(form->LayersMenu(), "Sundrels"), "resampled");
+    EXPECT_EQ(form->ActiveLayerText(), "resampled (sundrels)");
+    EXPECT_TRUE(form->LayerAction(TSundrelForm::kSundrelsTarget)->isChecked());
+
+    // Titles of a significance layer are its numbers; titles list single
+    // runs only, and choosing one makes the target titles again.
+    QMenu* titles = OpenSubmenu(form->LayersMenu(), "Sundrel title");
+    EXPECT_EQ(form->ActiveLayerText(), "resampled (numbers)");
+    EXPECT_EQ(Texts(titles), QStringList({"distances"}));
+    Click(titles, "distances");
+    EXPECT_EQ(form->ActiveLayerText(), "distances (titles)");
+    OpenSubmenu(form->LayersMenu(), "Sundrel numbers");
+    CloseMenus();
+    EXPECT_EQ(form->ActiveLayer(), TSundrelForm::kTitlesTarget);
+
+    // The visibility button: labels for titles (showing them shows the
+    // sundrels too), both for sundrels.
+    QAction* visible = form->VisibleAction();
+    visible->trigger();
+    EXPECT_TRUE(layers.layer(0)->visible);
+    EXPECT_FALSE(layers.layer(0)->labelsVisible);
+    layers.layer(0)->visible = false;
+    visible->trigger();
+    EXPECT_TRUE(layers.layer(0)->visible && layers.layer(0)->labelsVisible);
+    OpenSubmenu(form->LayersMenu(), "Sundrels");
+    CloseMenus();
+    visible->trigger();
+    EXPECT_FALSE(layers.layer(0)->visible || layers.layer(0)->labelsVisible);
+
+    // Without layers a target selects nothing, from a button or the menu.
+    Find(form->SundrelsMenu(), "Remove all")->trigger();
+    EXPECT_EQ(form->ActiveLayer(), -1);
+    QTest::mouseClick(form->LayerButton(TSundrelForm::kTitlesTarget), Qt::LeftButton);
+    CloseMenus();
+    EXPECT_EQ(form->ActiveLayer(), -1);
+    EXPECT_FALSE(form->LayerAction(TSundrelForm::kTitlesTarget)->isChecked());
+    form->LayerAction(3)->trigger();
+    OpenSubmenu(form->LayersMenu(), "Sundrels");
+    CloseMenus();
+    EXPECT_EQ(form->ActiveLayer(), -1);
+    EXPECT_EQ(form->ActiveLayerText(), "Active layer");
+}
+
+TEST_F(SundrelMenusTest, TargetButtonsAreNamedAndPopUpTheirLayersBelowThemselves)
+{
+    const char* const hints[3] = {"Sundrels", "Single sundrel titles", "Multiple sundrel numbers"};
+    const QStringList lists[3] = {{"distances", "resampled"}, {"distances"}, {"resampled"}};
+    for (int t = 0; t < 3; ++t) {
+        const int target = TSundrelForm::kSundrelsTarget + t;
+        QWidget* button = form->LayerButton(target);
+        EXPECT_EQ(test::AccessibleName(button), hints[t]);
+        QTest::mouseClick(button, Qt::LeftButton);
+        QMenu* popup = form->TargetMenu(target, TSundrelForm::TargetPlace::Button);
+        ASSERT_TRUE(WaitUntil([&] { return popup->isVisible(); }, 5000)) << hints[t];
+        EXPECT_EQ(popup->geometry().top(), button->mapToGlobal(QPoint(0, button->height())).y());
+        EXPECT_EQ(Texts(popup), lists[t]);
+        CloseMenus();
+    }
+}
+
+} // namespace
