@@ -34,6 +34,12 @@
 // edit alone and the edit with the redraw (medians), the still redraw for
 // comparison, and the layer's recomputation after the release.
 //
+// BM_ExportBitmapFromWindow: "Export" > "Bitmap" of 10,000 sites at 4000 x
+// 3000 pixels from the window (the dialogs answered at once), against
+// `sundrel-cli export` of the same view and size in a child process; the
+// longest time the progress bar stood still; and, in a second export
+// cancelled at half way, how long the dialog took to close after Cancel.
+//
 // BM_RedrawWhileSorting: a significance test of M matrices of 500
 // populations (1,000 by default) started in the window; while the worker
 // sorts the matrices, the view is redrawn again and again: the longest and
@@ -42,7 +48,10 @@
 #include "PointSets.h"
 
 #include "app/document/DocumentBridge.h"
+#include "app/export/BitmapSizeConfiguration.h"
+#include "app/export/ExportDialog.h"
 #include "app/importing/ImportMatForm.h"
+#include "app/view/ViewGeometry.h"
 #include "app/shell/SundrelForm.h"
 #include "import/FileReader.h"
 #include "matrix/MatrixFile.h"
@@ -57,6 +66,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QProcess>
 #include <QImage>
 #include <QMouseEvent>
 #include <QCheckBox>
@@ -70,6 +82,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <functional>
 #include <random>
 
 #include <unistd.h>
@@ -514,6 +527,129 @@ BENCHMARK(BM_DragVirtualPoint)
     ->Unit(benchmark::kSecond)
     ->Iterations(1)
     ->UseRealTime();
+
+// Runs `action` on the next modal dialog named `name`, polling every
+// millisecond so that the dialogs cost the timing next to nothing.
+void WhenModal(const QString& name, std::function<void(QWidget*)> action)
+{
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, name, action] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible() || modal->objectName() != name)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        action(modal);
+    });
+    timer->start(1);
+}
+
+void AnswerSizeAndFile(int width, const std::filesystem::path& file)
+{
+    WhenModal("BitmapSizeConfiguration", [width](QWidget* dialog) {
+        auto* size = static_cast<app::TBitmapSizeConfiguration*>(dialog);
+        size->PixelWidthEdit()->setText(QString::number(width));
+        emit size->PixelWidthEdit()->textEdited(size->PixelWidthEdit()->text());
+        size->accept();
+    });
+    WhenModal("ExportBitmapDialog", [file](QWidget* dialog) {
+        auto* files = static_cast<QFileDialog*>(dialog);
+        files->selectFile(QString::fromStdString(file.string()));
+        static_cast<QDialog*>(files)->accept();
+    });
+}
+
+void BM_ExportBitmapFromWindow(benchmark::State& state)
+{
+    const auto file = MakeDocument(10000, "export");
+    const auto out = std::filesystem::temp_directory_path() /
+                     ("sundrel-window-export-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(out);
+    app::TSundrelForm form;
+    form.resize(800, 600);
+    form.show();
+    QApplication::processEvents();
+    form.OpenDocument(QString::fromStdString(file.string()));
+    QApplication::processEvents();
+    // A view of 800 x 600 pixels: its proportions give 3000 rows for 4000
+    // columns.
+    form.resize(800 + form.width() - form.View()->width(), 600 + form.height() - form.View()->height());
+    QApplication::processEvents();
+    const double ratio = form.CurrentView().Width() / form.CurrentView().Height();
+    const int width = 4000;
+    const int height = static_cast<int>(width / ratio);
+
+    QProgressBar* bar = form.ExportDialog()->ProgressBar();
+    QElapsedTimer clock;
+    double lastMove = 0.0;
+    double longestStill = 0.0;
+    bool measuring = false;
+    QObject::connect(bar, &QProgressBar::valueChanged, [&](int) {
+        if (!measuring)
+            return;
+        const double now = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+        longestStill = std::max(longestStill, now - lastMove);
+        lastMove = now;
+    });
+    double windowMs = 0.0;
+    for (auto _ : state) {
+        const auto target = out / "window.bmp";
+        std::filesystem::remove(target);
+        AnswerSizeAndFile(width, target);
+        clock.start();
+        lastMove = 0.0;
+        longestStill = 0.0;
+        measuring = true;
+        form.ExportBitmapCommand();
+        windowMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+        measuring = false;
+        // Until the dialog closed.
+        longestStill = std::max(longestStill, windowMs - lastMove);
+    }
+    // The same figure from the command line.
+    const MBounds v = app::ToBounds(form.CurrentView());
+    const auto number = [](double x) { return QString::number(x, 'g', 17); };
+    QProcess cli;
+    QElapsedTimer cliClock;
+    cliClock.start();
+    cli.start(SUNDREL_CLI_PATH,
+              {"export", QString::fromStdString(file.string()), "-o",
+               QString::fromStdString((out / "cli.bmp").string()), "--width",
+               QString::number(width), "--height", QString::number(height), "--view",
+               number(v.xMin) + "," + number(v.xMax) + "," + number(v.yMin) + "," + number(v.yMax)});
+    cli.waitForFinished(-1);
+    const double cliMs = static_cast<double>(cliClock.nsecsElapsed()) / 1e6;
+    // Cancelled at half way.
+    double cancelMs = -1.0;
+    {
+        AnswerSizeAndFile(width, out / "cancelled.bmp");
+        QElapsedTimer pressed;
+        auto connection = QObject::connect(bar, &QProgressBar::valueChanged, [&](int value) {
+            if (!pressed.isValid() && value >= bar->maximum() / 2) {
+                pressed.start();
+                form.ExportDialog()->Button()->click();
+            }
+        });
+        form.ExportBitmapCommand();
+        if (pressed.isValid())
+            cancelMs = static_cast<double>(pressed.nsecsElapsed()) / 1e6;
+        QObject::disconnect(connection);
+    }
+    state.counters["height"] = height;
+    state.counters["window ms"] = windowMs;
+    state.counters["cli ms"] = cliMs;
+    state.counters["window / cli"] = windowMs / cliMs;
+    state.counters["longest still bar ms"] = longestStill;
+    state.counters["cancel to closed ms"] = cancelMs;
+    state.counters["same bytes"] =
+        std::filesystem::exists(out / "cli.bmp") && std::filesystem::exists(out / "window.bmp") &&
+        std::filesystem::file_size(out / "cli.bmp") == std::filesystem::file_size(out / "window.bmp");
+    form.SetModified(false);
+    form.CloseMap();
+    std::filesystem::remove_all(out);
+    std::filesystem::remove(file);
+}
+BENCHMARK(BM_ExportBitmapFromWindow)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 void BM_RedrawWhileSorting(benchmark::State& state)
 {
