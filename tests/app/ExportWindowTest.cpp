@@ -245,6 +245,8 @@ TEST(BitmapSizeDialogTest, FieldsFollowEachOtherAndImpossibleSizesAreRefused)
     QTest::mouseClick(size.OkButton(), Qt::LeftButton);
     EXPECT_TRUE(size.isVisible());
     EXPECT_TRUE(size.Message()->text().contains("3000")) << size.Message()->text().toStdString();
+    size.grab().save(
+        QString::fromStdString((fs::path(SUNDREL_SCREENSHOT_DIR) / "size-dialog.png").string()));
     Type(size.PixelWidthEdit(), "0");
     QTest::mouseClick(size.OkButton(), Qt::LeftButton);
     EXPECT_TRUE(size.isVisible());

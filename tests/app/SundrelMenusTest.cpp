@@ -7,7 +7,9 @@
 #include "app/view/OpenGLControl.h"
 
 #include <QAction>
+#include <QGuiApplication>
 #include <QMenu>
+#include <QScreen>
 #include <QSettings>
 #include <QTest>
 
@@ -133,6 +135,9 @@ TEST_F(SundrelMenusTest, ContextMenusFollowTheKindTheActiveLayerAndTheDrawingOrd
     EXPECT_FALSE(Find(front, "Move front")->isEnabled());
     EXPECT_TRUE(Find(front, "Sundrel selection...")->isEnabled());
     EXPECT_FALSE(Find(front, "Show sundrel trace")->isEnabled());
+    test::Settle();
+    QGuiApplication::primaryScreen()->grabWindow(0).save(
+        QString::fromStdString((std::filesystem::path(SUNDREL_SCREENSHOT_DIR) / "sundrels-menu.png").string()));
     CloseMenus();
     QMenu* back = OpenEntry("distances");
     EXPECT_TRUE(Find(back, "Move front")->isEnabled());

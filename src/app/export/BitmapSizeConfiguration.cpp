@@ -76,6 +76,8 @@ TBitmapSizeConfiguration::TBitmapSizeConfiguration(QWidget* parent) : QDialog(pa
     field(4, tr("Resolution"), resolution_, &resolutionUnit_, {tr("dpi"), tr("pixels/cm")});
     message_ = new QLabel(this);
     message_->setWordWrap(true);
+    // Room for a refusal of two lines, so that the dialog need not grow.
+    message_->setMinimumHeight(2 * message_->fontMetrics().lineSpacing() + 4);
     message_->setAccessibleName(tr("Message"));
     SetLabelColour(message_, Qt::red);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
