@@ -196,6 +196,26 @@ TEST_F(ExportWindowTest, PrintingToAPdfFileGivesAPageWithTheMap)
     EXPECT_GT(ink, 100);
 }
 
+// "Export" > "Triangulation (*.dvt)" writes the map alone: opened again, it
+// has the same map and no result layers, and the open document stays as it
+// was.
+TEST_F(ExportWindowTest, TheTriangulationExportReopensWithoutResultLayers)
+{
+    const fs::path dvt = dir / "map.dvt";
+    test::ChooseFile("ExportTriangulationDialog", dvt);
+    ASSERT_TRUE(form->ExportTriangulationCommand());
+    EXPECT_FALSE(form->Modified());
+    EXPECT_EQ(form->DocumentName().toStdString(), kExample.string());
+    const std::int32_t n = form->Map()->N();
+    const std::int32_t v = form->Map()->V();
+    form->CloseMap();
+    ASSERT_TRUE(form->OpenDocument(QString::fromStdString(dvt.string())));
+    test::Settle();
+    EXPECT_EQ(form->Map()->N(), n);
+    EXPECT_EQ(form->Map()->V(), v);
+    EXPECT_EQ(form->Layers().count(), 0);
+}
+
 // A cancelled bitmap export leaves the file it would have replaced as it
 // was, and no temporary file beside it.
 TEST_F(ExportWindowTest, ACancelledExportKeepsThePreviousFile)
