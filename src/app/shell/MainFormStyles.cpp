@@ -46,6 +46,10 @@ void TMainForm::CreatePropertyButtons()
         tool->setToolTip(caption);
         tool->setAutoRaise(true);
         tool->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        // No higher than the layer buttons: the bar, and so the view, keep
+        // their size.
+        if (QWidget* caption = layerBar_->widgetForAction(layerActions_.front()))
+            tool->setMaximumHeight(caption->sizeHint().height());
         propertyActions_ << layerBar_->addWidget(tool);
         return tool;
     };
