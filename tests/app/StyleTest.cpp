@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QColorDialog>
+#include <QFontDialog>
 #include <QMenu>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -171,6 +172,42 @@ TEST_F(StyleTest, OnlyAChangeMarksTheDocumentModified)
     EXPECT_EQ(form->Map()->layerColours[3], 0x030201u);
     EXPECT_EQ(form->Settings().layerColourIndex[3], 0); // black is nearest
     EXPECT_TRUE(form->Modified());
+}
+
+TEST_F(StyleTest, FontDialogStartsFromTheTargetsFontAndSetsIt)
+{
+    const auto chooseFont = [&](const QFont& font) {
+        QFont started;
+        test::WhenModal("FontDialog", [&](QWidget* dialog) {
+            auto* fonts = qobject_cast<QFontDialog*>(dialog);
+            ASSERT_NE(fonts, nullptr);
+            started = fonts->currentFont();
+            fonts->setCurrentFont(font);
+            fonts->accept();
+        });
+        QTest::mouseClick(form->FontButton(), Qt::LeftButton);
+        return started;
+    };
+    QFont bold("DejaVu Sans", 12);
+    bold.setBold(true);
+
+    SelectTarget(2);
+    form->SetModified(false);
+    const int labelSize = form->Map()->font.size;
+    EXPECT_EQ(chooseFont(bold).pointSize(), labelSize);
+    EXPECT_EQ(form->Map()->font.size, 12);
+    EXPECT_EQ(form->Map()->font.style, 0x1);
+    EXPECT_EQ(form->Settings().font, form->Map()->font);
+    EXPECT_TRUE(form->Modified());
+
+    form->Layers().activate(0);
+    SelectTarget(TSundrelForm::kTitlesTarget);
+    const LayerFont before = form->Layers().layer(0)->font;
+    EXPECT_EQ(chooseFont(QFont("DejaVu Sans", 15)).pointSize(), before.size);
+    const LayerFont after = form->Layers().layer(0)->font;
+    EXPECT_EQ(after.size, 15);
+    EXPECT_EQ(form->Layers().styles.titleFont, after);
+    EXPECT_NE(form->Layers().styles.valueFont, after);
 }
 
 TEST_F(StyleTest, EightColoursRemapEveryLayerToTheNearestCorner)
