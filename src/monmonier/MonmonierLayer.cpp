@@ -144,15 +144,15 @@ void MonmonierLayer::run(const Command& command)
         std::unique_ptr<SundrelMonmonier> made = makeLayer(request.single, m, n, std::move(request.store));
         if (request.single) {
             made->labelStyle = request.labelStyle;
-            made->lineColor = styles.singleColor;
-            made->lineSize = styles.singleSize;
-            made->textColor = styles.titleColor;
-            made->font = styles.titleFont;
+            made->lineColor = command.styles.singleColor;
+            made->lineSize = command.styles.singleSize;
+            made->textColor = command.styles.titleColor;
+            made->font = command.styles.titleFont;
         } else {
-            made->lineColor = styles.multipleColor;
-            made->lineSize = styles.multipleSize;
-            made->textColor = styles.valueColor;
-            made->font = styles.valueFont;
+            made->lineColor = command.styles.multipleColor;
+            made->lineSize = command.styles.multipleSize;
+            made->textColor = command.styles.valueColor;
+            made->font = command.styles.valueFont;
         }
         made->name = request.title;
         made->showReport = request.showReport;
@@ -364,6 +364,7 @@ bool MonmonierLayer::newAnalysis(AnalysisRequest request)
     busy_ = true;
     Command command(kCommandNewAnalysis);
     command.analysis = std::make_shared<AnalysisRequest>(std::move(request));
+    command.styles = styles;
     if (!send(std::move(command))) {
         busy_ = false;
         return false;

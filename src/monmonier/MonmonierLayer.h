@@ -195,6 +195,9 @@ private:
         std::int32_t arg;
         std::filesystem::path file;
         std::shared_ptr<AnalysisRequest> analysis;
+        // The styles of a new layer, taken when the analysis is asked for:
+        // the window may change `styles` while the worker runs.
+        LayerStyles styles;
     };
     void run(const Command& command);
     // Hands the command to the worker (cancelling the one that runs); false

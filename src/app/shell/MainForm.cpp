@@ -127,6 +127,7 @@ void TMainForm::Initialize()
         if (auto* more = bar->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
             more->setAccessibleName(tr("More buttons"));
     colourTable_ = BuildColourTable(settings_.colourTableBase);
+    RebuildColourMenus();
     saveName_ = dialogs_.defaultName;
     DisableMapControls();
 }

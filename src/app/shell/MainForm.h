@@ -37,6 +37,7 @@ class QPrinter;
 class QSettings;
 class QTimer;
 class QToolBar;
+class QToolButton;
 
 namespace sundrel {
 class EditHistory;
@@ -54,6 +55,8 @@ class TImportForm;
 class TMapCreationControl;
 class TOpenGLControl;
 class TScrollingPanel;
+class TColourMenu;
+class TSizeMenu;
 
 // The application title: names the settings and prefixes the caption.
 inline constexpr const char* kApplicationTitle = "Sundrel";
@@ -185,6 +188,28 @@ public:
     // The printer of "Print..." and "Printer setup...", made when first asked for.
     QPrinter& Printer();
 
+    // The property buttons of the active target and their menus.
+    QToolButton* ColourButton() const { return colourButton_; }
+    QToolButton* LineSizeButton() const { return lineSizeButton_; }
+    QToolButton* PointSizeButton() const { return pointSizeButton_; }
+    QToolButton* FontButton() const { return fontButton_; }
+    TColourMenu* ColourMenu() const { return colourMenu_; }
+    // The colour button's right-click menu: "Less colors", "More colors",
+    // "Other color...".
+    QMenu* ColourOptionsMenu() const { return colourOptions_; }
+    TSizeMenu* LineSizeMenu() const { return lineSizeMenu_; }
+    TSizeMenu* PointSizeMenu() const { return pointSizeMenu_; }
+    int ColourTableBase() const { return settings_.colourTableBase; }
+    // The style commands on the active target; each marks the document
+    // modified and redraws when it changed something.
+    void ChooseSwatch(int index);
+    void ChooseSize(float size);
+    void OtherColourCommand();
+    void ChooseFontCommand();
+    // A new colour table; every map layer's colour becomes the nearest one
+    // of it.
+    void ChangeColourBase(int base);
+
 signals:
     // A document was read, created, saved or closed (tests and the derived
     // window follow the lifecycle through it).
@@ -216,6 +241,23 @@ protected:
     // and the view's pop-up menu after the layer items. The caller connects
     // what they do.
     void AddLayerTarget(QAction* button, QMenu* layersItem, QMenu* viewItem);
+    // What the property buttons show and allow for the active target.
+    struct TargetStyle {
+        bool colour = false;
+        bool pointSize = false;
+        bool lineSize = false;
+        bool font = false;
+        std::uint32_t colourValue = 0;
+        float size = 0.0f;
+        MapFont fontValue;
+    };
+    virtual TargetStyle ActiveStyle() const;
+    // Give the active target a colour, a size (point or line, whichever it
+    // has) or a font: true when that changed it.
+    virtual bool ApplyColour(std::uint32_t colour);
+    virtual bool ApplySize(float size);
+    virtual bool ApplyFont(const MapFont& font);
+    void UpdatePropertyButtons();
     virtual void BeforeReadSettings() {}
     virtual void ReadExtraSettings(QSettings&) {}
     virtual void AfterCreateControls() {}
@@ -279,6 +321,10 @@ protected:
 private:
     void CreateMenus();
     void CreateToolMenus();
+    void CreatePropertyButtons();
+    // The swatches and the base options for the present colour table.
+    void RebuildColourMenus();
+    void StyleChanged(bool changed);
     void CreateStatusBar();
     void UpdateTool();
     void ViewMousePress(QMouseEvent* event);
@@ -377,6 +423,18 @@ private:
     QActionGroup* tools_ = nullptr;
     QActionGroup* layerGroup_ = nullptr;
     QAction* visibleAction_ = nullptr;
+    QToolButton* colourButton_ = nullptr;
+    QToolButton* lineSizeButton_ = nullptr;
+    QToolButton* pointSizeButton_ = nullptr;
+    QToolButton* fontButton_ = nullptr;
+    TColourMenu* colourMenu_ = nullptr;
+    QMenu* colourOptions_ = nullptr;
+    QMenu* lessColours_ = nullptr;
+    QMenu* moreColours_ = nullptr;
+    TSizeMenu* lineSizeMenu_ = nullptr;
+    TSizeMenu* pointSizeMenu_ = nullptr;
+    // The property buttons' places in the layer tool bar.
+    QList<QAction*> propertyActions_;
     // Where further style targets go: before these separators.
     QAction* layerBarSeparator_ = nullptr;
     QAction* layersMenuSeparator_ = nullptr;

@@ -129,6 +129,7 @@ void TMainForm::CreateToolMenus()
     visibleAction_->setCheckable(true);
     connect(visibleAction_, &QAction::triggered, this,
             [this](bool on) { ChangeLayerVisibility(settings_.activeLayer, on); });
+    CreatePropertyButtons();
 
     // Points: visibility of the two point layers, and removing every
     // virtual point.
@@ -193,8 +194,10 @@ void TMainForm::AddLayerTarget(QAction* button, QMenu* layersItem, QMenu* viewIt
     }
     // Accessibility clients list the bar's buttons in creation order: the
     // separator and the visibility button go back to the end.
-    for (QAction* after : {layerBarSeparator_, visibleAction_})
-        if (QWidget* widget = layerBar_->widgetForAction(after))
+    QList<QAction*> after{layerBarSeparator_, visibleAction_};
+    after << propertyActions_;
+    for (QAction* action : after)
+        if (QWidget* widget = layerBar_->widgetForAction(action))
             widget->raise();
     layersMenu_->insertMenu(layersMenuSeparator_, layersItem);
     viewMenu_->insertMenu(viewMenuSeparator_, viewItem);
@@ -354,6 +357,7 @@ void TMainForm::UpdateLayerCommands()
     pointActions_[1]->setEnabled(LayerVisible(0));
     pointActions_[2]->setEnabled(!LayerVisible(1));
     pointActions_[3]->setEnabled(LayerVisible(1));
+    UpdatePropertyButtons();
 }
 
 // ------------------------------------------------------------ mouse and keys

@@ -7,6 +7,7 @@
 #include "app/document/DocumentBridge.h"
 #include "app/export/ExportDialog.h"
 #include "app/importing/ImportMatForm.h"
+#include "app/shell/SundrelSettings.h"
 #include "app/view/OpenGLControl.h"
 #include "matrix/MatrixFile.h"
 #include "monmonier/SundrelDocument.h"
@@ -146,6 +147,7 @@ void TSundrelForm::ReadExtraSettings(QSettings& settings)
 {
     settings.beginGroup("MapEditor");
     const auto item = ReadInt(settings, "SundrelStatus");
+    ReadLayerStyles(settings, layers_->styles);
     settings.endGroup();
     if (item && *item >= 0 && *item <= 2)
         SetStatusWindowMode(*item == 0 ? 1 : *item == 1 ? 0 : 2);
@@ -155,6 +157,7 @@ void TSundrelForm::WriteExtraSettings(QSettings& settings)
 {
     settings.beginGroup("MapEditor");
     settings.setValue("SundrelStatus", statusItem_);
+    WriteLayerStyles(settings, layers_->styles);
     // The settings name map layers only.
     if (ActiveLayer() >= kSundrelsTarget)
         settings.setValue("ActiveLayer", -1);

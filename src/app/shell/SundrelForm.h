@@ -83,6 +83,10 @@ protected:
     void SetActiveLayer(int layer) override;
     void UpdateActiveLayerCaption() override;
     void UpdateLayerCommands() override;
+    TargetStyle ActiveStyle() const override;
+    bool ApplyColour(std::uint32_t colour) override;
+    bool ApplySize(float size) override;
+    bool ApplyFont(const MapFont& font) override;
 
 private:
     // Ends the layers' work on the map about to go; what they said about it
