@@ -241,4 +241,30 @@ TEST_F(SundrelMenusTest, TargetButtonsAreNamedAndPopUpTheirLayersBelowThemselves
     }
 }
 
+// "Hide unactive layers" keeps only the active result layer while a
+// result-layer target is chosen, and hides every result layer for a map
+// layer; "Show all layers" shows them all again.
+TEST_F(SundrelMenusTest, ShowAllAndHideUnactiveLayersReachTheResultLayers)
+{
+    MonmonierLayer& layers = form->Layers();
+    const auto shown = [&](std::int32_t i) {
+        return layers.layer(i)->visible && layers.layer(i)->labelsVisible;
+    };
+    layers.activate(1);
+    form->ChooseActiveLayer(TSundrelForm::kSundrelsTarget);
+    form->HideUnactiveLayersCommand();
+    EXPECT_FALSE(shown(0));
+    EXPECT_TRUE(shown(1));
+    form->ShowAllLayersCommand();
+    EXPECT_TRUE(shown(0) && shown(1));
+    form->ChooseActiveLayer(3); // Delaunay
+    form->HideUnactiveLayersCommand();
+    EXPECT_FALSE(layers.layer(0)->visible || layers.layer(1)->visible);
+    EXPECT_TRUE(form->LayerVisible(3));
+    EXPECT_FALSE(form->LayerVisible(4));
+    form->ShowAllLayersCommand();
+    EXPECT_TRUE(layers.allShown());
+    EXPECT_TRUE(form->Modified());
+}
+
 } // namespace

@@ -264,6 +264,10 @@ protected:
     virtual void WriteExtraSettings(QSettings&) {}
     // Drawn by the scene after the map's points, under the labels.
     virtual void RenderExtraLayers(render::Canvas&) {}
+    // "Show all layers" and "Hide unactive layers" for the derived window's
+    // own layers, before the map layers follow.
+    virtual void ShowAllExtraLayers() {}
+    virtual void HideUnactiveExtraLayers() {}
     // The result layers the exports draw with the map (none here).
     virtual MonmonierLayer* ExportedLayers() { return nullptr; }
     // The header of the document about to be saved.

@@ -322,6 +322,7 @@ void TMainForm::ShowAllLayersCommand()
 {
     if (!map_)
         return;
+    ShowAllExtraLayers();
     for (int layer = 0; layer < 5; ++layer)
         SetLayerVisibility(layer, true);
     UpdateLayerCommands();
@@ -333,6 +334,7 @@ void TMainForm::HideUnactiveLayersCommand()
 {
     if (!map_)
         return;
+    HideUnactiveExtraLayers();
     for (int layer = 0; layer < 5; ++layer)
         SetLayerVisibility(layer, layer == settings_.activeLayer);
     UpdateLayerCommands();

@@ -68,6 +68,10 @@ protected:
     void DisableMapControls() override;
     void RenderExtraLayers(render::Canvas& canvas) override;
     MonmonierLayer* ExportedLayers() override { return layers_.get(); }
+    // Every result layer shown; or, while a result-layer target is chosen,
+    // all but the active one hidden, else all of them.
+    void ShowAllExtraLayers() override;
+    void HideUnactiveExtraLayers() override;
     DocumentHeader BuildHeader() const override;
     void AfterLoad(const DocumentHeader& header, const std::filesystem::path& file) override;
     void ReadExtraSettings(QSettings& settings) override;

@@ -378,4 +378,17 @@ void TSundrelForm::UpdateLayerCommands()
                 menu->menuAction()->setChecked(ActiveLayer() == kSundrelsTarget + t);
 }
 
+void TSundrelForm::ShowAllExtraLayers()
+{
+    layers_->showAll();
+}
+
+void TSundrelForm::HideUnactiveExtraLayers()
+{
+    if (ActiveLayer() >= kSundrelsTarget)
+        layers_->hideInactive();
+    else
+        layers_->hideAll();
+}
+
 } // namespace sundrel::app
