@@ -562,6 +562,7 @@ void TMainForm::EnableMapControls()
     resetZoomAction_->setEnabled(true);
     toolBar_->setEnabled(true);
     layerBar_->setEnabled(true);
+    styleBar_->setEnabled(true);
     blinkTimer_->start();
     UpdateActiveLayerCaption();
     UpdateLayerCommands();
@@ -575,6 +576,7 @@ void TMainForm::DisableMapControls()
     resetZoomAction_->setEnabled(false);
     toolBar_->setEnabled(false);
     layerBar_->setEnabled(false);
+    styleBar_->setEnabled(false);
     blinkTimer_->stop();
     modified_ = false;
     SetDocumentName(QString());

@@ -424,6 +424,7 @@ private:
     QMenu* viewMenu_ = nullptr; // the view's pop-up menu
     QToolBar* toolBar_ = nullptr;
     QToolBar* layerBar_ = nullptr;
+    QToolBar* styleBar_ = nullptr;
     QActionGroup* tools_ = nullptr;
     QActionGroup* layerGroup_ = nullptr;
     QAction* visibleAction_ = nullptr;

@@ -40,7 +40,7 @@ void DropItems(QMenu* menu)
 void TMainForm::CreatePropertyButtons()
 {
     const auto button = [this](const QString& caption) {
-        auto* tool = new QToolButton(layerBar_);
+        auto* tool = new QToolButton(styleBar_);
         tool->setText(caption);
         tool->setAccessibleName(caption);
         tool->setToolTip(caption);
@@ -50,7 +50,7 @@ void TMainForm::CreatePropertyButtons()
         // their size.
         if (QWidget* caption = layerBar_->widgetForAction(layerActions_.front()))
             tool->setMaximumHeight(caption->sizeHint().height());
-        propertyActions_ << layerBar_->addWidget(tool);
+        propertyActions_ << styleBar_->addWidget(tool);
         return tool;
     };
 

@@ -97,6 +97,11 @@ void TMainForm::CreateToolMenus()
     // layer buttons, with the visibility button of the active layer.
     layersMenu_ = menuBar()->addMenu(tr("&Layers"));
     viewMenu_ = new QMenu(this);
+    // The style buttons of the active layer share the first row with the
+    // tools, where there is room.
+    styleBar_ = addToolBar(tr("Styles"));
+    styleBar_->setObjectName("Styles");
+    styleBar_->setIconSize(QSize(16, 16));
     addToolBarBreak();
     layerBar_ = addToolBar(tr("Layers"));
     layerBar_->setObjectName("Layers");
@@ -194,8 +199,7 @@ void TMainForm::AddLayerTarget(QAction* button, QMenu* layersItem, QMenu* viewIt
     }
     // Accessibility clients list the bar's buttons in creation order: the
     // separator and the visibility button go back to the end.
-    QList<QAction*> after{layerBarSeparator_, visibleAction_};
-    after << propertyActions_;
+    const QList<QAction*> after{layerBarSeparator_, visibleAction_};
     for (QAction* action : after)
         if (QWidget* widget = layerBar_->widgetForAction(action))
             widget->raise();
