@@ -13,7 +13,9 @@
 #include <QAction>
 #include <QColorDialog>
 #include <QFontDialog>
+#include <QGuiApplication>
 #include <QMenu>
+#include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -131,6 +133,9 @@ TEST_F(StyleTest, SwatchForSingleRunSundrelsBecomesTheDefaultAndIsRemembered)
     form->SetModified(false);
     menu->popup(form->ColourButton()->mapToGlobal(QPoint(0, form->ColourButton()->height())));
     ASSERT_TRUE(WaitUntil([&] { return menu->isVisible(); }, 5000));
+    test::Settle();
+    QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromStdString(
+        (std::filesystem::path(SUNDREL_SCREENSHOT_DIR) / "colour-menu.png").string()));
     QTest::mouseClick(menu->SwatchButton(chosen), Qt::LeftButton);
     ASSERT_TRUE(WaitUntil([&] { return !menu->isVisible(); }, 5000));
 
