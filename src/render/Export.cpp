@@ -156,8 +156,10 @@ std::int64_t ExportProgressMaximum(const ExportSource& source)
     return maximum;
 }
 
-std::vector<unsigned char> RenderBitmap(const ExportSource& source, const ExportParameters& p,
-                                        ExportProgress* progress)
+// The drawing of RenderBitmap, into `context` (made here).
+static std::vector<unsigned char> DrawBitmap(const ExportSource& source, const ExportParameters& p,
+                                             ExportProgress* progress,
+                                             std::unique_ptr<OffscreenContext>& context)
 {
     auto step = [&] {
         if (progress)
@@ -166,7 +168,7 @@ std::vector<unsigned char> RenderBitmap(const ExportSource& source, const Export
     if (!source.map || !source.primitives)
         throw Error(msg::CouldntCreateDeviceContext);
     // Steps 1 to 3: the off-screen target and its context.
-    OffscreenContext context(p.width, p.height);
+    context = std::make_unique<OffscreenContext>(p.width, p.height);
     for (int k = 0; k < 7; ++k)
         step();
     // Step 4: viewport, fitted projection, parallel parameter set, white.
@@ -200,9 +202,25 @@ std::vector<unsigned char> RenderBitmap(const ExportSource& source, const Export
     glPopMatrix();
     glFlush();
     step();
-    std::vector<unsigned char> rows = context.ReadBgrRows();
+    std::vector<unsigned char> rows = context->ReadBgrRows();
     step();
     return rows;
+}
+
+std::vector<unsigned char> RenderBitmap(const ExportSource& source, const ExportParameters& p,
+                                        ExportProgress* progress,
+                                        std::unique_ptr<OffscreenContext>* keepOnFailure)
+{
+    std::unique_ptr<OffscreenContext> context;
+    try {
+        return DrawBitmap(source, p, progress, context);
+    } catch (...) {
+        // The context may still have queued drawing to finish: the caller
+        // that asked for it releases it once the failure is reported.
+        if (keepOnFailure)
+            *keepOnFailure = std::move(context);
+        throw;
+    }
 }
 
 std::array<unsigned char, 58> BitmapFileHeader(std::int32_t width, std::int32_t height,
@@ -305,6 +323,10 @@ void ExportingThread::jobEnded(JobOutcome outcome, const std::string&)
         dialog_->post(kExportCancelled, 0, 0);
         break;
     }
+    // Released after the report, so that a cancelled job's dialog closes
+    // without waiting for the drawing already queued; the worker is idle
+    // only once it is gone.
+    leftover_.reset();
 }
 
 void ExportingThread::RunJob(int job, const ExportParameters& parameters,
@@ -325,7 +347,7 @@ void ExportingThread::RunJob(int job, const ExportParameters& parameters,
         break;
     case kJobBitmap: {
         progress.Stage(1, 0);
-        std::vector<unsigned char> rows = RenderBitmap(source, parameters, &progress);
+        std::vector<unsigned char> rows = RenderBitmap(source, parameters, &progress, &leftover_);
         progress.Stage(21, 0);
         if (LowerExtension(parameters.file) == ".png")
             WritePngFile(parameters.file, rows, parameters.width, parameters.height,
@@ -344,7 +366,7 @@ void ExportingThread::RunJob(int job, const ExportParameters& parameters,
         break;
     case kJobPrint: {
         progress.Stage(2, 0);
-        std::vector<unsigned char> rows = RenderBitmap(source, parameters, &progress);
+        std::vector<unsigned char> rows = RenderBitmap(source, parameters, &progress, &leftover_);
         progress.Stage(23, 0);
         if (!source.print)
             throw Error(msg::CouldntCreateDeviceContext);

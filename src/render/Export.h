@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -28,6 +29,8 @@ class MonmonierLayer;
 }
 
 namespace sundrel::render {
+
+class OffscreenContext;
 
 // The worker reports to its dialog with the export messages of the map
 // factory's header (kExportFinished .. kExportStage): every job ends with one
@@ -96,9 +99,12 @@ MBounds SetFittedProjection(const MBounds& view, std::int32_t width, std::int32_
 std::int64_t ExportProgressMaximum(const ExportSource& source);
 
 // Renders the source off-screen into bottom-up BGR rows padded to 4 bytes
-// (the 24-bit bitmap layout), reporting to `progress` (may be null).
+// (the 24-bit bitmap layout), reporting to `progress` (may be null). When it
+// raises (a cancel, a failure), the off-screen context goes to
+// `keepOnFailure` if given, for the caller to release after reporting.
 std::vector<unsigned char> RenderBitmap(const ExportSource& source, const ExportParameters& p,
-                                        class ExportProgress* progress);
+                                        class ExportProgress* progress,
+                                        std::unique_ptr<OffscreenContext>* keepOnFailure = nullptr);
 
 // The 58-byte header of a 24-bit bitmap file.
 std::array<unsigned char, 58> BitmapFileHeader(std::int32_t width, std::int32_t height,
@@ -149,6 +155,8 @@ protected:
     void jobEnded(JobOutcome outcome, const std::string& error) override;
 
     Notifier* dialog_;
+    // The off-screen context of a job that raised, released after its report.
+    std::unique_ptr<OffscreenContext> leftover_;
 };
 
 // The output formats GL2PS writes.
