@@ -125,32 +125,20 @@ std::filesystem::path TemporarySibling(const std::filesystem::path& target)
 
 void RemoveStaleTemporaryFiles(const std::filesystem::path& folder)
 {
-    std::error_code ec;
-    std::filesystem::directory_iterator it(folder.empty() ? "." : folder, ec);
-    if (ec)
-        return;
-    const std::uint64_t self = ProcessId();
-    for (; it != std::filesystem::directory_iterator(); it.increment(ec)) {
-        if (ec)
-            return;
-        // "<name>.~<process>-<counter>.tmp"
-        const std::string name = it->path().filename().string();
+    // "<name>.~<process>-<counter>.tmp"
+    RemoveFilesOfEndedProcesses(folder, [](const std::string& name) -> std::optional<std::uint64_t> {
         const std::size_t mark = name.rfind(".~");
         if (mark == std::string::npos || name.size() < 4 ||
             name.compare(name.size() - 4, 4, ".tmp") != 0)
-            continue;
+            return std::nullopt;
         const std::string tail = name.substr(mark + 2, name.size() - 4 - mark - 2);
         const std::size_t dash = tail.find('-');
         if (dash == std::string::npos || dash == 0 || dash + 1 == tail.size() ||
             tail.find_first_not_of("0123456789-") != std::string::npos ||
             tail.find('-', dash + 1) != std::string::npos || dash > 19)
-            continue;
-        const std::uint64_t process = std::stoull(tail.substr(0, dash));
-        std::error_code sc;
-        if (process == self || ProcessExists(process) || !it->is_regular_file(sc))
-            continue;
-        std::filesystem::remove(it->path(), sc);
-    }
+            return std::nullopt;
+        return std::stoull(tail.substr(0, dash));
+    });
 }
 
 void RegisterTemporaryFile(const std::filesystem::path& file)

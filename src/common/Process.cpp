@@ -33,4 +33,24 @@ bool ProcessExists(std::uint64_t id)
 #endif
 }
 
+void RemoveFilesOfEndedProcesses(
+    const std::filesystem::path& folder,
+    const std::function<std::optional<std::uint64_t>(const std::string& name)>& processOf)
+{
+    std::error_code ec;
+    std::filesystem::directory_iterator it(folder.empty() ? "." : folder, ec);
+    if (ec)
+        return;
+    const std::uint64_t self = ProcessId();
+    for (; it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        if (ec)
+            return;
+        const std::optional<std::uint64_t> process = processOf(it->path().filename().string());
+        std::error_code sc;
+        if (!process || *process == self || ProcessExists(*process) || !it->is_regular_file(sc))
+            continue;
+        std::filesystem::remove(it->path(), sc);
+    }
+}
+
 } // namespace sundrel

@@ -3,6 +3,10 @@
 // two running copies of the program, and whether another process still runs.
 
 #include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
 
 namespace sundrel {
 
@@ -12,5 +16,13 @@ std::uint64_t ProcessId();
 // but belongs to another user counts as existing, and so does any process
 // where the system cannot tell.
 bool ProcessExists(std::uint64_t id);
+
+// Removes the regular files of `folder` that `processOf` attributes (from
+// the file's name) to a process other than this one that no longer runs:
+// what a process killed before it could clean up left behind. Names it
+// gives no process to are kept, and so is everything on any error.
+void RemoveFilesOfEndedProcesses(
+    const std::filesystem::path& folder,
+    const std::function<std::optional<std::uint64_t>(const std::string& name)>& processOf);
 
 } // namespace sundrel

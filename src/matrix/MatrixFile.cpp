@@ -382,38 +382,25 @@ std::filesystem::path TemporaryMatrixFileName(const std::filesystem::path& folde
 
 void RemoveStaleMatrixStores(const std::filesystem::path& folder)
 {
-    std::error_code ec;
-    std::filesystem::directory_iterator it(folder, ec);
-    if (ec)
-        return;
-    const std::uint64_t self = ProcessId();
-    for (; it != std::filesystem::directory_iterator(); it.increment(ec)) {
-        if (ec)
-            return;
-        // Monmonier_<day>_<month>_<year>_<hour>_<minute>_<second>_<process>_<n>.dat
-        const std::string name = it->path().filename().string();
+    // Monmonier_<day>_<month>_<year>_<hour>_<minute>_<second>_<process>_<n>.dat
+    RemoveFilesOfEndedProcesses(folder, [](const std::string& name) -> std::optional<std::uint64_t> {
         if (name.rfind("Monmonier_", 0) != 0 || name.size() < 14 ||
             name.compare(name.size() - 4, 4, ".dat") != 0)
-            continue;
+            return std::nullopt;
         const std::string fields = name.substr(10, name.size() - 14);
         std::vector<std::string> parts(1);
-        bool digits = true;
         for (char c : fields) {
             if (c == '_')
                 parts.emplace_back();
             else if (c >= '0' && c <= '9')
                 parts.back() += c;
             else
-                digits = false;
+                return std::nullopt;
         }
-        if (!digits || parts.size() != 8 || parts[6].empty() || parts[6].size() > 19)
-            continue;
-        const std::uint64_t process = std::stoull(parts[6]);
-        std::error_code sc;
-        if (process == self || ProcessExists(process) || !it->is_regular_file(sc))
-            continue;
-        std::filesystem::remove(it->path(), sc);
-    }
+        if (parts.size() != 8 || parts[6].empty() || parts[6].size() > 19)
+            return std::nullopt;
+        return std::stoull(parts[6]);
+    });
 }
 
 } // namespace sundrel

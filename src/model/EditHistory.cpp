@@ -159,6 +159,21 @@ std::unique_ptr<EditHistory> EditHistory::Create(const std::filesystem::path& fo
             throw Error(msg::ImpossibleToOpen);
     }
     std::filesystem::create_directories(dir, ec);
+    // The histories of copies that were killed would stay behind otherwise.
+    RemoveFilesOfEndedProcesses(dir, [](const std::string& name) -> std::optional<std::uint64_t> {
+        // "SundrelHistory_<process>_<counter>.tmp"
+        const std::string head = "SundrelHistory_";
+        if (name.rfind(head, 0) != 0 || name.size() < head.size() + 4 ||
+            name.compare(name.size() - 4, 4, ".tmp") != 0)
+            return std::nullopt;
+        const std::string fields = name.substr(head.size(), name.size() - head.size() - 4);
+        const std::size_t cut = fields.find('_');
+        if (cut == std::string::npos || cut == 0 || cut > 19 || cut + 1 == fields.size() ||
+            fields.find_first_not_of("0123456789_") != std::string::npos ||
+            fields.find('_', cut + 1) != std::string::npos)
+            return std::nullopt;
+        return std::stoull(fields.substr(0, cut));
+    });
 
     // A stale file of an earlier program with the same process id keeps its
     // name; the next counter value is tried instead.

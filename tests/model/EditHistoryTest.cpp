@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <fstream>
 
@@ -208,6 +211,22 @@ TEST(EditHistoryFiles, TwoHistoriesInOneFolderUseTwoFilesAndEachDeletesItsOwn)
     EXPECT_TRUE(std::filesystem::exists(bPath));
     b.reset();
     EXPECT_EQ(dir.FileCount(), 0u);
+
+    // The history left by a copy that was killed goes with the next one
+    // made in its folder; a running copy's stays.
+    const pid_t ended = ::fork();
+    if (ended == 0)
+        ::_exit(0);
+    ::waitpid(ended, nullptr, 0);
+    const std::string left = "SundrelHistory_" + std::to_string(ended) + "_3.tmp";
+    const std::string running = "SundrelHistory_" + std::to_string(::getppid()) + "_3.tmp";
+    test::WriteFile(dir / left, "left");
+    test::WriteFile(dir / running, "running");
+    auto c = EditHistory::Create(dir.path());
+    EXPECT_FALSE(std::filesystem::exists(dir / left));
+    EXPECT_TRUE(std::filesystem::exists(dir / running));
+    c.reset();
+    std::filesystem::remove(dir / running);
 
     EXPECT_EQ(EditHistory::Create()->path().parent_path(), std::filesystem::temp_directory_path());
     test::WriteFile(dir / "file", "x");
