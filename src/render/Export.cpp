@@ -517,14 +517,15 @@ VectorExportResult ExportVector(const std::filesystem::path& file, VectorFormat 
 
 namespace sundrel::render {
 
-void WritePngFile(const std::filesystem::path& file, const std::vector<unsigned char>& rows,
-                  std::int32_t width, std::int32_t height, double resolution,
-                  const std::function<void()>& beforeCommit)
+QImage ImageFromBitmapRows(const std::vector<unsigned char>& rows, std::int32_t width,
+                           std::int32_t height)
 {
+    const auto rowSize = static_cast<std::size_t>(BitmapRowSize(width));
+    if (width <= 0 || height <= 0 || rows.size() < rowSize * static_cast<std::size_t>(height))
+        return {};
     QImage image(width, height, QImage::Format_RGB888);
     if (image.isNull())
-        throw Error(msg::MemoryAllocationFailure);
-    const auto rowSize = static_cast<std::size_t>(BitmapRowSize(width));
+        return image;
     for (std::int32_t y = 0; y < height; ++y) {
         const unsigned char* in = rows.data() + static_cast<std::size_t>(height - 1 - y) * rowSize;
         unsigned char* out = image.scanLine(y);
@@ -534,6 +535,16 @@ void WritePngFile(const std::filesystem::path& file, const std::vector<unsigned 
             out[3 * x + 2] = in[3 * x];
         }
     }
+    return image;
+}
+
+void WritePngFile(const std::filesystem::path& file, const std::vector<unsigned char>& rows,
+                  std::int32_t width, std::int32_t height, double resolution,
+                  const std::function<void()>& beforeCommit)
+{
+    QImage image = ImageFromBitmapRows(rows, width, height);
+    if (image.isNull())
+        throw Error(msg::MemoryAllocationFailure);
     const int perMetre = static_cast<int>(resolution * 100.0);
     image.setDotsPerMeterX(perMetre);
     image.setDotsPerMeterY(perMetre);

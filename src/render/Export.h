@@ -24,6 +24,8 @@
 #include <thread>
 #include <vector>
 
+class QImage;
+
 namespace sundrel {
 class MonmonierLayer;
 }
@@ -114,6 +116,11 @@ std::array<unsigned char, 58> BitmapFileHeader(std::int32_t width, std::int32_t 
 // "Couldn't write the bitmap info" or "Couldn't write the bitmap data".
 void WriteBitmapFile(const std::filesystem::path& file, std::int32_t width, std::int32_t height,
                      double resolution, const std::vector<unsigned char>& rows);
+
+// The rendered rows (bottom-up BGR, rows padded to 4 bytes) as an RGB
+// image, top row first; a null image when there is no memory for it.
+QImage ImageFromBitmapRows(const std::vector<unsigned char>& rows, std::int32_t width,
+                           std::int32_t height);
 
 // Writes the rendered rows (bottom-up BGR) as a PNG file through a temporary
 // file renamed over `file`; `beforeCommit` (may be empty) is asked last and

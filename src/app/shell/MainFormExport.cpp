@@ -10,7 +10,6 @@
 #include "app/view/OpenGLControl.h"
 #include "app/view/ViewGeometry.h"
 #include "common/Messages.h"
-#include "render/OffscreenContext.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -169,20 +168,10 @@ bool TMainForm::PrintCommand()
         return false;
     const std::int32_t w = parameters.width;
     const std::int32_t h = parameters.height;
-    QImage image(w, h, QImage::Format_RGB888);
-    const auto rowSize = static_cast<std::size_t>(render::BitmapRowSize(w));
-    if (image.isNull() || page->size() < rowSize * static_cast<std::size_t>(h)) {
+    const QImage image = render::ImageFromBitmapRows(*page, w, h);
+    if (image.isNull()) {
         ShowError(QString::fromUtf8(msg::MemoryAllocationFailure));
         return false;
-    }
-    for (std::int32_t y = 0; y < h; ++y) {
-        const unsigned char* in = page->data() + static_cast<std::size_t>(h - 1 - y) * rowSize;
-        unsigned char* out = image.scanLine(y);
-        for (std::int32_t x = 0; x < w; ++x) {
-            out[3 * x] = in[3 * x + 2];
-            out[3 * x + 1] = in[3 * x + 1];
-            out[3 * x + 2] = in[3 * x];
-        }
     }
     const QRect pageRect = printer_->pageLayout().paintRectPixels(printer_->resolution());
     const render::PrintPlacement place = render::PlacePrintedBitmap(
