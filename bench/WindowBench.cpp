@@ -108,15 +108,22 @@ std::filesystem::path MakeDocument(std::size_t sites, const char* tag)
     return file;
 }
 
-void BM_ScreenRedraw(benchmark::State& state)
+// The window shown at 800 x 600 with the document open and its first
+// events handled.
+void ShowAndOpen(app::TMainForm& form, const std::filesystem::path& file)
 {
-    const auto file = MakeDocument(static_cast<std::size_t>(state.range(0)), "redraw");
-    app::TMainForm form;
     form.resize(800, 600);
     form.show();
     QApplication::processEvents();
     form.OpenDocument(QString::fromStdString(file.string()));
     QApplication::processEvents();
+}
+
+void BM_ScreenRedraw(benchmark::State& state)
+{
+    const auto file = MakeDocument(static_cast<std::size_t>(state.range(0)), "redraw");
+    app::TMainForm form;
+    ShowAndOpen(form, file);
     for (auto _ : state) {
         const QImage image = form.View()->grabFramebuffer();
         benchmark::DoNotOptimize(image.constBits());
@@ -302,11 +309,7 @@ void BM_RedrawByLayer(benchmark::State& state)
 {
     const auto file = MakeDocument(10000, "layer");
     app::TSundrelForm form;
-    form.resize(800, 600);
-    form.show();
-    QApplication::processEvents();
-    form.OpenDocument(QString::fromStdString(file.string()));
-    QApplication::processEvents();
+    ShowAndOpen(form, file);
     const int only = static_cast<int>(state.range(0));
     for (int layer = 0; layer < 5; ++layer)
         form.ChangeLayerVisibility(layer, only < 0 || layer == only);
@@ -333,11 +336,7 @@ void BM_PanZoomRedraw(benchmark::State& state)
     const int zoom = static_cast<int>(state.range(1));
     const auto file = MakeDocument(sites, "pan");
     app::TSundrelForm form;
-    form.resize(800, 600);
-    form.show();
-    QApplication::processEvents();
-    form.OpenDocument(QString::fromStdString(file.string()));
-    QApplication::processEvents();
+    ShowAndOpen(form, file);
     for (int k = 0; k < zoom; ++k) {
         form.ZoomIn();
         QApplication::processEvents();
@@ -400,11 +399,7 @@ void BM_DragVirtualPoint(benchmark::State& state)
     const int zoom = static_cast<int>(state.range(1));
     const auto file = MakeDocument(sites, "drag");
     app::TSundrelForm form;
-    form.resize(800, 600);
-    form.show();
-    QApplication::processEvents();
-    form.OpenDocument(QString::fromStdString(file.string()));
-    QApplication::processEvents();
+    ShowAndOpen(form, file);
     const std::int32_t n = form.Map()->N();
     {
         auto store = std::make_unique<MatrixFile>(
@@ -566,11 +561,7 @@ void BM_ExportBitmapFromWindow(benchmark::State& state)
                      ("sundrel-window-export-" + std::to_string(::getpid()));
     std::filesystem::create_directories(out);
     app::TSundrelForm form;
-    form.resize(800, 600);
-    form.show();
-    QApplication::processEvents();
-    form.OpenDocument(QString::fromStdString(file.string()));
-    QApplication::processEvents();
+    ShowAndOpen(form, file);
     // A view of 800 x 600 pixels: its proportions give 3000 rows for 4000
     // columns.
     form.resize(800 + form.width() - form.View()->width(), 600 + form.height() - form.View()->height());
@@ -656,10 +647,7 @@ void BM_RedrawWhileSorting(benchmark::State& state)
     const int matrices = static_cast<int>(state.range(0));
     const auto file = MakeDocument(500, "sorting");
     app::TSundrelForm form;
-    form.resize(800, 600);
-    form.show();
-    QApplication::processEvents();
-    form.OpenDocument(QString::fromStdString(file.string()));
+    ShowAndOpen(form, file);
     while (form.Layers().awaitingAcknowledge() || !form.Layers().waitIdle(std::chrono::milliseconds(0)))
         QApplication::processEvents(QEventLoop::AllEvents, 5);
     const std::int32_t n = form.Map()->N();

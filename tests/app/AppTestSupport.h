@@ -3,8 +3,11 @@
 // modal dialogs from a timer, and what an accessibility client sees.
 
 #include "app/shell/SundrelForm.h"
+#include "app/view/OpenGLControl.h"
 
 #include <QAbstractItemView>
+#include <QAction>
+#include <QMenu>
 #include <QAccessible>
 #include <QFileDialog>
 #include <QItemSelectionModel>
@@ -116,6 +119,34 @@ inline bool LayersComputed(sundrel::app::TSundrelForm& form)
         if (!layers.layer(i)->computed())
             return false;
     return layers.waitIdle(std::chrono::milliseconds(0));
+}
+
+// Shows `form` at 900 x 700 and, once its view has its context, opens
+// `document` (none when empty). False when either fails.
+inline bool ShowAndOpen(sundrel::app::TMainForm& form, const std::filesystem::path& document)
+{
+    form.resize(900, 700);
+    form.show();
+    if (!WaitUntil([&] { return form.View()->Initialized(); }, 20000))
+        return false;
+    return document.empty() || form.OpenDocument(QString::fromStdString(document.string()));
+}
+
+// The captions of a menu's items, and the item captioned `text`.
+inline QStringList MenuTexts(const QMenu* menu)
+{
+    QStringList texts;
+    for (QAction* action : menu->actions())
+        texts << action->text();
+    return texts;
+}
+
+inline QAction* FindAction(const QMenu* menu, const QString& text)
+{
+    for (QAction* action : menu->actions())
+        if (action->text() == text)
+            return action;
+    return nullptr;
 }
 
 inline QString AccessibleName(QObject* object)

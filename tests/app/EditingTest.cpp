@@ -60,10 +60,7 @@ protected:
     static std::unique_ptr<EditForm> Open()
     {
         auto made = std::make_unique<EditForm>();
-        made->resize(900, 700);
-        made->show();
-        EXPECT_TRUE(WaitUntil([&] { return made->View()->Initialized(); }, 20000));
-        EXPECT_TRUE(made->OpenDocument(QString::fromStdString(kExample.string())));
+        EXPECT_TRUE(test::ShowAndOpen(*made, kExample));
         EXPECT_TRUE(WaitUntil([&] { return test::LayersComputed(*made); }));
         test::Settle();
         return made;

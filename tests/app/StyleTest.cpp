@@ -34,21 +34,8 @@ using test::WaitUntil;
 
 const std::filesystem::path kExample = std::filesystem::path(SUNDREL_EXAMPLES_DIR) / "example.dvk";
 
-QStringList Texts(const QMenu* menu)
-{
-    QStringList texts;
-    for (QAction* action : menu->actions())
-        texts << action->text();
-    return texts;
-}
-
-QAction* Find(const QMenu* menu, const QString& text)
-{
-    for (QAction* action : menu->actions())
-        if (action->text() == text)
-            return action;
-    return nullptr;
-}
+using test::FindAction;
+using test::MenuTexts;
 
 class StyleTest : public ::testing::Test {
 protected:
@@ -63,12 +50,9 @@ protected:
     void Open(bool document = true)
     {
         form = std::make_unique<TSundrelForm>();
-        form->resize(900, 700);
-        form->show();
-        ASSERT_TRUE(WaitUntil([&] { return form->View()->Initialized(); }, 20000));
+        ASSERT_TRUE(test::ShowAndOpen(*form, document ? kExample : std::filesystem::path()));
         if (!document)
             return;
-        ASSERT_TRUE(form->OpenDocument(QString::fromStdString(kExample.string())));
         ASSERT_TRUE(WaitUntil([&] { return test::LayersComputed(*form); }));
         test::Settle();
         ASSERT_EQ(form->Layers().layer(0)->name, "distances");
@@ -172,7 +156,7 @@ TEST_F(StyleTest, OnlyAChangeMarksTheDocumentModified)
         colours->setCurrentColor(QColor(1, 2, 3));
         colours->accept();
     });
-    Find(form->ColourOptionsMenu(), "Other color...")->trigger();
+    FindAction(form->ColourOptionsMenu(), "Other color...")->trigger();
     EXPECT_EQ(FromQColor(started), present);
     EXPECT_EQ(form->Map()->layerColours[3], 0x030201u);
     EXPECT_EQ(form->Settings().layerColourIndex[3], 0); // black is nearest
@@ -218,13 +202,13 @@ TEST_F(StyleTest, FontDialogStartsFromTheTargetsFontAndSetsIt)
 TEST_F(StyleTest, EightColoursRemapEveryLayerToTheNearestCorner)
 {
     QMenu* options = form->ColourOptionsMenu();
-    QMenu* less = Find(options, "Less colors")->menu();
-    QMenu* more = Find(options, "More colors")->menu();
-    EXPECT_EQ(Texts(less), QStringList({"8 colors (2x2x2)", "27 colors (3x3x3)"}));
-    EXPECT_EQ(Texts(more), QStringList({"125 colors (5x5x5)", "216 colors (6x6x6)"}));
+    QMenu* less = FindAction(options, "Less colors")->menu();
+    QMenu* more = FindAction(options, "More colors")->menu();
+    EXPECT_EQ(MenuTexts(less), QStringList({"8 colors (2x2x2)", "27 colors (3x3x3)"}));
+    EXPECT_EQ(MenuTexts(more), QStringList({"125 colors (5x5x5)", "216 colors (6x6x6)"}));
 
     form->SetModified(false);
-    Find(less, "8 colors (2x2x2)")->trigger();
+    FindAction(less, "8 colors (2x2x2)")->trigger();
     test::Settle(50);
     ASSERT_EQ(form->ColourTableBase(), 2);
     EXPECT_EQ(form->ColourMenu()->Count(), 8);
@@ -244,8 +228,8 @@ TEST_F(StyleTest, EightColoursRemapEveryLayerToTheNearestCorner)
     EXPECT_EQ(form->Map()->layerColours[1], 0xFFFF00u); // (0, 170, 170) -> (0, 255, 255)
     EXPECT_TRUE(form->Modified());
     EXPECT_FALSE(less->menuAction()->isEnabled());
-    EXPECT_EQ(Texts(more).size(), 4);
-    EXPECT_EQ(Texts(more).front(), "27 colors (3x3x3)");
+    EXPECT_EQ(MenuTexts(more).size(), 4);
+    EXPECT_EQ(MenuTexts(more).front(), "27 colors (3x3x3)");
 }
 
 TEST_F(StyleTest, SizeMenusListTheSizesAndCheckThePresentOne)
@@ -253,8 +237,8 @@ TEST_F(StyleTest, SizeMenusListTheSizesAndCheckThePresentOne)
     QStringList captions{"1 pt"};
     for (int s : {2, 3, 4, 5, 6, 7, 8, 9, 10, 12, 14, 16, 18, 20})
         captions << QString("%1 pts").arg(s);
-    EXPECT_EQ(Texts(form->LineSizeMenu()), captions);
-    EXPECT_EQ(Texts(form->PointSizeMenu()), captions);
+    EXPECT_EQ(MenuTexts(form->LineSizeMenu()), captions);
+    EXPECT_EQ(MenuTexts(form->PointSizeMenu()), captions);
     EXPECT_EQ(SizeEntry(1.0f), 0);
     EXPECT_EQ(SizeEntry(10.0f), 9);
     EXPECT_EQ(SizeEntry(11.0f), 9);
@@ -266,7 +250,7 @@ TEST_F(StyleTest, SizeMenusListTheSizesAndCheckThePresentOne)
 
     SelectTarget(3);
     form->SetModified(false);
-    Find(form->LineSizeMenu(), "14 pts")->trigger();
+    FindAction(form->LineSizeMenu(), "14 pts")->trigger();
     EXPECT_EQ(form->Map()->delaunayLineWidth, 14.0f);
     EXPECT_EQ(form->Settings().delaunayLineSize, 14.0f);
     EXPECT_EQ(form->Map()->voronoiLineWidth, 1.0f);
@@ -275,14 +259,14 @@ TEST_F(StyleTest, SizeMenusListTheSizesAndCheckThePresentOne)
 
     SelectTarget(0);
     EXPECT_EQ(form->PointSizeMenu()->CheckedEntry(), SizeEntry(form->Map()->originalPointSize));
-    Find(form->PointSizeMenu(), "5 pts")->trigger();
+    FindAction(form->PointSizeMenu(), "5 pts")->trigger();
     EXPECT_EQ(form->Map()->originalPointSize, 5.0f);
     EXPECT_EQ(form->Map()->virtualPointSize, 3.0f);
 
     // The sundrels of the active significance layer take line sizes only.
     form->Layers().activate(1);
     SelectTarget(TSundrelForm::kSundrelsTarget);
-    Find(form->LineSizeMenu(), "6 pts")->trigger();
+    FindAction(form->LineSizeMenu(), "6 pts")->trigger();
     EXPECT_EQ(form->Layers().layer(1)->lineSize, 6.0f);
     EXPECT_EQ(form->Layers().styles.multipleSize, 6.0f);
 }

@@ -25,21 +25,8 @@ using test::WaitUntil;
 
 const std::filesystem::path kExample = std::filesystem::path(SUNDREL_EXAMPLES_DIR) / "example.dvk";
 
-QStringList Texts(const QMenu* menu)
-{
-    QStringList texts;
-    for (QAction* action : menu->actions())
-        texts << action->text();
-    return texts;
-}
-
-QAction* Find(const QMenu* menu, const QString& text)
-{
-    for (QAction* action : menu->actions())
-        if (action->text() == text)
-            return action;
-    return nullptr;
-}
+using test::FindAction;
+using test::MenuTexts;
 
 int CountPixels(const QImage& image, std::uint32_t colour)
 {
@@ -58,10 +45,7 @@ protected:
     {
         QSettings().clear();
         form = std::make_unique<TSundrelForm>();
-        form->resize(900, 700);
-        form->show();
-        ASSERT_TRUE(WaitUntil([&] { return form->View()->Initialized(); }, 20000));
-        ASSERT_TRUE(form->OpenDocument(QString::fromStdString(kExample.string())));
+        ASSERT_TRUE(test::ShowAndOpen(*form, kExample));
         ASSERT_TRUE(WaitUntil([&] { return test::LayersComputed(*form); }));
         test::Settle();
         ASSERT_EQ(form->Layers().layer(0)->name, "distances");
@@ -77,7 +61,7 @@ protected:
     {
         menu->popup(form->mapToGlobal(QPoint(40, 40)));
         EXPECT_TRUE(WaitUntil([&] { return menu->isVisible(); }, 5000));
-        QAction* item = Find(menu, caption);
+        QAction* item = FindAction(menu, caption);
         if (!item || !item->menu()) {
             ADD_FAILURE() << "no sub-menu " << caption.toStdString();
             return nullptr;
@@ -95,7 +79,7 @@ protected:
     // Clicks an item of an open menu; the menus close.
     void Click(QMenu* menu, const QString& text)
     {
-        QAction* action = Find(menu, text);
+        QAction* action = FindAction(menu, text);
         ASSERT_NE(action, nullptr) << text.toStdString();
         ASSERT_TRUE(action->isVisible() && action->isEnabled()) << text.toStdString();
         QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
@@ -132,20 +116,20 @@ TEST_F(SundrelMenusTest, ContextMenusFollowTheKindTheActiveLayerAndTheDrawingOrd
     MonmonierLayer& layers = form->Layers();
     ASSERT_EQ(layers.drawOrder(), (std::vector<std::int32_t>{0, 1}));
     QMenu* front = OpenEntry("resampled");
-    EXPECT_FALSE(Find(front, "Move front")->isEnabled());
-    EXPECT_TRUE(Find(front, "Sundrel selection...")->isEnabled());
-    EXPECT_FALSE(Find(front, "Show sundrel trace")->isEnabled());
+    EXPECT_FALSE(FindAction(front, "Move front")->isEnabled());
+    EXPECT_TRUE(FindAction(front, "Sundrel selection...")->isEnabled());
+    EXPECT_FALSE(FindAction(front, "Show sundrel trace")->isEnabled());
     test::Settle();
     QGuiApplication::primaryScreen()->grabWindow(0).save(
         QString::fromStdString((std::filesystem::path(SUNDREL_SCREENSHOT_DIR) / "sundrels-menu.png").string()));
     CloseMenus();
     QMenu* back = OpenEntry("distances");
-    EXPECT_TRUE(Find(back, "Move front")->isEnabled());
-    EXPECT_FALSE(Find(back, "Move back")->isEnabled());
-    EXPECT_FALSE(Find(back, "Sundrel selection...")->isEnabled());
+    EXPECT_TRUE(FindAction(back, "Move front")->isEnabled());
+    EXPECT_FALSE(FindAction(back, "Move back")->isEnabled());
+    EXPECT_FALSE(FindAction(back, "Sundrel selection...")->isEnabled());
     Click(back, "Show sundrel trace");
     EXPECT_TRUE(layers.layer(0)->showTrace());
-    EXPECT_NE(Find(OpenEntry("distances"), "Hide sundrel trace"), nullptr);
+    EXPECT_NE(FindAction(OpenEntry("distances"), "Hide sundrel trace"), nullptr);
     CloseMenus();
 
     form->SetModified(false);
@@ -153,17 +137,17 @@ TEST_F(SundrelMenusTest, ContextMenusFollowTheKindTheActiveLayerAndTheDrawingOrd
     EXPECT_TRUE(form->Modified());
     EXPECT_EQ(layers.drawOrder(), (std::vector<std::int32_t>{1, 0}));
     // The entries follow the nine fixed items in the new order.
-    EXPECT_EQ(Texts(form->SundrelsMenu()).mid(9), QStringList({"resampled", "distances"}));
-    EXPECT_FALSE(Find(OpenEntry("distances"), "Move front")->isEnabled());
+    EXPECT_EQ(MenuTexts(form->SundrelsMenu()).mid(9), QStringList({"resampled", "distances"}));
+    EXPECT_FALSE(FindAction(OpenEntry("distances"), "Move front")->isEnabled());
     CloseMenus();
-    EXPECT_TRUE(Find(OpenEntry("resampled"), "Move front")->isEnabled());
+    EXPECT_TRUE(FindAction(OpenEntry("resampled"), "Move front")->isEnabled());
     CloseMenus();
 
     // "Activate" is offered for the inactive layer only.
     const QString other = layers.activeIndex() == 0 ? "resampled" : "distances";
     Click(OpenEntry(other), "Activate");
     EXPECT_EQ(QString::fromStdString(layers.activeLayer()->name), other);
-    EXPECT_FALSE(Find(OpenEntry(other), "Activate")->isVisible());
+    EXPECT_FALSE(FindAction(OpenEntry(other), "Activate")->isVisible());
 }
 
 TEST_F(SundrelMenusTest, RemovingTheFirstLayerLeavesTheOtherEntryActingOnIt)
@@ -171,7 +155,7 @@ TEST_F(SundrelMenusTest, RemovingTheFirstLayerLeavesTheOtherEntryActingOnIt)
     MonmonierLayer& layers = form->Layers();
     Click(OpenEntry("distances"), "Remove");
     ASSERT_EQ(layers.count(), 1);
-    EXPECT_EQ(Texts(form->SundrelsMenu()).mid(9), QStringList({"resampled"}));
+    EXPECT_EQ(MenuTexts(form->SundrelsMenu()).mid(9), QStringList({"resampled"}));
     Click(OpenEntry("resampled"), "Hide labels");
     EXPECT_EQ(layers.layer(0)->name, "resampled");
     EXPECT_TRUE(layers.layer(0)->visible);
@@ -189,7 +173,7 @@ TEST_F(SundrelMenusTest, TitlesAndNumbersFollowTheActiveLayersKind)
     // runs only, and choosing one makes the target titles again.
     QMenu* titles = OpenSubmenu(form->LayersMenu(), "Sundrel title");
     EXPECT_EQ(form->ActiveLayerText(), "resampled (numbers)");
-    EXPECT_EQ(Texts(titles), QStringList({"distances"}));
+    EXPECT_EQ(MenuTexts(titles), QStringList({"distances"}));
     Click(titles, "distances");
     EXPECT_EQ(form->ActiveLayerText(), "distances (titles)");
     OpenSubmenu(form->LayersMenu(), "Sundrel numbers");
@@ -211,7 +195,7 @@ TEST_F(SundrelMenusTest, TitlesAndNumbersFollowTheActiveLayersKind)
     EXPECT_FALSE(layers.layer(0)->visible || layers.layer(0)->labelsVisible);
 
     // Without layers a target selects nothing, from a button or the menu.
-    Find(form->SundrelsMenu(), "Remove all")->trigger();
+    FindAction(form->SundrelsMenu(), "Remove all")->trigger();
     EXPECT_EQ(form->ActiveLayer(), -1);
     QTest::mouseClick(form->LayerButton(TSundrelForm::kTitlesTarget), Qt::LeftButton);
     CloseMenus();
@@ -236,7 +220,7 @@ TEST_F(SundrelMenusTest, TargetButtonsAreNamedAndPopUpTheirLayersBelowThemselves
         QMenu* popup = form->TargetMenu(target, TSundrelForm::TargetPlace::Button);
         ASSERT_TRUE(WaitUntil([&] { return popup->isVisible(); }, 5000)) << hints[t];
         EXPECT_EQ(popup->geometry().top(), button->mapToGlobal(QPoint(0, button->height())).y());
-        EXPECT_EQ(Texts(popup), lists[t]);
+        EXPECT_EQ(MenuTexts(popup), lists[t]);
         CloseMenus();
     }
 }

@@ -28,10 +28,7 @@ protected:
     {
         QSettings().clear();
         form = std::make_unique<TSundrelForm>();
-        form->resize(900, 700);
-        form->show();
-        ASSERT_TRUE(WaitUntil([&] { return form->View()->Initialized(); }, 20000));
-        ASSERT_TRUE(form->OpenDocument(QString::fromStdString(kExample.string())));
+        ASSERT_TRUE(test::ShowAndOpen(*form, kExample));
         test::Settle();
         view = form->View();
     }
