@@ -244,6 +244,10 @@ TriId MMesh::Locate(MXY q, TriId hint) const
         if (s < 0)
             return t;
         const TriId next = tris_[t].neighbours[s];
+        // Leaving the mesh (at the first step `previous` is none too, so this
+        // test must come before the back-step one).
+        if (next == kNone || steps >= limit)
+            return ExactWalk(q, hint);
         if (next == previous) {
             // Stepping back would repeat these two steps for ever: q lies on
             // their common edge, or so near that the barycentric coordinates
@@ -254,8 +258,6 @@ TriId MMesh::Locate(MXY q, TriId hint) const
                 return next;
             return ExactWalk(q, hint);
         }
-        if (next == kNone || steps >= limit)
-            return ExactWalk(q, hint);
         previous = t;
         t = next;
     }

@@ -141,3 +141,14 @@ TEST(MMesh, FastStepDecidesLikeTheWrittenStep)
 }
 
 } // namespace
+
+// A walk whose very first step leaves the mesh has no previous triangle
+// either: it must fail as a walk off the map, not compare with triangle "none".
+TEST(MMesh, AWalkLeavingTheMeshAtOnceFails)
+{
+    Square s;
+    for (const MXY q : {MXY{0.5, 2}, MXY{2, 0.5}, MXY{-1, -1}})
+        for (const TriId hint : {s.t1, s.t2})
+            EXPECT_THROW(s.m.Locate(q, hint), LocateError) << q.x << "," << q.y;
+    EXPECT_EQ(s.m.Locate({0.25, 0.1}, s.t1), s.t2);
+}
