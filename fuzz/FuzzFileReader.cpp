@@ -50,12 +50,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         sundrel::FileReader reader(file.path().string(), &progress, synchronous);
 
         // One line more than there are line feeds; the last non-blank line is
-        // the one holding the last byte that is not white space.
+        // the one holding the last byte that is not white space, a leading
+        // UTF-8 byte order mark being no part of any line.
         const std::int64_t lines = reader.LineCount();
         if (lines != std::count(data, data + size, '\n') + 1)
             __builtin_trap();
+        const std::size_t firstByte =
+            size >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF ? 3 : 0;
         std::int64_t expectedLast = -1;
-        for (std::size_t k = size; k-- > 0;) {
+        for (std::size_t k = size; k-- > firstByte;) {
             if (!IsBlank(data[k])) {
                 expectedLast = std::count(data, data + k, '\n');
                 break;
