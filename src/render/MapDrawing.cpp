@@ -171,8 +171,15 @@ void DrawLabels(Canvas& c, const MMap& map, GLFONT* font)
 void DrawLabelsForExport(Canvas& c, const MMap& map)
 {
     c.Stage(kStageLabelsFont);
-    if (map.font.name.empty() || map.font.size <= 0)
-        throw Error(msg::InvalidFontAttributes);
+    if (map.font.name.empty() || map.font.size <= 0) {
+        // No label font: the labels are left out, as the view leaves them.
+        c.Stage(kStageLabels);
+        for (std::int32_t i = 0; i < CellCount(map); ++i) {
+            c.Check();
+            c.Step();
+        }
+        return;
+    }
     GLFONT* font = c.fonts.Acquire(map.font.name, map.font.style, map.font.size);
     if (!font)
         throw Error(msg::InvalidFontAttributes);

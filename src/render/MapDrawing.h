@@ -35,8 +35,9 @@ void DrawVoronoi(Canvas& c, const MMap& map);
 // " %d" with the population number at each site, left-aligned, in `font`.
 void DrawLabels(Canvas& c, const MMap& map, GLFONT* font);
 // The export variant: makes the scaled label font from the canvas's fonts
-// (stage 13), draws (stage 12) and frees it. Raises "Invalid font
-// attributes" when the map has no usable label font.
+// (stage 13), draws (stage 12) and frees it. A map without a label font
+// (no face name or size 0) gets no labels, as on the screen; "Invalid font
+// attributes" is raised only when the font cannot be made.
 void DrawLabelsForExport(Canvas& c, const MMap& map);
 // The editing highlight (only while the blink flag is set).
 void DrawHighlight(Canvas& c, const MMap& map);

@@ -3,6 +3,7 @@
 
 #include "model/MapDocument.h"
 #include "render/Export.h"
+#include "render/MapDrawing.h"
 #include "render/OffscreenContext.h"
 #include "support/CliRunner.h"
 #include "support/MapTestSupport.h"
@@ -236,19 +237,30 @@ TEST_F(ExportJob, FailuresReportTheMessageAndKeepThePreviousFile)
     // The text is fetched from the worker: no message carries a pointer.
     EXPECT_EQ(notifier_.messages().back(), (RecordedMessage{kExportFailed, 0, 0, false}));
 
-    // No label font: the labels cannot be drawn; an existing file survives.
-    const auto previous = dir_ / "kept.bmp";
+    // No label font: PostScript cannot name one and is refused, an existing
+    // file surviving; a bitmap leaves the labels out, as the view does.
+    const auto previous = dir_ / "kept.ps";
     test::WriteFile(previous, "previous");
     map_->font.size = 0;
-    RecordingNotifier second;
-    ExportingThread again(&second);
-    p.file = previous;
-    ASSERT_TRUE(again.Start(kJobBitmap, p, source_));
-    ASSERT_TRUE(again.waitIdle());
-    EXPECT_EQ(second.messages().back().message, kExportFailed);
-    EXPECT_EQ(again.lastError(), "Invalid font attributes");
+    const auto run = [&](int job, const std::filesystem::path& file) {
+        RecordingNotifier recorded;
+        ExportingThread worker(&recorded);
+        ExportParameters q;
+        q.file = file;
+        EXPECT_TRUE(worker.Start(job, q, source_));
+        EXPECT_TRUE(worker.waitIdle());
+        return std::make_pair(recorded.messages().back().message, worker.lastError());
+    };
+    EXPECT_EQ(run(kJobVector, previous),
+              std::make_pair(static_cast<int>(kExportFailed), std::string("Invalid font attributes")));
     EXPECT_EQ(test::ReadFile(previous), "previous");
     EXPECT_EQ(dir_.FileCount(), 1u);
+
+    EXPECT_EQ(run(kJobBitmap, dir_ / "no-font.bmp").first, kExportFinished);
+    map_->font = MapFont{};
+    source_.visible[kLabels] = false;
+    EXPECT_EQ(run(kJobBitmap, dir_ / "no-labels.bmp").first, kExportFinished);
+    EXPECT_TRUE(test::ReadFile(dir_ / "no-font.bmp") == test::ReadFile(dir_ / "no-labels.bmp"));
 }
 
 TEST(VectorExport, PagesThatOverflowAreRewrittenFromTheStart)
