@@ -114,6 +114,54 @@ OutputTarget CheckOutputTarget(const std::filesystem::path& target)
     return out;
 }
 
+void CheckInputFile(const std::filesystem::path& file)
+{
+    if (file.empty())
+        Refuse(file, SystemReason(ENOENT));
+#if !defined(_WIN32)
+    struct stat st;
+    if (::stat(file.c_str(), &st) != 0)
+        Refuse(file, SystemReason(errno));
+    if (S_ISDIR(st.st_mode))
+        Refuse(file, SystemReason(EISDIR));
+    if (!S_ISREG(st.st_mode))
+        Refuse(file, kNotRegular);
+#else
+    std::error_code ec;
+    const auto status = std::filesystem::status(file, ec);
+    if (!std::filesystem::exists(status))
+        Refuse(file, SystemReason(ENOENT));
+    if (std::filesystem::is_directory(status))
+        Refuse(file, SystemReason(EISDIR));
+    if (!std::filesystem::is_regular_file(status))
+        Refuse(file, kNotRegular);
+#endif
+}
+
+FileStamp StampOf(const std::filesystem::path& file)
+{
+    FileStamp stamp;
+#if !defined(_WIN32)
+    struct stat st;
+    if (::stat(file.c_str(), &st) != 0)
+        return stamp;
+    stamp.exists = true;
+    stamp.device = static_cast<std::uint64_t>(st.st_dev);
+    stamp.inode = static_cast<std::uint64_t>(st.st_ino);
+    stamp.size = static_cast<std::uint64_t>(st.st_size);
+    stamp.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+#else
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(file, ec);
+    if (ec)
+        return stamp;
+    stamp.exists = true;
+    stamp.size = size;
+    stamp.modifiedNs = std::filesystem::last_write_time(file, ec).time_since_epoch().count();
+#endif
+    return stamp;
+}
+
 std::filesystem::path TemporarySibling(const std::filesystem::path& target)
 {
     static std::atomic<unsigned> counter{0};

@@ -33,6 +33,25 @@ struct OutputTarget {
 // new file.
 OutputTarget CheckOutputTarget(const std::filesystem::path& target);
 
+// Checks, without opening it (a FIFO or a device would block or never end),
+// that `file` is a regular file to read: raises
+// FileError("Impossible to open the file") with the reason when it is
+// missing, a folder or anything else.
+void CheckInputFile(const std::filesystem::path& file);
+
+// What identifies the contents of a file without reading it: its identity on
+// the file system, size and modification time. Two stamps differ when
+// another program replaced or rewrote the file meanwhile.
+struct FileStamp {
+    bool exists = false;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint64_t size = 0;
+    std::int64_t modifiedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+FileStamp StampOf(const std::filesystem::path& file);
+
 class AtomicFile {
 public:
     // Checks the target, removes the temporary files that processes which no

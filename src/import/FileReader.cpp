@@ -1,5 +1,6 @@
 #include "import/FileReader.h"
 
+#include "common/AtomicFile.h"
 #include "common/Errors.h"
 #include "common/Messages.h"
 #include "common/Notifier.h"
@@ -432,11 +433,9 @@ FileReader::FileReader(const std::string& fileName, Notifier* progress, bool syn
     impl->cancel = cancel;
     // Names are UTF-8 on every platform.
     const std::filesystem::path path(std::u8string(fileName.begin(), fileName.end()));
-    std::error_code error;
-    if (fileName.empty())
-        throw FileError(msg::ImpossibleToOpen, path, SystemReason(ENOENT));
-    if (std::filesystem::is_directory(path, error))
-        throw FileError(msg::ImpossibleToOpen, path, SystemReason(EISDIR));
+    // Folders, FIFOs and devices are refused before open(), which would
+    // block on a FIFO until a writer comes.
+    CheckInputFile(path);
     errno = 0;
     impl->stream.open(path, std::ios::in | std::ios::binary);
     if (!impl->stream.is_open())

@@ -138,9 +138,9 @@ void ApplyHeader(const DocumentHeader& header, MMap& map)
 
 LoadedDocument LoadMapDocument(const std::filesystem::path& path, MMapFactory& factory)
 {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec))
-        throw FileError(msg::ImpossibleToOpen, path, SystemReason(EISDIR));
+    // Folders, FIFOs and devices are refused before open(), which would
+    // block on a FIFO until a writer comes.
+    CheckInputFile(path);
     errno = 0;
     std::ifstream in(path, std::ios::binary);
     if (!in.is_open())

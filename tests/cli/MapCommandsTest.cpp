@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 const std::string kExample = std::string(SUNDREL_EXAMPLES_DIR) + "/sites.txt";
@@ -74,6 +76,16 @@ TEST(CliMap, FailuresPrintTheMessageAndLeaveNoFile)
     EXPECT_EQ(r.err, "Impossible to open the file: " + (dir / "missing.txt").string() +
                          " (No such file or directory)\n");
 
+    // A FIFO or a device is refused before it is opened (opening a FIFO
+    // would wait for a writer), as a text file and as a document.
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    for (const std::string input : {(dir / "fifo").string(), std::string("/dev/zero")})
+        for (const bool map : {true, false}) {
+            r = map ? test::RunCli({"map", input, "-o", out.string()}) : test::RunCli({"info", input});
+            EXPECT_EQ(r.status, 1) << input;
+            EXPECT_EQ(r.err, "Impossible to open the file: " + input + " (not a regular file)\n");
+        }
+
     r = test::RunCli({"map", (dir / "short.txt").string()});
     EXPECT_EQ(r.status, 2);
     r = test::RunCli({"map", kExample, "-o", out.string(), "--points", "zero"});
@@ -82,7 +94,7 @@ TEST(CliMap, FailuresPrintTheMessageAndLeaveNoFile)
     EXPECT_EQ(r.status, 2);
 
     // Only the input files are left.
-    EXPECT_EQ(dir.FileCount(), 3u);
+    EXPECT_EQ(dir.FileCount(), 4u);
 }
 
 TEST(CliEdit, EditsApplyInOrderAndFailuresKeepEverything)
