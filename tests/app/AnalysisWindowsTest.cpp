@@ -67,9 +67,14 @@ class RecordingReportForm : public TReportForm {
 public:
     using TReportForm::TReportForm;
     QStringList errors;
+    QStringList details;
 
 protected:
-    void ShowError(const QString& message) override { errors << message; }
+    void ShowError(const QString& message, const QString& detail) override
+    {
+        errors << message;
+        details << detail;
+    }
 };
 
 // A bridge and its layers on 60 random sites; "added" is acknowledged as the

@@ -5,7 +5,10 @@
 #include "app/shell/SundrelForm.h"
 #include "app/view/OpenGLControl.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QLabel>
+#include <QTextDocument>
 #include <QAction>
 #include <QMenu>
 #include <QAccessible>
@@ -153,6 +156,53 @@ inline QString AccessibleName(QObject* object)
 {
     QAccessibleInterface* face = QAccessible::queryAccessibleInterface(object);
     return face ? face->text(QAccessible::Name) : QString();
+}
+
+// Does what an accessibility client does with `action` ("Toggle", "Press")
+// on `object`; false when the object does not offer it.
+inline bool DoAccessibleAction(QObject* object, const QString& action)
+{
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(object);
+    QAccessibleActionInterface* actions = face ? face->actionInterface() : nullptr;
+    if (!actions || !actions->actionNames().contains(action))
+        return false;
+    actions->doAction(action);
+    return true;
+}
+
+// The only action a client has on a radio button or a check box.
+inline void Toggle(QAbstractButton* button)
+{
+    EXPECT_TRUE(DoAccessibleAction(button, QAccessibleActionInterface::toggleAction()))
+        << button->text().toStdString();
+}
+
+// What an accessibility client sees of a dialog: every control focusable
+// by the user has a name, a control with a caption label is named by it,
+// and every label shows readers the text it shows on the screen.
+inline void ExpectAccessible(QWidget* root)
+{
+    const std::string where = root->objectName().toStdString();
+    for (QWidget* w : root->findChildren<QWidget*>()) {
+        if (auto* label = qobject_cast<QLabel*>(w)) {
+            const QString text = label->text();
+            if (label->buddy()) {
+                EXPECT_EQ(AccessibleName(label->buddy()), QString(text).remove('&')) << where;
+            } else if (!text.isEmpty() && label->textFormat() != Qt::RichText &&
+                       !Qt::mightBeRichText(text)) {
+                EXPECT_EQ(AccessibleName(label), text) << where << ": a label reads otherwise";
+            }
+            continue;
+        }
+        if (w->focusPolicy() == Qt::NoFocus)
+            continue;
+        // The parts of a composite control (a spin box's line, a view's
+        // viewport) go by the control's name.
+        if (w->parentWidget() && (w->parentWidget()->inherits("QAbstractSpinBox") ||
+                                  w->parentWidget()->inherits("QAbstractScrollArea")))
+            continue;
+        EXPECT_FALSE(AccessibleName(w).isEmpty()) << where << ": " << w->metaObject()->className();
+    }
 }
 
 } // namespace test

@@ -22,6 +22,9 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -88,9 +91,14 @@ template <typename Form>
 class Recording : public Form {
 public:
     QStringList errors;
+    QStringList details;
 
 protected:
-    void ShowError(const QString& message) override { errors << message; }
+    void ShowError(const QString& message, const QString& detail) override
+    {
+        errors << message;
+        details << detail;
+    }
 };
 
 // A file made by the tests' own folder.
@@ -164,13 +172,16 @@ TEST_F(LifecycleTest, NewMapFromACoordinatesFileIsTheCommandLinesMap)
 
             importer->LinesEdit()->setValue(2);
             importer->ColumnsEdit()->setValue(2);
-            // The radio button's own place, left of its caption.
-            QRadioButton* yFirst = importer->YFirstButton();
-            QTest::mouseClick(yFirst, Qt::LeftButton, {}, QPoint(8, yFirst->height() / 2));
-            EXPECT_TRUE(yFirst->isChecked());
             importer->NumberEdit()->setValue(kSites);
             EXPECT_TRUE(WaitUntil([&] { return importer->Idle(); }));
+            // "Y first" chosen as an accessibility client chooses it: the
+            // values are read again in that order.
+            QRadioButton* yFirst = importer->YFirstButton();
+            test::Toggle(yFirst);
+            EXPECT_TRUE(yFirst->isChecked());
+            EXPECT_TRUE(WaitUntil([&] { return importer->Idle(); }));
             EXPECT_EQ(importer->InformationLabel()->text(), "30 lines successfully read");
+            test::ExpectAccessible(importer);
             ASSERT_TRUE(importer->OKButton()->isEnabled());
             // Y first: the grid's X is the second number of the line.
             const QAbstractItemModel* grid = importer->DataPreview()->model();
@@ -415,6 +426,55 @@ TEST_F(LifecycleTest, AFailedSaveKeepsTheDocumentModifiedAndThePreviousFile)
     EXPECT_TRUE(form->Modified());
 }
 
+// Two copies of the program with one document: the second to save is asked
+// before it replaces what the first wrote; Cancel keeps its document
+// modified and the file as the first left it.
+TEST_F(LifecycleTest, AFileChangedByAnotherCopyIsNotReplacedUnasked)
+{
+    const fs::path shared = dir_ / "shared.dvk";
+    auto first = OpenCopy(shared);
+    auto second = Show<TSundrelForm>();
+    ASSERT_TRUE(second->OpenDocument(Q(shared)));
+    ASSERT_TRUE(WaitUntil([&] { return LayersComputed(*second); }));
+
+    // Every question about a changed file is answered `answer` and counted.
+    int asked = 0;
+    QMessageBox::StandardButton answer = QMessageBox::Cancel;
+    QTimer answering;
+    QObject::connect(&answering, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box && box->objectName() == "ReplaceChangedFile" && box->isVisible()) {
+            ++asked;
+            QTest::mouseClick(box->button(answer), Qt::LeftButton);
+        }
+    });
+    answering.start(20);
+
+    first->VisibleAction()->trigger();
+    ASSERT_TRUE(first->Modified());
+    EXPECT_TRUE(first->SaveCommand());
+    EXPECT_EQ(asked, 0);
+    const std::string firstVersion = test::ReadFile(shared);
+
+    second->SetModified(true);
+    EXPECT_FALSE(second->SaveCommand());
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(second->Modified());
+    EXPECT_EQ(test::ReadFile(shared), firstVersion);
+
+    answer = QMessageBox::Yes;
+    EXPECT_TRUE(second->SaveCommand());
+    EXPECT_EQ(asked, 2);
+    EXPECT_FALSE(second->Modified());
+    EXPECT_NE(test::ReadFile(shared), firstVersion);
+
+    // What a copy wrote itself is replaced without a question.
+    second->SetModified(true);
+    EXPECT_TRUE(second->SaveCommand());
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(dir_.FileCount(), 1u);
+}
+
 TEST_F(LifecycleTest, CancellingACreationStopsItAndTheNextOneWorks)
 {
     DocumentBridge bridge;
@@ -566,31 +626,50 @@ TEST_F(LifecycleTest, SettingsComeBackAndADamagedGroupFallsBackAlone)
     EXPECT_EQ(again.bounds->size(), QSize(640, 500));
 }
 
+// Damaged or foreign settings: a dialog placed off every screen (a modal
+// one would block the window unseen) comes back onto the screen, and a
+// choice out of range leaves the default checked.
+TEST_F(LifecycleTest, SettingsOutOfRangeComeBackWithinIt)
+{
+    QSettings settings;
+    for (const char* group : {"Import", "ImportMat", "MonmonierSetup", "BMDialog"}) {
+        settings.setValue(QString("%1/Left").arg(group), 99999);
+        settings.setValue(QString("%1/Top").arg(group), -99999);
+    }
+    settings.setValue("MapEditor/SundrelStatus", 9);
+    settings.sync();
+    auto form = Show<TSundrelForm>();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    for (QWidget* dialog : form->findChildren<QDialog*>())
+        EXPECT_TRUE(screen.contains(dialog->pos())) << dialog->objectName().toStdString();
+    EXPECT_TRUE(screen.contains(form->ImportForm()->pos()));
+
+    QMenu* status = nullptr;
+    for (QAction* action : form->SundrelsMenu()->actions())
+        if (action->menu() && action->text() == "Status window")
+            status = action->menu();
+    ASSERT_NE(status, nullptr);
+    QStringList checked;
+    for (QAction* item : status->actions())
+        if (item->isChecked())
+            checked << item->text();
+    EXPECT_EQ(checked, QStringList{"Auto (default)"});
+    EXPECT_EQ(form->StatusWindowMode(), 0);
+
+    // What the window writes back is on the screen too.
+    form.reset();
+    QSettings again;
+    EXPECT_LE(again.value("Import/Left").toInt(), screen.right());
+    EXPECT_GE(again.value("Import/Top").toInt(), screen.top());
+}
+
 TEST_F(LifecycleTest, EveryControlHasTheNameItsCaptionGives)
 {
     auto form = Show<TSundrelForm>();
     for (QWidget* dialog : std::initializer_list<QWidget*>{
              form->ImportForm(), form->CloseDialog(), form->ExportDialog(),
-             form->CreationControl(), form->Setup(), form->Setup()->NumberDialog()}) {
-        for (QWidget* w : dialog->findChildren<QWidget*>()) {
-            if (w->focusPolicy() == Qt::NoFocus && !qobject_cast<QLabel*>(w))
-                continue;
-            if (auto* label = qobject_cast<QLabel*>(w)) {
-                if (label->buddy()) {
-                    EXPECT_EQ(test::AccessibleName(label->buddy()), label->text().remove('&'))
-                        << dialog->objectName().toStdString();
-                }
-                continue;
-            }
-            // The parts of a composite control (a spin box's line, a view's
-            // viewport) go by the control's name.
-            if (w->parentWidget() && (w->parentWidget()->inherits("QAbstractSpinBox") ||
-                                      w->parentWidget()->inherits("QAbstractScrollArea")))
-                continue;
-            EXPECT_FALSE(test::AccessibleName(w).isEmpty())
-                << dialog->objectName().toStdString() << ": " << w->metaObject()->className();
-        }
-    }
+             form->CreationControl(), form->Setup(), form->Setup()->NumberDialog()})
+        test::ExpectAccessible(dialog);
     // Every button of the window's tool bars, the overflow button included.
     for (QToolBar* bar : form->findChildren<QToolBar*>())
         for (QToolButton* button : bar->findChildren<QToolButton*>())

@@ -31,9 +31,14 @@ const std::filesystem::path kScreenshotDir = SUNDREL_SCREENSHOT_DIR;
 class EditForm : public TSundrelForm {
 public:
     QStringList errors;
+    QStringList details;
 
 protected:
-    void ShowError(const QString& message) override { errors << message; }
+    void ShowError(const QString& message, const QString& detail) override
+    {
+        errors << message;
+        details << detail;
+    }
 };
 
 std::string Bytes(const std::filesystem::path& file)

@@ -41,9 +41,14 @@ const fs::path kExample = fs::path(SUNDREL_EXAMPLES_DIR) / "example.dvk";
 class QuietForm : public TSundrelForm {
 public:
     QStringList errors;
+    QStringList details;
 
 protected:
-    void ShowError(const QString& message) override { errors << message; }
+    void ShowError(const QString& message, const QString& detail) override
+    {
+        errors << message;
+        details << detail;
+    }
 };
 
 std::string Number(double v)
@@ -228,6 +233,9 @@ TEST_F(ExportWindowTest, ACancelledExportKeepsThePreviousFile)
         QTest::mouseClick(question->button(QMessageBox::Yes), Qt::LeftButton);
     });
     test::WhenModal("ExportDialog", [](QWidget* dialog) {
+        // Its status reads as it shows.
+        EXPECT_FALSE(static_cast<TExportDialog*>(dialog)->StatusLabel()->text().isEmpty());
+        test::ExpectAccessible(dialog);
         QTest::mouseClick(static_cast<TExportDialog*>(dialog)->Button(), Qt::LeftButton);
     });
     EXPECT_FALSE(form->ExportBitmapCommand());
@@ -262,6 +270,7 @@ TEST(BitmapSizeDialogTest, FieldsFollowEachOtherAndImpossibleSizesAreRefused)
     QTest::mouseClick(size.OkButton(), Qt::LeftButton);
     EXPECT_TRUE(size.isVisible());
     EXPECT_TRUE(size.Message()->text().contains("3000")) << size.Message()->text().toStdString();
+    test::ExpectAccessible(&size);
     size.grab().save(
         QString::fromStdString((fs::path(SUNDREL_SCREENSHOT_DIR) / "size-dialog.png").string()));
     Type(size.PixelWidthEdit(), "0");
@@ -272,19 +281,22 @@ TEST(BitmapSizeDialogTest, FieldsFollowEachOtherAndImpossibleSizesAreRefused)
     QTest::mouseClick(size.OkButton(), Qt::LeftButton);
     EXPECT_FALSE(size.isVisible());
     EXPECT_EQ(size.result(), QDialog::Accepted);
-    for (QLineEdit* edit : size.findChildren<QLineEdit*>()) {
-        if (!edit->parentWidget()->inherits("QComboBox")) {
-            EXPECT_FALSE(test::AccessibleName(edit).isEmpty());
-        }
-    }
-    // A combo box goes by the label it is the buddy of.
-    for (QComboBox* unit : {size.WidthUnit(), size.HeightUnit(), size.ResolutionUnit()}) {
-        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(unit);
+    // The unit boxes read by their captions, their value the unit shown;
+    // a client opens their list as it opens any combo box's.
+    const QStringList captions{"Width unit", "Height unit", "Resolution unit"};
+    const QList<QComboBox*> units{size.WidthUnit(), size.HeightUnit(), size.ResolutionUnit()};
+    for (int i = 0; i < 3; ++i) {
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(units[i]);
         ASSERT_NE(face, nullptr);
-        const auto labels = face->relations(QAccessible::Label);
-        ASSERT_EQ(labels.size(), 1);
-        EXPECT_TRUE(labels.front().first->text(QAccessible::Name).endsWith(" unit"));
+        EXPECT_EQ(face->role(), QAccessible::ComboBox);
+        EXPECT_EQ(face->text(QAccessible::Name), captions[i]);
+        EXPECT_EQ(face->text(QAccessible::Value), units[i]->currentText());
+        EXPECT_EQ(face->childCount(), 1);
     }
+    size.show();
+    EXPECT_TRUE(test::DoAccessibleAction(size.WidthUnit(), QAccessibleActionInterface::showMenuAction()));
+    EXPECT_TRUE(WaitUntil([&] { return size.WidthUnit()->view()->isVisible(); }, 5000));
+    size.WidthUnit()->hidePopup();
 }
 
 // The units, the resolution and the pixel width come back after a restart.

@@ -14,12 +14,15 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QSettings>
 #include <QStringList>
 #include <QThread>
 #include <QWheelEvent>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -40,9 +43,14 @@ using test::WaitUntil;
 class TestForm : public TSundrelForm {
 public:
     QStringList errors;
+    QStringList details;
 
 protected:
-    void ShowError(const QString& message) override { errors << message; }
+    void ShowError(const QString& message, const QString& detail) override
+    {
+        errors << message;
+        details << detail;
+    }
 };
 
 const std::filesystem::path kExample = std::filesystem::path(SUNDREL_EXAMPLES_DIR) / "example.dvk";
@@ -313,6 +321,11 @@ TEST_F(MainWindowTest, ScrollingMovesTheViewAndResetZoomRestoresTheFrame)
     wheel(form->Panel(), 120);
     EXPECT_NEAR(vertical->value(), below - step, 1);
 
+    // The status bar's panels read as they show.
+    form->ZoomInAction()->trigger();
+    EXPECT_NE(form->ZoomText(), "100 %");
+    test::ExpectAccessible(form->statusBar());
+
     form->ResetZoomAction()->trigger();
     EXPECT_EQ(form->RequestedView(), ToViewRect(form->Map()->frameBounds));
     EXPECT_EQ(form->CurrentView(), start);
@@ -325,6 +338,8 @@ struct BrokenDocument {
     const char* name;
     std::function<void(std::string&)> edit; // none: the file is missing
     const char* message;
+    const char* reason = nullptr;           // the system's reason, when a file is at fault
+    const char* special = nullptr;          // "fifo", or a device's path
 };
 
 class DocumentFailureTest : public MainWindowTest,
@@ -333,13 +348,24 @@ class DocumentFailureTest : public MainWindowTest,
 TEST_P(DocumentFailureTest, ShowsTheMessageAndKeepsTheOpenDocument)
 {
     const BrokenDocument& broken = GetParam();
-    const std::filesystem::path path = broken.edit
-                                           ? EditedExample(broken.name, broken.edit)
-                                           : kScreenshotDir / "app-documents" / "none.dvk";
+    std::filesystem::path path = broken.edit ? EditedExample(broken.name, broken.edit)
+                                             : kScreenshotDir / "app-documents" / "none.dvk";
+    if (broken.special && std::string(broken.special) == "fifo") {
+        // Opening a FIFO would wait for a writer: the window would freeze.
+        path = kScreenshotDir / "app-documents" / "pipe.dvk";
+        std::filesystem::create_directories(path.parent_path());
+        std::filesystem::remove(path);
+        ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    } else if (broken.special) {
+        path = broken.special;
+    }
     // Without a document open, the window stays without a map.
     EXPECT_FALSE(form->OpenDocument(ToQString(path)));
     ASSERT_EQ(form->errors.size(), 1);
     EXPECT_EQ(form->errors.front().toStdString(), broken.message);
+    // The detail names the file and says why.
+    EXPECT_EQ(form->details.front().toStdString(),
+              broken.reason ? path.string() + " (" + broken.reason + ")" : std::string());
     ExpectNoMap();
     EXPECT_EQ(GrabView(*form).pixel(0, 0), kWhite); // the placeholder
 
@@ -358,7 +384,10 @@ TEST_P(DocumentFailureTest, ShowsTheMessageAndKeepsTheOpenDocument)
 INSTANTIATE_TEST_SUITE_P(
     Documents, DocumentFailureTest,
     ::testing::Values(
-        BrokenDocument{"Missing", nullptr, "Impossible to open the file"},
+        BrokenDocument{"Missing", nullptr, "Impossible to open the file", "No such file or directory"},
+        BrokenDocument{"Fifo", nullptr, "Impossible to open the file", "not a regular file", "fifo"},
+        BrokenDocument{"Device", nullptr, "Impossible to open the file", "not a regular file",
+                       "/dev/zero"},
         BrokenDocument{"ShortHeader", [](std::string& b) { b.resize(100); }, "File reading error"},
         BrokenDocument{"NotADocument", [](std::string& b) { b.assign(300, 'x'); },
                        "Unrecognized file format"}),

@@ -93,19 +93,23 @@ TEST_F(SetupTest, OneMatrixIsASingleRunWithLabels)
         EXPECT_EQ(s.TitleEdit()->text(), "distances.obs");
         ASSERT_TRUE(s.OKButton()->isEnabled());
         // A significance test on one matrix is refused.
+        test::ExpectAccessible(&s);
+        // Every choice is made as an accessibility client makes it.
         WhenModal("", [](QWidget* box) { static_cast<QMessageBox*>(box)->accept(); });
-        s.AnalysisButton()->click();
+        test::Toggle(s.AnalysisButton());
         EXPECT_FALSE(s.OKButton()->isEnabled());
         EXPECT_FALSE(s.AnalysisButton()->isEnabled());
-        s.NoAnalysisButton()->click();
-        s.LabelStyleButton(2)->click();
-        s.SundrelButton(3)->click();
+        test::Toggle(s.NoAnalysisButton());
+        EXPECT_TRUE(s.OKButton()->isEnabled());
+        test::Toggle(s.LabelStyleButton(2));
+        test::Toggle(s.SundrelButton(4));
+        EXPECT_EQ(s.SundrelNumber(), 4);
         QTest::mouseClick(s.OKButton(), Qt::LeftButton);
     });
     ASSERT_TRUE(accepted);
     EXPECT_EQ(expected_, 40);
     EXPECT_TRUE(setup_->IsSingleRun());
-    EXPECT_EQ(setup_->SundrelNumber(), 3);
+    EXPECT_EQ(setup_->SundrelNumber(), 4);
     EXPECT_EQ(setup_->LabelStyle(), 2);
     EXPECT_EQ(setup_->Title(), "distances.obs");
     const std::unique_ptr<MatrixFile> store = setup_->TakeStore();

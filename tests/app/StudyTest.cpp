@@ -104,7 +104,9 @@ protected:
                     &missed);
                 QTest::mouseClick(setup->LoadButton(), Qt::LeftButton);
                 ASSERT_TRUE(setup->OKButton()->isEnabled());
-                setup->SundrelButton(sundrels)->click();
+                // As an accessibility client chooses it: the layer is made
+                // with the number shown.
+                test::Toggle(setup->SundrelButton(sundrels));
                 setup->grab().save(QString::fromStdString((kScreenshotDir / shot).string()) +
                                    "-setup.png");
                 QTest::mouseClick(setup->OKButton(), Qt::LeftButton);
@@ -199,9 +201,11 @@ TEST_F(StudyTest, RemovingLayersWithTheirWindowsOpen)
     setup->TitleEdit()->setText("renamed");
     emit setup->TitleEdit()->textEdited("renamed");
     EXPECT_EQ(layers.layer(1)->layerName(), "renamed");
-    setup->SundrelButton(3)->click();
+    test::Toggle(setup->SundrelButton(3));
+    test::Toggle(setup->LabelStyleButton(1));
     ASSERT_TRUE(WaitUntil([&] { return LayersComputed(*form_); }));
     EXPECT_EQ(layers.layer(1)->sundrelCount(), 3);
+    EXPECT_EQ(layers.layer(1)->labelStyle, 1);
     form_->SelectionWindow()->SetLayer(0);
     form_->ReportWindow()->ShowLayerReport(1);
     const Report shown = form_->ReportWindow()->Lines();

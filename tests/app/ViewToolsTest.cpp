@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QSettings>
 #include <QTest>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -62,6 +63,42 @@ TEST_F(ViewToolsTest, KeysChooseToolsAndModifiersSwitchThemWhileHeld)
     EXPECT_EQ(form->EffectiveTool(), TMainForm::Tool::AddPoint);
     QTest::keyClick(view, Qt::Key_S);
     EXPECT_EQ(form->ToolText(), "Select");
+}
+
+// The tool and layer buttons as an accessibility client toggles them: what
+// a button then shows is what is in force, also when it was already on.
+TEST_F(ViewToolsTest, ButtonsApplyWhatAnAccessibilityClientToggles)
+{
+    const auto toggle = [](QToolButton* button) {
+        ASSERT_NE(button, nullptr);
+        test::Toggle(button);
+    };
+    QToolButton* select = nullptr;
+    for (const auto tool : {TMainForm::Tool::Zoom, TMainForm::Tool::AddPoint, TMainForm::Tool::Select}) {
+        QToolButton* button = nullptr;
+        for (QToolButton* b : form->findChildren<QToolButton*>())
+            if (b->defaultAction() == form->ToolAction(tool))
+                button = b;
+        toggle(button);
+        EXPECT_EQ(form->CurrentTool(), tool);
+        EXPECT_TRUE(button->isChecked());
+        select = button;
+    }
+    toggle(select); // the tool in force stays on, and shown
+    test::Settle(50);
+    EXPECT_EQ(form->CurrentTool(), TMainForm::Tool::Select);
+    EXPECT_TRUE(select->isChecked());
+    QToolButton* last = nullptr;
+    for (int layer : {0, 3, 4, 1}) {
+        last = qobject_cast<QToolButton*>(form->LayerButton(layer));
+        toggle(last);
+        EXPECT_EQ(form->ActiveLayer(), layer);
+        EXPECT_TRUE(last->isChecked());
+    }
+    toggle(last);
+    test::Settle(50);
+    EXPECT_EQ(form->ActiveLayer(), 1);
+    EXPECT_TRUE(last->isChecked());
 }
 
 TEST_F(ViewToolsTest, ZoomRectangleZoomInOutAndPanning)

@@ -3,6 +3,8 @@
 #include "app/analysis/SundrelNumberDialog.h"
 #include "app/shell/LabelColour.h"
 #include "app/shell/MainFormSettings.h"
+#include "app/widgets/Accessibility.h"
+#include "app/widgets/Choices.h"
 #include "matrix/MatrixFile.h"
 #include "monmonier/AnalysisSetup.h"
 #include "monmonier/MonmonierLayer.h"
@@ -51,8 +53,8 @@ TMonmonierSetup::TMonmonierSetup(QWidget* parent)
     auto* dataLayout = new QVBoxLayout(data);
     fileLabel_->setWordWrap(true);
     status_->setWordWrap(true);
-    status_->setAccessibleName(tr("Status"));
-    fileLabel_->setAccessibleName(tr("File"));
+    ShowTextToReaders(status_, tr("Status"));
+    ShowTextToReaders(fileLabel_, tr("File"));
     dataLayout->addWidget(fileLabel_);
     dataLayout->addWidget(status_);
     dataLayout->addWidget(load_, 0, Qt::AlignLeft);
@@ -71,7 +73,7 @@ TMonmonierSetup::TMonmonierSetup(QWidget* parent)
         menu.addAction(tr("More..."), this, &TMonmonierSetup::MoreCommand);
         menu.exec(sundrelGroup_->mapToGlobal(at));
     });
-    connect(sundrels_, &QButtonGroup::idClicked, this, [this](int k) { SundrelChosen(k); });
+    OnChosen(sundrels_, this, [this](int k) { SundrelChosen(k); });
     connect(more_, &QPushButton::clicked, this, &TMonmonierSetup::MoreCommand);
 
     // The title.
@@ -100,7 +102,7 @@ TMonmonierSetup::TMonmonierSetup(QWidget* parent)
         labelsLayout->addWidget(button);
     }
     labels_->button(0)->setChecked(true);
-    connect(labels_, &QButtonGroup::idClicked, this, [this](int style) {
+    OnChosen(labels_, this, [this](int style) {
         if (newMode_ || updating_)
             return;
         const std::int32_t index = ConfiguredIndex();
@@ -117,8 +119,8 @@ TMonmonierSetup::TMonmonierSetup(QWidget* parent)
     analysisLayout->addWidget(analysis_);
     analysisLayout->addWidget(bst_);
     noAnalysis_->setChecked(true);
-    connect(noAnalysis_, &QRadioButton::clicked, this, &TMonmonierSetup::NoAnalysisClicked);
-    connect(analysis_, &QRadioButton::clicked, this, &TMonmonierSetup::AnalysisClicked);
+    OnChecked(noAnalysis_, this, [this] { NoAnalysisClicked(); });
+    OnChecked(analysis_, this, [this] { AnalysisClicked(); });
 
     // The report.
     auto* reportGroup = new QGroupBox(tr(" Show report "));
@@ -129,7 +131,7 @@ TMonmonierSetup::TMonmonierSetup(QWidget* parent)
         reportLayout->addWidget(button);
     }
     report_->button(0)->setChecked(true);
-    connect(report_, &QButtonGroup::idClicked, this, [this](int id) {
+    OnChosen(report_, this, [this](int id) {
         if (newMode_ || updating_ || id != 1)
             return;
         const std::int32_t index = ConfiguredIndex();
@@ -183,7 +185,7 @@ void TMonmonierSetup::ReadSettings()
         const auto reported = ReadInt(settings, "Reported");
         if (!reported || (*reported != 0 && *reported != 1))
             return;
-        report_->button(*reported)->setChecked(true);
+        CheckQuietly(report_->button(*reported));
     }();
     settings.endGroup();
 }
@@ -268,7 +270,7 @@ void TMonmonierSetup::LoadCommand()
     store_ = std::move(store);
     matrixCount_ = store_->matrixCount();
     matrixSize_ = store_->size();
-    (matrixCount_ < 2 ? noAnalysis_ : analysis_)->setChecked(true);
+    CheckQuietly(matrixCount_ < 2 ? noAnalysis_ : analysis_);
     fileName_ = fileName;
     fileLabel_->setText(tr("File : ") + QString::fromStdString(store_->fileName().string()));
     title_->setText(QString::fromStdString(ProposedTitle(fileName.toStdString())));
@@ -320,14 +322,10 @@ void TMonmonierSetup::SetSundrelNumber(std::int32_t k)
 {
     sundrelNumber_ = k;
     sundrelGroup_->setTitle(QString::fromStdString(SundrelNumberCaption(k)));
-    if (k <= 10) {
-        sundrels_->button(k)->setChecked(true);
-    } else {
-        sundrels_->setExclusive(false);
-        if (QAbstractButton* checked = sundrels_->checkedButton())
-            checked->setChecked(false);
-        sundrels_->setExclusive(true);
-    }
+    if (k <= 10)
+        CheckQuietly(sundrels_->button(k));
+    else
+        ClearQuietly(sundrels_);
 }
 
 void TMonmonierSetup::SundrelChosen(std::int32_t k)
@@ -392,7 +390,7 @@ void TMonmonierSetup::Configure(MonmonierLayer& layers, std::int32_t index)
     matrixCount_ = layer->matrixCount();
     matrixSize_ = layer->populationCount();
     expectedSize_ = matrixSize_;
-    (layer->isSingle() ? noAnalysis_ : analysis_)->setChecked(true);
+    CheckQuietly(layer->isSingle() ? noAnalysis_ : analysis_);
     UpdateStatus();
     fileLabel_->setText(tr("File : ") + QString::fromStdString(layer->store().fileName().string()));
     title_->setText(QString::fromStdString(layer->layerName()));
@@ -404,18 +402,15 @@ void TMonmonierSetup::Configure(MonmonierLayer& layers, std::int32_t index)
         analysis_->setEnabled(false);
         bst_->setEnabled(false);
         labelsGroup_->setEnabled(true);
-        labels_->button(std::clamp(layer->labelStyle, 0, 2))->setChecked(true);
+        CheckQuietly(labels_->button(std::clamp(layer->labelStyle, 0, 2)));
     } else {
         analysis_->setEnabled(true);
         noAnalysis_->setEnabled(false);
         bst_->setEnabled(true);
         labelsGroup_->setEnabled(false);
-        labels_->setExclusive(false);
-        if (QAbstractButton* checked = labels_->checkedButton())
-            checked->setChecked(false);
-        labels_->setExclusive(true);
+        ClearQuietly(labels_);
     }
-    report_->button(0)->setChecked(true);
+    CheckQuietly(report_->button(0));
     updating_ = false;
     setModal(false);
     show();

@@ -2,6 +2,7 @@
 
 #include "app/document/DocumentBridge.h"
 #include "app/shell/MainForm.h"
+#include "app/widgets/ErrorBox.h"
 #include "common/Messages.h"
 #include "monmonier/MonmonierLayer.h"
 #include "monmonier/SundrelDocument.h"
@@ -131,13 +132,13 @@ void TReportForm::Save()
     } catch (const std::bad_alloc&) {
         ShowError(QString::fromUtf8(msg::MemoryAllocationFailure));
     } catch (const std::exception& e) {
-        ShowError(QString::fromStdString(e.what()));
+        ShowError(QString::fromStdString(e.what()), ErrorDetail(e));
     }
 }
 
-void TReportForm::ShowError(const QString& message)
+void TReportForm::ShowError(const QString& message, const QString& detail)
 {
-    QMessageBox::critical(this, kApplicationTitle, message);
+    ShowErrorBox(this, kApplicationTitle, message, detail);
 }
 
 void TReportForm::showEvent(QShowEvent* event)

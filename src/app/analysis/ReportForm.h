@@ -48,7 +48,7 @@ protected:
     // Return and Enter save (the default button), Escape closes.
     void keyPressEvent(QKeyEvent* event) override;
     // The error box of a failed save.
-    virtual void ShowError(const QString& message);
+    virtual void ShowError(const QString& message, const QString& detail = {});
 
 private:
     void ReportReady(qintptr serial);

@@ -2,6 +2,7 @@
 
 #include "app/shell/LabelColour.h"
 #include "app/shell/MainFormSettings.h"
+#include "app/widgets/Accessibility.h"
 #include "render/OffscreenContext.h"
 
 #include <QComboBox>
@@ -58,14 +59,8 @@ TBitmapSizeConfiguration::TBitmapSizeConfiguration(QWidget* parent) : QDialog(pa
         grid->addWidget(label, row, 0);
         grid->addWidget(edit, row, 1);
         if (unit) {
-            *unit = new QComboBox(this);
+            *unit = new TNamedComboBox(caption + tr(" unit"), this);
             (*unit)->addItems(units);
-            (*unit)->setAccessibleName(caption + tr(" unit"));
-            // Screen readers on Linux name a combo box by the label it is
-            // the buddy of: an unseen one carries the name.
-            auto* named = new QLabel(caption + tr(" unit"), this);
-            named->setBuddy(*unit);
-            named->hide();
             grid->addWidget(*unit, row, 2);
         }
     };
@@ -78,7 +73,7 @@ TBitmapSizeConfiguration::TBitmapSizeConfiguration(QWidget* parent) : QDialog(pa
     message_->setWordWrap(true);
     // Room for a refusal of two lines, so that the dialog need not grow.
     message_->setMinimumHeight(2 * message_->fontMetrics().lineSpacing() + 4);
-    message_->setAccessibleName(tr("Message"));
+    ShowTextToReaders(message_, tr("Message"));
     SetLabelColour(message_, Qt::red);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     ok_ = buttons->button(QDialogButtonBox::Ok);

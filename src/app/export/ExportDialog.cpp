@@ -2,6 +2,7 @@
 
 #include "app/document/DocumentBridge.h"
 #include "app/shell/LabelColour.h"
+#include "app/widgets/Accessibility.h"
 
 #include <QFileInfo>
 #include <QGroupBox>
@@ -49,7 +50,7 @@ TExportDialog::TExportDialog(DocumentBridge& bridge, QWidget* parent)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     status_->setWordWrap(true);
     status_->setMinimumHeight(status_->fontMetrics().height() * 2 + 4);
-    status_->setAccessibleName(tr("Status"));
+    ShowTextToReaders(status_, tr("Status"));
     bar_->setTextVisible(false);
     bar_->setAccessibleName(tr("Progress"));
     auto* boxLayout = new QVBoxLayout(box_);

@@ -4,6 +4,8 @@
 #include "app/importing/PreviewText.h"
 #include "app/shell/LabelColour.h"
 #include "app/shell/MainFormSettings.h"
+#include "app/widgets/Accessibility.h"
+#include "app/widgets/Choices.h"
 #include "import/DataFileWorker.h"
 #include "import/FileReader.h"
 
@@ -86,6 +88,7 @@ TImportForm::TImportForm(DocumentBridge& bridge, QWidget* parent)
     setModal(true);
 
     fileLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    ShowTextToReaders(fileLabel_, tr("File"));
     fileLabel_->setWordWrap(true);
 
     auto* previewLabel = new QLabel(tr("File preview"));
@@ -117,7 +120,7 @@ TImportForm::TImportForm(DocumentBridge& bridge, QWidget* parent)
     xFirst_->setChecked(true);
 
     information_->setWordWrap(true);
-    information_->setAccessibleName(tr("Information"));
+    ShowTextToReaders(information_, tr("Information"));
     information_->setMinimumHeight(information_->fontMetrics().height() * 2 + 4);
     bar_->setRange(0, 100);
     bar_->setTextVisible(false);
@@ -160,8 +163,8 @@ TImportForm::TImportForm(DocumentBridge& bridge, QWidget* parent)
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
     for (QSpinBox* spin : {lines_, columns_, number_})
         connect(spin, &QSpinBox::valueChanged, this, &TImportForm::SetupChanged);
-    connect(xFirst_, &QRadioButton::clicked, this, &TImportForm::SetupChanged);
-    connect(yFirst_, &QRadioButton::clicked, this, &TImportForm::SetupChanged);
+    for (QRadioButton* order : {xFirst_, yFirst_})
+        OnChecked(order, this, [this] { SetupChanged(); });
 
     ImportSignals& worker = bridge_.coordinateImport();
     connect(&worker, &ImportSignals::progress, this, &TImportForm::Progress);
@@ -229,7 +232,6 @@ bool TImportForm::Execute(const QString& fileName)
     worker_ = std::make_unique<DataFileWorker>(bridge_.notifier(Sender::CoordinateImport));
     loading_ = true;
     fileLabel_->setText(tr("Importing data from file: ") + fileName);
-    fileLabel_->setAccessibleName(fileLabel_->text());
     preview_->clear();
     points_.clear();
     model_->Set(0, nullptr);

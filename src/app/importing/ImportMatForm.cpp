@@ -5,6 +5,7 @@
 #include "app/importing/DiskDialog.h"
 #include "app/shell/LabelColour.h"
 #include "app/shell/MainFormSettings.h"
+#include "app/widgets/Accessibility.h"
 #include "matrix/MatrixFile.h"
 #include "matrix/MatrixImportWorker.h"
 #include "matrix/MatrixMessages.h"
@@ -186,7 +187,7 @@ TImportMatForm::TImportMatForm(DocumentBridge& bridge, QWidget* parent)
     middle->addLayout(right, 2);
 
     for (int i = 0; i < 3; ++i) {
-        results_[i]->setAccessibleName(tr("Result %1").arg(i + 1));
+        ShowTextToReaders(results_[i], tr("Result %1").arg(i + 1));
         results_[i]->setWordWrap(true);
         results_[i]->setMinimumHeight(results_[i]->fontMetrics().height());
     }

@@ -2,6 +2,7 @@
 
 #include "app/document/DocumentBridge.h"
 #include "app/shell/LabelColour.h"
+#include "app/widgets/Accessibility.h"
 #include "common/Errors.h"
 #include "model/MMapFactory.h"
 #include "model/MapMessages.h"
@@ -27,9 +28,9 @@ TMapCreationControl::TMapCreationControl(MMapFactory& factory, DocumentBridge& b
     setModal(true);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     SetLabelColour(label_, kWorkingColour);
-    label_->setAccessibleName(tr("Progress text"));
+    ShowTextToReaders(label_, tr("Progress text"));
     reason_->setWordWrap(true);
-    reason_->setAccessibleName(tr("Reason"));
+    ShowTextToReaders(reason_, tr("Reason"));
     reason_->hide();
     bar_->setRange(0, 100);
     bar_->setTextVisible(false);

@@ -10,6 +10,9 @@
 #include "app/shell/Resources.h"
 #include "app/view/OpenGLControl.h"
 #include "app/view/ScrollingPanel.h"
+#include "app/widgets/Accessibility.h"
+#include "app/widgets/ErrorBox.h"
+#include "common/AtomicFile.h"
 #include "common/Errors.h"
 #include "common/Messages.h"
 #include "model/EditHistory.h"
@@ -123,9 +126,10 @@ void TMainForm::Initialize()
     AfterCreateControls();
     // The button a tool bar shows when its buttons do not fit has no
     // caption of its own: name it for screen readers.
-    for (QToolBar* bar : findChildren<QToolBar*>())
+    for (QToolBar* bar : findChildren<QToolBar*>()) {
         if (auto* more = bar->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
             more->setAccessibleName(tr("More buttons"));
+    }
     colourTable_ = BuildColourTable(settings_.colourTableBase);
     RebuildColourMenus();
     saveName_ = dialogs_.defaultName;
@@ -199,7 +203,7 @@ void TMainForm::CreateStatusBar()
     auto panel = [this](const char* text, int width, const QString& name) {
         auto* label = new QLabel(QString::fromUtf8(text), this);
         label->setFixedWidth(width);
-        label->setAccessibleName(name);
+        ShowTextToReaders(label, name);
         statusBar()->addWidget(label);
         return label;
     };
@@ -400,6 +404,8 @@ void TMainForm::OpenFromCommandLine(const QString& argument)
 bool TMainForm::OpenDocument(const QString& fileName)
 {
     const std::filesystem::path file = ToPath(fileName);
+    // Taken before reading: a change made while reading is a change too.
+    const FileStamp stamp = StampOf(file);
     LoadedDocument document;
     try {
         document = LoadMapDocument(file, *factory_);
@@ -412,7 +418,7 @@ bool TMainForm::OpenDocument(const QString& fileName)
     } catch (const std::exception& e) {
         if (document.map)
             factory_->DestroyMap(*document.map);
-        ShowError(QString::fromStdString(e.what()));
+        ShowError(QString::fromStdString(e.what()), ErrorDetail(e));
         if (!map_)
             view_->UpdateSize();
         return false;
@@ -433,6 +439,7 @@ bool TMainForm::OpenDocument(const QString& fileName)
     EnableMapControls();
     SetModified(false);
     SetDocumentName(fileName);
+    documentStamp_ = stamp;
     AfterLoad(header, file);
     AfterOpen();
     emit documentChanged();
@@ -476,6 +483,15 @@ bool TMainForm::SaveTo(const QString& fileName)
 {
     if (!map_)
         return false;
+    // Another program (another copy of this one) may have written the file
+    // since it was read or written here: its work is not replaced unasked.
+    std::error_code ec;
+    if (!documentName_.isEmpty() && documentStamp_.exists &&
+        std::filesystem::equivalent(ToPath(fileName), ToPath(documentName_), ec)) {
+        const FileStamp now = StampOf(ToPath(fileName));
+        if (now.exists && now != documentStamp_ && !ConfirmReplacingChangedFile())
+            return false;
+    }
     render::ExportParameters parameters;
     parameters.file = ToPath(fileName);
     render::ExportSource source;
@@ -489,6 +505,7 @@ bool TMainForm::SaveTo(const QString& fileName)
     saving_ = false;
     if (result != TExportDialog::Result::Finished)
         return false;
+    documentStamp_ = StampOf(parameters.file);
     SetModified(false);
     AfterSave();
     emit documentChanged();
@@ -602,9 +619,20 @@ void TMainForm::UpdateActiveLayerCaption()
                                                  : tr("Active layer"));
 }
 
-void TMainForm::ShowError(const QString& message)
+void TMainForm::ShowError(const QString& message, const QString& detail)
 {
-    QMessageBox::critical(this, kApplicationTitle, message);
+    ShowErrorBox(this, kApplicationTitle, message, detail);
+}
+
+bool TMainForm::ConfirmReplacingChangedFile()
+{
+    QMessageBox box(QMessageBox::Warning, kApplicationTitle,
+                    tr("The file was changed by another program since it was opened. Replace it?"),
+                    QMessageBox::Yes | QMessageBox::Cancel, this);
+    box.setObjectName("ReplaceChangedFile");
+    box.button(QMessageBox::Yes)->setText(tr("Replace"));
+    box.setDefaultButton(QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Yes;
 }
 
 void TMainForm::AboutCommand()

@@ -13,6 +13,7 @@
 
 #include "app/shell/MainFormSettings.h"
 #include "app/view/ViewGeometry.h"
+#include "common/AtomicFile.h"
 #include "model/MMapFactory.h"
 #include "model/MapDocument.h"
 #include "render/Canvas.h"
@@ -288,8 +289,12 @@ protected:
     virtual void SaveMap(const std::filesystem::path& file, const MapWriteHooks& hooks);
     // Steps the save job reports, for the progress bar.
     virtual std::int64_t SaveStepCount() const;
-    // The system's message in an error box.
-    virtual void ShowError(const QString& message);
+    // The system's message in an error box, with the file and the system's
+    // reason as its detail where there is one.
+    virtual void ShowError(const QString& message, const QString& detail = {});
+    // Before replacing the open document's file that another program changed
+    // since it was read or written here: true to replace it.
+    virtual bool ConfirmReplacingChangedFile();
     // True while a save job runs (the export dialog is modal meanwhile).
     bool Saving() const { return saving_; }
     virtual void AboutCommand();
@@ -482,6 +487,8 @@ private:
     QString documentName_;
     // The name the save dialog proposes.
     QString saveName_;
+    // The open document's file as read or last written here.
+    FileStamp documentStamp_;
 
     ViewRect requested_;
     ViewRect actual_;

@@ -50,9 +50,13 @@ void ReadMainFormSettings(QSettings& settings, MainFormSettings& into);
 void WriteMainFormSettings(QSettings& settings, const MainFormSettings& values);
 
 // A window's place in the current group: "Left" then "Top". What was read
-// before a missing or bad value is applied; true when both were read.
+// before a missing or bad value is applied, brought onto a screen; true when
+// both were read.
 bool ReadWindowPosition(QSettings& settings, QWidget* window);
 void WriteWindowPosition(QSettings& settings, const QWidget* window);
+// The top-left corner nearest to `at` that puts a window of `size` inside the
+// free area of a screen (as much of it as fits).
+QPoint OnScreen(const QPoint& at, const QSize& size);
 
 // A value of a settings group, read strictly: absent or not of the type
 // asked for gives nothing (the group then takes its defaults).

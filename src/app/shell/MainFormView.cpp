@@ -8,6 +8,7 @@
 #include "app/shell/Resources.h"
 #include "app/view/OpenGLControl.h"
 #include "app/view/ScrollingPanel.h"
+#include "app/widgets/Choices.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -80,6 +81,13 @@ void TMainForm::CreateToolMenus()
         tools_->addAction(action);
         toolBar_->addAction(action);
         connect(action, &QAction::triggered, this, [this, tool = info.tool] { SetTool(tool); });
+        // A button toggled by an accessibility client checks the action
+        // without triggering it: the state change chooses the tool too.
+        connect(action, &QAction::toggled, this, [this, tool = info.tool](bool on) {
+            if (on && tool_ != tool)
+                SetTool(tool);
+        });
+        KeepAChoiceShown(tools_, action, this, [this] { return ToolAction(tool_); });
     }
     tools_->actions().front()->setChecked(true);
     // Double-clicking the zoom buttons resets the zoom; the move button's
@@ -116,7 +124,11 @@ void TMainForm::CreateToolMenus()
         layersMenu_->addAction(action);
         viewMenu_->addAction(action);
         layerBar_->addAction(action);
-        connect(action, &QAction::triggered, this, [this, layer] { ChooseActiveLayer(layer); });
+        connect(action, &QAction::toggled, this, [this, layer](bool on) {
+            if (on)
+                ChooseActiveLayer(layer);
+        });
+        KeepAChoiceShown(layerGroup_, action, this, [this] { return LayerAction(ActiveLayer()); });
     }
     layersMenuSeparator_ = layersMenu_->addSeparator();
     viewMenuSeparator_ = viewMenu_->addSeparator();
@@ -132,7 +144,7 @@ void TMainForm::CreateToolMenus()
     layerBarSeparator_ = layerBar_->addSeparator();
     visibleAction_ = layerBar_->addAction(tr("Visible"));
     visibleAction_->setCheckable(true);
-    connect(visibleAction_, &QAction::triggered, this,
+    connect(visibleAction_, &QAction::toggled, this,
             [this](bool on) { ChangeLayerVisibility(settings_.activeLayer, on); });
     CreatePropertyButtons();
 
@@ -188,6 +200,7 @@ void TMainForm::AddLayerTarget(QAction* button, QMenu* layersItem, QMenu* viewIt
 {
     button->setCheckable(true);
     layerGroup_->addAction(button);
+    KeepAChoiceShown(layerGroup_, button, this, [this] { return LayerAction(ActiveLayer()); });
     layerActions_ << button;
     layerBar_->insertAction(layerBarSeparator_, button);
     if (QWidget* widget = layerBar_->widgetForAction(button)) {

@@ -149,8 +149,9 @@ void TSundrelForm::ReadExtraSettings(QSettings& settings)
     const auto item = ReadInt(settings, "SundrelStatus");
     ReadLayerStyles(settings, layers_->styles);
     settings.endGroup();
-    if (item && *item >= 0 && *item <= 2)
-        SetStatusWindowMode(*item == 0 ? 1 : *item == 1 ? 0 : 2);
+    // An item out of range leaves the default in force, and checked.
+    const int chosen = item && *item >= 0 && *item <= 2 ? *item : 1;
+    SetStatusWindowMode(chosen == 0 ? 1 : chosen == 1 ? 0 : 2);
 }
 
 void TSundrelForm::WriteExtraSettings(QSettings& settings)
