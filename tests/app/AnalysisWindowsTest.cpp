@@ -63,20 +63,6 @@ void Click(QAbstractButton* box)
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
 }
 
-class RecordingReportForm : public TReportForm {
-public:
-    using TReportForm::TReportForm;
-    QStringList errors;
-    QStringList details;
-
-protected:
-    void ShowError(const QString& message, const QString& detail) override
-    {
-        errors << message;
-        details << detail;
-    }
-};
-
 // A bridge and its layers on 60 random sites; "added" is acknowledged as the
 // main window does, and the commands' outcomes (one each) are counted.
 class AnalysisWindowsTest : public ::testing::Test {
@@ -279,7 +265,7 @@ bool SameAsWriteReport(const fs::path& saved, const Report& lines)
 
 TEST_F(AnalysisWindowsTest, ReportsAreShownSavedAndOutliveTheirLayer)
 {
-    RecordingReportForm report(bridge_, *layers_);
+    test::Recording<TReportForm> report(bridge_, *layers_);
     const std::int32_t index = Run(Request(1, 3, "Pass north", true));
     ASSERT_TRUE(report.isVisible());
     const Report lines = layers_->layer(index)->report();
@@ -424,16 +410,8 @@ TEST_F(AnalysisWindowsTest, EveryControlIsNamedByItsCaption)
     EXPECT_EQ(AccessibleName(report.SaveButton()), "Save...");
     EXPECT_EQ(AccessibleName(selection.Box(9)), "9");
     EXPECT_EQ(AccessibleName(selection.Box(10)), "> 9");
-    for (QWidget* window : std::initializer_list<QWidget*>{&status, &report, &selection}) {
-        for (QWidget* control : window->findChildren<QWidget*>()) {
-            if (auto* button = qobject_cast<QAbstractButton*>(control)) {
-                EXPECT_EQ(AccessibleName(button), button->text());
-            } else if (qobject_cast<QPlainTextEdit*>(control) || qobject_cast<QProgressBar*>(control) ||
-                       qobject_cast<QLabel*>(control)) {
-                EXPECT_FALSE(AccessibleName(control).isEmpty()) << control->metaObject()->className();
-            }
-        }
-    }
+    for (QWidget* window : std::initializer_list<QWidget*>{&status, &report, &selection})
+        test::ExpectAccessible(window);
 }
 
 } // namespace

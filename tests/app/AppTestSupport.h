@@ -21,6 +21,8 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
+#include <QProgressBar>
+#include <QStringList>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
@@ -31,6 +33,23 @@
 #include <gtest/gtest.h>
 
 namespace test {
+
+// A window whose error box is replaced by a record of its messages and
+// their details.
+template <typename Window>
+class Recording : public Window {
+public:
+    using Window::Window;
+    QStringList errors;
+    QStringList details;
+
+protected:
+    void ShowError(const QString& message, const QString& detail) override
+    {
+        errors << message;
+        details << detail;
+    }
+};
 
 // Processes events until `done` holds; false after `timeoutMs`.
 inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 60000)
@@ -193,6 +212,13 @@ inline void ExpectAccessible(QWidget* root)
                 EXPECT_EQ(AccessibleName(label), text) << where << ": a label reads otherwise";
             }
             continue;
+        }
+        // Buttons read as their captions, progress bars by their names.
+        if (auto* button = qobject_cast<QAbstractButton*>(w); button && !button->text().isEmpty()) {
+            EXPECT_EQ(AccessibleName(button), QString(button->text()).remove('&')) << where;
+        }
+        if (qobject_cast<QProgressBar*>(w)) {
+            EXPECT_FALSE(AccessibleName(w).isEmpty()) << where << ": a progress bar";
         }
         if (w->focusPolicy() == Qt::NoFocus)
             continue;

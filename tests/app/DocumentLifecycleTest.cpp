@@ -56,6 +56,7 @@ using test::Settle;
 using test::WaitUntil;
 using test::ChooseFile;
 using test::WhenModal;
+using test::Recording;
 
 namespace fs = std::filesystem;
 
@@ -85,21 +86,6 @@ void Answer(TCloseDialog::Answer answer, bool* missed = nullptr)
         },
         missed);
 }
-
-// The window with its error box replaced by a record of the messages.
-template <typename Form>
-class Recording : public Form {
-public:
-    QStringList errors;
-    QStringList details;
-
-protected:
-    void ShowError(const QString& message, const QString& detail) override
-    {
-        errors << message;
-        details << detail;
-    }
-};
 
 // A file made by the tests' own folder.
 class LifecycleTest : public ::testing::Test {

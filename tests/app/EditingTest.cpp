@@ -28,19 +28,6 @@ using test::WaitUntil;
 const std::filesystem::path kExample = std::filesystem::path(SUNDREL_EXAMPLES_DIR) / "example.dvk";
 const std::filesystem::path kScreenshotDir = SUNDREL_SCREENSHOT_DIR;
 
-class EditForm : public TSundrelForm {
-public:
-    QStringList errors;
-    QStringList details;
-
-protected:
-    void ShowError(const QString& message, const QString& detail) override
-    {
-        errors << message;
-        details << detail;
-    }
-};
-
 std::string Bytes(const std::filesystem::path& file)
 {
     std::ifstream in(file, std::ios::binary);
@@ -62,9 +49,9 @@ protected:
     }
     void TearDown() override { std::filesystem::remove_all(dir); }
 
-    static std::unique_ptr<EditForm> Open()
+    static std::unique_ptr<test::Recording<TSundrelForm>> Open()
     {
-        auto made = std::make_unique<EditForm>();
+        auto made = std::make_unique<test::Recording<TSundrelForm>>();
         EXPECT_TRUE(test::ShowAndOpen(*made, kExample));
         EXPECT_TRUE(WaitUntil([&] { return test::LayersComputed(*made); }));
         test::Settle();
@@ -103,7 +90,7 @@ protected:
         return form->SaveAsCommand() && !missed;
     }
 
-    std::unique_ptr<EditForm> form;
+    std::unique_ptr<test::Recording<TSundrelForm>> form;
     TOpenGLControl* view = nullptr;
     std::filesystem::path dir;
 };

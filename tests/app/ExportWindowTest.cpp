@@ -38,19 +38,6 @@ namespace fs = std::filesystem;
 
 const fs::path kExample = fs::path(SUNDREL_EXAMPLES_DIR) / "example.dvk";
 
-class QuietForm : public TSundrelForm {
-public:
-    QStringList errors;
-    QStringList details;
-
-protected:
-    void ShowError(const QString& message, const QString& detail) override
-    {
-        errors << message;
-        details << detail;
-    }
-};
-
 std::string Number(double v)
 {
     char text[64];
@@ -70,7 +57,7 @@ protected:
     void SetUp() override
     {
         QSettings().clear();
-        form = std::make_unique<QuietForm>();
+        form = std::make_unique<test::Recording<TSundrelForm>>();
         ASSERT_TRUE(test::ShowAndOpen(*form, kExample));
         ASSERT_TRUE(WaitUntil([&] { return test::LayersComputed(*form); }));
         test::Settle();
@@ -101,7 +88,7 @@ protected:
         });
     }
 
-    std::unique_ptr<QuietForm> form;
+    std::unique_ptr<test::Recording<TSundrelForm>> form;
     test::TempDir dir{"export-window"};
 };
 

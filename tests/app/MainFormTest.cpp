@@ -39,20 +39,6 @@ using test::LayersComputed;
 using test::Settle;
 using test::WaitUntil;
 
-// The main window with its error box replaced by a record of the messages.
-class TestForm : public TSundrelForm {
-public:
-    QStringList errors;
-    QStringList details;
-
-protected:
-    void ShowError(const QString& message, const QString& detail) override
-    {
-        errors << message;
-        details << detail;
-    }
-};
-
 const std::filesystem::path kExample = std::filesystem::path(SUNDREL_EXAMPLES_DIR) / "example.dvk";
 const std::filesystem::path kScreenshotDir = SUNDREL_SCREENSHOT_DIR;
 
@@ -152,7 +138,7 @@ protected:
     void SetUp() override
     {
         QSettings().clear();
-        form = std::make_unique<TestForm>();
+        form = std::make_unique<test::Recording<TSundrelForm>>();
         form->show();
         ASSERT_TRUE(WaitUntil([&] { return form->View()->Initialized(); }, 20000));
     }
@@ -180,7 +166,7 @@ protected:
         EXPECT_FALSE(BarVisible(true) || BarVisible(false));
     }
 
-    std::unique_ptr<TestForm> form;
+    std::unique_ptr<test::Recording<TSundrelForm>> form;
 };
 
 TEST_F(MainWindowTest, WithoutDocumentShowsTheNoMapPlaceholder)

@@ -2,7 +2,7 @@
 // about box, and the desktop entry and document types given to the desktop.
 
 #include "app/shell/AboutForm.h"
-#include "app/shell/Resources.h"
+#include "app/widgets/Resources.h"
 #include "app/shell/StartupImage.h"
 #include "AppTestSupport.h"
 

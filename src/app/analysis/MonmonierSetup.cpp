@@ -1,10 +1,10 @@
 #include "app/analysis/MonmonierSetup.h"
 
 #include "app/analysis/SundrelNumberDialog.h"
-#include "app/shell/LabelColour.h"
-#include "app/shell/MainFormSettings.h"
-#include "app/widgets/Accessibility.h"
 #include "app/widgets/Choices.h"
+#include "app/widgets/Fields.h"
+#include "app/widgets/Progress.h"
+#include "app/widgets/Settings.h"
 #include "matrix/MatrixFile.h"
 #include "monmonier/AnalysisSetup.h"
 #include "monmonier/MonmonierLayer.h"
@@ -35,7 +35,7 @@ const char* const kLabelStyles[3] = {"a; b; c; d...", "1; 2; 3; 4...", "i; ii; i
 } // namespace
 
 TMonmonierSetup::TMonmonierSetup(QWidget* parent)
-    : QDialog(parent), fileLabel_(new QLabel), status_(new QLabel),
+    : QDialog(parent), fileLabel_(NewStatusLine(tr("File"))), status_(NewStatusLine(tr("Status"))),
       load_(new QPushButton(tr("Load  matrix data..."))), sundrelGroup_(new QGroupBox),
       sundrels_(new QButtonGroup(this)), more_(new QPushButton(tr("More..."))),
       title_(new QLineEdit), labelsGroup_(new QGroupBox(tr(" Sundrel labels "))),
@@ -51,10 +51,6 @@ TMonmonierSetup::TMonmonierSetup(QWidget* parent)
     // The distance data.
     auto* data = new QGroupBox(tr(" Distance data file "));
     auto* dataLayout = new QVBoxLayout(data);
-    fileLabel_->setWordWrap(true);
-    status_->setWordWrap(true);
-    ShowTextToReaders(status_, tr("Status"));
-    ShowTextToReaders(fileLabel_, tr("File"));
     dataLayout->addWidget(fileLabel_);
     dataLayout->addWidget(status_);
     dataLayout->addWidget(load_, 0, Qt::AlignLeft);
@@ -79,10 +75,7 @@ TMonmonierSetup::TMonmonierSetup(QWidget* parent)
     // The title.
     auto* titleGroup = new QGroupBox(tr(" Monmonier title "));
     auto* titleLayout = new QHBoxLayout(titleGroup);
-    auto* titleLabel = new QLabel(tr("Name : "));
-    titleLabel->setBuddy(title_);
-    title_->setAccessibleName(titleLabel->text());
-    titleLayout->addWidget(titleLabel);
+    titleLayout->addWidget(FieldLabel(tr("Name : "), title_));
     titleLayout->addWidget(title_);
     connect(title_, &QLineEdit::textEdited, this, [this](const QString& text) {
         if (newMode_ || updating_)
@@ -139,10 +132,6 @@ TMonmonierSetup::TMonmonierSetup(QWidget* parent)
             emit reportRequested(index);
     });
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok_);
-    buttons->addWidget(cancel_);
     ok_->setDefault(true);
     connect(ok_, &QPushButton::clicked, this, &TMonmonierSetup::OKClicked);
     connect(cancel_, &QPushButton::clicked, this, &TMonmonierSetup::reject);
@@ -155,7 +144,7 @@ TMonmonierSetup::TMonmonierSetup(QWidget* parent)
     layout->addWidget(labelsGroup_);
     layout->addWidget(analysisGroup);
     layout->addWidget(reportGroup);
-    layout->addLayout(buttons);
+    layout->addLayout(ButtonRow({ok_, cancel_}));
 
     ReadSettings();
     SetSundrelNumber(sundrelNumber_);

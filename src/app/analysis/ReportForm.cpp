@@ -1,8 +1,9 @@
 #include "app/analysis/ReportForm.h"
 
 #include "app/document/DocumentBridge.h"
-#include "app/shell/MainForm.h"
 #include "app/widgets/ErrorBox.h"
+#include "app/widgets/Progress.h"
+#include "app/widgets/Settings.h"
 #include "common/Messages.h"
 #include "monmonier/MonmonierLayer.h"
 #include "monmonier/SundrelDocument.h"
@@ -52,13 +53,9 @@ TReportForm::TReportForm(DocumentBridge& bridge, MonmonierLayer& layers, QWidget
     save_->setAutoDefault(true);
     close_->setAutoDefault(true);
     save_->setEnabled(false);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(save_);
-    buttons->addWidget(close_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(text_, 1);
-    layout->addLayout(buttons);
+    layout->addLayout(ButtonRow({save_, close_}));
     resize(512, 467);
 
     connect(save_, &QPushButton::clicked, this, &TReportForm::Save);

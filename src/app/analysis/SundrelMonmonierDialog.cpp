@@ -1,8 +1,8 @@
 #include "app/analysis/SundrelMonmonierDialog.h"
 
 #include "app/document/DocumentBridge.h"
-#include "app/shell/LabelColour.h"
-#include "app/shell/MainFormSettings.h"
+#include "app/widgets/Progress.h"
+#include "app/widgets/Settings.h"
 #include "common/Messages.h"
 #include "monmonier/MonmonierLayer.h"
 
@@ -31,20 +31,17 @@ const QColor kDoneColour(128, 0, 128);
 TSundrelMonmonierDialog::TSundrelMonmonierDialog(DocumentBridge& bridge, MonmonierLayer& layers,
                                                  QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint), layers_(layers),
-      box_(new QGroupBox(tr(" Ready "))), label_(new QLabel), bar_(new QProgressBar)
+      box_(new QGroupBox(tr(" Ready "))), label_(new QLabel), bar_(NewProgressBar())
 {
     setObjectName("SundrelMonmonierDialog");
     setWindowTitle(tr("Sundrel status controler"));
 
-    bar_->setRange(0, 100);
     bar_->setValue(0);
-    bar_->setTextVisible(false);
-    bar_->setAccessibleName(tr("Progress"));
     // Room for the longest text, so that the window keeps its size.
     label_->setMinimumWidth(label_->fontMetrics().horizontalAdvance(
                                 QStringLiteral("Constructing sundrels, please wait...")) +
                             16);
-    SetText(tr("Done"), kDoneColour);
+    ShowStatus(label_, tr("Done"), kDoneColour);
 
     auto* boxLayout = new QVBoxLayout(box_);
     boxLayout->addWidget(label_);
@@ -109,12 +106,6 @@ void TSundrelMonmonierDialog::SetTitle(const QString& prefix, const QString& nam
     box_->setToolTip(name);
 }
 
-void TSundrelMonmonierDialog::SetText(const QString& text, const QColor& colour)
-{
-    SetLabelColour(label_, colour);
-    label_->setText(text);
-}
-
 void TSundrelMonmonierDialog::SetBar(qint64 maximum)
 {
     // An empty range would turn the bar into a busy indicator.
@@ -126,7 +117,7 @@ void TSundrelMonmonierDialog::Begin(const QString& name, std::int32_t matrices)
 {
     SetTitle(tr(" Creating layer \""), name);
     // Two blanks after the comma: the window's own text.
-    SetText(tr("Sorting matrix data,  please wait..."), kWorkingColour);
+    ShowStatus(label_, tr("Sorting matrix data,  please wait..."), kWorkingColour);
     SetBar(2 * static_cast<qint64>(matrices));
     Show();
 }
@@ -181,7 +172,7 @@ void TSundrelMonmonierDialog::Finish(const QString& text, const QColor& colour, 
 {
     box_->setTitle(tr(" Ready "));
     box_->setToolTip(QString());
-    SetText(text, colour);
+    ShowStatus(label_, text, colour);
     bar_->setRange(0, 100);
     bar_->setValue(0);
     working_ = false;
@@ -197,7 +188,7 @@ void TSundrelMonmonierDialog::Reading(int index, int matrices)
 void TSundrelMonmonierDialog::Started(int index, qint64 steps)
 {
     SetTitle(tr(" Creating layer\""), LayerName(index));
-    SetText(tr("Constructing sundrels, please wait..."), kConstructingColour);
+    ShowStatus(label_, tr("Constructing sundrels, please wait..."), kConstructingColour);
     SetBar(steps);
 }
 

@@ -65,7 +65,6 @@ private:
     // the load.
     QString LayerName(int index) const;
     void SetTitle(const QString& prefix, const QString& name);
-    void SetText(const QString& text, const QColor& colour);
     void SetBar(qint64 maximum);
     // The end of a command, whatever its outcome: "Ready", bar at 0, the
     // window hidden in automatic mode unless `keepShown`.

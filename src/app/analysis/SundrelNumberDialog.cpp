@@ -1,5 +1,6 @@
 #include "app/analysis/SundrelNumberDialog.h"
 
+#include "app/widgets/Fields.h"
 #include "monmonier/AnalysisSetup.h"
 
 #include <QDialogButtonBox>
@@ -19,12 +20,9 @@ TSundrelNumberDialog::TSundrelNumberDialog(QWidget* parent)
     setWindowTitle(tr("Number of sundrels"));
     setModal(true);
     auto* group = new QGroupBox(tr(" Number of sundrels "));
-    auto* label = new QLabel(tr("Choose the number of sundrels :"));
-    label->setBuddy(number_);
     number_->setRange(1, kMaxSundrelNumber);
-    number_->setAccessibleName(label->text());
     auto* row = new QHBoxLayout(group);
-    row->addWidget(label);
+    row->addWidget(FieldLabel(tr("Choose the number of sundrels :"), number_));
     row->addWidget(number_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     buttons->button(QDialogButtonBox::Ok)->setText(tr("OK"));

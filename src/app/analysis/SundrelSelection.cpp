@@ -1,6 +1,7 @@
 #include "app/analysis/SundrelSelection.h"
 
-#include "app/shell/MainFormSettings.h"
+#include "app/widgets/Progress.h"
+#include "app/widgets/Settings.h"
 #include "monmonier/MonmonierLayer.h"
 
 #include <QCheckBox>
@@ -41,12 +42,9 @@ TSundrelSelection::TSundrelSelection(MonmonierLayer& layers, QWidget* parent)
 
     ok_->setDefault(true);
     ok_->setAutoDefault(true);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group_);
-    layout->addLayout(buttons);
+    layout->addLayout(ButtonRow({ok_}));
     setFixedSize(sizeHint());
 
     connect(ok_, &QPushButton::clicked, this, &QWidget::hide);

@@ -1,8 +1,8 @@
 #include "app/export/BitmapSizeConfiguration.h"
 
-#include "app/shell/LabelColour.h"
-#include "app/shell/MainFormSettings.h"
-#include "app/widgets/Accessibility.h"
+#include "app/widgets/Fields.h"
+#include "app/widgets/Progress.h"
+#include "app/widgets/Settings.h"
 #include "render/OffscreenContext.h"
 
 #include <QComboBox>
@@ -51,30 +51,17 @@ TBitmapSizeConfiguration::TBitmapSizeConfiguration(QWidget* parent) : QDialog(pa
     setObjectName("BitmapSizeConfiguration");
     setWindowTitle(tr("Image size"));
     auto* grid = new QGridLayout;
-    const auto field = [&](int row, const QString& caption, QLineEdit*& edit, QComboBox** unit,
-                           const QStringList& units) {
-        auto* label = new QLabel(caption, this);
-        edit = new QLineEdit(this);
-        label->setBuddy(edit);
-        grid->addWidget(label, row, 0);
-        grid->addWidget(edit, row, 1);
-        if (unit) {
-            *unit = new TNamedComboBox(caption + tr(" unit"), this);
-            (*unit)->addItems(units);
-            grid->addWidget(*unit, row, 2);
-        }
-    };
-    field(0, tr("Pixel width"), pixelWidth_, nullptr, {});
-    field(1, tr("Pixel height"), pixelHeight_, nullptr, {});
-    field(2, tr("Width"), width_, &widthUnit_, {tr("cm"), tr("inches")});
-    field(3, tr("Height"), height_, &heightUnit_, {tr("cm"), tr("inches")});
-    field(4, tr("Resolution"), resolution_, &resolutionUnit_, {tr("dpi"), tr("pixels/cm")});
-    message_ = new QLabel(this);
-    message_->setWordWrap(true);
+    for (QLineEdit** edit : {&pixelWidth_, &pixelHeight_, &width_, &height_, &resolution_})
+        *edit = new QLineEdit(this);
+    AddField(grid, 0, tr("Pixel width"), pixelWidth_);
+    AddField(grid, 1, tr("Pixel height"), pixelHeight_);
+    widthUnit_ = AddUnitField(grid, 2, tr("Width"), width_, {tr("cm"), tr("inches")});
+    heightUnit_ = AddUnitField(grid, 3, tr("Height"), height_, {tr("cm"), tr("inches")});
+    resolutionUnit_ =
+        AddUnitField(grid, 4, tr("Resolution"), resolution_, {tr("dpi"), tr("pixels/cm")});
     // Room for a refusal of two lines, so that the dialog need not grow.
-    message_->setMinimumHeight(2 * message_->fontMetrics().lineSpacing() + 4);
-    ShowTextToReaders(message_, tr("Message"));
-    SetLabelColour(message_, Qt::red);
+    message_ = NewStatusLine(tr("Message"), 2);
+    SetLabelColour(message_, kFailureColour);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     ok_ = buttons->button(QDialogButtonBox::Ok);
     connect(buttons, &QDialogButtonBox::accepted, this, &TBitmapSizeConfiguration::accept);

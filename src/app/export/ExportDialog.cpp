@@ -1,8 +1,7 @@
 #include "app/export/ExportDialog.h"
 
 #include "app/document/DocumentBridge.h"
-#include "app/shell/LabelColour.h"
-#include "app/widgets/Accessibility.h"
+#include "app/widgets/Progress.h"
 
 #include <QFileInfo>
 #include <QGroupBox>
@@ -42,27 +41,18 @@ QString ExportJobCaption(int job)
 
 TExportDialog::TExportDialog(DocumentBridge& bridge, QWidget* parent)
     : QDialog(parent), bridge_(bridge), thread_(&bridge.notifier(Sender::Export)),
-      box_(new QGroupBox), status_(new QLabel), bar_(new QProgressBar),
+      box_(new QGroupBox), status_(NewStatusLine(tr("Status"), 2)), bar_(NewProgressBar()),
       button_(new QPushButton(tr("Cancel")))
 {
     setObjectName("ExportDialog");
     setModal(true);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-    status_->setWordWrap(true);
-    status_->setMinimumHeight(status_->fontMetrics().height() * 2 + 4);
-    ShowTextToReaders(status_, tr("Status"));
-    bar_->setTextVisible(false);
-    bar_->setAccessibleName(tr("Progress"));
     auto* boxLayout = new QVBoxLayout(box_);
     boxLayout->addWidget(status_);
     boxLayout->addWidget(bar_);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(button_);
-    buttons->addStretch();
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(box_);
-    layout->addLayout(buttons);
+    layout->addLayout(ButtonRow({button_}, true));
     setMinimumWidth(360);
 
     connect(button_, &QPushButton::clicked, this, &TExportDialog::ButtonClicked);
@@ -86,7 +76,7 @@ TExportDialog::Result TExportDialog::Run(int job, const render::ExportParameters
 {
     setWindowTitle(QFileInfo(QString::fromStdString(parameters.file.string())).fileName());
     box_->setTitle(ExportJobCaption(job));
-    SetStatus(QString::fromStdString(render::ExportStageText(0)), kWorkingColour);
+    ShowStatus(status_, QString::fromStdString(render::ExportStageText(0)), kWorkingColour);
     maximum_ = std::max<std::int64_t>(1, progressMaximum);
     steps_ = 0;
     bar_->setRange(0, static_cast<int>(std::min(maximum_, kBarUnits)));
@@ -100,7 +90,7 @@ TExportDialog::Result TExportDialog::Run(int job, const render::ExportParameters
     bridge_.discard(Sender::Export);
     if (!thread_.Start(job, parameters, std::move(source))) {
         lastError_ = tr("The export is not responding");
-        SetStatus(lastError_, kFailureColour);
+        ShowStatus(status_, lastError_, kFailureColour);
         failed_ = true;
         result_ = Result::Failed;
         button_->setText(tr("Close"));
@@ -111,12 +101,6 @@ TExportDialog::Result TExportDialog::Run(int job, const render::ExportParameters
     exec();
     running_ = false;
     return result_;
-}
-
-void TExportDialog::SetStatus(const QString& text, const QColor& colour)
-{
-    SetLabelColour(status_, colour);
-    status_->setText(text);
 }
 
 void TExportDialog::ButtonClicked()
@@ -140,7 +124,7 @@ void TExportDialog::Stage(int code, int layer)
     if (!running_)
         return;
     const std::string name = LayerName && code >= 100 ? LayerName(layer) : std::string();
-    SetStatus(QString::fromUtf8(render::ExportStageText(code, name).c_str()), kWorkingColour);
+    ShowStatus(status_, QString::fromUtf8(render::ExportStageText(code, name).c_str()), kWorkingColour);
 }
 
 void TExportDialog::Steps(int count)
@@ -169,7 +153,7 @@ void TExportDialog::Failed()
     failed_ = true;
     result_ = Result::Failed;
     lastError_ = QString::fromStdString(thread_.lastError());
-    SetStatus(lastError_, kFailureColour);
+    ShowStatus(status_, lastError_, kFailureColour);
     button_->setText(tr("Close"));
     button_->setEnabled(true);
     button_->setFocus();

@@ -57,7 +57,6 @@ private:
     void Finished();
     void Failed();
     void Cancelled();
-    void SetStatus(const QString& text, const QColor& colour);
 
     DocumentBridge& bridge_;
     render::ExportingThread thread_;

@@ -1,5 +1,7 @@
 #include "app/importing/DiskDialog.h"
 
+#include "app/widgets/Fields.h"
+#include "app/widgets/Progress.h"
 #include "matrix/MatrixMessages.h"
 
 #include <QFileDialog>
@@ -24,29 +26,21 @@ TDiskDialog::TDiskDialog(std::int64_t requiredBytes, const std::filesystem::path
     setWindowTitle(QString::fromUtf8(msg::DiskSizeErrorCaption));
     setModal(true);
 
-    auto* folderLabel = new QLabel(tr("Folder :"));
-    folderLabel->setBuddy(folder_);
-    folder_->setAccessibleName(folderLabel->text());
     folder_->setMinimumWidth(320);
     browse_->setAutoDefault(false);
 
     auto* frameLayout = new QGridLayout(frame_);
-    frameLayout->addWidget(folderLabel, 0, 0);
-    frameLayout->addWidget(folder_, 0, 1);
+    AddField(frameLayout, 0, tr("Folder :"), folder_);
     frameLayout->addWidget(browse_, 0, 2);
     frameLayout->addWidget(available_, 1, 0, 1, 3);
     frameLayout->setColumnStretch(1, 1);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok_);
-    buttons->addWidget(cancel_);
     ok_->setDefault(true);
     cancel_->setAutoDefault(false);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(frame_);
-    layout->addLayout(buttons);
+    layout->addLayout(ButtonRow({ok_, cancel_}));
 
     connect(folder_, &QLineEdit::textChanged, this, &TDiskDialog::FolderChanged);
     connect(browse_, &QPushButton::clicked, this, &TDiskDialog::Browse);

@@ -2,10 +2,11 @@
 
 #include "app/document/DocumentBridge.h"
 #include "app/importing/PreviewText.h"
-#include "app/shell/LabelColour.h"
-#include "app/shell/MainFormSettings.h"
 #include "app/widgets/Accessibility.h"
 #include "app/widgets/Choices.h"
+#include "app/widgets/Fields.h"
+#include "app/widgets/Progress.h"
+#include "app/widgets/Settings.h"
 #include "import/DataFileWorker.h"
 #include "import/FileReader.h"
 
@@ -79,7 +80,8 @@ TImportForm::TImportForm(DocumentBridge& bridge, QWidget* parent)
     : QDialog(parent), bridge_(bridge), fileLabel_(new QLabel), preview_(new QPlainTextEdit),
       lines_(new QSpinBox), columns_(new QSpinBox), number_(new QSpinBox),
       xFirst_(new QRadioButton(tr("X first"))), yFirst_(new QRadioButton(tr("Y first"))),
-      information_(new QLabel), bar_(new QProgressBar), ok_(new QPushButton(tr("OK"))),
+      information_(NewStatusLine(tr("Information"), 2)), bar_(NewProgressBar()),
+      ok_(new QPushButton(tr("OK"))),
       cancel_(new QPushButton(tr("Cancel"))), grid_(new QTableView),
       model_(new PointTableModel(this))
 {
@@ -91,27 +93,19 @@ TImportForm::TImportForm(DocumentBridge& bridge, QWidget* parent)
     ShowTextToReaders(fileLabel_, tr("File"));
     fileLabel_->setWordWrap(true);
 
-    auto* previewLabel = new QLabel(tr("File preview"));
-    previewLabel->setBuddy(preview_);
+    QLabel* previewLabel = FieldLabel(tr("File preview"), preview_);
     preview_->setReadOnly(true);
     preview_->setLineWrapMode(QPlainTextEdit::NoWrap);
     preview_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    preview_->setAccessibleName(tr("File preview"));
     preview_->setMinimumHeight(160);
 
     auto* setup = new QGroupBox(tr("Data setup"));
     auto* setupLayout = new QGridLayout(setup);
-    const auto addSpin = [&](int row, const QString& caption, QSpinBox* spin) {
-        auto* label = new QLabel(caption);
-        label->setBuddy(spin);
+    for (QSpinBox* spin : {lines_, columns_, number_})
         spin->setRange(1, kSpinMaximum);
-        spin->setAccessibleName(caption);
-        setupLayout->addWidget(label, row, 0);
-        setupLayout->addWidget(spin, row, 1);
-    };
-    addSpin(0, tr("Start import at line :"), lines_);
-    addSpin(1, tr("Start import at column :"), columns_);
-    addSpin(2, tr("Number of points :"), number_);
+    AddField(setupLayout, 0, tr("Start import at line :"), lines_);
+    AddField(setupLayout, 1, tr("Start import at column :"), columns_);
+    AddField(setupLayout, 2, tr("Number of points :"), number_);
 
     auto* order = new QGroupBox(tr(" Data order "));
     auto* orderLayout = new QHBoxLayout(order);
@@ -119,24 +113,11 @@ TImportForm::TImportForm(DocumentBridge& bridge, QWidget* parent)
     orderLayout->addWidget(yFirst_);
     xFirst_->setChecked(true);
 
-    information_->setWordWrap(true);
-    ShowTextToReaders(information_, tr("Information"));
-    information_->setMinimumHeight(information_->fontMetrics().height() * 2 + 4);
-    bar_->setRange(0, 100);
-    bar_->setTextVisible(false);
-    bar_->setAccessibleName(tr("Progress"));
-
     ok_->setDefault(true);
     ok_->setEnabled(false);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok_);
-    buttons->addWidget(cancel_);
 
-    auto* gridLabel = new QLabel(tr("Data preview"));
-    gridLabel->setBuddy(grid_);
+    QLabel* gridLabel = FieldLabel(tr("Data preview"), grid_);
     grid_->setModel(model_);
-    grid_->setAccessibleName(tr("Data preview"));
     grid_->setEnabled(false);
     grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 4);
     grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
@@ -150,7 +131,7 @@ TImportForm::TImportForm(DocumentBridge& bridge, QWidget* parent)
     left->addWidget(order);
     left->addWidget(information_);
     left->addWidget(bar_);
-    left->addLayout(buttons);
+    left->addLayout(ButtonRow({ok_, cancel_}));
     auto* right = new QVBoxLayout;
     right->addWidget(gridLabel);
     right->addWidget(grid_, 1);
@@ -237,7 +218,7 @@ bool TImportForm::Execute(const QString& fileName)
     model_->Set(0, nullptr);
     grid_->setEnabled(false);
     ok_->setEnabled(false);
-    SetInformation(tr("Analysing data, please wait..."), kWorkingColour);
+    ShowStatus(information_, tr("Analysing data, please wait..."), kWorkingColour);
     bar_->setValue(0);
     reading_ = true;
     extracting_ = false;
@@ -245,7 +226,7 @@ bool TImportForm::Execute(const QString& fileName)
         step_ = worker_->startReading(fileName.toUtf8().toStdString());
     } catch (const std::exception& e) {
         reading_ = false;
-        SetInformation(QString::fromStdString(e.what()), kFailureColour);
+        ShowStatus(information_, QString::fromStdString(e.what()), kFailureColour);
     }
     return exec() == QDialog::Accepted;
 }
@@ -272,12 +253,6 @@ void TImportForm::StopWorker()
     extracting_ = false;
 }
 
-void TImportForm::SetInformation(const QString& text, const QColor& colour)
-{
-    SetLabelColour(information_, colour);
-    information_->setText(text);
-}
-
 void TImportForm::SetupChanged()
 {
     if (!loading_)
@@ -295,7 +270,7 @@ void TImportForm::StartExtraction()
     points_.clear();
     requested_ = count;
     model_->Set(0, nullptr);
-    SetInformation(tr("Extracting data, please wait..."), kWorkingColour);
+    ShowStatus(information_, tr("Extracting data, please wait..."), kWorkingColour);
     bar_->setValue(0);
     ok_->setEnabled(false);
     grid_->setEnabled(false);
@@ -308,7 +283,7 @@ void TImportForm::StartExtraction()
         });
     } catch (const std::exception& e) {
         extracting_ = false;
-        SetInformation(QString::fromStdString(e.what()), kFailureColour);
+        ShowStatus(information_, QString::fromStdString(e.what()), kFailureColour);
     }
 }
 
@@ -323,7 +298,7 @@ void TImportForm::FileRead(quint64 step)
         return;
     const std::int64_t lines = worker_->lineCount();
     number_->setMaximum(static_cast<int>(std::clamp<std::int64_t>(lines, 1, std::numeric_limits<int>::max())));
-    SetInformation(tr("Generating preview, please wait..."), kWorkingColour);
+    ShowStatus(information_, tr("Generating preview, please wait..."), kWorkingColour);
     bar_->setValue(0);
 }
 
@@ -343,7 +318,7 @@ void TImportForm::ReadFailed(quint64 step)
         return;
     reading_ = false;
     const QString message = QString::fromStdString(worker_->lastError());
-    SetInformation(message, kFailureColour);
+    ShowStatus(information_, message, kFailureColour);
     QMessageBox::critical(this, QStringLiteral("Sundrel"), message);
 }
 
@@ -357,7 +332,7 @@ void TImportForm::ExtractionDone(quint64 step)
     model_->Set(static_cast<std::int64_t>(points_.size()), &points_);
     ok_->setEnabled(!points_.empty());
     grid_->setEnabled(true);
-    SetInformation(QString::fromStdString(ExtractionSuccessText(static_cast<std::int64_t>(points_.size()))),
+    ShowStatus(information_, QString::fromStdString(ExtractionSuccessText(static_cast<std::int64_t>(points_.size()))),
                    palette().color(QPalette::WindowText));
 }
 
@@ -370,7 +345,7 @@ void TImportForm::ExtractionFailed(quint64 step)
     model_->Set(requested_, nullptr);
     ok_->setEnabled(false);
     grid_->setEnabled(false);
-    SetInformation(QString::fromStdString(worker_->lastError()), kFailureColour);
+    ShowStatus(information_, QString::fromStdString(worker_->lastError()), kFailureColour);
 }
 
 } // namespace sundrel::app

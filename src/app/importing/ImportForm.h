@@ -68,7 +68,6 @@ protected:
 private:
     void ReadSettings();
     void WriteSettings() const;
-    void SetInformation(const QString& text, const QColor& colour);
     void SetupChanged();
     void StartExtraction();
     // Worker reports.

@@ -3,9 +3,9 @@
 #include "app/document/DocumentBridge.h"
 #include "app/importing/PreviewText.h"
 #include "app/importing/DiskDialog.h"
-#include "app/shell/LabelColour.h"
-#include "app/shell/MainFormSettings.h"
-#include "app/widgets/Accessibility.h"
+#include "app/widgets/Fields.h"
+#include "app/widgets/Progress.h"
+#include "app/widgets/Settings.h"
 #include "matrix/MatrixFile.h"
 #include "matrix/MatrixImportWorker.h"
 #include "matrix/MatrixMessages.h"
@@ -101,25 +101,19 @@ TImportMatForm::TImportMatForm(DocumentBridge& bridge, QWidget* parent)
       square_(new QCheckBox(tr("Square matrix"))), lines_(new QSpinBox),
       columns_(new QSpinBox), gap_(new QSpinBox), autoExtract_(new QCheckBox(tr("Auto extract"))),
       extract_(new QPushButton(tr("Extract data"))), previewNumber_(new QSpinBox),
-      preview_(new QPlainTextEdit), results_{new QLabel, new QLabel, new QLabel},
-      bar_(new QProgressBar), grid_(new QTableView), model_(new PreviewGridModel(this)),
+      preview_(new QPlainTextEdit),
+      results_{NewStatusLine(tr("Result 1"), 1), NewStatusLine(tr("Result 2"), 1),
+               NewStatusLine(tr("Result 3"), 1)},
+      bar_(NewProgressBar()), grid_(new QTableView), model_(new PreviewGridModel(this)),
       ok_(new QPushButton(tr("OK"))), cancel_(new QPushButton(tr("Cancel")))
 {
     setObjectName("ImportMatForm");
     setWindowTitle(tr("Import matrix data"));
     setModal(true);
 
-    // A caption and its control, named alike for accessibility clients.
-    const auto caption = [](const QString& text, QWidget* control) {
-        auto* label = new QLabel(text);
-        label->setBuddy(control);
-        control->setAccessibleName(text);
-        return label;
-    };
-
     file_->setReadOnly(true);
     auto* top = new QHBoxLayout;
-    top->addWidget(caption(tr("File :"), file_));
+    top->addWidget(FieldLabel(tr("File :"), file_));
     top->addWidget(file_, 1);
 
     preview_->setReadOnly(true);
@@ -144,23 +138,18 @@ TImportMatForm::TImportMatForm(DocumentBridge& bridge, QWidget* parent)
 
     auto* setup = new QGroupBox;
     auto* form = new QGridLayout(setup);
-    form->addWidget(caption(tr("Matrix size :"), size_), 0, 0);
-    form->addWidget(size_, 0, 1);
-    form->addWidget(caption(tr("Number of matrices : "), matrices_), 1, 0);
-    form->addWidget(matrices_, 1, 1);
+    AddField(form, 0, tr("Matrix size :"), size_);
+    AddField(form, 1, tr("Number of matrices : "), matrices_);
     form->addWidget(square_, 1, 2);
-    form->addWidget(caption(tr("Start import at line :"), lines_), 2, 0);
-    form->addWidget(lines_, 2, 1);
-    form->addWidget(caption(tr("Start import at column :"), columns_), 3, 0);
-    form->addWidget(columns_, 3, 1);
-    form->addWidget(caption(tr("Lines between matrices :"), gap_), 4, 0);
-    form->addWidget(gap_, 4, 1);
+    AddField(form, 2, tr("Start import at line :"), lines_);
+    AddField(form, 3, tr("Start import at column :"), columns_);
+    AddField(form, 4, tr("Lines between matrices :"), gap_);
     form->addWidget(autoExtract_, 5, 0);
     form->addWidget(extract_, 5, 1, 1, 2, Qt::AlignLeft);
     form->setColumnStretch(2, 1);
 
     auto* left = new QVBoxLayout;
-    left->addWidget(caption(tr("File preview"), preview_));
+    left->addWidget(FieldLabel(tr("File preview"), preview_));
     left->addWidget(preview_, 1);
     left->addWidget(setup);
 
@@ -175,7 +164,7 @@ TImportMatForm::TImportMatForm(DocumentBridge& bridge, QWidget* parent)
     grid_->setSizePolicy(policy);
     grid_->hide();
     auto* number = new QHBoxLayout;
-    number->addWidget(caption(tr("Preview matrix n° :"), previewNumber_));
+    number->addWidget(FieldLabel(tr("Preview matrix n° :"), previewNumber_));
     number->addWidget(previewNumber_);
     number->addStretch();
     auto* right = new QVBoxLayout;
@@ -186,32 +175,18 @@ TImportMatForm::TImportMatForm(DocumentBridge& bridge, QWidget* parent)
     middle->addLayout(left, 3);
     middle->addLayout(right, 2);
 
-    for (int i = 0; i < 3; ++i) {
-        ShowTextToReaders(results_[i], tr("Result %1").arg(i + 1));
-        results_[i]->setWordWrap(true);
-        results_[i]->setMinimumHeight(results_[i]->fontMetrics().height());
-    }
-    bar_->setRange(0, 100);
-    bar_->setTextVisible(false);
-    bar_->setAccessibleName(tr("Progress"));
-
     ok_->setEnabled(false);
     ok_->setAutoDefault(false);
     cancel_->setAutoDefault(false);
     extract_->setAutoDefault(false);
     extract_->setDefault(true);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok_);
-    buttons->addWidget(cancel_);
-
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(middle, 1);
     for (QLabel* result : results_)
         layout->addWidget(result);
     layout->addWidget(bar_);
-    layout->addLayout(buttons);
+    layout->addLayout(ButtonRow({ok_, cancel_}));
     resize(900, 620);
 
     connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
@@ -440,9 +415,7 @@ QColor TImportMatForm::NormalColour() const
 
 void TImportMatForm::SetResult(int line, const QString& text, const QColor& colour)
 {
-    QLabel* label = results_[line - 1];
-    SetLabelColour(label, colour);
-    label->setText(text);
+    ShowStatus(results_[line - 1], text, colour);
 }
 
 void TImportMatForm::EnableParameters(bool enabled)

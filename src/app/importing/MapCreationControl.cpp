@@ -1,8 +1,8 @@
 #include "app/importing/MapCreationControl.h"
 
 #include "app/document/DocumentBridge.h"
-#include "app/shell/LabelColour.h"
 #include "app/widgets/Accessibility.h"
+#include "app/widgets/Progress.h"
 #include "common/Errors.h"
 #include "model/MMapFactory.h"
 #include "model/MapMessages.h"
@@ -19,8 +19,8 @@ namespace sundrel::app {
 
 TMapCreationControl::TMapCreationControl(MMapFactory& factory, DocumentBridge& bridge,
                                          QWidget* parent)
-    : QDialog(parent), factory_(factory), label_(new QLabel), reason_(new QLabel),
-      bar_(new QProgressBar), ok_(new QPushButton(tr("OK"))),
+    : QDialog(parent), factory_(factory), label_(new QLabel), reason_(NewStatusLine(tr("Reason"))),
+      bar_(NewProgressBar()), ok_(new QPushButton(tr("OK"))),
       cancel_(new QPushButton(tr("Cancel")))
 {
     setObjectName("MapCreationControl");
@@ -29,24 +29,14 @@ TMapCreationControl::TMapCreationControl(MMapFactory& factory, DocumentBridge& b
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     SetLabelColour(label_, kWorkingColour);
     ShowTextToReaders(label_, tr("Progress text"));
-    reason_->setWordWrap(true);
-    ShowTextToReaders(reason_, tr("Reason"));
     reason_->hide();
-    bar_->setRange(0, 100);
-    bar_->setTextVisible(false);
-    bar_->setAccessibleName(tr("Progress"));
     ok_->setEnabled(false);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok_);
-    buttons->addWidget(cancel_);
-    buttons->addStretch();
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(label_);
     layout->addWidget(reason_);
     layout->addWidget(bar_);
-    layout->addLayout(buttons);
+    layout->addLayout(ButtonRow({ok_, cancel_}, true));
     setMinimumWidth(300);
 
     connect(ok_, &QPushButton::clicked, this, [this] {
@@ -62,8 +52,7 @@ TMapCreationControl::TMapCreationControl(MMapFactory& factory, DocumentBridge& b
 
 void TMapCreationControl::Reset()
 {
-    label_->setText(QString::fromUtf8(msg::ComputingTriangulation));
-    SetLabelColour(label_, kWorkingColour);
+    ShowStatus(label_, QString::fromUtf8(msg::ComputingTriangulation), kWorkingColour);
     reason_->clear();
     reason_->hide();
     bar_->setValue(0);

@@ -1,6 +1,6 @@
 #include "app/shell/AboutForm.h"
 
-#include "app/shell/Resources.h"
+#include "app/widgets/Resources.h"
 
 #include <QCoreApplication>
 #include <QDialogButtonBox>

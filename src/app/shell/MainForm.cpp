@@ -7,7 +7,7 @@
 #include "app/importing/MapCreationControl.h"
 #include "app/shell/AboutForm.h"
 #include "app/shell/CloseDialog.h"
-#include "app/shell/Resources.h"
+#include "app/widgets/Resources.h"
 #include "app/view/OpenGLControl.h"
 #include "app/view/ScrollingPanel.h"
 #include "app/widgets/Accessibility.h"

@@ -59,9 +59,6 @@ class TScrollingPanel;
 class TColourMenu;
 class TSizeMenu;
 
-// The application title: names the settings and prefixes the caption.
-inline constexpr const char* kApplicationTitle = "Sundrel";
-
 class TMainForm : public QMainWindow {
     Q_OBJECT
 

@@ -1,13 +1,6 @@
 #include "app/shell/MainFormSettings.h"
 
-#include <QGuiApplication>
-#include <QScreen>
 #include <QSettings>
-#include <QWidget>
-
-#include <algorithm>
-
-#include <cmath>
 
 namespace sundrel::app {
 
@@ -28,84 +21,6 @@ bool ReadSize(QSettings& settings, const char* key, float& into)
 }
 
 } // namespace
-
-QPoint OnScreen(const QPoint& at, const QSize& size)
-{
-    // The screen nearest to the place asked for, and the window moved into
-    // its free area as far as its size allows.
-    const QScreen* nearest = nullptr;
-    long best = 0;
-    for (const QScreen* screen : QGuiApplication::screens()) {
-        const QRect free = screen->availableGeometry();
-        const long dx = at.x() < free.left() ? free.left() - at.x()
-                        : at.x() > free.right() ? at.x() - free.right() : 0;
-        const long dy = at.y() < free.top() ? free.top() - at.y()
-                        : at.y() > free.bottom() ? at.y() - free.bottom() : 0;
-        if (!nearest || dx + dy < best) {
-            nearest = screen;
-            best = dx + dy;
-        }
-    }
-    if (!nearest)
-        return at;
-    const QRect free = nearest->availableGeometry();
-    const int x = std::clamp(at.x(), free.left(), std::max(free.left(), free.right() + 1 - size.width()));
-    const int y = std::clamp(at.y(), free.top(), std::max(free.top(), free.bottom() + 1 - size.height()));
-    return QPoint(x, y);
-}
-
-bool ReadWindowPosition(QSettings& settings, QWidget* window)
-{
-    const auto left = ReadInt(settings, "Left");
-    if (!left)
-        return false;
-    QPoint at(*left, window->pos().y());
-    const auto top = ReadInt(settings, "Top");
-    if (top)
-        at.setY(*top);
-    // A place from another screen layout, or a damaged value, would open the
-    // window (a modal dialog) where nobody sees it.
-    window->move(OnScreen(at, window->sizeHint().expandedTo(window->minimumSize())));
-    return top.has_value();
-}
-
-void WriteWindowPosition(QSettings& settings, const QWidget* window)
-{
-    settings.setValue("Left", window->pos().x());
-    settings.setValue("Top", window->pos().y());
-}
-
-std::optional<int> ReadInt(QSettings& settings, const QString& key)
-{
-    const QVariant v = settings.value(key);
-    if (!v.isValid())
-        return std::nullopt;
-    bool ok = false;
-    const int value = v.toString().trimmed().toInt(&ok);
-    if (!ok)
-        return std::nullopt;
-    return value;
-}
-
-std::optional<float> ReadFloat(QSettings& settings, const QString& key)
-{
-    const QVariant v = settings.value(key);
-    if (!v.isValid())
-        return std::nullopt;
-    bool ok = false;
-    const float value = v.toString().trimmed().toFloat(&ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
-std::optional<QString> ReadString(QSettings& settings, const QString& key)
-{
-    const QVariant v = settings.value(key);
-    if (!v.isValid() || !v.canConvert<QString>())
-        return std::nullopt;
-    return v.toString();
-}
 
 void ReadMainFormSettings(QSettings& settings, MainFormSettings& into)
 {

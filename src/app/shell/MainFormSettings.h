@@ -3,6 +3,7 @@
 // each falling back to its own defaults when one of its values is missing or
 // unreadable, and written all together when the window closes.
 
+#include "app/widgets/Settings.h"
 #include "common/ColourTable.h"
 #include "model/MMap.h"
 
@@ -13,7 +14,6 @@
 #include <optional>
 
 class QSettings;
-class QWidget;
 
 namespace sundrel::app {
 
@@ -48,20 +48,5 @@ struct MainFormSettings {
 void ReadMainFormSettings(QSettings& settings, MainFormSettings& into);
 // Writes every value into the group "MapEditor".
 void WriteMainFormSettings(QSettings& settings, const MainFormSettings& values);
-
-// A window's place in the current group: "Left" then "Top". What was read
-// before a missing or bad value is applied, brought onto a screen; true when
-// both were read.
-bool ReadWindowPosition(QSettings& settings, QWidget* window);
-void WriteWindowPosition(QSettings& settings, const QWidget* window);
-// The top-left corner nearest to `at` that puts a window of `size` inside the
-// free area of a screen (as much of it as fits).
-QPoint OnScreen(const QPoint& at, const QSize& size);
-
-// A value of a settings group, read strictly: absent or not of the type
-// asked for gives nothing (the group then takes its defaults).
-std::optional<int> ReadInt(QSettings& settings, const QString& key);
-std::optional<float> ReadFloat(QSettings& settings, const QString& key);
-std::optional<QString> ReadString(QSettings& settings, const QString& key);
 
 } // namespace sundrel::app

@@ -5,7 +5,7 @@
 
 #include "app/shell/MainForm.h"
 
-#include "app/shell/Resources.h"
+#include "app/widgets/Resources.h"
 #include "app/view/OpenGLControl.h"
 #include "app/view/ScrollingPanel.h"
 #include "app/widgets/Choices.h"

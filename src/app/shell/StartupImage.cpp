@@ -1,6 +1,6 @@
 #include "app/shell/StartupImage.h"
 
-#include "app/shell/Resources.h"
+#include "app/widgets/Resources.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -10,7 +10,7 @@
 #include "app/analysis/MonmonierSetup.h"
 #include "app/analysis/ReportForm.h"
 #include "app/analysis/SundrelSelection.h"
-#include "app/shell/Resources.h"
+#include "app/widgets/Resources.h"
 #include "app/shell/SundrelForm.h"
 #include "app/view/OpenGLControl.h"
 

@@ -2,7 +2,7 @@
 // opens the document named on the command line. With a document named, or
 // with --no-splash, the window comes at once.
 
-#include "app/shell/Resources.h"
+#include "app/widgets/Resources.h"
 #include "app/shell/StartupImage.h"
 #include "app/shell/SundrelForm.h"
 

@@ -1,4 +1,4 @@
-#include "app/shell/Resources.h"
+#include "app/widgets/Resources.h"
 
 #include <QtGlobal>
 
