@@ -55,11 +55,11 @@ void Ours(benchmark::State& state, Order order, bool jumpLocate)
     for (auto _ : state) {
         const auto start = Clock::now();
         factory.StartCreation(points);
-        factory.waitIdle(std::chrono::milliseconds::max());
+        factory.wait(std::chrono::milliseconds::max());
         std::unique_ptr<MMap> map = factory.TakeMap();
         state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
         if (!map) {
-            state.SkipWithError(("creation failed: " + factory.lastError()).c_str());
+            state.SkipWithError(("creation failed: " + factory.lastResult().message).c_str());
             break;
         }
         benchmark::DoNotOptimize(map.get());

@@ -19,7 +19,7 @@ using namespace sundrel;
 std::unique_ptr<MMap> MapOf(std::size_t n, MMapFactory& factory)
 {
     factory.StartCreation(bench::MakePoints(n, bench::Order::Random));
-    factory.waitIdle(std::chrono::milliseconds::max());
+    factory.wait(std::chrono::milliseconds::max());
     return factory.TakeMap();
 }
 

@@ -67,11 +67,11 @@ bool RunOurs(const std::vector<MXY>& points, Run& run)
     run.baselineMiB = ResidentMiB();
     const auto start = Clock::now();
     factory.StartCreation(points);
-    factory.waitIdle(std::chrono::milliseconds::max());
+    factory.wait(std::chrono::milliseconds::max());
     std::unique_ptr<MMap> map = factory.TakeMap();
     run.seconds = Since(start);
     if (!map) {
-        std::fprintf(stderr, "creation failed: %s\n", factory.lastError().c_str());
+        std::fprintf(stderr, "creation failed: %s\n", factory.lastResult().message.c_str());
         return false;
     }
     if (map->N() != static_cast<std::int32_t>(points.size())) {

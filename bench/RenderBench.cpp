@@ -60,10 +60,10 @@ Study& TheStudy()
     static Study* study = [] {
         auto* s = new Study;
         s->factory.StartCreation(bench::RandomPoints(kSites));
-        s->factory.waitIdle(std::chrono::milliseconds::max());
+        s->factory.wait(std::chrono::milliseconds::max());
         s->map = s->factory.TakeMap();
         s->layers.setMap(*s->map);
-        s->layers.waitIdle();
+        s->layers.wait();
         const std::int32_t n = s->map->N();
         AnalysisRequest request;
         request.store = std::make_unique<MatrixFile>(TemporaryMatrixFileName(Folder()));
@@ -89,7 +89,7 @@ Study& TheStudy()
         request.sundrels = 10;
         request.title = "bench";
         s->layers.newAnalysis(std::move(request));
-        s->layers.waitIdle(std::chrono::hours(1));
+        s->layers.wait(std::chrono::hours(1));
         return s;
     }();
     return *study;
@@ -154,7 +154,7 @@ void BM_PostScriptMapOnly(benchmark::State& state)
     const auto sites = static_cast<std::size_t>(state.range(0));
     MMapFactory factory;
     factory.StartCreation(bench::RandomPoints(sites));
-    factory.waitIdle(std::chrono::milliseconds::max());
+    factory.wait(std::chrono::milliseconds::max());
     const std::unique_ptr<MMap> map = factory.TakeMap();
     const auto file = Folder() / "map-only.ps";
     VectorExportResult result;

@@ -88,10 +88,10 @@ struct Study {
     {
         MMapFactory factory;
         factory.StartCreation(bench::RandomPoints(static_cast<std::size_t>(n)));
-        factory.waitIdle(std::chrono::milliseconds::max());
+        factory.wait(std::chrono::milliseconds::max());
         map = factory.TakeMap();
         if (!map)
-            throw std::runtime_error(factory.lastError());
+            throw std::runtime_error(factory.lastResult().message);
         paving = BuildPavingMatrix(map->cells, n);
         used = MakeUsedBits(n);
     }

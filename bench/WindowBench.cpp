@@ -101,7 +101,7 @@ std::filesystem::path MakeDocument(std::size_t sites, const char* tag)
                        ".dvt");
     MMapFactory factory;
     factory.StartCreation(bench::RandomPoints(sites));
-    factory.waitIdle(std::chrono::milliseconds::max());
+    factory.wait(std::chrono::milliseconds::max());
     const std::unique_ptr<MMap> map = factory.TakeMap();
     SaveMapDocument(file, BuildHeader(*map), *map, factory);
     factory.DestroyMap(*map);
@@ -167,7 +167,7 @@ void BM_CreationStaysResponsive(benchmark::State& state)
             cancel.start();
             dialog.CancelButton()->click();
             closedAfter = static_cast<double>(cancel.nsecsElapsed()) / 1e6;
-            factory.waitIdle();
+            factory.wait();
             stoppedAfter = static_cast<double>(cancel.nsecsElapsed()) / 1e6;
         });
         ticker.start(10);
@@ -375,7 +375,7 @@ bool LayersComputed(app::TSundrelForm& form)
     for (std::int32_t i = 0; i < layers.count(); ++i)
         if (!layers.layer(i)->computed())
             return false;
-    return layers.waitIdle(std::chrono::milliseconds(0));
+    return layers.wait(std::chrono::milliseconds(0));
 }
 
 void SendMouse(QWidget* view, QEvent::Type type, QPoint at, Qt::MouseButtons buttons)
@@ -648,7 +648,7 @@ void BM_RedrawWhileSorting(benchmark::State& state)
     const auto file = MakeDocument(500, "sorting");
     app::TSundrelForm form;
     ShowAndOpen(form, file);
-    while (form.Layers().awaitingAcknowledge() || !form.Layers().waitIdle(std::chrono::milliseconds(0)))
+    while (form.Layers().awaitingAcknowledge() || !form.Layers().wait(std::chrono::milliseconds(0)))
         QApplication::processEvents(QEventLoop::AllEvents, 5);
     const std::int32_t n = form.Map()->N();
     for (auto _ : state) {
@@ -673,7 +673,7 @@ void BM_RedrawWhileSorting(benchmark::State& state)
         form.Layers().newAnalysis(std::move(request));
         std::vector<double> redraws;
         QElapsedTimer clock;
-        while (!form.Layers().waitIdle(std::chrono::milliseconds(0)) ||
+        while (!form.Layers().wait(std::chrono::milliseconds(0)) ||
                form.Layers().awaitingAcknowledge()) {
             clock.restart();
             const QImage image = form.View()->grabFramebuffer();

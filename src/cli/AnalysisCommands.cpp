@@ -195,8 +195,7 @@ int RunAnalyse(Arguments& args)
     const std::int32_t index = layers.count() - 1;
     const std::shared_ptr<SundrelMonmonier> layer = layers.layer(index);
     // Both outputs are complete before either replaces anything.
-    MapWriteHooks hooks;
-    hooks.checkCancel = CheckInterrupted;
+    const JobHooks hooks = InterruptHooks();
     AtomicFile document(output);
     WriteSundrelDocument(document,
                          BuildSundrelHeader(map, layers, open.doc.header.activeLayer,

@@ -80,8 +80,9 @@ void ProgressPrinter::finish()
 void FinishCommand(MonmonierLayer& layers)
 {
     WaitForWorker(layers);
-    if (layers.lastOutcome() == JobOutcome::Failed)
-        throw Error(layers.lastError());
+    const JobResult result = layers.lastResult();
+    if (result.Failed())
+        throw Error(result.message);
 }
 
 OpenDocument OpenWithLayers(const std::filesystem::path& path, MMapFactory& factory,
@@ -107,7 +108,7 @@ OpenDocument OpenWithLayers(const std::filesystem::path& path, MMapFactory& fact
             throw;
         failure = e.what();
     }
-    layers.acknowledge();
+    layers.completeLoad();
     if (!failure.empty()) {
         if (!tolerateLayers)
             throw Error(failure);
@@ -115,7 +116,6 @@ OpenDocument OpenWithLayers(const std::filesystem::path& path, MMapFactory& fact
         open.layersError = failure;
         return open;
     }
-    layers.finishLoad(layers.takeLoadedOrder(), layers.loadedActiveIndex());
     // The sundrels are not stored: with the map's cells they are computed
     // again (which also builds the inputs a new analysis shares).
     if (compute) {

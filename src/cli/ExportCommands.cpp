@@ -166,41 +166,38 @@ int RunExport(Arguments& args)
         ExportPrinter printer(ExportProgressMaximum(source));
         ExportingThread thread(&printer);
         InterruptGuard interrupts;
-        if (!thread.Start(kJobBitmap, parameters, source))
+        if (!thread.start(kJobBitmap, parameters, source))
             throw Error(msg::ExportDidNotStart);
         WaitForWorker(thread);
         if (printer.outcome() == kExportCancelled)
-            throw Error(msg::ExportCanceledByUser);
+            throw Error(msg::ExportCancelledByUser);
         if (printer.outcome() == kExportFailed) {
-            if (const std::exception_ptr failure = thread.lastException())
-                std::rethrow_exception(failure);
-            throw Error(thread.lastError());
+            const JobResult result = thread.lastResult();
+            if (result.failure)
+                std::rethrow_exception(result.failure);
+            throw Error(result.message);
         }
         return 0;
     }
     if (extension == ".png") {
-        // Drawn on this thread, with the job's cancellation (Ctrl-C) between
+        // Drawn on this thread, with the command's cancel (Ctrl-C) between
         // items.
-        struct Cancel : ExportProgress {
-            void Stage(int, std::intptr_t) override {}
-            void Step() override { CheckExportCancel(InterruptFlag()); }
-            void CheckCancel() override { CheckExportCancel(InterruptFlag()); }
-        } cancel;
+        ExportProgress cancel(InterruptHooks());
         InterruptGuard interrupts;
         std::vector<unsigned char> rows;
         try {
             rows = RenderBitmap(source, parameters, &cancel);
-        } catch (const ExportCanceled&) {
-            throw Error(msg::ExportCanceledByUser);
+        } catch (const Abort&) {
+            throw Error(msg::ExportCancelledByUser);
         }
         WritePngFile(output, rows, parameters.width, parameters.height, parameters.resolution,
-                     CheckInterrupted);
+                     &Interrupt());
         return 0;
     }
 
     // Vector formats: the view as a window of W x H pixels shows it.
     InterruptGuard interrupts;
-    ExportViewVector(output, source, parameters.width, parameters.height, CheckInterrupted);
+    ExportViewVector(output, source, parameters.width, parameters.height, &Interrupt());
     return 0;
 }
 

@@ -2,8 +2,8 @@
 
 #include "common/AtomicFile.h"
 #include "common/Errors.h"
+#include "common/Messages.h"
 #include "common/Worker.h"
-#include "model/MapMessages.h"
 
 #include <atomic>
 #include <chrono>
@@ -13,14 +13,14 @@ namespace sundrel::cli {
 
 namespace {
 
-CancelFlag gInterrupted;
+JobFeedback gInterrupted;
 std::atomic<int> gGuards{0};
 
 extern "C" void OnSignal(int signal)
 {
     // Lock-free stores and unlink only: safe in a signal handler.
-    if (gGuards.load() > 0 && !gInterrupted.isSet()) {
-        gInterrupted.set();
+    if (gGuards.load() > 0 && !gInterrupted.isCancelled()) {
+        gInterrupted.cancel();
         return;
     }
     RemoveRegisteredTemporaryFiles();
@@ -45,20 +45,24 @@ void InstallSignalHandlers()
     }
 }
 
-CancelFlag& InterruptFlag()
+const JobFeedback& Interrupt()
 {
     return gInterrupted;
 }
 
+JobHooks InterruptHooks()
+{
+    return JobHooks{nullptr, &gInterrupted};
+}
+
 bool Interrupted()
 {
-    return gInterrupted.isSet();
+    return gInterrupted.isCancelled();
 }
 
 void CheckInterrupted()
 {
-    if (gInterrupted.isSet())
-        throw Abort(msg::ComputationAborted);
+    gInterrupted.checkCancelled(msg::ComputationAborted);
 }
 
 InterruptGuard::InterruptGuard()
@@ -73,9 +77,9 @@ InterruptGuard::~InterruptGuard()
 
 void WaitForWorker(Worker& worker)
 {
-    while (!worker.waitIdle(std::chrono::milliseconds(100)))
-        if (Interrupted())
-            worker.cancel();
+    worker.follow(&gInterrupted);
+    worker.wait(std::chrono::milliseconds::max());
+    worker.follow(nullptr);
 }
 
 } // namespace sundrel::cli

@@ -1,15 +1,16 @@
 #pragma once
 // Ctrl-C, SIGTERM and SIGHUP on the command line. main installs the handler
-// once. While a guard is alive a signal sets the command's cancel flag: work
-// on this thread polls it (through a reader, a progress object or a save's
-// cancel check) and the temporary files of its outputs go as it unwinds; a
-// worker running the command's job is cancelled by WaitForWorker. Outside a
-// guard, or at a second signal, the temporary files being written are removed
-// at once and the process ends by the signal. A signal the caller ignores
-// (nohup) stays ignored.
+// once. While a guard is alive a signal cancels the command's feedback: work
+// on this thread polls it (through a reader, an export's progress or a save's
+// hooks) and the temporary files of its outputs go as it unwinds; the job of
+// a worker waited for by WaitForWorker follows it. Outside a guard, or at a
+// second signal, the temporary files being written are removed at once and
+// the process ends by the signal. A signal the caller ignores (nohup) stays
+// ignored.
 
 namespace sundrel {
-class CancelFlag;
+class JobFeedback;
+struct JobHooks;
 class Worker;
 } // namespace sundrel
 
@@ -17,10 +18,12 @@ namespace sundrel::cli {
 
 void InstallSignalHandlers();
 
-// The command's cancel flag, set by the signals while a guard is alive.
-CancelFlag& InterruptFlag();
+// The command's feedback, cancelled by the signals while a guard is alive.
+const JobFeedback& Interrupt();
+// What a save polls: no progress window, the command's feedback.
+JobHooks InterruptHooks();
 bool Interrupted();
-// Raises the silent abort once interrupted (a save's cancel check).
+// Raises the silent abort ("Computation aborted") once interrupted.
 void CheckInterrupted();
 
 class InterruptGuard {
@@ -31,7 +34,7 @@ public:
     InterruptGuard& operator=(const InterruptGuard&) = delete;
 };
 
-// Waits until `worker` is idle, cancelling its job once interrupted.
+// Waits until `worker` is idle, its job following the command's feedback.
 void WaitForWorker(Worker& worker);
 
 } // namespace sundrel::cli

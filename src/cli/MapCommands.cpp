@@ -72,7 +72,7 @@ int RunMap(Arguments& args)
     InterruptGuard interrupts;
     std::vector<MXY> sites;
     {
-        FileReader reader(input, nullptr, false, &InterruptFlag());
+        FileReader reader(input, nullptr, false, &Interrupt());
         if (points == 0)
             points = DefaultPointCount(reader, firstLine);
         sites = ExtractCoordinates(reader, firstLine, firstColumn, points, order);
@@ -99,10 +99,11 @@ int RunMap(Arguments& args)
 
     std::unique_ptr<MMap> map = factory.TakeMap();
     if (!map) {
-        if (factory.lastOutcome() != JobOutcome::Failed)
+        const JobResult result = factory.lastResult();
+        if (result.outcome != JobOutcome::Failed)
             throw Error(msg::ComputationAborted);
         // Two sites at one place are named by their lines.
-        if (const std::exception_ptr failure = factory.lastException()) {
+        if (const std::exception_ptr failure = result.failure) {
             try {
                 std::rethrow_exception(failure);
             } catch (const DuplicateSitesError& e) {
@@ -111,11 +112,10 @@ int RunMap(Arguments& args)
             } catch (...) {
             }
         }
-        throw Error(factory.lastError());
+        throw Error(result.message);
     }
     std::printf("%s%0.3f s\n", msg::TriangulationCreatedIn, seconds);
-    MapWriteHooks hooks;
-    hooks.checkCancel = CheckInterrupted;
+    const JobHooks hooks = InterruptHooks();
     SaveMapDocument(output, BuildHeader(*map), *map, factory, &hooks);
     std::printf("%s\n", Summary(output, *map).c_str());
     return 0;
@@ -173,8 +173,7 @@ int RunEdit(Arguments& args)
         }
     }
     InterruptGuard interrupts;
-    MapWriteHooks hooks;
-    hooks.checkCancel = CheckInterrupted;
+    const JobHooks hooks = InterruptHooks();
     SaveMapDocument(output, BuildHeader(map, doc.header.activeLayer, doc.header.visibility), map,
                     factory, &hooks);
     std::printf("%s\n", Summary(output, map).c_str());

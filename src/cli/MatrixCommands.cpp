@@ -53,7 +53,7 @@ std::unique_ptr<MatrixFile> ImportMatrices(const std::string& file, const Matrix
 {
     const MatrixLayout& layout = options.layout;
     try {
-        FileReader reader(file, nullptr, false, &InterruptFlag());
+        FileReader reader(file, nullptr, false, &Interrupt());
         const std::int64_t required = RequiredLines(layout);
         if (required > reader.LineCount())
             throw Error(msg::FileTooShort(reader.LineCount(), required));
@@ -81,7 +81,7 @@ std::unique_ptr<MatrixFile> ImportMatrices(const std::string& file, const Matrix
         ExtractMatrices(reader, layout, *store, progress);
         return store;
     } catch (const Abort&) {
-        throw Error(msg::ExtractionCanceled);
+        throw Error(msg::ExtractionCancelled);
     }
 }
 

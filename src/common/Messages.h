@@ -12,5 +12,8 @@ inline constexpr const char* FileReadingError = "File reading error";
 inline constexpr const char* FilePositioningError = "File positioning error";
 inline constexpr const char* MemoryAllocationFailure = "Memory allocation failure";
 inline constexpr const char* UnknownError = "Unknown error";
+// The silent abort of a cancelled job, which the command line shows when
+// Ctrl-C stops its work.
+inline constexpr const char* ComputationAborted = "Computation aborted";
 
 } // namespace sundrel::msg

@@ -1,17 +1,6 @@
 #include "common/Worker.h"
 
-#include "common/Errors.h"
-#include "common/Messages.h"
-
-#include <new>
-
 namespace sundrel {
-
-void CancelFlag::check(const char* text) const
-{
-    if (isSet())
-        throw Abort(text);
-}
 
 Worker::Worker(std::chrono::milliseconds handshakeTimeout) : timeout_(handshakeTimeout)
 {
@@ -25,7 +14,7 @@ Worker::~Worker()
 
 void Worker::stopWorker()
 {
-    cancel_.set();
+    feedback_.cancel();
     {
         std::lock_guard<std::mutex> lock(mutex_);
         terminate_ = true;
@@ -38,17 +27,15 @@ void Worker::stopWorker()
 std::uint64_t Worker::startJob(std::function<void()> job)
 {
     std::unique_lock<std::mutex> lock(mutex_);
-    cancel_.set();
+    feedback_.cancel();
     if (!changed_.wait_for(lock, timeout_,
                            [this] { return terminate_ || (!running_ && !pending_); }))
         return 0;
     if (terminate_)
         return 0;
-    cancel_.clear();
+    feedback_.reset();
     job_ = std::move(job);
-    lastError_.clear();
-    lastException_ = nullptr;
-    lastOutcome_ = JobOutcome::Done;
+    lastResult_ = JobResult{};
     pending_ = true;
     changed_.notify_all();
     return ++jobs_;
@@ -60,7 +47,7 @@ bool Worker::busy() const
     return running_ || pending_;
 }
 
-bool Worker::waitIdle(std::chrono::milliseconds timeout) const
+bool Worker::wait(std::chrono::milliseconds timeout) const
 {
     std::unique_lock<std::mutex> lock(mutex_);
     const auto idle = [this] { return !running_ && !pending_; };
@@ -71,22 +58,10 @@ bool Worker::waitIdle(std::chrono::milliseconds timeout) const
     return changed_.wait_for(lock, timeout, idle);
 }
 
-std::string Worker::lastError() const
+JobResult Worker::lastResult() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    return lastError_;
-}
-
-std::exception_ptr Worker::lastException() const
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return lastException_;
-}
-
-JobOutcome Worker::lastOutcome() const
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return lastOutcome_;
+    return lastResult_;
 }
 
 void Worker::loop()
@@ -103,23 +78,11 @@ void Worker::loop()
         running_ = true;
         lock.unlock();
 
-        JobOutcome outcome = JobOutcome::Done;
-        std::string error;
-        std::exception_ptr exception;
+        JobResult result;
         try {
             job();
-        } catch (const Abort&) {
-            outcome = JobOutcome::Cancelled;
-        } catch (const std::bad_alloc&) {
-            outcome = JobOutcome::Failed;
-            error = msg::MemoryAllocationFailure;
-        } catch (const std::exception& e) {
-            outcome = JobOutcome::Failed;
-            error = e.what();
-            exception = std::current_exception();
         } catch (...) {
-            outcome = JobOutcome::Failed;
-            error = msg::UnknownError;
+            result = JobResult::Of(std::current_exception());
         }
         // A job that ran to its end after a cancel request still counts as
         // done: its results exist. The derived worker decides otherwise where
@@ -127,12 +90,10 @@ void Worker::loop()
         job = nullptr;
         {
             std::lock_guard<std::mutex> l(mutex_);
-            lastError_ = error;
-            lastException_ = exception;
-            lastOutcome_ = outcome;
+            lastResult_ = result;
         }
         try {
-            jobEnded(outcome, error);
+            jobEnded(result);
         } catch (...) {
             // A failing report must not end the worker.
         }

@@ -2,42 +2,26 @@
 // The one shape of every worker thread of the program (map creation, matrix
 // import, result layers, export jobs): it waits, idle, for a job; starting a
 // job cancels the one that may still run, waits a bounded time until the
-// worker is idle, clears the cancel flag and hands the job over. A job ends in
-// exactly one outcome — done, failed with its message, or cancelled — which
-// the derived worker reports before the worker is idle again, so a caller
-// that sees the outcome can rely on the job's results.
+// worker is idle, resets the job's feedback and hands the job over. A job
+// ends with exactly one result — done, failed with its message, or cancelled
+// — which the derived worker reports, result and all, before the worker is
+// idle again, so a caller that hears of the end can rely on the job's
+// results.
 //
-// Cancellation belongs to the worker that runs the job: two workers in one
-// process cancel independently.
+// The feedback belongs to the worker that runs the job: two workers in one
+// process cancel independently, unless a worker follows an outer feedback
+// (the command line's Ctrl-C).
 
-#include <atomic>
+#include "common/Job.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <exception>
 #include <functional>
 #include <mutex>
-#include <string>
 #include <thread>
 
 namespace sundrel {
-
-// A cancellation request, set by whoever wants the job to stop and polled by
-// the job between its steps. Setting it is lock-free, so a signal handler may
-// do it.
-class CancelFlag {
-public:
-    void set() { flag_.store(true); }
-    void clear() { flag_.store(false); }
-    bool isSet() const { return flag_.load(std::memory_order_relaxed); }
-    // Raises the silent abort with `text` when set.
-    void check(const char* text) const;
-
-private:
-    std::atomic<bool> flag_{false};
-};
-
-enum class JobOutcome { Done, Failed, Cancelled };
 
 class Worker {
 public:
@@ -49,30 +33,27 @@ public:
     Worker& operator=(const Worker&) = delete;
 
     // Asks the running job to stop at its next check.
-    void cancel() { cancel_.set(); }
-    // True from the hand-over of a job until its outcome has been reported.
+    void cancel() { feedback_.cancel(); }
+    // True from the hand-over of a job until its result has been reported.
     bool busy() const;
-    // Waits until no job runs; false on time-out.
-    bool waitIdle(std::chrono::milliseconds timeout = kHandshakeTimeout) const;
-    // The message of the last failed job; empty after a job that succeeded or
-    // was cancelled.
-    std::string lastError() const;
-    // How the last job ended; Done before the first and while a job waits or
-    // runs. A failure is told by this, not by its message, which may be empty.
-    JobOutcome lastOutcome() const;
-    // The exception the last failed job raised (null otherwise), for callers
-    // that tell kinds of failure apart by their type.
-    std::exception_ptr lastException() const;
-    const CancelFlag& cancelFlag() const { return cancel_; }
+    // Waits until no job runs; false on time-out (milliseconds::max() waits
+    // for good).
+    bool wait(std::chrono::milliseconds timeout = kHandshakeTimeout) const;
+    // How the last job ended: done before the first, and while a job waits
+    // or runs.
+    JobResult lastResult() const;
+    const JobFeedback& feedback() const { return feedback_; }
+    // Cancelling `outer` (may be null) cancels this worker's jobs too.
+    void follow(const JobFeedback* outer) { feedback_.follow(outer); }
 
 protected:
     explicit Worker(std::chrono::milliseconds handshakeTimeout = kHandshakeTimeout);
 
-    // Cancels what runs, waits for the worker to be idle, clears the cancel
-    // flag and hands `job` over. Returns the job's number (1, 2, ... in the
+    // Cancels what runs, waits for the worker to be idle, resets the feedback
+    // and hands `job` over. Returns the job's number (1, 2, ... in the
     // order of hand-over), by which messages can name their job; 0 when the
-    // worker did not become idle in time (the flag then stays set, so the
-    // running job still stops).
+    // worker did not become idle in time (the feedback then stays cancelled,
+    // so the running job still stops).
     std::uint64_t startJob(std::function<void()> job);
     // The number of the job that runs; read on the worker thread (in the job
     // and in jobEnded).
@@ -81,14 +62,14 @@ protected:
     // call it first, while what the job uses still exists.
     void stopWorker();
     // Called on the worker thread once per job, after it ended and before the
-    // worker is idle. `error` is the failure's message (Failed only).
-    virtual void jobEnded(JobOutcome outcome, const std::string& error) = 0;
+    // worker is idle (lastResult() is `result` by then).
+    virtual void jobEnded(const JobResult& result) = 0;
 
 private:
     void loop();
 
     const std::chrono::milliseconds timeout_;
-    CancelFlag cancel_;
+    JobFeedback feedback_;
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     std::function<void()> job_;
@@ -97,9 +78,7 @@ private:
     bool pending_ = false;
     bool running_ = false;
     bool terminate_ = false;
-    std::string lastError_;
-    std::exception_ptr lastException_;
-    JobOutcome lastOutcome_ = JobOutcome::Done;
+    JobResult lastResult_;
     std::thread thread_; // last: starts once everything above exists
 };
 

@@ -72,7 +72,7 @@ void DataFileWorker::readFile(const std::string& fileName)
         lineCount_ = 0;
         preview_.clear();
     }
-    reader_ = std::make_unique<FileReader>(fileName, &owner_, false, &cancelFlag());
+    reader_ = std::make_unique<FileReader>(fileName, &owner_, false, &feedback());
     {
         std::lock_guard<std::mutex> lock(mutex_);
         lineCount_ = reader_->LineCount();
@@ -102,33 +102,38 @@ void DataFileWorker::extract(const Extraction& extraction)
     extraction(*reader_, progress);
 }
 
-void DataFileWorker::jobEnded(JobOutcome outcome, const std::string&)
+void DataFileWorker::postEnd(int message, std::intptr_t lParam, const JobResult& result)
+{
+    owner_.postResult(message, static_cast<std::intptr_t>(runningJob()), lParam, result);
+}
+
+void DataFileWorker::jobEnded(const JobResult& result)
 {
     if (step_ == Step::Read) {
-        switch (outcome) {
+        switch (result.outcome) {
         case JobOutcome::Done:
-            post(WM_IMPORT_READ, 1);
+            postEnd(WM_IMPORT_READ, 1, result);
             break;
         case JobOutcome::Failed:
             reader_.reset();
-            post(WM_IMPORT_INIT_ERROR, 0);
+            postEnd(WM_IMPORT_INIT_ERROR, 0, result);
             break;
         case JobOutcome::Cancelled:
             reader_.reset();
-            post(WM_IMPORT_CANCELED, 1);
+            postEnd(WM_IMPORT_CANCELLED, 1, result);
             break;
         }
         return;
     }
-    switch (outcome) {
+    switch (result.outcome) {
     case JobOutcome::Done:
-        post(WM_IMPORT_DONE, 0);
+        postEnd(WM_IMPORT_DONE, 0, result);
         break;
     case JobOutcome::Failed:
-        post(WM_IMPORT_ERROR, 0);
+        postEnd(WM_IMPORT_ERROR, 0, result);
         break;
     case JobOutcome::Cancelled:
-        post(WM_IMPORT_CANCELED, 0);
+        postEnd(WM_IMPORT_CANCELLED, 0, result);
         break;
     }
 }

@@ -22,20 +22,20 @@ namespace sundrel {
 class FileReader;
 class Notifier;
 
-// Messages posted to the owner. Texts do not travel in a message: the worker
-// keeps the text of the last failure and the owner fetches it with
-// lastError() when an error message arrives. Every message below has the
-// number of its step in wParam (as the start returned it, so that an owner
-// can drop what an earlier step said), and lParam 0 unless stated otherwise.
+// Messages posted to the owner. The message that ends a step carries the
+// step's result (postResult), a failure's text with it. Every message below
+// has the number of its step in wParam (as the start returned it, so that an
+// owner can drop what an earlier step said), and lParam 0 unless stated
+// otherwise.
 // The extraction's progress has the number of the reader's WM_READ_PROGRESS
 // (whose wParam is 0), so one progress bar follows reading and extraction
 // alike.
 inline constexpr int WM_IMPORT_PROGRESS = 0x8000 + 0x3E9;   // lParam: percent done
 inline constexpr int WM_IMPORT_READ = 0x8000 + 0x3EA;       // lParam 0: file read; 1: preview loaded
-inline constexpr int WM_IMPORT_INIT_ERROR = 0x8000 + 0x3EB; // reading failed; see lastError()
+inline constexpr int WM_IMPORT_INIT_ERROR = 0x8000 + 0x3EB; // reading failed
 inline constexpr int WM_IMPORT_DONE = 0x8000 + 0x3EC;       // extraction complete
-inline constexpr int WM_IMPORT_ERROR = 0x8000 + 0x3ED;      // extraction failed; see lastError()
-inline constexpr int WM_IMPORT_CANCELED = 0x8000 + 0x3EE;   // lParam 0: extraction, 1: reading cancelled
+inline constexpr int WM_IMPORT_ERROR = 0x8000 + 0x3ED;      // extraction failed
+inline constexpr int WM_IMPORT_CANCELLED = 0x8000 + 0x3EE;  // lParam 0: extraction, 1: reading cancelled
 
 // How long a handshake waits for the worker before giving up.
 inline constexpr std::chrono::milliseconds kImportHandshakeTimeout = Worker::kHandshakeTimeout;
@@ -57,15 +57,15 @@ public:
 
     // Starts the reading step on `fileName`: any previous reader is released,
     // the file is indexed (WM_IMPORT_READ 0) and previewed (WM_IMPORT_READ 1).
-    // A cancel posts WM_IMPORT_CANCELED 1, a failure WM_IMPORT_INIT_ERROR.
+    // A cancel posts WM_IMPORT_CANCELLED 1, a failure WM_IMPORT_INIT_ERROR.
     // Raises msg::ImportWorkerNotResponding when the handshake times out.
     // Returns the step's number.
     std::uint64_t startReading(const std::string& fileName);
 
     // Starts an extraction from the file last read, with WM_IMPORT_PROGRESS
     // whenever the whole percent grows, then WM_IMPORT_DONE,
-    // WM_IMPORT_CANCELED 0 or WM_IMPORT_ERROR. What `extraction` writes to
-    // must stay alive until the step has ended (waitIdle). Returns the step's
+    // WM_IMPORT_CANCELLED 0 or WM_IMPORT_ERROR. What `extraction` writes to
+    // must stay alive until the step has ended (wait). Returns the step's
     // number.
     std::uint64_t startExtraction(Extraction extraction);
 
@@ -77,13 +77,14 @@ public:
     bool fileRead() const;
 
 protected:
-    void jobEnded(JobOutcome outcome, const std::string& error) override;
+    void jobEnded(const JobResult& result) override;
 
 private:
     enum class Step { Read, Extract };
 
     std::uint64_t begin(Step step, std::function<void()> body);
     void post(int message, std::intptr_t lParam);
+    void postEnd(int message, std::intptr_t lParam, const JobResult& result);
     void readFile(const std::string& fileName);
     void extract(const Extraction& extraction);
 

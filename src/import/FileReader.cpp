@@ -4,7 +4,7 @@
 #include "common/Errors.h"
 #include "common/Messages.h"
 #include "common/Notifier.h"
-#include "common/Worker.h"
+#include "common/Job.h"
 #include "import/ImportMessages.h"
 
 #include <algorithm>
@@ -260,12 +260,12 @@ struct FileReader::Impl {
     bool synchronousProgress = false;
     // The job's cancellation (may be null) and the decimal separator this
     // file's numbers were last read with.
-    const CancelFlag* cancel = nullptr;
+    const JobFeedback* cancel = nullptr;
     char separator = '.';
 
     void CheckCancel() const
     {
-        if (cancel && cancel->isSet())
+        if (cancel && cancel->isCancelled())
             throw Abort(msg::ReadingAborted);
     }
 
@@ -425,7 +425,7 @@ void FileReader::Impl::Index(Notifier* progress)
 }
 
 FileReader::FileReader(const std::string& fileName, Notifier* progress, bool synchronousProgress,
-                       const CancelFlag* cancel)
+                       const JobFeedback* cancel)
     : impl_(nullptr)
 {
     auto impl = std::make_unique<Impl>();
@@ -451,7 +451,7 @@ FileReader::~FileReader()
 
 bool FileReader::Cancelled() const
 {
-    return impl_->cancel && impl_->cancel->isSet();
+    return impl_->cancel && impl_->cancel->isCancelled();
 }
 
 void FileReader::CheckCancel() const

@@ -9,7 +9,7 @@
 
 namespace sundrel {
 
-class CancelFlag;
+class JobFeedback;
 class Notifier;
 
 // Progress of indexing and previewing: wParam 0, lParam the percentage.
@@ -26,9 +26,10 @@ public:
     // Opens and indexes `fileName`, reporting WM_READ_PROGRESS to `progress`
     // (may be null): sent and waited for when `synchronousProgress`, else
     // posted. Indexing, previews and the readers' callers stop with the
-    // silent abort "aborted" once `cancel` (the job's flag, may be null) is set.
+    // silent abort "aborted" once `cancel` (the job's feedback, may be null)
+    // is cancelled.
     FileReader(const std::string& fileName, Notifier* progress, bool synchronousProgress,
-               const CancelFlag* cancel = nullptr);
+               const JobFeedback* cancel = nullptr);
     ~FileReader();
 
     FileReader(const FileReader&) = delete;

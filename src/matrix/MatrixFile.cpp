@@ -289,18 +289,18 @@ std::optional<std::vector<std::int32_t>> MatrixFile::readPermutation(std::int32_
 }
 
 void MatrixFile::saveTo(std::ostream& out, const std::filesystem::path& documentFileName,
-                        const MatrixSaveHooks* hooks)
+                        const JobHooks* hooks)
 {
     const std::streamoff start = out.tellp();
     if (start < 0)
         throw Error(msg::FileWritingError);
     const auto step = [&] {
-        if (hooks && hooks->dialog)
-            hooks->dialog->post(kExportStepMessage, 0, 0);
+        if (hooks && hooks->progress)
+            hooks->progress->post(kExportStepMessage, 0, 0);
     };
     const auto check = [&] {
-        if (hooks && hooks->checkCancel)
-            hooks->checkCancel();
+        if (hooks)
+            hooks->checkCancelled();
     };
     std::vector<unsigned char> bytes;
     for (std::int32_t k = 0; k < matrixCount_; ++k) {

@@ -22,15 +22,8 @@
 
 namespace sundrel {
 
-class Notifier;
+struct JobHooks;
 class RandomAccessFile;
-
-// A saving job's hooks: one step message per record copied, and a
-// cancellation check before each record (raises the export's cancel error).
-struct MatrixSaveHooks {
-    Notifier* dialog = nullptr;
-    std::function<void()> checkCancel;
-};
 
 class MatrixFile {
 public:
@@ -71,9 +64,10 @@ public:
     std::optional<std::vector<std::int32_t>> readPermutation(std::int32_t k);
 
     // Copies the block (matrices, then permutations) into a document being
-    // written at the stream's position.
+    // written at the stream's position: one step reported to the saving job
+    // per record copied, and a check for its cancel before each.
     void saveTo(std::ostream& out, const std::filesystem::path& documentFileName,
-                const MatrixSaveHooks* hooks = nullptr);
+                const JobHooks* hooks = nullptr);
     // After the document is written: re-points the store at its block there,
     // deleting the temporary file.
     void reattach();

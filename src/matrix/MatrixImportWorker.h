@@ -18,8 +18,8 @@ public:
     // Starts the extraction step: every matrix of `layout` from the file last
     // read into `store` (a cancel keeps the matrices written so far), with
     // WM_IMPORT_PROGRESS whenever the whole percent of rows grows, then
-    // WM_IMPORT_DONE, WM_IMPORT_CANCELED 0 or WM_IMPORT_ERROR. `store` must
-    // stay alive until the step has ended (waitIdle). Returns the step's
+    // WM_IMPORT_DONE, WM_IMPORT_CANCELLED 0 or WM_IMPORT_ERROR. `store` must
+    // stay alive until the step has ended (wait). Returns the step's
     // number.
     std::uint64_t startExtraction(const MatrixLayout& layout, MatrixFile& store);
 };

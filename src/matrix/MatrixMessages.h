@@ -48,7 +48,7 @@ inline constexpr const char* AnalysingData = "Analysing data. Please wait...";
 inline constexpr const char* PreviewingFile = "Previewing file. Please wait...";
 inline constexpr const char* PreviewComplete = "File preview complete.";
 inline constexpr const char* CheckingData = "Checking data : please wait...";
-inline constexpr const char* ExtractionCanceled = "Data extraction canceled";
+inline constexpr const char* ExtractionCancelled = "Data extraction canceled";
 // Put in front of the reading failure's own message.
 inline constexpr const char* InitializationErrorPrefix = "Initialization error : ";
 

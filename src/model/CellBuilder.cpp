@@ -132,9 +132,9 @@ void OnTwoThreads(std::size_t n, Run&& run)
 // memory. Raised on the calling thread after the join, an abort first.
 enum Failure { kNoFailure, kWalkFailed, kOutOfMemory };
 
-void Raise(const CancelFlag& abort, const std::atomic<int>& failure)
+void Raise(const JobFeedback& abort, const std::atomic<int>& failure)
 {
-    if (abort.isSet())
+    if (abort.isCancelled())
         throw Abort(msg::ComputationAborted);
     if (failure.load() == kOutOfMemory)
         throw std::bad_alloc();
@@ -248,7 +248,7 @@ struct WalkTable {
 // the end and the first kPrefix triangles visited are recorded.
 void RunPieces(const MMesh& mesh, const WalkTable& table, const std::vector<MXY>& targets, std::vector<TriId>& starts,
                std::size_t from, std::size_t to, std::vector<TriId>& ends,
-               std::vector<TriId>& prefix, std::size_t limit, const CancelFlag& abort,
+               std::vector<TriId>& prefix, std::size_t limit, const JobFeedback& abort,
                std::atomic<int>& failure)
 {
     struct Lane {
@@ -281,7 +281,7 @@ void RunPieces(const MMesh& mesh, const WalkTable& table, const std::vector<MXY>
     while (active > 0) {
         if (++sinceCheck == 4096) {
             sinceCheck = 0;
-            if (abort.isSet() || failure.load(std::memory_order_relaxed))
+            if (abort.isCancelled() || failure.load(std::memory_order_relaxed))
                 return;
         }
         for (int l = 0; l < active;) {
@@ -318,7 +318,7 @@ void RunPieces(const MMesh& mesh, const WalkTable& table, const std::vector<MXY>
 // Builds the cells from their walk triangles, on two threads.
 void BuildFromStarts(const MMesh& mesh, const std::vector<PointId>& originals,
                      const std::vector<TriId>& t0, std::vector<MPolygon>& cells,
-                     const CancelFlag& abort)
+                     const JobFeedback& abort)
 {
     const std::size_t n = originals.size();
     std::atomic<int> failure{0};
@@ -326,7 +326,7 @@ void BuildFromStarts(const MMesh& mesh, const std::vector<PointId>& originals,
         InsertScratch scratch;
         try {
             for (std::size_t i = from; i < to; ++i) {
-                if ((i & 4095) == 0 && (abort.isSet() || failure.load()))
+                if ((i & 4095) == 0 && (abort.isCancelled() || failure.load()))
                     return;
                 FillCell(mesh, scratch, originals[i], t0[i], cells[i]);
             }
@@ -345,7 +345,7 @@ void BuildFromStarts(const MMesh& mesh, const std::vector<PointId>& originals,
 // sites are close in memory, on two threads.
 void BuildFromTable(const MMesh& mesh, const std::vector<PointId>& originals,
                     const WalkTable& table, const std::vector<TriId>& t0, const Extents& e,
-                    std::vector<MPolygon>& cells, const CancelFlag& abort)
+                    std::vector<MPolygon>& cells, const JobFeedback& abort)
 {
     const std::size_t n = originals.size();
     const std::vector<std::uint32_t> order =
@@ -361,7 +361,7 @@ void BuildFromTable(const MMesh& mesh, const std::vector<PointId>& originals,
         std::vector<std::int32_t> ns;
         try {
             for (std::size_t j = from; j < to; ++j) {
-                if ((j & 4095) == 0 && (abort.isSet() || failure.load()))
+                if ((j & 4095) == 0 && (abort.isCancelled() || failure.load()))
                     return;
                 const std::size_t i = order[j];
                 const PointId p = originals[i];
@@ -404,12 +404,12 @@ void BuildFromTable(const MMesh& mesh, const std::vector<PointId>& originals,
 }
 
 void BuildAlongTable(const MMesh& mesh, const std::vector<PointId>& originals, TriId start,
-                     const Extents& e, std::vector<MPolygon>& cells, const CancelFlag& abort);
+                     const Extents& e, std::vector<MPolygon>& cells, const JobFeedback& abort);
 
 } // namespace
 
 void BuildAllCells(const MMesh& mesh, const std::vector<PointId>& originals, TriId start,
-                   std::vector<MPolygon>& cells, const CancelFlag& abort)
+                   std::vector<MPolygon>& cells, const JobFeedback& abort)
 {
     const std::size_t n = originals.size();
     cells.resize(n);
@@ -422,7 +422,7 @@ void BuildAllCells(const MMesh& mesh, const std::vector<PointId>& originals, Tri
         std::vector<TriId> t0(n);
         TriId hint = start;
         for (std::size_t i = 0; i < n; ++i) {
-            if ((i & 4095) == 0 && abort.isSet())
+            if ((i & 4095) == 0 && abort.isCancelled())
                 throw Abort(msg::ComputationAborted);
             hint = mesh.Locate(mesh.xy(originals[i]), hint);
             t0[i] = hint;
@@ -445,7 +445,7 @@ void BuildAllCells(const MMesh& mesh, const std::vector<PointId>& originals, Tri
 namespace {
 
 void BuildAlongTable(const MMesh& mesh, const std::vector<PointId>& originals, TriId start,
-                     const Extents& e, std::vector<MPolygon>& cells, const CancelFlag& abort)
+                     const Extents& e, std::vector<MPolygon>& cells, const JobFeedback& abort)
 {
     const std::size_t n = originals.size();
     WalkTable table;
@@ -487,7 +487,7 @@ void BuildAlongTable(const MMesh& mesh, const std::vector<PointId>& originals, T
     TriId current = ends[0];
     t0[0] = current;
     for (std::size_t i = 1; i < n; ++i) {
-        if ((i & 4095) == 0 && abort.isSet())
+        if ((i & 4095) == 0 && abort.isCancelled())
             throw Abort(msg::ComputationAborted);
         if (current != starts[i]) {
             const TriId* p = &prefix[i * kPrefix];

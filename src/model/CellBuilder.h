@@ -8,7 +8,7 @@
 // guessed triangle next to the previous site and then joined to the true
 // chain by a short check.
 
-#include "common/Worker.h"
+#include "common/Job.h"
 #include "model/MMap.h"
 #include "model/MMesh.h"
 
@@ -19,9 +19,9 @@ namespace sundrel::detail {
 
 // Builds cells[i] for originals[i], i = 0 .. n-1, exactly as BuildCell called
 // in order with each returned triangle as the next hint, starting from
-// `start`. Raises Abort("Computation aborted") when `abort` is set, and the
+// `start`. Raises Abort("Computation aborted") when `abort` is cancelled, and the
 // walk's error when a walk does not end.
 void BuildAllCells(const MMesh& mesh, const std::vector<PointId>& originals, TriId start,
-                   std::vector<MPolygon>& cells, const CancelFlag& abort);
+                   std::vector<MPolygon>& cells, const JobFeedback& abort);
 
 } // namespace sundrel::detail

@@ -51,25 +51,25 @@ void MMapFactory::RunCreation()
     seconds_ = seconds;
 }
 
-void MMapFactory::jobEnded(JobOutcome outcome, const std::string&)
+void MMapFactory::jobEnded(const JobResult& result)
 {
     // The partial map of a failed or cancelled creation goes with its state.
     creation_.reset();
-    switch (outcome) {
+    switch (result.outcome) {
     case JobOutcome::Done: {
         double seconds;
         {
             std::lock_guard<std::mutex> lock(mapLock_);
             seconds = seconds_;
         }
-        progress_.store(1.0);
+        feedback().setProgress(1.0);
         if (OnFinished)
             OnFinished(*this, seconds);
         break;
     }
     case JobOutcome::Failed:
         if (OnError)
-            OnError(*this);
+            OnError(*this, result);
         break;
     case JobOutcome::Cancelled:
         if (OnCancelled)

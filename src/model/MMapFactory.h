@@ -25,7 +25,8 @@
 namespace sundrel {
 
 // Messages of an export job that writes a map: stage changes and steps go to
-// the job's dialog, and the job is asked for cancellation between blocks.
+// the job's progress window (JobHooks), and the job is asked for
+// cancellation between blocks.
 inline constexpr int kExportFinished = 0x84B0;
 inline constexpr int kExportFailed = 0x84B1;
 inline constexpr int kExportCancelled = 0x84B2;
@@ -33,16 +34,11 @@ inline constexpr int kExportStep = 0x84B3;
 inline constexpr int kExportStage = 0x84B4;
 inline constexpr int kStageWritingTriangulation = 16;
 
-struct MapWriteHooks {
-    Notifier* dialog = nullptr;             // stage and step messages
-    std::function<void()> checkCancel;      // raises the export's cancel error
-};
-
 class MMapFactory : public Worker {
 public:
     using ProgressEvent = std::function<void(MMapFactory&)>;
     using FinishedEvent = std::function<void(MMapFactory&, double seconds)>;
-    using ErrorEvent = std::function<void(MMapFactory&)>;
+    using ErrorEvent = std::function<void(MMapFactory&, const JobResult& failure)>;
     using CancelledEvent = std::function<void(MMapFactory&)>;
 
     MMapFactory();  // the worker waits for a creation
@@ -50,23 +46,22 @@ public:
 
     // Event slots, called on the worker thread, which waits for them to
     // return. Set them while no creation runs. Every creation ends with
-    // exactly one of OnFinished, OnError (the message in lastError()) and
-    // OnCancelled.
+    // exactly one of OnFinished, OnError (with the failure) and OnCancelled.
     ProgressEvent OnProgress;
     FinishedEvent OnFinished;
     ErrorEvent OnError;
     CancelledEvent OnCancelled;
 
     // Prepares a creation from the points (x, y in input order) on the calling
-    // thread and hands it to the worker. Releases any map not taken yet.
-    // Raises "A map is already being created" while a creation runs.
+    // thread and hands it to the worker. Releases any map not taken yet; a
+    // creation still running is cancelled and waited for (raises "A map is
+    // already being created" when it does not end in time). cancel() stops a
+    // creation at its next progress step; feedback().progress() tells how far
+    // it got.
     void StartCreation(const std::vector<MXY>& points);
-    // Cancels the running creation at its next progress step.
-    void Abort() { cancel(); }
     // The finished map, once (it is there when OnFinished is called);
     // afterwards null until the next creation.
     std::unique_ptr<MMap> TakeMap();
-    double Progress() const { return progress_.load(); }
     // Insertion during creation locates each point from a nearby one found in
     // a grid; turned off, it walks from the previous triangle only. The map
     // comes out the same either way (tests and benchmarks compare them).
@@ -92,11 +87,11 @@ public:
     void DestroyMap(MMap& map);
 
     // The map body of a document, at the stream's position.
-    void WriteMap(const MMap& map, std::ostream& out, const MapWriteHooks* hooks = nullptr);
+    void WriteMap(const MMap& map, std::ostream& out, const JobHooks* hooks = nullptr);
     std::unique_ptr<MMap> ReadMap(std::istream& in);
 
 protected:
-    void jobEnded(JobOutcome outcome, const std::string& error) override;
+    void jobEnded(const JobResult& result) override;
 
 private:
     struct Creation;
@@ -121,7 +116,6 @@ private:
     std::unique_ptr<MMap> finished_;
     double seconds_ = 0.0;
 
-    std::atomic<double> progress_{0.0};
     double accumulator_ = 0.0;
     double step_ = 0.0;
 

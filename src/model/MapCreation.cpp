@@ -86,8 +86,13 @@ std::size_t ToIndex(double v)
 
 void MMapFactory::StartCreation(const std::vector<MXY>& input)
 {
-    if (busy())
-        throw Error(msg::FactoryBusy);
+    // A creation still running (one cancelled a moment ago stops at its next
+    // progress step) would be dropped anyway: it ends first.
+    if (busy()) {
+        cancel();
+        if (!wait())
+            throw Error(msg::FactoryBusy);
+    }
     if (input.empty())
         throw Error(msg::NoPoints);
     if (input.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() / 8))
@@ -193,7 +198,6 @@ std::unique_ptr<MMapFactory::Creation> MMapFactory::Prepare(const std::vector<MX
     if (!finite)
         throw Error(msg::CoordinatesTooFar);
 
-    progress_.store(0.0);
     accumulator_ = 0.0;
     step_ = 1.0 / (4 * c->nx + 4 * c->ny + N);
     return c;
@@ -201,9 +205,8 @@ std::unique_ptr<MMapFactory::Creation> MMapFactory::Prepare(const std::vector<MX
 
 void MMapFactory::ProgressStep()
 {
-    cancelFlag().check(msg::ComputationAborted);
-    progress_.store(progress_.load(std::memory_order_relaxed) + step_,
-                    std::memory_order_relaxed);
+    feedback().checkCancelled(msg::ComputationAborted);
+    feedback().setProgress(feedback().progress() + step_);
     accumulator_ += step_;
     while (accumulator_ >= 0.01) {
         accumulator_ -= 0.01;
@@ -234,7 +237,7 @@ void MMapFactory::Create(Creation& c)
     CheckCells(c);
     lap(t.check);
     // A creation cancelled while its cells were built is not handed out.
-    cancelFlag().check(msg::ComputationAborted);
+    feedback().checkCancelled(msg::ComputationAborted);
     std::unique_ptr<MMap> map = Package(c);
     lap(t.package);
     {
@@ -447,7 +450,7 @@ void MMapFactory::AddVirtualPoints(Creation& c)
     MMesh& m = c.mesh;
     const double total = static_cast<double>(c.top.size() + c.left.size() + c.right.size() +
                                              c.bottom.size());
-    step_ = (1 - progress_.load()) / total;
+    step_ = (1 - feedback().progress()) / total;
 
     // The triangulation frame; a virtual point pushed onto or beyond it is
     // moved back halfway between the cloud and the frame.
@@ -507,7 +510,7 @@ void MMapFactory::AddVirtualPoints(Creation& c)
 
 void MMapFactory::BuildCells(Creation& c)
 {
-    detail::BuildAllCells(c.mesh, c.originals, c.mesh.line(c.firstLine).user1, c.cells, cancelFlag());
+    detail::BuildAllCells(c.mesh, c.originals, c.mesh.line(c.firstLine).user1, c.cells, feedback());
 }
 
 // A cell must wind exactly once clockwise around its site. Coordinates with a

@@ -159,7 +159,7 @@ LoadedDocument LoadMapDocument(const std::filesystem::path& path, MMapFactory& f
 }
 
 void SaveMapDocument(const std::filesystem::path& path, const DocumentHeader& header,
-                     const MMap& map, MMapFactory& factory, const MapWriteHooks* hooks)
+                     const MMap& map, MMapFactory& factory, const JobHooks* hooks)
 {
     AtomicFile file(path);
     WriteMapDocument(file, header, map, factory, hooks);
@@ -167,7 +167,7 @@ void SaveMapDocument(const std::filesystem::path& path, const DocumentHeader& he
 }
 
 void WriteMapDocument(AtomicFile& file, const DocumentHeader& header, const MMap& map,
-                      MMapFactory& factory, const MapWriteHooks* hooks)
+                      MMapFactory& factory, const JobHooks* hooks)
 {
     try {
         const auto bytes = header.Encode();

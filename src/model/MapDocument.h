@@ -14,7 +14,7 @@ namespace sundrel {
 
 class AtomicFile;
 class MMapFactory;
-struct MapWriteHooks;
+struct JobHooks;
 
 inline constexpr std::size_t kHeaderSize = 280;
 
@@ -64,9 +64,9 @@ LoadedDocument LoadMapDocument(const std::filesystem::path& path, MMapFactory& f
 // Writes a triangulation document through a temporary file renamed over
 // `path` once complete; a failed save leaves any previous file untouched.
 void SaveMapDocument(const std::filesystem::path& path, const DocumentHeader& header,
-                     const MMap& map, MMapFactory& factory, const MapWriteHooks* hooks = nullptr);
+                     const MMap& map, MMapFactory& factory, const JobHooks* hooks = nullptr);
 // The same into a file the caller commits.
 void WriteMapDocument(AtomicFile& file, const DocumentHeader& header, const MMap& map,
-                      MMapFactory& factory, const MapWriteHooks* hooks = nullptr);
+                      MMapFactory& factory, const JobHooks* hooks = nullptr);
 
 } // namespace sundrel

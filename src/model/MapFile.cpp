@@ -70,16 +70,16 @@ std::int32_t CheckedCount(std::size_t n)
 
 } // namespace
 
-void MMapFactory::WriteMap(const MMap& map, std::ostream& out, const MapWriteHooks* hooks)
+void MMapFactory::WriteMap(const MMap& map, std::ostream& out, const JobHooks* hooks)
 {
     const MMesh& m = map.mesh;
     const auto post = [&](int message, std::intptr_t l) {
-        if (hooks && hooks->dialog)
-            hooks->dialog->post(message, 0, l);
+        if (hooks && hooks->progress)
+            hooks->progress->post(message, 0, l);
     };
     const auto check = [&] {
-        if (hooks && hooks->checkCancel)
-            hooks->checkCancel();
+        if (hooks)
+            hooks->checkCancelled();
     };
 
     post(kExportStage, kStageWritingTriangulation);

@@ -16,7 +16,6 @@ inline constexpr const char* NotAValidTriangle = "Not a valid triangle";
 inline constexpr const char* VirtualPointOutOfBounds = "Virtual point index out of bounds error";
 inline constexpr const char* DuplicatePointError = "Duplicate point error";
 inline constexpr const char* DuplicatePoint = "Duplicate point";
-inline constexpr const char* ComputationAborted = "Computation aborted";
 inline constexpr const char* VirtualPointNotFound = "Virtual point not found";
 inline constexpr const char* UnknownAction = "Unknown action";
 

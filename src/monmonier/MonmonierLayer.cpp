@@ -62,42 +62,49 @@ bool MonmonierLayer::send(Command command)
 void MonmonierLayer::stopCommand()
 {
     cancel();
-    waitIdle();
+    wait();
 }
 
-void MonmonierLayer::jobEnded(JobOutcome outcome, const std::string& error)
+void MonmonierLayer::jobEnded(const JobResult& result)
 {
     const bool acknowledged = runningCommand_ == kCommandLoad || runningCommand_ == kCommandNewAnalysis;
-    if (runningCommand_ == kCommandLoad && outcome != JobOutcome::Cancelled) {
-        if (outcome == JobOutcome::Done) {
-            postMain(WM_LAYERS_LOADED, loadedActiveIndex(), 0);
-        } else {
-            // A layer the load had already made goes when the main window
-            // resets the layers after the message.
-            {
-                std::lock_guard<std::mutex> lock(loadLock_);
+    if (runningCommand_ == kCommandLoad && result.outcome != JobOutcome::Cancelled) {
+        JobResult loaded = result;
+        std::intptr_t active = -100;
+        {
+            std::lock_guard<std::mutex> lock(loadLock_);
+            loadPending_ = true;
+            if (result.outcome == JobOutcome::Done) {
+                active = loadedActive_;
+            } else {
+                // A layer the load had already made goes when the main
+                // window resets the layers after the message.
                 loadedOrder_.clear();
                 loadedActive_ = -1;
                 if (loadError_.empty())
-                    loadError_ = error;
+                    loadError_ = result.message;
+                loaded.message = loadError_;
             }
-            postMain(WM_LAYERS_LOADED, -100, 0);
         }
+        if (windows_.main)
+            windows_.main->postResult(WM_LAYERS_LOADED, active, 0, loaded);
         return;
     }
     // No acknowledgement will come for a command that ended before posting
     // its message: the layers must not stay busy for good.
     if (acknowledged && !acknowledgePosted_)
         busy_ = false;
-    switch (outcome) {
+    if (!windows_.progress)
+        return;
+    switch (result.outcome) {
     case JobOutcome::Done:
-        postProgress(WM_LAYER_DONE);
+        windows_.progress->postResult(WM_LAYER_DONE, 0, 0, result);
         break;
     case JobOutcome::Failed:
-        postProgress(WM_LAYER_FAILED);
+        windows_.progress->postResult(WM_LAYER_FAILED, 0, 0, result);
         break;
     case JobOutcome::Cancelled:
-        postProgress(WM_LAYER_CANCELLED);
+        windows_.progress->postResult(WM_LAYER_CANCELLED, 0, 0, result);
         break;
     }
 }
@@ -220,7 +227,7 @@ void MonmonierLayer::buildPaving()
     paved_.clear();
     if (cells_)
         paving_ = std::make_unique<PavingMatrix>(
-            BuildPavingMatrix(*cells_, populationCount_, &cancelFlag(), &paved_));
+            BuildPavingMatrix(*cells_, populationCount_, &feedback(), &paved_));
 }
 
 std::unique_ptr<SundrelMonmonier> MonmonierLayer::makeLayer(bool single, std::int32_t m,
@@ -231,12 +238,12 @@ std::unique_ptr<SundrelMonmonier> MonmonierLayer::makeLayer(bool single, std::in
     if (single)
         made = std::make_unique<SundrelMonmonierSingle>(m, n, cells_, std::move(store), &usedBits_,
                                                         paving_.get(), windows_.progress,
-                                                        windows_.report, &cancelFlag());
+                                                        windows_.report, &feedback());
     else
         made = std::make_unique<SundrelMonmonierMultiple>(m, n, cells_, std::move(store),
                                                           &usedBits_, paving_.get(),
                                                           windows_.progress, windows_.report,
-                                                          &cancelFlag());
+                                                          &feedback());
     made->onRedrawRequest = [this] { requestRedraw(); };
     return made;
 }
@@ -278,7 +285,7 @@ void MonmonierLayer::setMap(const MMap& map)
     mapChanged(&map.cells);
 }
 
-bool MonmonierLayer::stopForEdit()
+bool MonmonierLayer::cancelForEdit()
 {
     if (awaitingAcknowledge())
         return false;
@@ -306,6 +313,10 @@ void MonmonierLayer::load(const std::filesystem::path& file, const MMap& map)
         return;
     stopCommand();
     destroyLayers();
+    {
+        std::lock_guard<std::mutex> lock(loadLock_);
+        loadPending_ = false;
+    }
     populationCount_ = map.N();
     // The inputs the layers share grow with N squared: they are made when a
     // layer needs them, so that a huge map without layers opens.
@@ -338,16 +349,25 @@ void MonmonierLayer::finishLoad(const std::vector<std::int32_t>& order, std::int
     activate(activeIndex);
 }
 
-std::vector<std::int32_t> MonmonierLayer::takeLoadedOrder()
+void MonmonierLayer::completeLoad()
 {
-    std::lock_guard<std::mutex> lock(loadLock_);
-    return std::move(loadedOrder_);
-}
-
-std::int32_t MonmonierLayer::loadedActiveIndex() const
-{
-    std::lock_guard<std::mutex> lock(loadLock_);
-    return loadedActive_;
+    std::lock_guard<std::mutex> complete(completeLock_);
+    std::vector<std::int32_t> order;
+    std::int32_t active = -1;
+    bool failed = false;
+    {
+        std::lock_guard<std::mutex> lock(loadLock_);
+        if (!loadPending_)
+            return;
+        loadPending_ = false;
+        order = std::move(loadedOrder_);
+        loadedOrder_.clear();
+        active = loadedActive_;
+        failed = !loadError_.empty();
+    }
+    if (!failed)
+        finishLoad(order, active);
+    busy_ = false;
 }
 
 std::string MonmonierLayer::loadError() const
@@ -400,6 +420,23 @@ void MonmonierLayer::reset()
     if (awaitingAcknowledge())
         return;
     stopCommand();
+    forgetLayers();
+}
+
+void MonmonierLayer::close()
+{
+    stopCommand();
+    {
+        std::lock_guard<std::mutex> lock(loadLock_);
+        loadPending_ = false;
+        loadedOrder_.clear();
+    }
+    busy_ = false;
+    forgetLayers();
+}
+
+void MonmonierLayer::forgetLayers()
+{
     populationCount_ = 0;
     cells_ = nullptr;
     destroyLayers();

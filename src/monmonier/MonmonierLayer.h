@@ -28,7 +28,6 @@ namespace sundrel {
 
 class MatrixFile;
 class Notifier;
-struct MatrixSaveHooks;
 
 // Messages of the layers (to the main window, to the progress window).
 inline constexpr int WM_LAYERS_REDRAW = 0x83E8;
@@ -37,10 +36,10 @@ inline constexpr int WM_LAYER_ADDED = 0x83EA;
 inline constexpr int WM_LAYER_READING = 0x844C;
 inline constexpr int WM_LAYER_START = 0x844E;
 inline constexpr int WM_LAYER_DONE = 0x8451;
-// Every command ends with exactly one message: a load with WM_LAYERS_LOADED
-// (or WM_LAYER_CANCELLED), any other command with WM_LAYER_DONE,
-// WM_LAYER_FAILED (the text in lastError()) or WM_LAYER_CANCELLED, all three
-// to the progress window.
+// Every command ends with exactly one message, which carries its result
+// (Notifier::postResult): a load with WM_LAYERS_LOADED (or
+// WM_LAYER_CANCELLED), any other command with WM_LAYER_DONE, WM_LAYER_FAILED
+// or WM_LAYER_CANCELLED, all three to the progress window.
 inline constexpr int WM_LAYER_FAILED = 0x8452;
 inline constexpr int WM_LAYER_CANCELLED = 0x8453;
 
@@ -107,21 +106,21 @@ public:
     // A new map: all layers go; the map's cells are taken and the layers'
     // shared inputs sized for its N. Ignored while busy.
     void setMap(const MMap& map);
-    // Before the map is edited: ends the running command and returns once the
-    // worker no longer reads the map. False, with nothing stopped, while a
-    // load or a new analysis awaits its acknowledgement.
-    bool stopForEdit();
+    // Before the map is edited: cancels the running command and returns once
+    // the worker no longer reads the map. False, with nothing cancelled,
+    // while a load or a new analysis awaits its acknowledgement.
+    bool cancelForEdit();
     // The map's cells changed (an edit): every layer is computed again.
     void mapChanged(const std::vector<MPolygon>* cells);
     // Reads the layers of a document on the worker; the main window gets
-    // WM_LAYERS_LOADED (wParam the active index, or -100 and loadError()).
+    // WM_LAYERS_LOADED (wParam the active index, or -100 with the failure,
+    // whose text loadError() also gives).
     void load(const std::filesystem::path& file, const MMap& map);
-    // After a successful load: the drawing order and kind lists, then the
-    // active layer.
-    void finishLoad(const std::vector<std::int32_t>& order, std::int32_t activeIndex);
-    // The order and active index of the last load, handed over once.
-    std::vector<std::int32_t> takeLoadedOrder();
-    std::int32_t loadedActiveIndex() const;
+    // After WM_LAYERS_LOADED: takes in the load that ended (on success the
+    // drawing order, the kind lists and the active layer it read) and
+    // acknowledges it. Does nothing when no load awaits: whoever comes first
+    // (the window, or a save that must write the layers read) takes it in.
+    void completeLoad();
     std::string loadError() const;
     // Starts a new analysis on the worker. False while busy.
     bool newAnalysis(AnalysisRequest request);
@@ -131,6 +130,9 @@ public:
     void requestRecompute(std::int32_t layer, std::int32_t k);
     void requestToggle(std::int32_t layer, int index);
     void reset();
+    // Ends whatever the layers do, a hand-over under way included (its
+    // result is dropped), and forgets them: the document goes.
+    void close();
     void acknowledge();
     // A new analysis or a load was handed over and the main window has not
     // acknowledged it yet (see the worker's own busy() for a running command).
@@ -182,7 +184,7 @@ public:
     void reportLayerReading(std::int32_t index, std::int32_t m);
 
 protected:
-    void jobEnded(JobOutcome outcome, const std::string& error) override;
+    void jobEnded(const JobResult& result) override;
 
 private:
     struct Command {
@@ -212,6 +214,9 @@ private:
     void destroyLayers();
     void postMain(int message, std::intptr_t w = 0, std::intptr_t l = 0);
     void postProgress(int message, std::intptr_t w = 0, std::intptr_t l = 0);
+    // The drawing order and kind lists, then the active layer.
+    void finishLoad(const std::vector<std::int32_t>& order, std::int32_t activeIndex);
+    void forgetLayers();
 
     Windows windows_;
 
@@ -238,8 +243,11 @@ private:
     std::int32_t pendingRedraws_ = 0;
     std::atomic<bool> busy_{false};
 
-    // Load results, handed to the main window.
+    // Load results, taken in by completeLoad (held through it, so that a
+    // save that finds the load taken in finds it complete).
+    std::mutex completeLock_;
     mutable std::mutex loadLock_;
+    bool loadPending_ = false;
     std::vector<std::int32_t> loadedOrder_;
     std::int32_t loadedActive_ = -1;
     std::string loadError_;

@@ -34,9 +34,9 @@ void SetEntries(PavingMatrix& paving, PavedPairs* paved, const std::vector<MPoly
 } // namespace
 
 PavingMatrix BuildPavingMatrix(const std::vector<MPolygon>& cells, std::int32_t n,
-                               const CancelFlag* cancel, PavedPairs* paved)
+                               const JobFeedback* cancel, PavedPairs* paved)
 {
-    const auto cancelled = [cancel] { return cancel && cancel->isSet(); };
+    const auto cancelled = [cancel] { return cancel && cancel->isCancelled(); };
     try {
         PavingMatrix paving(static_cast<std::size_t>(PairCount(n)), -1);
         if (cancelled())

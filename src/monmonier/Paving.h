@@ -2,7 +2,7 @@
 // The paving matrix of a map: for each pair of populations whose cells share
 // an edge, the position of that edge in the cell of the smaller one.
 
-#include "common/Worker.h"
+#include "common/Job.h"
 #include "model/MMap.h"
 #include "monmonier/SundrelTypes.h"
 
@@ -18,7 +18,7 @@ using PavedPairs = std::vector<std::int64_t>;
 // any failure on the way (nothing is kept). The pairs set are listed in
 // `paved` when it is given.
 PavingMatrix BuildPavingMatrix(const std::vector<MPolygon>& cells, std::int32_t n,
-                               const CancelFlag* cancel = nullptr, PavedPairs* paved = nullptr);
+                               const JobFeedback* cancel = nullptr, PavedPairs* paved = nullptr);
 
 // Brings a matrix built for other cells of the same populations to `cells`:
 // the entries listed in `paved` go back to -1, the new ones are set and

@@ -14,6 +14,7 @@
 #include <array>
 #include <cstring>
 #include <fstream>
+#include <chrono>
 #include <limits>
 #include <ostream>
 
@@ -205,9 +206,9 @@ bool HasMonmonierData(const DocumentHeader& header)
 }
 
 void WriteMonmonierData(std::ostream& out, const MonmonierLayer& layers,
-                        const std::filesystem::path& documentName, const MatrixSaveHooks* hooks)
+                        const std::filesystem::path& documentName, const JobHooks* hooks)
 {
-    Notifier* dialog = hooks ? hooks->dialog : nullptr;
+    Notifier* dialog = hooks ? hooks->progress : nullptr;
     std::vector<std::shared_ptr<SundrelMonmonier>> list;
     for (std::int32_t i = 0; i < layers.count(); ++i)
         list.push_back(layers.layer(i));
@@ -221,8 +222,8 @@ void WriteMonmonierData(std::ostream& out, const MonmonierLayer& layers,
     Write(out, header.data(), header.size());
 
     for (std::int32_t i = 0; i < count; ++i) {
-        if (hooks && hooks->checkCancel)
-            hooks->checkCancel();
+        if (hooks)
+            hooks->checkCancelled();
         // The dialog names the layer; its index travels in place of the name.
         Post(dialog, kExportStage, i, kStageSavingLayer);
         SundrelMonmonier& layer = *list[static_cast<std::size_t>(i)];
@@ -330,14 +331,9 @@ void InstallDocumentLoader(MonmonierLayer& layers)
 }
 
 void WriteSundrelDocument(AtomicFile& file, const DocumentHeader& header, const MMap& map,
-                          MonmonierLayer& layers, MMapFactory& factory, const MapWriteHooks* hooks)
+                          MonmonierLayer& layers, MMapFactory& factory, const JobHooks* hooks)
 {
-    Notifier* dialog = hooks ? hooks->dialog : nullptr;
-    MatrixSaveHooks storeHooks;
-    if (hooks) {
-        storeHooks.dialog = hooks->dialog;
-        storeHooks.checkCancel = hooks->checkCancel;
-    }
+    Notifier* dialog = hooks ? hooks->progress : nullptr;
 
     Post(dialog, kExportStage, 0, kStageInitializing);
     // The body offset must match the layers as they are written now.
@@ -357,7 +353,7 @@ void WriteSundrelDocument(AtomicFile& file, const DocumentHeader& header, const 
 
         // The stores copy their blocks under the document's own name, never
         // the temporary one: they will read from it once it is in place.
-        WriteMonmonierData(out, layers, file.target(), &storeHooks);
+        WriteMonmonierData(out, layers, file.target(), hooks);
         if (static_cast<std::int64_t>(out.tellp()) != bodyOffset)
             throw Error(msg::FileWritingError);
         factory.WriteMap(map, out, hooks);
@@ -368,9 +364,16 @@ void WriteSundrelDocument(AtomicFile& file, const DocumentHeader& header, const 
 
 void SaveSundrelDocument(const std::filesystem::path& target, const DocumentHeader& header,
                          const MMap& map, MonmonierLayer& layers, MMapFactory& factory,
-                         const MapWriteHooks* hooks)
+                         const JobHooks* hooks)
 {
-    Notifier* dialog = hooks ? hooks->dialog : nullptr;
+    Notifier* dialog = hooks ? hooks->progress : nullptr;
+    // The layers' matrices are written from their stores, which then read
+    // from the new file: no command may run meanwhile, and a load that ended
+    // is taken in, so that the layers it read are written.
+    while (!layers.wait(std::chrono::milliseconds(100)))
+        if (hooks)
+            hooks->checkCancelled();
+    layers.completeLoad();
     AtomicFile file(target);
     WriteSundrelDocument(file, header, map, layers, factory, hooks);
     Post(dialog, kExportStage, 0, kStageWritingFile);
@@ -382,9 +385,9 @@ void SaveSundrelDocument(const std::filesystem::path& target, const DocumentHead
 }
 
 void ExportTriangulation(const std::filesystem::path& target, const DocumentHeader& header,
-                         const MMap& map, MMapFactory& factory, const MapWriteHooks* hooks)
+                         const MMap& map, MMapFactory& factory, const JobHooks* hooks)
 {
-    Notifier* dialog = hooks ? hooks->dialog : nullptr;
+    Notifier* dialog = hooks ? hooks->progress : nullptr;
     Post(dialog, kExportStage, 0, kStageInitializing);
     DocumentHeader h = header;
     h.tag = "???";

@@ -16,8 +16,7 @@ namespace sundrel {
 
 class AtomicFile;
 class MMapFactory;
-struct MapWriteHooks;
-struct MatrixSaveHooks;
+struct JobHooks;
 
 inline constexpr const char* kSundrelTag = "DVK";
 inline constexpr std::uint8_t kSundrelVersion = 4;
@@ -35,7 +34,7 @@ bool HasMonmonierData(const DocumentHeader& header);
 // blocks and will read them from `documentName` after repointStores.
 void WriteMonmonierData(std::ostream& out, const MonmonierLayer& layers,
                         const std::filesystem::path& documentName,
-                        const MatrixSaveHooks* hooks = nullptr);
+                        const JobHooks* hooks = nullptr);
 
 // Reads the layers' data of a document (the worker's load command): the
 // styles go into `into`, the layers are made with into.makeLayer and their
@@ -52,21 +51,22 @@ void InstallDocumentLoader(MonmonierLayer& layers);
 // called layers.repointStores.
 void WriteSundrelDocument(AtomicFile& file, const DocumentHeader& header, const MMap& map,
                           MonmonierLayer& layers, MMapFactory& factory,
-                          const MapWriteHooks* hooks = nullptr);
+                          const JobHooks* hooks = nullptr);
 
 // Saves the map and its layers as a sundrel document at exactly `target`,
 // through a temporary file renamed over it once complete; then every store
-// reads from the new document. A failed save leaves any previous file
-// untouched.
+// reads from the new document. It first waits for the layers' command to end
+// (a cancel of the saving job stops the wait) and takes in a load that
+// ended. A failed save leaves any previous file untouched.
 void SaveSundrelDocument(const std::filesystem::path& target, const DocumentHeader& header,
                          const MMap& map, MonmonierLayer& layers, MMapFactory& factory,
-                         const MapWriteHooks* hooks = nullptr);
+                         const JobHooks* hooks = nullptr);
 
 // Writes the map alone as a triangulation document (tag "???", which opens
 // as a plain map) at exactly `target`.
 void ExportTriangulation(const std::filesystem::path& target, const DocumentHeader& header,
                          const MMap& map, MMapFactory& factory,
-                         const MapWriteHooks* hooks = nullptr);
+                         const JobHooks* hooks = nullptr);
 
 // A report as a text file: one line each, in Windows-1252 (the degree sign a
 // single byte), lines ended by CR LF.

@@ -19,7 +19,7 @@ namespace {
 // Sorts every matrix the store does not hold sorted yet and appends the
 // permutations in matrix order. Two threads sort while this one stores the
 // results in turn, with a few sorted matrices waiting at most.
-void SortStore(MatrixFile& store, std::int32_t m, Notifier* progress, const CancelFlag* cancel)
+void SortStore(MatrixFile& store, std::int32_t m, Notifier* progress, const JobFeedback* cancel)
 {
     if (store.sorted())
         return;
@@ -51,7 +51,7 @@ void SortStore(MatrixFile& store, std::int32_t m, Notifier* progress, const Canc
             }
             std::vector<std::int32_t> permutation;
             try {
-                if (cancel && cancel->isSet())
+                if (cancel && cancel->isCancelled())
                     throw Abort(msg::SundrelAborted);
                 post();
                 permutation = SortedPermutation(store, k);
@@ -104,7 +104,7 @@ SundrelMonmonier::SundrelMonmonier(std::int32_t m, std::int32_t n,
                                    const std::vector<MPolygon>* cells,
                                    std::unique_ptr<MatrixFile> store, UsedBits* used,
                                    const PavingMatrix* paving, Notifier* progress,
-                                   Notifier* reportWindow, const CancelFlag* cancel)
+                                   Notifier* reportWindow, const JobFeedback* cancel)
     : m_(m), n_(n), cells_(cells), store_(std::move(store)), used_(used), paving_(paving),
       progress_(progress), reportWindow_(reportWindow), cancel_(cancel)
 {

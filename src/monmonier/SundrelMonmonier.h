@@ -3,7 +3,7 @@
 // single-run layer (M = 1) shows its sundrels with labels; a significance
 // layer counts, for every Voronoi edge, how many selected sundrels crossed it.
 
-#include "common/Worker.h"
+#include "common/Job.h"
 #include "matrix/MatrixFile.h"
 #include "model/MMap.h"
 #include "monmonier/Sundrel.h"
@@ -40,7 +40,7 @@ public:
     SundrelMonmonier(std::int32_t m, std::int32_t n, const std::vector<MPolygon>* cells,
                      std::unique_ptr<MatrixFile> store, UsedBits* used, const PavingMatrix* paving,
                      Notifier* progress = nullptr, Notifier* reportWindow = nullptr,
-                     const CancelFlag* cancel = nullptr);
+                     const JobFeedback* cancel = nullptr);
     virtual ~SundrelMonmonier();
 
     SundrelMonmonier(const SundrelMonmonier&) = delete;
@@ -48,7 +48,7 @@ public:
 
     // True once the job computing this layer is cancelled (the flag belongs
     // to the worker that runs it; none: never).
-    bool cancelled() const { return cancel_ && cancel_->isSet(); }
+    bool cancelled() const { return cancel_ && cancel_->isCancelled(); }
     // A number of its own for the life of the process, by which messages
     // name the layer (indices change when layers are removed).
     std::intptr_t serial() const { return serial_; }
@@ -126,7 +126,7 @@ protected:
     const PavingMatrix* paving_;
     Notifier* progress_;
     Notifier* reportWindow_;
-    const CancelFlag* cancel_;
+    const JobFeedback* cancel_;
     std::intptr_t serial_ = 0;
     std::vector<std::unique_ptr<SundrelMatrix>> matrices_;
     // The pairs whose cells touch, one bit each (built from the paving matrix).

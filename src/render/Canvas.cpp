@@ -1,10 +1,33 @@
 #include "render/Canvas.h"
 
+#include "common/Notifier.h"
+#include "model/MMapFactory.h"
+#include "render/ExportMessages.h"
+
 #include <algorithm>
 
 #include <cmath>
 
 namespace sundrel::render {
+
+void ExportProgress::Stage(int code, std::intptr_t layer)
+{
+    if (hooks_.progress)
+        hooks_.progress->post(kExportStage, layer, code);
+}
+
+void ExportProgress::Step()
+{
+    if (hooks_.progress)
+        hooks_.progress->send(kExportStep, 0, 0);
+    CheckCancel();
+}
+
+void ExportProgress::CheckCancel()
+{
+    if (hooks_.feedback)
+        hooks_.feedback->checkCancelled(msg::ExportCancelledByUser);
+}
 
 CachedFonts::~CachedFonts() { Clear(); }
 

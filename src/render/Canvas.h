@@ -5,6 +5,7 @@
 // passes no progress; the bitmap and print jobs pass theirs, so that every
 // routine is written once for all targets.
 
+#include "common/Job.h"
 #include "model/MMap.h"
 #include "render/GLFont.h"
 #include "render/ViewPrimitives.h"
@@ -17,14 +18,19 @@
 
 namespace sundrel::render {
 
-// Progress of an export job: stage changes, and one step per drawn item
-// (the step first checks for cancellation and raises the cancel error).
+// Progress of an export job, through its hooks: stage changes posted to the
+// job's progress window, and one step per drawn item, sent (the job waits
+// until the window has counted it), then a check for the job's cancel.
 class ExportProgress {
 public:
-    virtual ~ExportProgress() = default;
-    virtual void Stage(int code, std::intptr_t layer = 0) = 0;
-    virtual void Step() = 0;
-    virtual void CheckCancel() = 0;
+    explicit ExportProgress(JobHooks hooks = {}) : hooks_(hooks) {}
+    void Stage(int code, std::intptr_t layer = 0);
+    void Step();
+    // Raises the export's cancel (a silent abort) once the job is cancelled.
+    void CheckCancel();
+
+private:
+    JobHooks hooks_;
 };
 
 // Fonts for labels, made for the context that draws.

@@ -28,29 +28,6 @@ namespace sundrel::render {
 
 namespace {
 
-// Progress of a job: stage messages posted, step messages sent (the job
-// waits until the dialog has handled each one).
-class JobProgress : public ExportProgress {
-public:
-    JobProgress(Notifier* dialog, const CancelFlag& cancel) : dialog_(dialog), cancel_(cancel) {}
-    void Stage(int code, std::intptr_t layer) override
-    {
-        if (dialog_)
-            dialog_->post(kExportStage, layer, code);
-    }
-    void Step() override
-    {
-        if (dialog_)
-            dialog_->send(kExportStep, 0, 0);
-        CheckExportCancel(cancel_);
-    }
-    void CheckCancel() override { CheckExportCancel(cancel_); }
-
-private:
-    Notifier* dialog_;
-    const CancelFlag& cancel_;
-};
-
 std::string LowerExtension(const std::filesystem::path& file)
 {
     std::string extension = file.extension().string();
@@ -104,12 +81,6 @@ std::string ExportStageText(int code, const std::string& layerName)
     default:
         return {};
     }
-}
-
-void CheckExportCancel(const CancelFlag& cancel)
-{
-    if (cancel.isSet())
-        throw ExportCanceled();
 }
 
 MBounds FitView(const MBounds& view, std::int32_t width, std::int32_t height)
@@ -301,26 +272,26 @@ ExportingThread::~ExportingThread()
     stopWorker();
 }
 
-bool ExportingThread::Start(int job, ExportParameters parameters, ExportSource source)
+bool ExportingThread::start(int job, ExportParameters parameters, ExportSource source)
 {
     auto p = std::make_shared<ExportParameters>(std::move(parameters));
     auto s = std::make_shared<ExportSource>(std::move(source));
     return startJob([this, job, p, s] { RunJob(job, *p, *s); });
 }
 
-void ExportingThread::jobEnded(JobOutcome outcome, const std::string&)
+void ExportingThread::jobEnded(const JobResult& result)
 {
     if (!dialog_)
         return;
-    switch (outcome) {
+    switch (result.outcome) {
     case JobOutcome::Done:
-        dialog_->post(kExportFinished, 0, 0);
+        dialog_->postResult(kExportFinished, 0, 0, result);
         break;
     case JobOutcome::Failed:
-        dialog_->post(kExportFailed, 0, 0);
+        dialog_->postResult(kExportFailed, 0, 0, result);
         break;
     case JobOutcome::Cancelled:
-        dialog_->post(kExportCancelled, 0, 0);
+        dialog_->postResult(kExportCancelled, 0, 0, result);
         break;
     }
     // Released after the report, so that a cancelled job's dialog closes
@@ -332,10 +303,8 @@ void ExportingThread::jobEnded(JobOutcome outcome, const std::string&)
 void ExportingThread::RunJob(int job, const ExportParameters& parameters,
                              const ExportSource& source)
 {
-    JobProgress progress(dialog_, cancelFlag());
-    MapWriteHooks hooks;
-    hooks.dialog = dialog_;
-    hooks.checkCancel = [this] { CheckExportCancel(cancelFlag()); };
+    const JobHooks hooks{dialog_, &feedback()};
+    ExportProgress progress(hooks);
     switch (job) {
     case kJobSave:
         if (source.save)
@@ -351,7 +320,7 @@ void ExportingThread::RunJob(int job, const ExportParameters& parameters,
         progress.Stage(21, 0);
         if (LowerExtension(parameters.file) == ".png")
             WritePngFile(parameters.file, rows, parameters.width, parameters.height,
-                         parameters.resolution, [this] { CheckExportCancel(cancelFlag()); });
+                         parameters.resolution, &feedback());
         else
             WriteBitmapFile(parameters.file, parameters.width, parameters.height,
                             parameters.resolution, rows);
@@ -361,7 +330,7 @@ void ExportingThread::RunJob(int job, const ExportParameters& parameters,
     case kJobVector:
         progress.Stage(20, 0);
         ExportViewVector(parameters.file, source, parameters.width, parameters.height,
-                         [this] { CheckExportCancel(cancelFlag()); });
+                         &feedback());
         progress.Step();
         break;
     case kJobPrint: {
@@ -421,7 +390,7 @@ VectorExportResult ExportVector(const std::filesystem::path& file, VectorFormat 
                                 const std::array<bool, 5>& visible,
                                 const std::function<void()>& extraLayers,
                                 std::int64_t firstBufferSize,
-                                const std::function<void()>& checkCancel)
+                                const JobFeedback* feedback)
 {
     GLint gl2psFormat = GL2PS_PS;
     switch (format) {
@@ -454,8 +423,8 @@ VectorExportResult ExportVector(const std::filesystem::path& file, VectorFormat 
         if (result.bufferSize > std::numeric_limits<GLint>::max())
             throw Error(msg::MemoryAllocationFailure);
         ++result.tries;
-        if (checkCancel)
-            checkCancel();
+        if (feedback)
+            feedback->checkCancelled(msg::ComputationAborted);
         // Every try writes the file from its start: a page begun with a
         // buffer too small must not stay in front of the one that fits.
         if (result.tries > 1)
@@ -507,8 +476,8 @@ VectorExportResult ExportVector(const std::filesystem::path& file, VectorFormat 
         if (state != GL2PS_SUCCESS && state != GL2PS_OVERFLOW && state != GL2PS_NO_FEEDBACK)
             throw Error(msg::FileWritingError);
     }
-    if (checkCancel)
-        checkCancel();
+    if (feedback)
+        feedback->checkCancelled(msg::ComputationAborted);
     out.commit();
     return result;
 }
@@ -540,7 +509,7 @@ QImage ImageFromBitmapRows(const std::vector<unsigned char>& rows, std::int32_t 
 
 void WritePngFile(const std::filesystem::path& file, const std::vector<unsigned char>& rows,
                   std::int32_t width, std::int32_t height, double resolution,
-                  const std::function<void()>& beforeCommit)
+                  const JobFeedback* feedback)
 {
     QImage image = ImageFromBitmapRows(rows, width, height);
     if (image.isNull())
@@ -561,8 +530,8 @@ void WritePngFile(const std::filesystem::path& file, const std::vector<unsigned 
     } catch (const Error& e) {
         out.raise(e);
     }
-    if (beforeCommit)
-        beforeCommit();
+    if (feedback)
+        feedback->checkCancelled(msg::ComputationAborted);
     out.commit();
 }
 
@@ -582,7 +551,7 @@ std::optional<VectorFormat> VectorFormatOf(const std::filesystem::path& file)
 
 VectorExportResult ExportViewVector(const std::filesystem::path& file, const ExportSource& source,
                                     std::int32_t width, std::int32_t height,
-                                    const std::function<void()>& checkCancel)
+                                    const JobFeedback* feedback)
 {
     const std::optional<VectorFormat> format = VectorFormatOf(file);
     if (!source.map || !format)
@@ -600,7 +569,7 @@ VectorExportResult ExportViewVector(const std::filesystem::path& file, const Exp
             if (source.layers)
                 DrawLayersForPostScript(canvas, *source.layers);
         },
-        PostScriptBufferSize(*source.map, source.visible, source.layers), checkCancel);
+        PostScriptBufferSize(*source.map, source.visible, source.layers), feedback);
 }
 
 } // namespace sundrel::render

@@ -36,8 +36,8 @@ class OffscreenContext;
 
 // The worker reports to its dialog with the export messages of the map
 // factory's header (kExportFinished .. kExportStage): every job ends with one
-// of kExportFinished, kExportFailed (the text in lastError()) and
-// kExportCancelled; a stage's wParam is the layer index and lParam the stage
+// of kExportFinished, kExportFailed and kExportCancelled, posted with the
+// job's result; a stage's wParam is the layer index and lParam the stage
 // code.
 
 // Job codes.
@@ -48,18 +48,9 @@ inline constexpr int kJobPrint = 3;
 // PostScript, EPS, SVG or PDF by the file's extension, see ExportViewVector.
 inline constexpr int kJobVector = 4;
 
-// The cancel error of export jobs.
-class ExportCanceled : public Abort {
-public:
-    ExportCanceled() : Abort(msg::ExportCanceledByUser) {}
-};
-
 // The status text of a stage code (empty for codes not in the table); the
 // layer's name follows where the text asks for one.
 std::string ExportStageText(int code, const std::string& layerName = {});
-
-// Raises ExportCanceled when `cancel` is set.
-void CheckExportCancel(const CancelFlag& cancel);
 
 // What a job draws: the map with its layer visibility, the result layers,
 // the view bounds (xmin, xmax, ymin, ymax), and the view primitives whose
@@ -72,9 +63,9 @@ struct ExportSource {
     ViewPrimitives* primitives = nullptr;
     double screenPixelsPerInch = 96.0;
     // The save job (code 0) and the extra job (code 1) run these, with the
-    // job's progress messages and cancellation for the document writers.
-    std::function<void(const std::filesystem::path&, const MapWriteHooks&)> save;
-    std::function<void(const std::filesystem::path&, const MapWriteHooks&)> extra;
+    // job's hooks (progress window and feedback) for the document writers.
+    std::function<void(const std::filesystem::path&, const JobHooks&)> save;
+    std::function<void(const std::filesystem::path&, const JobHooks&)> extra;
     // The print job hands the rendered page (bottom-up BGR rows) here.
     std::function<void(const std::vector<unsigned char>& rows, std::int32_t width,
                         std::int32_t height)>
@@ -123,11 +114,11 @@ QImage ImageFromBitmapRows(const std::vector<unsigned char>& rows, std::int32_t 
                            std::int32_t height);
 
 // Writes the rendered rows (bottom-up BGR) as a PNG file through a temporary
-// file renamed over `file`; `beforeCommit` (may be empty) is asked last and
-// may raise to keep the previous file. Raises "Couldn't open the file".
+// file renamed over `file`; a cancel of `feedback` (may be null) seen last
+// keeps the previous file. Raises "Couldn't open the file".
 void WritePngFile(const std::filesystem::path& file, const std::vector<unsigned char>& rows,
                   std::int32_t width, std::int32_t height, double resolution,
-                  const std::function<void()>& beforeCommit = {});
+                  const JobFeedback* feedback = nullptr);
 
 // Where a rendered W x H page goes on paper: the printed size from the
 // printer's pixels per inch and the job's resolution (pixels per cm), shrunk
@@ -152,14 +143,14 @@ public:
     ~ExportingThread() override;
 
     // Cancels a job still running, waits up to 100000 ms for the worker to be
-    // idle, clears the cancel flag and starts the job. False when the worker
+    // idle, resets the feedback and starts the job. False when the worker
     // did not get idle.
-    bool Start(int job, ExportParameters parameters, ExportSource source);
+    bool start(int job, ExportParameters parameters, ExportSource source);
 
 protected:
     // Runs on the worker; `parameters` and `source` are the job's own copies.
     virtual void RunJob(int job, const ExportParameters& parameters, const ExportSource& source);
-    void jobEnded(JobOutcome outcome, const std::string& error) override;
+    void jobEnded(const JobResult& result) override;
 
     Notifier* dialog_;
     // The off-screen context of a job that raised, released after its report.
@@ -185,9 +176,10 @@ std::int64_t PostScriptBufferSize(const MMap& map, const std::array<bool, 5>& vi
 // drawing the result layers (`extraLayers`) and then the map layers in the
 // order virtual points, original points, Voronoi, Delaunay, labels, each one
 // step back in depth. The file is rewritten from its start on every try and
-// renamed over `file` once complete; `checkCancel` (may be empty) is asked
-// before each page and before the file replaces anything. Raises "Impossible
-// to open the file", "File writing error", "Invalid font attributes".
+// renamed over `file` once complete; a cancel of `feedback` (may be null) is
+// looked for before each page and before the file replaces anything. Raises
+// "Impossible to open the file", "File writing error", "Invalid font
+// attributes".
 // The vector format of a file name's extension (.ps, .eps, .svg, .pdf, in
 // any case), or nothing.
 std::optional<VectorFormat> VectorFormatOf(const std::filesystem::path& file);
@@ -197,13 +189,13 @@ std::optional<VectorFormat> VectorFormatOf(const std::filesystem::path& file);
 // output pixel is one PostScript point, the result layers are drawn first.
 VectorExportResult ExportViewVector(const std::filesystem::path& file, const ExportSource& source,
                                     std::int32_t width, std::int32_t height,
-                                    const std::function<void()>& checkCancel = {});
+                                    const JobFeedback* feedback = nullptr);
 
 VectorExportResult ExportVector(const std::filesystem::path& file, VectorFormat format,
                                 const std::string& producer, const MMap& map,
                                 const std::array<bool, 5>& visible,
                                 const std::function<void()>& extraLayers,
                                 std::int64_t firstBufferSize = 0,
-                                const std::function<void()>& checkCancel = {});
+                                const JobFeedback* feedback = nullptr);
 
 } // namespace sundrel::render

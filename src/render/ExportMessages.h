@@ -8,7 +8,7 @@ namespace sundrel::msg {
 
 // Export jobs.
 // The cancel of an export job.
-inline constexpr const char* ExportCanceledByUser = "Exportation canceled by the user";
+inline constexpr const char* ExportCancelledByUser = "Exportation canceled by the user";
 inline constexpr const char* CouldntCreateDeviceContext = "Couldn't create compatible device context";
 inline constexpr const char* CouldntCreateDibSection = "Couldn't create DIB section";
 inline constexpr const char* CouldntCreateContext = "Couldn't create context";

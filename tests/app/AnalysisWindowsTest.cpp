@@ -63,8 +63,9 @@ void Click(QAbstractButton* box)
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
 }
 
-// A bridge and its layers on 60 random sites; "added" is acknowledged as the
-// main window does, and the commands' outcomes (one each) are counted.
+// A bridge and its layers on 60 random sites; the bridge acknowledges
+// "added" as for the main window, and the commands' outcomes (one each) are
+// counted.
 class AnalysisWindowsTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -76,13 +77,13 @@ protected:
         layers_ = std::make_unique<MonmonierLayer>(MonmonierLayer::Windows{
             &bridge_.notifier(Sender::Layers), &bridge_.notifier(Sender::LayersStatus),
             &bridge_.notifier(Sender::Reports)});
-        QObject::connect(&bridge_, &DocumentBridge::layerAdded, &bridge_, [this] { layers_->acknowledge(); });
-        for (auto outcome : {&DocumentBridge::layerDone, &DocumentBridge::layerFailed,
-                             &DocumentBridge::layerCancelled})
-            QObject::connect(&bridge_, outcome, &bridge_, [this] { ++outcomes_; });
+        bridge_.attach(layers_.get());
+        QObject::connect(&bridge_, &DocumentBridge::layerEnded, &bridge_, [this] { ++outcomes_; });
         layers_->setMap(*map_);
         ASSERT_TRUE(Outcomes(1));
     }
+
+    void TearDown() override { bridge_.attach(nullptr); }
 
     AnalysisRequest Request(std::int32_t m, std::int32_t k, const std::string& name, bool report = false)
     {
@@ -186,7 +187,7 @@ TEST_F(AnalysisWindowsTest, StatusWindowFollowsAnalysesInEachVisibilityMode)
     status.Begin(longName, 1);
     EXPECT_LE(status.Box()->fontMetrics().horizontalAdvance(status.Box()->title()), status.width());
     EXPECT_EQ(status.Box()->toolTip(), longName);
-    emit bridge_.layerCancelled();
+    emit bridge_.layerEnded(JobResult::Cancelled());
     EXPECT_EQ(status.Label()->text(), "Cancelled");
     EXPECT_FALSE(status.isVisible());
 
@@ -195,11 +196,11 @@ TEST_F(AnalysisWindowsTest, StatusWindowFollowsAnalysesInEachVisibilityMode)
     status.close();
     emit bridge_.layerConstructing();
     EXPECT_FALSE(status.isVisible());
-    emit bridge_.layerDone();
+    emit bridge_.layerEnded(JobResult{});
     status.Begin("beta", 1);
     EXPECT_TRUE(status.isVisible());
     EXPECT_FALSE(status.ClosedByUser());
-    emit bridge_.layerDone();
+    emit bridge_.layerEnded(JobResult{});
 
     // Never visible: the texts follow, the window never appears; automatic
     // again while working shows it.
@@ -212,7 +213,7 @@ TEST_F(AnalysisWindowsTest, StatusWindowFollowsAnalysesInEachVisibilityMode)
     EXPECT_FALSE(status.isVisible());
     status.SetVisibility(0);
     EXPECT_TRUE(status.isVisible());
-    emit bridge_.layerDone();
+    emit bridge_.layerEnded(JobResult{});
 
     // Always visible: shown at once, still after the end.
     status.SetVisibility(1);
@@ -227,8 +228,8 @@ TEST_F(AnalysisWindowsTest, StatusWindowFollowsAnalysesInEachVisibilityMode)
     fs::resize_file(broken.store->fileName(), 16); // the matrices cannot be read
     status.Begin("broken", 3);
     Run(std::move(broken));
-    ASSERT_EQ(layers_->lastOutcome(), JobOutcome::Failed);
-    EXPECT_EQ(status.Label()->text(), QString::fromStdString(layers_->lastError()));
+    ASSERT_EQ(layers_->lastResult().outcome, JobOutcome::Failed);
+    EXPECT_EQ(status.Label()->text(), QString::fromStdString(layers_->lastResult().message));
     EXPECT_EQ(Colour(status.Label()), QColor(255, 0, 0));
     EXPECT_TRUE(status.isVisible());
     EXPECT_FALSE(status.Working());
@@ -297,7 +298,7 @@ TEST_F(AnalysisWindowsTest, ReportsAreShownSavedAndOutliveTheirLayer)
 
     // A layer removed before its report's message is handled: ignored.
     ASSERT_TRUE(layers_->newAnalysis(Request(2, 2, "gone", true)));
-    ASSERT_TRUE(layers_->waitIdle());
+    ASSERT_TRUE(layers_->wait());
     layers_->acknowledge();
     layers_->remove(1);
     ASSERT_TRUE(Outcomes(outcomes_ + 1));

@@ -140,7 +140,7 @@ inline bool LayersComputed(sundrel::app::TSundrelForm& form)
     for (std::int32_t i = 0; i < layers.count(); ++i)
         if (!layers.layer(i)->computed())
             return false;
-    return layers.waitIdle(std::chrono::milliseconds(0));
+    return layers.wait(std::chrono::milliseconds(0));
 }
 
 // Shows `form` at 900 x 700 and, once its view has its context, opens

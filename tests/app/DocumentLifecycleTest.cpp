@@ -489,7 +489,7 @@ TEST_F(LifecycleTest, CancellingACreationStopsItAndTheNextOneWorks)
     cancel.start(5);
     EXPECT_FALSE(creation.Run(points));
     EXPECT_FALSE(creation.isVisible());
-    EXPECT_TRUE(factory.waitIdle(std::chrono::milliseconds(5000)));
+    EXPECT_TRUE(factory.wait(std::chrono::milliseconds(5000)));
     EXPECT_EQ(creation.TakeMap(), nullptr);
 
     const std::vector<MXY> few(points.begin(), points.begin() + 500);

@@ -331,8 +331,9 @@ protected:
     // dialog closes so that the test fails rather than waits.
     void AtFirstProgress(TImportMatForm& form, std::function<void()> act)
     {
-        QObject::connect(&bridge_.matrixImport(), &ImportSignals::done, &form, [this, &form] {
-            if (acted_)
+        QObject::connect(&bridge_.matrixImport(), &ImportSignals::extractionEnded, &form,
+                         [this, &form](quint64, const JobResult& result) {
+            if (acted_ || result.outcome != JobOutcome::Done)
                 return;
             if (++restarts_ > 5) {
                 form.reject();

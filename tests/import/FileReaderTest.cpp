@@ -185,11 +185,11 @@ TEST_F(FileReaderTest, IndexingReportsGrowingProgressAndStopsOnAbort)
         EXPECT_EQ(last, 100);
     }
 
-    CancelFlag cancel;
+    JobFeedback cancel;
     RecordingNotifier progress;
     progress.onMessage = [&](const RecordedMessage& m) {
         if (m.lParam >= 10)
-            cancel.set();
+            cancel.cancel();
     };
     try {
         FileReader(path, &progress, true, &cancel);
@@ -203,9 +203,9 @@ TEST_F(FileReaderTest, IndexingReportsGrowingProgressAndStopsOnAbort)
     FileReader other(path, nullptr, false);
     EXPECT_NE(other.GetPreview(nullptr), "");
 
-    CancelFlag job;
+    JobFeedback job;
     FileReader reader(path, nullptr, false, &job);
-    job.set();
+    job.cancel();
     EXPECT_THROW(reader.GetPreview(nullptr), Abort);
     EXPECT_EQ(Read(reader, 0, 0, 2), (V{0, 2})); // reading values ignores the flag
 }

@@ -72,7 +72,7 @@ TEST_F(MatrixImportWorkerTest, ReadsThenExtractsWithWholePercentProgress)
     const std::string file = Write("m.txt", SquareText(4, 2, 1));
     MatrixImportWorker worker(notifier_);
     worker.startReading(file);
-    ASSERT_TRUE(worker.waitIdle());
+    ASSERT_TRUE(worker.wait());
     EXPECT_EQ(Numbers(notifier_), (std::vector<int>{WM_IMPORT_READ, WM_IMPORT_READ}));
     EXPECT_EQ(notifier_.lParams(WM_IMPORT_READ), (std::vector<std::intptr_t>{0, 1}));
     EXPECT_FALSE(notifier_.lParams(WM_READ_PROGRESS).empty());
@@ -86,7 +86,7 @@ TEST_F(MatrixImportWorkerTest, ReadsThenExtractsWithWholePercentProgress)
     notifier_.clear();
     MatrixFile store(TemporaryMatrixFileName(dir_.path()));
     worker.startExtraction(Square(4, 2, 1), store);
-    ASSERT_TRUE(worker.waitIdle());
+    ASSERT_TRUE(worker.wait());
     // 8 rows in all: trunc(rows / 8 x 100), each one growing.
     EXPECT_EQ(notifier_.lParams(WM_IMPORT_PROGRESS),
               (std::vector<std::intptr_t>{12, 25, 37, 50, 62, 75, 87, 100}));
@@ -98,10 +98,10 @@ TEST_F(MatrixImportWorkerTest, ReadsThenExtractsWithWholePercentProgress)
     // each percent from 1 to 100 once.
     const std::string big = Write("big.txt", SquareText(300, 1, 0));
     worker.startReading(big);
-    ASSERT_TRUE(worker.waitIdle());
+    ASSERT_TRUE(worker.wait());
     notifier_.clear();
     worker.startExtraction(Square(300, 1), store);
-    ASSERT_TRUE(worker.waitIdle());
+    ASSERT_TRUE(worker.wait());
     const auto percents = notifier_.lParams(WM_IMPORT_PROGRESS);
     ASSERT_EQ(percents.size(), 100u);
     for (std::size_t i = 0; i < percents.size(); ++i)
@@ -117,41 +117,41 @@ TEST_F(MatrixImportWorkerTest, FailuresPostTheirMessageAndKeepTheWorkerUsable)
 
     // Nothing read yet: the extraction has no file to work on.
     worker.startExtraction(Square(3, 1), store);
-    ASSERT_TRUE(worker.waitIdle());
+    ASSERT_TRUE(worker.wait());
     EXPECT_EQ(Numbers(notifier_), std::vector<int>{WM_IMPORT_ERROR});
-    EXPECT_EQ(worker.lastError(), msg::NoDataFileRead);
+    EXPECT_EQ(worker.lastResult().message, msg::NoDataFileRead);
 
     notifier_.clear();
     worker.startReading((dir_ / "missing.txt").string());
-    ASSERT_TRUE(worker.waitIdle());
+    ASSERT_TRUE(worker.wait());
     EXPECT_EQ(Numbers(notifier_), std::vector<int>{WM_IMPORT_INIT_ERROR});
-    EXPECT_EQ(worker.lastError(), "Impossible to open the file");
+    EXPECT_EQ(worker.lastResult().message, "Impossible to open the file");
     EXPECT_FALSE(worker.fileRead());
 
     // A value missing on the third line, then one that is not a number.
     worker.startReading(Write("short.txt", "0 1 2\n1 0 3\n2\n\n"));
-    ASSERT_TRUE(worker.waitIdle());
+    ASSERT_TRUE(worker.wait());
     notifier_.clear();
     worker.startExtraction(Square(3, 1), store);
-    ASSERT_TRUE(worker.waitIdle());
+    ASSERT_TRUE(worker.wait());
     EXPECT_EQ(Numbers(notifier_), std::vector<int>{WM_IMPORT_ERROR});
-    EXPECT_EQ(worker.lastError(), "Error at line 3 (column 2)");
+    EXPECT_EQ(worker.lastResult().message, "Error at line 3 (column 2)");
     EXPECT_EQ(store.matrixCount(), 0);
 
     worker.startReading(Write("bad.txt", "0 1 2\n1 0 3\n2 x 0\n"));
-    ASSERT_TRUE(worker.waitIdle());
+    ASSERT_TRUE(worker.wait());
     notifier_.clear();
     worker.startExtraction(Square(3, 1), store);
-    ASSERT_TRUE(worker.waitIdle());
+    ASSERT_TRUE(worker.wait());
     EXPECT_EQ(Numbers(notifier_), std::vector<int>{WM_IMPORT_ERROR});
-    EXPECT_NE(worker.lastError().find("'x'"), std::string::npos) << worker.lastError();
+    EXPECT_NE(worker.lastResult().message.find("'x'"), std::string::npos) << worker.lastResult().message;
 
     // The same worker still reads and extracts a good file.
     worker.startReading(Write("good.txt", SquareText(3, 1, 0)));
-    ASSERT_TRUE(worker.waitIdle());
+    ASSERT_TRUE(worker.wait());
     notifier_.clear();
     worker.startExtraction(Square(3, 1), store);
-    ASSERT_TRUE(worker.waitIdle());
+    ASSERT_TRUE(worker.wait());
     EXPECT_EQ(Numbers(notifier_), std::vector<int>{WM_IMPORT_DONE});
     EXPECT_EQ(store.matrixCount(), 1);
 }
@@ -168,14 +168,14 @@ TEST_F(MatrixImportWorkerTest, CancelledStepsPostOnlyTheCancelAndCanStartAgain)
             worker.cancel();
     };
     worker.startReading(file);
-    ASSERT_TRUE(worker.waitIdle());
-    EXPECT_EQ(Numbers(notifier_), std::vector<int>{WM_IMPORT_CANCELED});
-    EXPECT_EQ(notifier_.lParams(WM_IMPORT_CANCELED), std::vector<std::intptr_t>{1});
+    ASSERT_TRUE(worker.wait());
+    EXPECT_EQ(Numbers(notifier_), std::vector<int>{WM_IMPORT_CANCELLED});
+    EXPECT_EQ(notifier_.lParams(WM_IMPORT_CANCELLED), std::vector<std::intptr_t>{1});
     EXPECT_FALSE(worker.fileRead());
 
     notifier_.onMessage = nullptr;
     worker.startReading(file); // the handshake clears the abort flag
-    ASSERT_TRUE(worker.waitIdle());
+    ASSERT_TRUE(worker.wait());
     ASSERT_TRUE(worker.fileRead());
 
     // Cancelled half way through extraction: the matrices written stay.
@@ -186,15 +186,15 @@ TEST_F(MatrixImportWorkerTest, CancelledStepsPostOnlyTheCancelAndCanStartAgain)
     };
     MatrixFile store(TemporaryMatrixFileName(dir_.path()));
     worker.startExtraction(Square(50, 4), store);
-    ASSERT_TRUE(worker.waitIdle());
-    EXPECT_EQ(Numbers(notifier_), std::vector<int>{WM_IMPORT_CANCELED});
+    ASSERT_TRUE(worker.wait());
+    EXPECT_EQ(Numbers(notifier_), std::vector<int>{WM_IMPORT_CANCELLED});
     EXPECT_GE(store.matrixCount(), 1);
     EXPECT_LT(store.matrixCount(), 4);
 
     notifier_.onMessage = nullptr;
     notifier_.clear();
     worker.startExtraction(Square(50, 4), store);
-    ASSERT_TRUE(worker.waitIdle());
+    ASSERT_TRUE(worker.wait());
     EXPECT_EQ(Numbers(notifier_), std::vector<int>{WM_IMPORT_DONE});
     EXPECT_EQ(store.matrixCount(), 4);
 }
@@ -204,7 +204,7 @@ TEST_F(MatrixImportWorkerTest, StartingAStepStopsTheRunningOne)
     const std::string file = Write("m.txt", SquareText(50, 4, 0));
     MatrixImportWorker worker(notifier_);
     worker.startReading(file);
-    ASSERT_TRUE(worker.waitIdle());
+    ASSERT_TRUE(worker.wait());
 
     // The extraction holds on at its first progress until the next start has
     // raised the abort flag; it then ends cancelled and the reading runs.
@@ -212,7 +212,7 @@ TEST_F(MatrixImportWorkerTest, StartingAStepStopsTheRunningOne)
     std::atomic<bool> held{false};
     notifier_.onMessage = [&](const RecordedMessage& m) {
         if (m.message == WM_IMPORT_PROGRESS && !held.exchange(true))
-            while (!worker.cancelFlag().isSet())
+            while (!worker.feedback().isCancelled())
                 std::this_thread::yield();
     };
     MatrixFile store(TemporaryMatrixFileName(dir_.path()));
@@ -220,10 +220,10 @@ TEST_F(MatrixImportWorkerTest, StartingAStepStopsTheRunningOne)
     while (!held.load())
         std::this_thread::yield();
     worker.startReading(file);
-    ASSERT_TRUE(worker.waitIdle());
+    ASSERT_TRUE(worker.wait());
     EXPECT_EQ(Numbers(notifier_),
-              (std::vector<int>{WM_IMPORT_CANCELED, WM_IMPORT_READ, WM_IMPORT_READ}));
-    EXPECT_FALSE(worker.cancelFlag().isSet());
+              (std::vector<int>{WM_IMPORT_CANCELLED, WM_IMPORT_READ, WM_IMPORT_READ}));
+    EXPECT_FALSE(worker.feedback().isCancelled());
     EXPECT_EQ(store.matrixCount(), 0);
 }
 
@@ -249,14 +249,14 @@ TEST_F(MatrixImportWorkerTest, HandshakeGivesUpOnABusyWorker)
         EXPECT_STREQ(e.what(), msg::ImportWorkerNotResponding);
     }
     // The flag stays raised, so the stuck step gives up once it can.
-    EXPECT_TRUE(worker.cancelFlag().isSet());
+    EXPECT_TRUE(worker.feedback().isCancelled());
     release.store(true);
-    ASSERT_TRUE(worker.waitIdle());
+    ASSERT_TRUE(worker.wait());
     EXPECT_EQ(notifier_.lParams(WM_IMPORT_READ), std::vector<std::intptr_t>{0});
     EXPECT_FALSE(worker.fileRead());
 
     worker.startReading(file);
-    ASSERT_TRUE(worker.waitIdle());
+    ASSERT_TRUE(worker.wait());
     EXPECT_EQ(notifier_.lParams(WM_IMPORT_READ), (std::vector<std::intptr_t>{0, 0, 1}));
 }
 
@@ -275,7 +275,7 @@ TEST_F(MatrixImportWorkerTest, DestructionStopsARunningExtraction)
     {
         MatrixImportWorker worker(notifier_);
         worker.startReading(file);
-        ASSERT_TRUE(worker.waitIdle());
+        ASSERT_TRUE(worker.wait());
         extracting.store(true);
         worker.startExtraction(Square(50, 4), store);
         while (!running.load())
@@ -284,7 +284,7 @@ TEST_F(MatrixImportWorkerTest, DestructionStopsARunningExtraction)
     EXPECT_LT(store.matrixCount(), 4);
     const auto numbers = Numbers(notifier_);
     ASSERT_FALSE(numbers.empty());
-    EXPECT_EQ(numbers.back(), WM_IMPORT_CANCELED);
+    EXPECT_EQ(numbers.back(), WM_IMPORT_CANCELLED);
 }
 
 } // namespace
@@ -299,8 +299,8 @@ TEST_F(MatrixImportWorkerTest, TwoImportsCancelIndependently)
     MatrixImportWorker first(firstNotes), second(secondNotes);
     first.startReading(file);
     second.startReading(file);
-    ASSERT_TRUE(first.waitIdle());
-    ASSERT_TRUE(second.waitIdle());
+    ASSERT_TRUE(first.wait());
+    ASSERT_TRUE(second.wait());
 
     MatrixFile firstStore(TemporaryMatrixFileName(dir_.path()));
     MatrixFile secondStore(TemporaryMatrixFileName(dir_.path()));
@@ -320,9 +320,9 @@ TEST_F(MatrixImportWorkerTest, TwoImportsCancelIndependently)
     };
     first.startExtraction(Square(120, 3), firstStore);
     second.startExtraction(Square(120, 3), secondStore);
-    ASSERT_TRUE(first.waitIdle());
-    ASSERT_TRUE(second.waitIdle());
-    EXPECT_EQ(Numbers(firstNotes).back(), WM_IMPORT_CANCELED);
+    ASSERT_TRUE(first.wait());
+    ASSERT_TRUE(second.wait());
+    EXPECT_EQ(Numbers(firstNotes).back(), WM_IMPORT_CANCELLED);
     EXPECT_EQ(Numbers(secondNotes).back(), WM_IMPORT_DONE);
     EXPECT_EQ(firstStore.matrixCount(), 0);
     EXPECT_EQ(secondStore.matrixCount(), 3);

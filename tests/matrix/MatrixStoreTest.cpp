@@ -106,12 +106,12 @@ TEST_F(MatrixTest, FailedAndCancelledLoadsLeaveTheMatrixEmpty)
     EXPECT_EQ(m.size(), 0);
     EXPECT_THROW(m.get(0, 1), Error);
 
-    CancelFlag cancel;
+    JobFeedback cancel;
     FileReader good(Write("g.txt", Square4()).string(), nullptr, false, &cancel);
     int calls = 0;
     m.onProgress = [&] {
         if (++calls == 2)
-            cancel.set();
+            cancel.cancel();
     };
     EXPECT_THROW(m.load(good, 4, 0, 0), Abort);
     EXPECT_EQ(m.count(), 0);
@@ -153,7 +153,7 @@ TEST_F(MatrixTest, ExtractionFollowsTheLayoutAndCancelKeepsWhatWasWritten)
     std::string text = "title\nlabels\n";
     for (int m = 0; m < 3; ++m)
         text += Square4() + "\n";
-    CancelFlag cancel;
+    JobFeedback cancel;
     FileReader reader(Write("three.txt", text).string(), nullptr, false, &cancel);
     MatrixLayout l;
     l.size = 4;
@@ -192,7 +192,7 @@ TEST_F(MatrixTest, ExtractionFollowsTheLayoutAndCancelKeepsWhatWasWritten)
     EXPECT_THROW(ExtractMatrices(reader, l, store,
                                  [&](std::int64_t rows, std::int64_t) {
                                      if (rows == 6)
-                                         cancel.set();
+                                         cancel.cancel();
                                  }),
                  Abort);
     EXPECT_EQ(store.matrixCount(), 1);

@@ -70,8 +70,8 @@ TEST(CellBuilder, AbortStopsTheConstruction)
     for (std::size_t p = 0; p < map->mesh.PointSlots(); ++p)
         if (map->mesh.PointAlive(static_cast<PointId>(p)) && map->mesh.index(static_cast<PointId>(p)) >= 0)
             originals.push_back(static_cast<PointId>(p));
-    CancelFlag abort;
-    abort.set();
+    JobFeedback abort;
+    abort.cancel();
     std::vector<MPolygon> cells;
     EXPECT_THROW(detail::BuildAllCells(map->mesh, originals, map->StartTriangle(), cells, abort),
                  Abort);

@@ -126,7 +126,7 @@ TEST(Creation, DuplicatePointGivesNoMap)
 {
     MMapFactory factory;
     int errors = 0;
-    factory.OnError = [&](MMapFactory&) { ++errors; };
+    factory.OnError = [&](MMapFactory&, const JobResult&) { ++errors; };
     std::vector<MXY> pts = test::RandomPoints(50, 4);
     pts.push_back(pts[17]);
     std::string error;
@@ -149,7 +149,7 @@ TEST(Creation, ProgressMovesByWholePercentsAndTimesTheRun)
     EXPECT_GE(steps, 95);
     EXPECT_LE(steps, 100);
     EXPECT_GE(seconds, 0.0);
-    EXPECT_EQ(factory.Progress(), 1.0);
+    EXPECT_EQ(factory.feedback().progress(), 1.0);
     // The map is handed out once.
     EXPECT_FALSE(factory.TakeMap());
 }
@@ -161,11 +161,11 @@ TEST(Creation, CancelledCreationGivesNoMapAndTheNextOneWorks)
     int finished = 0, errors = 0;
     factory.OnProgress = [&](MMapFactory& f) {
         if (++steps == 10)
-            f.Abort();
+            f.cancel();
     };
     int cancelled = 0;
     factory.OnFinished = [&](MMapFactory&, double) { ++finished; };
-    factory.OnError = [&](MMapFactory&) { ++errors; };
+    factory.OnError = [&](MMapFactory&, const JobResult&) { ++errors; };
     factory.OnCancelled = [&](MMapFactory&) { ++cancelled; };
     std::string error;
     EXPECT_FALSE(test::Create(factory, test::RandomPoints(5000, 6), &error));
@@ -191,7 +191,7 @@ TEST(Creation, TheMapIsThereWhenFinishedIsReported)
     std::unique_ptr<MMap> taken;
     factory.OnFinished = [&](MMapFactory& f, double) { taken = f.TakeMap(); };
     factory.StartCreation(test::RandomPoints(800, 9));
-    ASSERT_TRUE(factory.waitIdle());
+    ASSERT_TRUE(factory.wait());
     ASSERT_TRUE(taken);
     EXPECT_EQ(taken->N(), 800);
     EXPECT_FALSE(factory.TakeMap());

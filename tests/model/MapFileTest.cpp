@@ -324,8 +324,9 @@ TEST_F(DocumentTest, FailedSaveKeepsThePreviousFile)
     ASSERT_TRUE(map);
     const auto path = dir_ / "keep.dvt";
     std::ofstream(path) << "previous";
-    MapWriteHooks hooks;
-    hooks.checkCancel = [] { throw Abort("Exportation canceled by the user"); };
+    JobFeedback cancelled;
+    cancelled.cancel();
+    const JobHooks hooks{nullptr, &cancelled};
     EXPECT_THROW(SaveMapDocument(path, BuildHeader(*map), *map, f, &hooks), Abort);
     std::ifstream in(path);
     EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), "previous");

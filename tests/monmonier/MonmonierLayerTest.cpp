@@ -51,10 +51,10 @@ protected:
         request.sundrels = k;
         request.title = name;
         EXPECT_TRUE(layers.newAnalysis(std::move(request)));
-        EXPECT_TRUE(layers.waitIdle());
+        EXPECT_TRUE(layers.wait());
         EXPECT_TRUE(layers.awaitingAcknowledge());
         layers.acknowledge();
-        EXPECT_EQ(layers.lastError(), "");
+        EXPECT_EQ(layers.lastResult().message, "");
         return layers.count() - 1;
     }
 
@@ -69,7 +69,7 @@ TEST_F(LayerSetTest, NewAnalysesComeToTheForegroundAndReportTheirSteps)
     RecordingNotifier main, progress;
     MonmonierLayer layers(MonmonierLayer::Windows{&main, &progress, nullptr});
     layers.setMap(*map_);
-    ASSERT_TRUE(layers.waitIdle());
+    ASSERT_TRUE(layers.wait());
 
     EXPECT_EQ(Add(layers, 1, 3, "single"), 0);
     EXPECT_EQ(Add(layers, 4, 2, "multiple"), 1);
@@ -103,20 +103,20 @@ TEST_F(LayerSetTest, EditingTheMapComputesEveryLayerAgain)
 {
     MonmonierLayer layers;
     layers.setMap(*map_);
-    layers.waitIdle();
+    layers.wait();
     Add(layers, 1, 4, "a");
     const Report before = layers.layer(0)->report();
 
     factory_.AddVirtualPoint(*map_, 500.25, 500.5);
     layers.mapChanged(&map_->cells);
-    ASSERT_TRUE(layers.waitIdle());
-    EXPECT_EQ(layers.lastError(), "");
+    ASSERT_TRUE(layers.wait());
+    EXPECT_EQ(layers.lastResult().message, "");
     EXPECT_TRUE(layers.layer(0)->computed());
 
     // The same as a layer made on the edited map from the start.
     MonmonierLayer fresh;
     fresh.setMap(*map_);
-    fresh.waitIdle();
+    fresh.wait();
     AnalysisRequest request;
     request.store = std::make_unique<MatrixFile>(dir_ / "copy.dat");
     request.store->initialize(map_->N());
@@ -124,7 +124,7 @@ TEST_F(LayerSetTest, EditingTheMapComputesEveryLayerAgain)
     request.sundrels = 4;
     request.title = "a";
     ASSERT_TRUE(fresh.newAnalysis(std::move(request)));
-    fresh.waitIdle();
+    fresh.wait();
     EXPECT_EQ(fresh.layer(0)->report(), layers.layer(0)->report());
     EXPECT_NE(before, layers.layer(0)->report());
 }
@@ -133,15 +133,15 @@ TEST_F(LayerSetTest, RecomputeToggleAndTheBusyFlag)
 {
     MonmonierLayer layers;
     layers.setMap(*map_);
-    layers.waitIdle();
+    layers.wait();
     Add(layers, 3, 2, "m");
     const auto counts = layers.layer(0)->countList();
 
     layers.requestRecompute(0, 5);
-    layers.waitIdle();
+    layers.wait();
     EXPECT_EQ(layers.layer(0)->sundrelCount(), 5);
     layers.requestToggle(0, 0);
-    layers.waitIdle();
+    layers.wait();
     EXPECT_FALSE(layers.layer(0)->getSelection()[0]);
     EXPECT_NE(layers.layer(0)->countList(), counts);
 
@@ -149,7 +149,7 @@ TEST_F(LayerSetTest, RecomputeToggleAndTheBusyFlag)
     AnalysisRequest request;
     request.store = Store(1, 9);
     ASSERT_TRUE(layers.newAnalysis(std::move(request)));
-    layers.waitIdle();
+    layers.wait();
     AnalysisRequest another;
     another.store = Store(1, 10);
     EXPECT_FALSE(layers.newAnalysis(std::move(another)));
@@ -164,7 +164,7 @@ TEST_F(LayerSetTest, RemovingRenumbersAndDrawingOrderFollowsTheCommands)
 {
     MonmonierLayer layers;
     layers.setMap(*map_);
-    layers.waitIdle();
+    layers.wait();
     Add(layers, 1, 1, "s0");
     Add(layers, 2, 1, "m1");
     Add(layers, 1, 1, "s2");
@@ -208,7 +208,7 @@ TEST_F(LayerSetTest, VisibilityCommandsAndRedrawRequests)
     RecordingNotifier main;
     MonmonierLayer layers(MonmonierLayer::Windows{&main, nullptr, nullptr});
     layers.setMap(*map_);
-    layers.waitIdle();
+    layers.wait();
     Add(layers, 1, 1, "a");
     Add(layers, 1, 1, "b");
     EXPECT_TRUE(layers.redrawPending());
@@ -245,8 +245,8 @@ TEST_F(LayerSetTest, PavingMatrixNamesTheSharedEdge)
             }
         }
     }
-    CancelFlag cancel;
-    cancel.set();
+    JobFeedback cancel;
+    cancel.cancel();
     EXPECT_THROW(BuildPavingMatrix(map_->cells, map_->N(), &cancel), Abort);
 }
 
@@ -296,7 +296,7 @@ TEST_F(LayerSetTest, AFailedAnalysisReportsItAndLeavesTheLayersFree)
     RecordingNotifier main, progress;
     MonmonierLayer layers(MonmonierLayer::Windows{&main, &progress, nullptr});
     layers.setMap(*map_);
-    ASSERT_TRUE(layers.waitIdle());
+    ASSERT_TRUE(layers.wait());
     progress.clear();
 
     AnalysisRequest request;
@@ -306,10 +306,10 @@ TEST_F(LayerSetTest, AFailedAnalysisReportsItAndLeavesTheLayersFree)
     request.single = false;
     request.sundrels = 2;
     ASSERT_TRUE(layers.newAnalysis(std::move(request)));
-    ASSERT_TRUE(layers.waitIdle());
+    ASSERT_TRUE(layers.wait());
     EXPECT_FALSE(layers.awaitingAcknowledge());
-    EXPECT_FALSE(layers.lastError().empty());
-    EXPECT_EQ(layers.lastOutcome(), JobOutcome::Failed);
+    EXPECT_FALSE(layers.lastResult().message.empty());
+    EXPECT_EQ(layers.lastResult().outcome, JobOutcome::Failed);
     EXPECT_EQ(progress.lParams(WM_LAYER_FAILED).size(), 1u);
     EXPECT_TRUE(progress.lParams(WM_LAYER_DONE).empty());
     EXPECT_TRUE(main.lParams(WM_LAYER_ADDED).empty());

@@ -117,9 +117,9 @@ protected:
         request.labelStyle = labelStyle;
         request.title = title;
         ASSERT_TRUE(layers.newAnalysis(std::move(request)));
-        ASSERT_TRUE(layers.waitIdle());
+        ASSERT_TRUE(layers.wait());
         layers.acknowledge();
-        ASSERT_EQ(layers.lastError(), "");
+        ASSERT_EQ(layers.lastResult().message, "");
     }
 
     // A single-run layer and a significance layer with settings off their
@@ -129,11 +129,11 @@ protected:
     {
         auto layers = NewLayers();
         layers->setMap(*map_);
-        EXPECT_TRUE(layers->waitIdle());
+        EXPECT_TRUE(layers->wait());
         Analyse(*layers, 1, 3, 2, "Barrière nord");
         Analyse(*layers, 4, 2, 0, "Rééchantillons \"bootstrap\"");
         layers->requestToggle(1, 0);
-        EXPECT_TRUE(layers->waitIdle());
+        EXPECT_TRUE(layers->wait());
         layers->layer(0)->visible = false;
         layers->layer(0)->font = {std::string(200, 'F'), 14, 0x1001};
         layers->layer(1)->labelsVisible = false;
@@ -147,7 +147,7 @@ protected:
     }
 
     void Save(const std::filesystem::path& path, MonmonierLayer& layers, const MMap& map,
-              const MapWriteHooks* hooks = nullptr)
+              const JobHooks* hooks = nullptr)
     {
         SaveSundrelDocument(path, BuildSundrelHeader(map, layers), map, layers, factory_, hooks);
     }
@@ -158,22 +158,26 @@ protected:
     {
         main_.clear();
         layers.load(path, map);
-        EXPECT_TRUE(layers.waitIdle());
+        EXPECT_TRUE(layers.wait());
         std::intptr_t result = -200;
         for (const RecordedMessage& m : main_.messages())
             if (m.message == WM_LAYERS_LOADED)
                 result = m.wParam;
         EXPECT_NE(result, -200) << "no WM_LAYERS_LOADED";
-        layers.acknowledge();
+        // The failure's text travels with the message.
+        const std::vector<JobResult> results = main_.results();
+        EXPECT_FALSE(results.empty());
+        layers.completeLoad();
         std::string error;
         if (result == -100) {
             error = layers.loadError();
+            EXPECT_EQ(results.back().message, error);
             layers.reset();
         } else {
-            layers.finishLoad(layers.takeLoadedOrder(), static_cast<std::int32_t>(result));
+            EXPECT_EQ(layers.activeIndex(), result);
         }
         layers.mapChanged(&map.cells);
-        EXPECT_TRUE(layers.waitIdle());
+        EXPECT_TRUE(layers.wait());
         return error;
     }
 
@@ -246,7 +250,7 @@ TEST_F(SundrelDocumentTest, DocumentWithoutLayersHasTheBodyAt588)
 {
     auto layers = NewLayers();
     layers->setMap(*map_);
-    ASSERT_TRUE(layers->waitIdle());
+    ASSERT_TRUE(layers->wait());
     layers->styles.multipleSize = 5.5f;
     layers->styles.valueFont = {"Caf\xC3\xA9", 7, 0x100};
     EXPECT_EQ(layers->dataSize(), 308);
@@ -392,8 +396,7 @@ TEST_F(SundrelDocumentTest, SavingOverTheOpenDocumentMovesTheStoresToTheNewFile)
     // file that its store reads from while the file is replaced.
     layers->remove(0);
     RecordingNotifier dialog;
-    MapWriteHooks hooks;
-    hooks.dialog = &dialog;
+    const JobHooks hooks{&dialog, nullptr};
     Save(path, *layers, *doc.map, &hooks);
     // Stage 106 names its layer by index (wParam); the stage code is lParam.
     EXPECT_EQ(dialog.messages().front(), (RecordedMessage{kExportStage, 0, 0, false}));
@@ -410,7 +413,7 @@ TEST_F(SundrelDocumentTest, SavingOverTheOpenDocumentMovesTheStoresToTheNewFile)
 
     // Recomputed from the new file at the new offset: the same results.
     layers->mapChanged(&doc.map->cells);
-    ASSERT_TRUE(layers->waitIdle());
+    ASSERT_TRUE(layers->wait());
     EXPECT_EQ(StateOf(*layers->layer(0)), significance);
 
     LoadedDocument reopened = LoadMapDocument(path, factory_);
@@ -433,17 +436,20 @@ TEST_F(SundrelDocumentTest, FailedSaveLeavesThePreviousDocumentAndTheStores)
     const std::int64_t offset = layers->layer(1)->store().baseOffset();
 
     // Cancelled at the second layer, after the first layer's block was
-    // copied, with a change that would alter the file.
-    int checks = 0;
-    MapWriteHooks hooks;
-    hooks.checkCancel = [&] {
-        if (++checks == 4) // layer 0, its matrix, its permutation, layer 1
-            throw Abort("Exportation canceled by the user");
+    // copied, with a change that would alter the file: the header, layer 0,
+    // its matrix and its permutation are four steps.
+    int steps = 0;
+    JobFeedback feedback;
+    RecordingNotifier dialog;
+    dialog.onMessage = [&](const RecordedMessage& m) {
+        if (m.message == kExportStep && ++steps == 4)
+            feedback.cancel();
     };
+    const JobHooks hooks{&dialog, &feedback};
     const std::int64_t offset0 = layers->layer(0)->store().baseOffset();
     layers->layer(0)->name = "renamed";
     EXPECT_THROW(Save(path, *layers, *doc.map, &hooks), Abort);
-    EXPECT_EQ(checks, 4);
+    EXPECT_EQ(steps, 4);
     layers->layer(0)->name = states[0].name;
     EXPECT_EQ(test::ReadFile(path), before);
     EXPECT_EQ(dir_.FileCount(), 1u) << "temporary file left behind";
@@ -451,7 +457,7 @@ TEST_F(SundrelDocumentTest, FailedSaveLeavesThePreviousDocumentAndTheStores)
     EXPECT_EQ(layers->layer(0)->store().baseOffset(), offset0);
     EXPECT_EQ(layers->layer(1)->store().baseOffset(), offset);
     layers->mapChanged(&doc.map->cells);
-    ASSERT_TRUE(layers->waitIdle());
+    ASSERT_TRUE(layers->wait());
     EXPECT_EQ(StatesOf(*layers), states);
 
     // A folder that does not exist.

@@ -113,7 +113,7 @@ protected:
     sundrel::PavingMatrix paving;
     sundrel::UsedBits used;
     // The cancellation of the job that computes the fixture's layers.
-    sundrel::CancelFlag cancel;
+    sundrel::JobFeedback cancel;
 };
 
 // On the 6 x 5 grid: a barrier between columns 2 and 3 and one between rows

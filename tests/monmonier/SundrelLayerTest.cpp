@@ -235,7 +235,7 @@ TEST_F(SundrelLayerTest, AbortRequestEndsTheComputationAfterTheNextStep)
     RecordingNotifier progress;
     progress.onMessage = [this](const RecordedMessage& m) {
         if (m.message == WM_PROGRESS_POSITION)
-            cancel.set();
+            cancel.cancel();
     };
     auto layer = Layer({test::CrossingMatrix(100, 10)}, false, &progress);
     int redraws = 0;

@@ -45,8 +45,8 @@ protected:
     // Runs one job to its end and returns the messages it sent.
     std::vector<RecordedMessage> Run(int job, const ExportParameters& p, ExportingThread& thread)
     {
-        EXPECT_TRUE(thread.Start(job, p, source_));
-        EXPECT_TRUE(thread.waitIdle());
+        EXPECT_TRUE(thread.start(job, p, source_));
+        EXPECT_TRUE(thread.wait());
         return notifier_.messages();
     }
 
@@ -76,7 +76,7 @@ TEST_F(ExportJob, BitmapFilesHaveTheFixedLayoutAndPaddedRows)
         p.width = width;
         p.height = 2;
         Run(kJobBitmap, p, thread);
-        ASSERT_EQ(Outcome(), kExportFinished) << thread.lastError();
+        ASSERT_EQ(Outcome(), kExportFinished) << thread.lastResult().message;
         const std::string b = test::ReadFile(p.file);
         const std::uint32_t rowSize = width == 1 ? 4 : 12;
         ASSERT_EQ(b.size(), rowSize * 2 + 58);
@@ -144,7 +144,7 @@ TEST_F(ExportJob, BitmapShowsTheMapWhereTheFittedViewPutsIt)
     p.height = 400;
     source_.visible = {true, false, false, false, false};
     Run(kJobBitmap, p, thread);
-    ASSERT_EQ(Outcome(), kExportFinished) << thread.lastError();
+    ASSERT_EQ(Outcome(), kExportFinished) << thread.lastResult().message;
     const std::string b = test::ReadFile(p.file);
     const std::size_t row = static_cast<std::size_t>(BitmapRowSize(800));
     auto pixel = [&](int x, int y) {
@@ -166,7 +166,7 @@ TEST_F(ExportJob, StagesAndStepsStayWithinTheProgressMaximum)
     ExportParameters p;
     p.file = dir_ / "all.bmp";
     const auto messages = Run(kJobBitmap, p, thread);
-    ASSERT_EQ(Outcome(), kExportFinished) << thread.lastError();
+    ASSERT_EQ(Outcome(), kExportFinished) << thread.lastResult().message;
     std::vector<std::intptr_t> stages;
     std::int64_t steps = 0;
     for (const RecordedMessage& m : messages) {
@@ -221,8 +221,8 @@ TEST_F(ExportJob, CancelStopsAtTheNextStepAndLeavesNoFile)
     notifier_.onMessage = nullptr;
     RecordingNotifier second;
     ExportingThread again(&second);
-    ASSERT_TRUE(again.Start(kJobBitmap, p, source_));
-    ASSERT_TRUE(again.waitIdle());
+    ASSERT_TRUE(again.start(kJobBitmap, p, source_));
+    ASSERT_TRUE(again.wait());
     EXPECT_EQ(second.messages().back().message, kExportFinished);
 }
 
@@ -233,7 +233,11 @@ TEST_F(ExportJob, FailuresReportTheMessageAndKeepThePreviousFile)
     p.file = dir_ / "missing-folder" / "x.bmp";
     Run(kJobBitmap, p, thread);
     ASSERT_EQ(Outcome(), kExportFailed);
-    EXPECT_EQ(thread.lastError(), "Couldn't open the file");
+    EXPECT_EQ(thread.lastResult().message, "Couldn't open the file");
+    // The failure's text travels with the message that ends the job.
+    ASSERT_FALSE(notifier_.results().empty());
+    EXPECT_EQ(notifier_.results().back().message, "Couldn't open the file");
+    EXPECT_EQ(notifier_.results().back().kind, FailureKind::File);
     // The text is fetched from the worker: no message carries a pointer.
     EXPECT_EQ(notifier_.messages().back(), (RecordedMessage{kExportFailed, 0, 0, false}));
 
@@ -247,9 +251,9 @@ TEST_F(ExportJob, FailuresReportTheMessageAndKeepThePreviousFile)
         ExportingThread worker(&recorded);
         ExportParameters q;
         q.file = file;
-        EXPECT_TRUE(worker.Start(job, q, source_));
-        EXPECT_TRUE(worker.waitIdle());
-        return std::make_pair(recorded.messages().back().message, worker.lastError());
+        EXPECT_TRUE(worker.start(job, q, source_));
+        EXPECT_TRUE(worker.wait());
+        return std::make_pair(recorded.messages().back().message, worker.lastResult().message);
     };
     EXPECT_EQ(run(kJobVector, previous),
               std::make_pair(static_cast<int>(kExportFailed), std::string("Invalid font attributes")));

@@ -14,9 +14,9 @@ std::unique_ptr<MMap> Create(MMapFactory& factory, const std::vector<MXY>& point
                              std::string* error)
 {
     factory.StartCreation(points);
-    factory.waitIdle(std::chrono::milliseconds::max());
+    factory.wait(std::chrono::milliseconds::max());
     if (error)
-        *error = factory.lastError();
+        *error = factory.lastResult().message;
     return factory.TakeMap();
 }
 

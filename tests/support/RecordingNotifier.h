@@ -34,6 +34,23 @@ public:
         record({message, wParam, lParam, true});
     }
 
+    void postResult(int message, std::intptr_t wParam, std::intptr_t lParam,
+                    const sundrel::JobResult& result) override
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            results_.push_back(result);
+        }
+        record({message, wParam, lParam, false});
+    }
+
+    // The results that came with the messages ending a job, in order.
+    std::vector<sundrel::JobResult> results() const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return results_;
+    }
+
     std::vector<RecordedMessage> messages() const
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -55,6 +72,7 @@ public:
     {
         std::lock_guard<std::mutex> lock(mutex_);
         messages_.clear();
+        results_.clear();
     }
 
 private:
@@ -70,4 +88,5 @@ private:
 
     mutable std::mutex mutex_;
     std::vector<RecordedMessage> messages_;
+    std::vector<sundrel::JobResult> results_;
 };

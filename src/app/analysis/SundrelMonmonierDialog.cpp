@@ -56,9 +56,7 @@ TSundrelMonmonierDialog::TSundrelMonmonierDialog(DocumentBridge& bridge, Monmoni
             &TSundrelMonmonierDialog::SortingSteps);
     connect(&bridge, &DocumentBridge::layerPosition, this, &TSundrelMonmonierDialog::Position);
     connect(&bridge, &DocumentBridge::layerConstructing, this, &TSundrelMonmonierDialog::Show);
-    connect(&bridge, &DocumentBridge::layerDone, this, &TSundrelMonmonierDialog::Done);
-    connect(&bridge, &DocumentBridge::layerFailed, this, &TSundrelMonmonierDialog::Failed);
-    connect(&bridge, &DocumentBridge::layerCancelled, this, &TSundrelMonmonierDialog::Cancelled);
+    connect(&bridge, &DocumentBridge::layerEnded, this, &TSundrelMonmonierDialog::Ended);
 
     ReadSettings();
 }
@@ -202,26 +200,23 @@ void TSundrelMonmonierDialog::Position(qint64 position)
     bar_->setValue(static_cast<int>(std::clamp<qint64>(position, 0, bar_->maximum())));
 }
 
-void TSundrelMonmonierDialog::Done()
+// A failure's text stays in view, in red, even in automatic mode: nothing
+// else tells the user why the layer is missing or incomplete.
+void TSundrelMonmonierDialog::Ended(const JobResult& result)
 {
-    Finish(tr("Done"), kDoneColour, false);
-}
-
-// The failure's text stays in view, in red, even in automatic mode: nothing
-// else tells the user why the layer is missing or incomplete. The text is
-// the layers' last error when the signal is handled; a command started since
-// has cleared it, hence the generic text then.
-void TSundrelMonmonierDialog::Failed()
-{
-    QString text = QString::fromStdString(layers_.lastError());
-    if (text.isEmpty())
-        text = QString::fromUtf8(msg::UnknownError);
-    Finish(text, kFailureColour, true);
-}
-
-void TSundrelMonmonierDialog::Cancelled()
-{
-    Finish(tr("Cancelled"), kDoneColour, false);
+    switch (result.outcome) {
+    case JobOutcome::Done:
+        Finish(tr("Done"), kDoneColour, false);
+        break;
+    case JobOutcome::Failed:
+        Finish(result.message.empty() ? QString::fromUtf8(msg::UnknownError)
+                                      : QString::fromStdString(result.message),
+               kFailureColour, true);
+        break;
+    case JobOutcome::Cancelled:
+        Finish(tr("Cancelled"), kDoneColour, false);
+        break;
+    }
 }
 
 } // namespace sundrel::app

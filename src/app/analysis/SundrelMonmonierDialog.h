@@ -3,12 +3,14 @@
 // whether its matrices are being sorted or its sundrels constructed, and how
 // far it got. It follows the layers' status signals of the document's bridge
 // and never asks the layers anything but a layer's name (by index, at the
-// moment a signal names it) and the text of the last failure.
+// moment a signal names it).
 //
 // Visibility modes: automatic (shown while work goes on, hidden when it
 // ends), always visible, never visible. Closing the window with its close
 // button keeps it closed until the work under way ends; the next work shows
 // it again (unless the mode is "never visible").
+
+#include "common/Job.h"
 
 #include <QWidget>
 
@@ -75,9 +77,7 @@ private:
     void Started(int index, qint64 steps);
     void SortingSteps(int count);
     void Position(qint64 position);
-    void Done();
-    void Failed();
-    void Cancelled();
+    void Ended(const JobResult& result);
 
     MonmonierLayer& layers_;
     QGroupBox* box_;

@@ -23,15 +23,18 @@ enum CreationMessage { kCreationProgress = 1, kCreationFinished, kCreationFailed
 
 class WorkerEvent : public QEvent {
 public:
-    WorkerEvent(Sender sender, int message, std::intptr_t wParam, std::intptr_t lParam)
+    WorkerEvent(Sender sender, int message, std::intptr_t wParam, std::intptr_t lParam,
+                JobResult result = {})
         : QEvent(EventType(sender)), sender(sender), message(message), wParam(wParam),
-          lParam(lParam)
+          lParam(lParam), result(std::move(result))
     {
     }
     const Sender sender;
     const int message;
     const std::intptr_t wParam;
     const std::intptr_t lParam;
+    // The end of a job: its result.
+    const JobResult result;
 };
 
 // Steps come in bursts (one per drawn item, one per sorted matrix): they are
@@ -59,6 +62,12 @@ public:
     void send(int message, std::intptr_t wParam, std::intptr_t lParam) override
     {
         post(message, wParam, lParam);
+    }
+    void postResult(int message, std::intptr_t wParam, std::intptr_t lParam,
+                    const JobResult& result) override
+    {
+        QCoreApplication::postEvent(&bridge_,
+                                    new WorkerEvent(sender_, message, wParam, lParam, result));
     }
 
     int TakeSteps() { return pendingSteps_.exchange(0); }
@@ -90,8 +99,12 @@ void DocumentBridge::attach(MMapFactory& factory)
     factory.OnFinished = [&channel](MMapFactory&, double seconds) {
         channel.post(kCreationFinished, 0, static_cast<std::intptr_t>(seconds * 1e6));
     };
-    factory.OnError = [&channel](MMapFactory&) { channel.post(kCreationFailed, 0, 0); };
-    factory.OnCancelled = [&channel](MMapFactory&) { channel.post(kCreationCancelled, 0, 0); };
+    factory.OnError = [&channel](MMapFactory&, const JobResult& failure) {
+        channel.postResult(kCreationFailed, 0, 0, failure);
+    };
+    factory.OnCancelled = [&channel](MMapFactory&) {
+        channel.postResult(kCreationCancelled, 0, 0, JobResult::Cancelled());
+    };
 }
 
 void DocumentBridge::detach(MMapFactory& factory)
@@ -111,12 +124,13 @@ void DocumentBridge::discard(Sender sender)
 void DocumentBridge::customEvent(QEvent* event)
 {
     if (auto* e = dynamic_cast<WorkerEvent*>(event))
-        Deliver(e->sender, e->message, e->wParam, e->lParam);
+        Deliver(e->sender, e->message, e->wParam, e->lParam, e->result);
     else
         QObject::customEvent(event);
 }
 
-void DocumentBridge::Deliver(Sender sender, int message, std::intptr_t w, std::intptr_t l)
+void DocumentBridge::Deliver(Sender sender, int message, std::intptr_t w, std::intptr_t l,
+                             const JobResult& result)
 {
     switch (sender) {
     case Sender::MapCreation:
@@ -125,13 +139,11 @@ void DocumentBridge::Deliver(Sender sender, int message, std::intptr_t w, std::i
             emit creationProgress();
             break;
         case kCreationFinished:
-            emit creationFinished(static_cast<double>(l) / 1e6);
+            emit creationEnded(result, static_cast<double>(l) / 1e6);
             break;
         case kCreationFailed:
-            emit creationFailed();
-            break;
         case kCreationCancelled:
-            emit creationCancelled();
+            emit creationEnded(result, 0.0);
             break;
         }
         break;
@@ -145,13 +157,9 @@ void DocumentBridge::Deliver(Sender sender, int message, std::intptr_t w, std::i
             emit exportStage(static_cast<int>(l), static_cast<int>(w));
             break;
         case kExportFinished:
-            emit exportFinished();
-            break;
         case kExportFailed:
-            emit exportFailed();
-            break;
         case kExportCancelled:
-            emit exportCancelled();
+            emit exportEnded(result);
             break;
         }
         break;
@@ -161,12 +169,13 @@ void DocumentBridge::Deliver(Sender sender, int message, std::intptr_t w, std::i
             emit layersRedraw();
             break;
         case WM_LAYERS_LOADED:
-            if (w == -100)
-                emit layersLoadFailed();
-            else
-                emit layersLoaded(static_cast<int>(w));
+            if (layers_)
+                layers_->completeLoad();
+            emit layersLoaded(result);
             break;
         case WM_LAYER_ADDED:
+            if (layers_)
+                layers_->acknowledge();
             emit layerAdded();
             break;
         }
@@ -190,13 +199,9 @@ void DocumentBridge::Deliver(Sender sender, int message, std::intptr_t w, std::i
             emit layerConstructing();
             break;
         case WM_LAYER_DONE:
-            emit layerDone();
-            break;
         case WM_LAYER_FAILED:
-            emit layerFailed();
-            break;
         case WM_LAYER_CANCELLED:
-            emit layerCancelled();
+            emit layerEnded(result);
             break;
         }
         break;
@@ -216,19 +221,20 @@ void DocumentBridge::Deliver(Sender sender, int message, std::intptr_t w, std::i
             if (l == 0)
                 emit to.fileRead(step);
             else
-                emit to.previewRead(step);
+                emit to.readEnded(step, result);
             break;
         case WM_IMPORT_INIT_ERROR:
-            emit to.readFailed(step);
+            emit to.readEnded(step, result);
             break;
         case WM_IMPORT_DONE:
-            emit to.done(step);
-            break;
         case WM_IMPORT_ERROR:
-            emit to.failed(step);
+            emit to.extractionEnded(step, result);
             break;
-        case WM_IMPORT_CANCELED:
-            emit to.cancelled(step, l == 1);
+        case WM_IMPORT_CANCELLED:
+            if (l == 1)
+                emit to.readEnded(step, result);
+            else
+                emit to.extractionEnded(step, result);
             break;
         }
         break;

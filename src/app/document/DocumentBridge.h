@@ -4,9 +4,13 @@
 // and the bridge turns each message into a Qt signal emitted on the window
 // thread. Message numbers that two workers share (the reader's progress and
 // the layers' "loaded", the sorting step and the finished report) are told
-// apart by their sender, here and nowhere else. Windows connect to signals;
-// they never compare message numbers, poll a worker or wait for one.
+// apart by their sender, here and nowhere else. Every job ends with one
+// signal that carries its result, a failure's text with it; the hand-overs
+// of the result layers are acknowledged here. Windows connect to signals;
+// they never compare message numbers, read a worker's last result, poll a
+// worker or wait for one.
 
+#include "common/Job.h"
 #include "common/Notifier.h"
 
 #include <QEvent>
@@ -20,7 +24,8 @@
 
 namespace sundrel {
 class MMapFactory;
-}
+class MonmonierLayer;
+} // namespace sundrel
 
 namespace sundrel::app {
 
@@ -44,12 +49,11 @@ class ImportSignals : public QObject {
 signals:
     // Indexing, previewing and extracting: the whole percent done.
     void progress(int percent);
+    // The file is indexed; its preview follows.
     void fileRead(quint64 step);
-    void previewRead(quint64 step);
-    void readFailed(quint64 step);
-    void done(quint64 step);
-    void failed(quint64 step);
-    void cancelled(quint64 step, bool whileReading);
+    // The reading step (file and preview) ended, and an extraction.
+    void readEnded(quint64 step, const sundrel::JobResult& result);
+    void extractionEnded(quint64 step, const sundrel::JobResult& result);
 };
 
 class DocumentBridge : public QObject {
@@ -70,6 +74,10 @@ public:
     // must not run a creation meanwhile.
     void attach(MMapFactory& factory);
     void detach(MMapFactory& factory);
+    // The result layers whose hand-overs this bridge acknowledges (a new
+    // layer added, a document's layers read) before it signals them; null
+    // for none.
+    void attach(MonmonierLayer* layers) { layers_ = layers; }
 
     // Drops every message of `sender` not delivered yet (a document that is
     // being replaced forgets what its workers said).
@@ -79,24 +87,20 @@ public:
     ImportSignals& matrixImport() { return matrixImport_; }
 
 signals:
-    // Map creation: one progress signal per whole percent, then exactly one
-    // of finished, failed and cancelled.
+    // Map creation: one progress signal per whole percent, then its end
+    // (`seconds` the time a done creation took).
     void creationProgress();
-    void creationFinished(double seconds);
-    void creationFailed();
-    void creationCancelled();
+    void creationEnded(const sundrel::JobResult& result, double seconds);
 
-    // Export jobs: steps, stages, then exactly one outcome.
+    // Export jobs: steps, stages, then their end.
     void exportSteps(int count);
     void exportStage(int code, int layer);
-    void exportFinished();
-    void exportFailed();
-    void exportCancelled();
+    void exportEnded(const sundrel::JobResult& result);
 
-    // Result layers, main window side.
+    // Result layers, main window side: a document's layers read (and taken
+    // in) or not, a layer added (acknowledged).
     void layersRedraw();
-    void layersLoaded(int activeIndex);
-    void layersLoadFailed();
+    void layersLoaded(const sundrel::JobResult& result);
     void layerAdded();
     // Result layers, status window side.
     void layerReading(int index, int matrices);
@@ -104,9 +108,8 @@ signals:
     void layerSortingSteps(int count);
     void layerPosition(qint64 position);
     void layerConstructing();
-    void layerDone();
-    void layerFailed();
-    void layerCancelled();
+    // The end of any command but a load.
+    void layerEnded(const sundrel::JobResult& result);
     // A finished report, by the layer's serial.
     void reportReady(qintptr serial);
 
@@ -117,9 +120,11 @@ private:
     class Channel;
     friend class Channel;
 
-    void Deliver(Sender sender, int message, std::intptr_t wParam, std::intptr_t lParam);
+    void Deliver(Sender sender, int message, std::intptr_t wParam, std::intptr_t lParam,
+                 const JobResult& result);
 
     std::array<std::unique_ptr<Channel>, static_cast<std::size_t>(Sender::Count)> channels_;
+    MonmonierLayer* layers_ = nullptr;
     ImportSignals coordinateImport_;
     ImportSignals matrixImport_;
 };

@@ -40,7 +40,8 @@ QString ExportJobCaption(int job)
 }
 
 TExportDialog::TExportDialog(DocumentBridge& bridge, QWidget* parent)
-    : QDialog(parent), bridge_(bridge), thread_(&bridge.notifier(Sender::Export)),
+    : QDialog(parent), bridge_(bridge),
+      thread_(std::make_unique<render::ExportingThread>(&bridge.notifier(Sender::Export))),
       box_(new QGroupBox), status_(NewStatusLine(tr("Status"), 2)), bar_(NewProgressBar()),
       button_(new QPushButton(tr("Cancel")))
 {
@@ -58,21 +59,18 @@ TExportDialog::TExportDialog(DocumentBridge& bridge, QWidget* parent)
     connect(button_, &QPushButton::clicked, this, &TExportDialog::ButtonClicked);
     connect(&bridge_, &DocumentBridge::exportStage, this, &TExportDialog::Stage);
     connect(&bridge_, &DocumentBridge::exportSteps, this, &TExportDialog::Steps);
-    connect(&bridge_, &DocumentBridge::exportFinished, this, &TExportDialog::Finished);
-    connect(&bridge_, &DocumentBridge::exportFailed, this, &TExportDialog::Failed);
-    connect(&bridge_, &DocumentBridge::exportCancelled, this, &TExportDialog::Cancelled);
+    connect(&bridge_, &DocumentBridge::exportEnded, this, &TExportDialog::Ended);
 }
 
 TExportDialog::~TExportDialog()
 {
-    thread_.cancel();
-    thread_.waitIdle();
+    // The worker ends (its job cancelled) before what it said is dropped.
+    thread_.reset();
     bridge_.discard(Sender::Export);
 }
 
-TExportDialog::Result TExportDialog::Run(int job, const render::ExportParameters& parameters,
-                                         render::ExportSource source,
-                                         std::int64_t progressMaximum)
+JobOutcome TExportDialog::Run(int job, const render::ExportParameters& parameters,
+                              render::ExportSource source, std::int64_t progressMaximum)
 {
     setWindowTitle(QFileInfo(QString::fromStdString(parameters.file.string())).fileName());
     box_->setTitle(ExportJobCaption(job));
@@ -84,15 +82,13 @@ TExportDialog::Result TExportDialog::Run(int job, const render::ExportParameters
     button_->setText(tr("Cancel"));
     button_->setEnabled(true);
     failed_ = false;
-    lastError_.clear();
-    result_ = Result::Cancelled;
+    result_ = JobOutcome::Cancelled;
     // Whatever an earlier job left in the queue is not this job's.
     bridge_.discard(Sender::Export);
-    if (!thread_.Start(job, parameters, std::move(source))) {
-        lastError_ = tr("The export is not responding");
-        ShowStatus(status_, lastError_, kFailureColour);
+    if (!thread_->start(job, parameters, std::move(source))) {
+        ShowStatus(status_, tr("The export is not responding"), kFailureColour);
         failed_ = true;
-        result_ = Result::Failed;
+        result_ = JobOutcome::Failed;
         button_->setText(tr("Close"));
         exec();
         return result_;
@@ -110,7 +106,7 @@ void TExportDialog::ButtonClicked()
         return;
     }
     // The job stops at its next step and reports; the dialog closes then.
-    thread_.cancel();
+    thread_->cancel();
     button_->setEnabled(false);
 }
 
@@ -135,37 +131,28 @@ void TExportDialog::Steps(int count)
     bar_->setValue(static_cast<int>(maximum_ <= kBarUnits ? steps_ : steps_ * kBarUnits / maximum_));
 }
 
-void TExportDialog::Finished()
+void TExportDialog::Ended(const JobResult& result)
 {
     if (!running_)
         return;
     running_ = false;
-    result_ = Result::Finished;
-    bar_->setValue(bar_->maximum());
-    accept();
-}
-
-void TExportDialog::Failed()
-{
-    if (!running_)
-        return;
-    running_ = false;
-    failed_ = true;
-    result_ = Result::Failed;
-    lastError_ = QString::fromStdString(thread_.lastError());
-    ShowStatus(status_, lastError_, kFailureColour);
-    button_->setText(tr("Close"));
-    button_->setEnabled(true);
-    button_->setFocus();
-}
-
-void TExportDialog::Cancelled()
-{
-    if (!running_)
-        return;
-    running_ = false;
-    result_ = Result::Cancelled;
-    QDialog::reject();
+    result_ = result.outcome;
+    switch (result.outcome) {
+    case JobOutcome::Done:
+        bar_->setValue(bar_->maximum());
+        accept();
+        break;
+    case JobOutcome::Failed:
+        failed_ = true;
+        ShowStatus(status_, QString::fromStdString(result.message), kFailureColour);
+        button_->setText(tr("Close"));
+        button_->setEnabled(true);
+        button_->setFocus();
+        break;
+    case JobOutcome::Cancelled:
+        QDialog::reject();
+        break;
+    }
 }
 
 } // namespace sundrel::app

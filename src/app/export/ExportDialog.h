@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 class QGroupBox;
@@ -25,8 +26,6 @@ class TExportDialog : public QDialog {
     Q_OBJECT
 
 public:
-    enum class Result { Finished, Cancelled, Failed };
-
     TExportDialog(DocumentBridge& bridge, QWidget* parent = nullptr);
     ~TExportDialog() override;
 
@@ -35,11 +34,9 @@ public:
 
     // Runs `job` on the export thread and shows the dialog until it reports:
     // the caption is the file's name without folder, the progress bar runs
-    // up to `progressMaximum` steps.
-    Result Run(int job, const render::ExportParameters& parameters, render::ExportSource source,
-               std::int64_t progressMaximum);
-    // The message of the last failed job.
-    QString LastError() const { return lastError_; }
+    // up to `progressMaximum` steps. How the job ended.
+    JobOutcome Run(int job, const render::ExportParameters& parameters, render::ExportSource source,
+                   std::int64_t progressMaximum);
 
     QLabel* StatusLabel() const { return status_; }
     QProgressBar* ProgressBar() const { return bar_; }
@@ -54,12 +51,10 @@ private:
     void ButtonClicked();
     void Stage(int code, int layer);
     void Steps(int count);
-    void Finished();
-    void Failed();
-    void Cancelled();
+    void Ended(const JobResult& result);
 
     DocumentBridge& bridge_;
-    render::ExportingThread thread_;
+    std::unique_ptr<render::ExportingThread> thread_;
     QGroupBox* box_;
     QLabel* status_;
     QProgressBar* bar_;
@@ -68,8 +63,7 @@ private:
     std::int64_t steps_ = 0;
     bool running_ = false;
     bool failed_ = false;
-    Result result_ = Result::Cancelled;
-    QString lastError_;
+    JobOutcome result_ = JobOutcome::Cancelled;
 };
 
 // The group box caption of a job (the texts carry their own blanks).

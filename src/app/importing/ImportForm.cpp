@@ -150,10 +150,8 @@ TImportForm::TImportForm(DocumentBridge& bridge, QWidget* parent)
     ImportSignals& worker = bridge_.coordinateImport();
     connect(&worker, &ImportSignals::progress, this, &TImportForm::Progress);
     connect(&worker, &ImportSignals::fileRead, this, &TImportForm::FileRead);
-    connect(&worker, &ImportSignals::previewRead, this, &TImportForm::PreviewRead);
-    connect(&worker, &ImportSignals::readFailed, this, &TImportForm::ReadFailed);
-    connect(&worker, &ImportSignals::done, this, &TImportForm::ExtractionDone);
-    connect(&worker, &ImportSignals::failed, this, &TImportForm::ExtractionFailed);
+    connect(&worker, &ImportSignals::readEnded, this, &TImportForm::ReadEnded);
+    connect(&worker, &ImportSignals::extractionEnded, this, &TImportForm::ExtractionEnded);
 
     ReadSettings();
 }
@@ -302,31 +300,37 @@ void TImportForm::FileRead(quint64 step)
     bar_->setValue(0);
 }
 
-void TImportForm::PreviewRead(quint64 step)
+void TImportForm::ReadEnded(quint64 step, const JobResult& result)
 {
-    if (!worker_ || step != step_)
+    // A cancelled reading is the dialog's own closing.
+    if (!worker_ || step != step_ || result.outcome == JobOutcome::Cancelled)
         return;
     reading_ = false;
+    if (result.Failed()) {
+        const QString message = QString::fromStdString(result.message);
+        ShowStatus(information_, message, kFailureColour);
+        QMessageBox::critical(this, kApplicationTitle, message);
+        return;
+    }
     preview_->setPlainText(DisplayedPreview(worker_->previewText()));
     StartExtraction();
     loading_ = false;
 }
 
-void TImportForm::ReadFailed(quint64 step)
+void TImportForm::ExtractionEnded(quint64 step, const JobResult& result)
 {
-    if (!worker_ || step != step_)
-        return;
-    reading_ = false;
-    const QString message = QString::fromStdString(worker_->lastError());
-    ShowStatus(information_, message, kFailureColour);
-    QMessageBox::critical(this, QStringLiteral("Sundrel"), message);
-}
-
-void TImportForm::ExtractionDone(quint64 step)
-{
-    if (!worker_ || step != step_)
+    // A cancelled extraction is replaced by the next one.
+    if (!worker_ || step != step_ || result.outcome == JobOutcome::Cancelled)
         return;
     extracting_ = false;
+    if (result.Failed()) {
+        points_.clear();
+        model_->Set(requested_, nullptr);
+        ok_->setEnabled(false);
+        grid_->setEnabled(false);
+        ShowStatus(information_, QString::fromStdString(result.message), kFailureColour);
+        return;
+    }
     points_ = std::move(extracted_);
     extracted_.clear();
     model_->Set(static_cast<std::int64_t>(points_.size()), &points_);
@@ -334,18 +338,6 @@ void TImportForm::ExtractionDone(quint64 step)
     grid_->setEnabled(true);
     ShowStatus(information_, QString::fromStdString(ExtractionSuccessText(static_cast<std::int64_t>(points_.size()))),
                    palette().color(QPalette::WindowText));
-}
-
-void TImportForm::ExtractionFailed(quint64 step)
-{
-    if (!worker_ || step != step_)
-        return;
-    extracting_ = false;
-    points_.clear();
-    model_->Set(requested_, nullptr);
-    ok_->setEnabled(false);
-    grid_->setEnabled(false);
-    ShowStatus(information_, QString::fromStdString(worker_->lastError()), kFailureColour);
 }
 
 } // namespace sundrel::app

@@ -5,6 +5,7 @@
 // values extracted on a worker, again after every change of the set-up; OK
 // is possible only after a successful extraction.
 
+#include "common/Job.h"
 #include "import/CoordinateImport.h"
 #include "model/MXY.h"
 
@@ -73,10 +74,8 @@ private:
     // Worker reports.
     void Progress(int percent);
     void FileRead(quint64 step);
-    void PreviewRead(quint64 step);
-    void ReadFailed(quint64 step);
-    void ExtractionDone(quint64 step);
-    void ExtractionFailed(quint64 step);
+    void ReadEnded(quint64 step, const JobResult& result);
+    void ExtractionEnded(quint64 step, const JobResult& result);
     void StopWorker();
 
     DocumentBridge& bridge_;

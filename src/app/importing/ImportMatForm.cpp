@@ -204,11 +204,8 @@ TImportMatForm::TImportMatForm(DocumentBridge& bridge, QWidget* parent)
     ImportSignals& worker = bridge_.matrixImport();
     connect(&worker, &ImportSignals::progress, this, &TImportMatForm::Progress);
     connect(&worker, &ImportSignals::fileRead, this, &TImportMatForm::FileRead);
-    connect(&worker, &ImportSignals::previewRead, this, &TImportMatForm::PreviewRead);
-    connect(&worker, &ImportSignals::readFailed, this, &TImportMatForm::ReadFailed);
-    connect(&worker, &ImportSignals::done, this, &TImportMatForm::ExtractionDone);
-    connect(&worker, &ImportSignals::failed, this, &TImportMatForm::ExtractionFailed);
-    connect(&worker, &ImportSignals::cancelled, this, &TImportMatForm::Cancelled);
+    connect(&worker, &ImportSignals::readEnded, this, &TImportMatForm::ReadEnded);
+    connect(&worker, &ImportSignals::extractionEnded, this, &TImportMatForm::ExtractionEnded);
 
     ReadSettings();
     EnableParameters(false);
@@ -564,67 +561,49 @@ void TImportMatForm::FileRead(quint64 step)
     bar_->setValue(0);
 }
 
-void TImportMatForm::PreviewRead(quint64 step)
+void TImportMatForm::ReadEnded(quint64 step, const JobResult& result)
 {
     if (!worker_ || step != step_)
         return;
     reading_ = false;
-    preview_->setPlainText(DisplayedPreview(worker_->previewText()));
-    SetResult(3, Q(msg::PreviewComplete), NormalColour());
-    loading_ = false;
-    EnableParameters(true);
-    extract_->setFocus();
-    Validate();
-}
-
-void TImportMatForm::ReadFailed(quint64 step)
-{
-    if (!worker_ || step != step_)
-        return;
-    reading_ = false;
-    SetResult(2, Q(msg::InitializationErrorPrefix), kFailureColour);
-    SetResult(3, Q(worker_->lastError()), kFailureColour);
-}
-
-void TImportMatForm::ExtractionDone(quint64 step)
-{
-    if (!worker_ || step != step_)
-        return;
-    extracting_ = false;
-    extracted_ = true;
-    SetResult(3, Q(msg::LinesExtracted(store_->matrixCount(), store_->size())), NormalColour());
-    EnableParameters(true);
-    ok_->setEnabled(true);
-    ok_->setDefault(true);
-    ok_->setFocus();
-    ShowPreviewGrid();
-}
-
-void TImportMatForm::ExtractionFailed(quint64 step)
-{
-    if (!worker_ || step != step_)
-        return;
-    extracting_ = false;
-    store_->close();
-    ok_->setEnabled(false);
-    EnableParameters(true);
-    SetResult(3, Q(worker_->lastError()), kFailureColour);
-}
-
-void TImportMatForm::Cancelled(quint64 step, bool whileReading)
-{
-    if (!worker_ || step != step_)
-        return;
-    if (whileReading) {
-        reading_ = false;
+    switch (result.outcome) {
+    case JobOutcome::Done:
+        preview_->setPlainText(DisplayedPreview(worker_->previewText()));
+        SetResult(3, Q(msg::PreviewComplete), NormalColour());
+        loading_ = false;
+        EnableParameters(true);
+        extract_->setFocus();
+        Validate();
+        break;
+    case JobOutcome::Failed:
+        SetResult(2, Q(msg::InitializationErrorPrefix), kFailureColour);
+        SetResult(3, Q(result.message), kFailureColour);
+        break;
+    case JobOutcome::Cancelled:
         reject();
+        break;
+    }
+}
+
+void TImportMatForm::ExtractionEnded(quint64 step, const JobResult& result)
+{
+    if (!worker_ || step != step_)
+        return;
+    extracting_ = false;
+    EnableParameters(true);
+    if (result.outcome == JobOutcome::Done) {
+        extracted_ = true;
+        SetResult(3, Q(msg::LinesExtracted(store_->matrixCount(), store_->size())), NormalColour());
+        ok_->setEnabled(true);
+        ok_->setDefault(true);
+        ok_->setFocus();
+        ShowPreviewGrid();
         return;
     }
-    extracting_ = false;
+    // A half-written store is of no use: its file goes at once.
     store_->close();
     ok_->setEnabled(false);
-    EnableParameters(true);
-    SetResult(3, Q(msg::ExtractionCanceled), kFailureColour);
+    SetResult(3, result.Failed() ? Q(result.message) : Q(msg::ExtractionCancelled), kFailureColour);
 }
 
 } // namespace sundrel::app

@@ -8,6 +8,7 @@
 // and is possible only after a successful extraction; any other way out
 // deletes the store's file.
 
+#include "common/Job.h"
 #include "matrix/MatrixImport.h"
 
 #include <QDialog>
@@ -115,11 +116,8 @@ private:
     // Worker reports.
     void Progress(int percent);
     void FileRead(quint64 step);
-    void PreviewRead(quint64 step);
-    void ReadFailed(quint64 step);
-    void ExtractionDone(quint64 step);
-    void ExtractionFailed(quint64 step);
-    void Cancelled(quint64 step, bool whileReading);
+    void ReadEnded(quint64 step, const JobResult& result);
+    void ExtractionEnded(quint64 step, const JobResult& result);
     // Cancels the running step and waits for the worker to end.
     void StopWorker();
 

@@ -45,8 +45,7 @@ TMapCreationControl::TMapCreationControl(MMapFactory& factory, DocumentBridge& b
     });
     connect(cancel_, &QPushButton::clicked, this, &TMapCreationControl::Cancel);
     connect(&bridge, &DocumentBridge::creationProgress, this, &TMapCreationControl::Progress);
-    connect(&bridge, &DocumentBridge::creationFinished, this, &TMapCreationControl::Finished);
-    connect(&bridge, &DocumentBridge::creationFailed, this, &TMapCreationControl::Failed);
+    connect(&bridge, &DocumentBridge::creationEnded, this, &TMapCreationControl::Ended);
     Reset();
 }
 
@@ -62,11 +61,6 @@ void TMapCreationControl::Reset()
 bool TMapCreationControl::Run(const std::vector<MXY>& points)
 {
     Reset();
-    // A creation cancelled a moment ago stops at its next progress step.
-    if (factory_.busy()) {
-        factory_.Abort();
-        factory_.waitIdle();
-    }
     running_ = true;
     try {
         factory_.StartCreation(points);
@@ -74,10 +68,7 @@ bool TMapCreationControl::Run(const std::vector<MXY>& points)
         // Refused before it started (no points, coordinates the arithmetic
         // cannot handle): the same error state as a failed run.
         running_ = false;
-        label_->setText(QString::fromUtf8(msg::CreationFailed));
-        SetLabelColour(label_, kFailureColour);
-        reason_->setText(QString::fromStdString(e.what()));
-        reason_->show();
+        ShowFailure(QString::fromStdString(e.what()));
         exec();
         return false;
     }
@@ -97,11 +88,19 @@ void TMapCreationControl::Progress()
         bar_->setValue(std::min(bar_->maximum(), bar_->value() + 1));
 }
 
-void TMapCreationControl::Finished(double seconds)
+void TMapCreationControl::Ended(const JobResult& result, double seconds)
 {
-    if (!running_)
+    // A cancelled creation's dialog has closed already.
+    if (!running_ || result.outcome == JobOutcome::Cancelled)
         return;
     running_ = false;
+    if (result.Failed()) {
+        ShowFailure(QString::fromStdString(result.message));
+        bar_->setValue(0);
+        ok_->setEnabled(false);
+        cancel_->setFocus();
+        return;
+    }
     seconds_ = seconds;
     char text[64];
     std::snprintf(text, sizeof text, "%0.3f s", seconds);
@@ -112,24 +111,17 @@ void TMapCreationControl::Finished(double seconds)
     accept();
 }
 
-void TMapCreationControl::Failed()
+void TMapCreationControl::ShowFailure(const QString& reason)
 {
-    if (!running_)
-        return;
-    running_ = false;
-    label_->setText(QString::fromUtf8(msg::CreationFailed));
-    SetLabelColour(label_, kFailureColour);
-    reason_->setText(QString::fromStdString(factory_.lastError()));
+    ShowStatus(label_, QString::fromUtf8(msg::CreationFailed), kFailureColour);
+    reason_->setText(reason);
     reason_->show();
-    bar_->setValue(0);
-    ok_->setEnabled(false);
-    cancel_->setFocus();
 }
 
 void TMapCreationControl::Cancel()
 {
     if (running_)
-        factory_.Abort();
+        factory_.cancel();
     running_ = false;
     Reset();
     QDialog::reject();

@@ -4,6 +4,7 @@
 // Cancel when the user gives up. A failure keeps the dialog open, with the
 // reason under the generic line, until the user presses Cancel.
 
+#include "common/Job.h"
 #include "model/MXY.h"
 
 #include <QDialog>
@@ -51,8 +52,9 @@ protected:
 private:
     void Reset();
     void Progress();
-    void Finished(double seconds);
-    void Failed();
+    void Ended(const JobResult& result, double seconds);
+    // The generic line in red, and the reason under it.
+    void ShowFailure(const QString& reason);
     void Cancel();
 
     MMapFactory& factory_;

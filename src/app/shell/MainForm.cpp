@@ -145,9 +145,9 @@ TMainForm::~TMainForm()
     delete importForm_;
     delete creationControl_;
     delete closeDialog_;
-    factory_->cancel();
-    factory_->waitIdle();
-    bridge_->detach(*factory_);
+    // The factory's worker ends (a creation cancelled) before the bridge it
+    // reports to.
+    factory_.reset();
     // The view outlives this object's members: free what lives in its
     // context now and leave it without handlers.
     if (view_->Initialized()) {
@@ -469,7 +469,7 @@ DocumentHeader TMainForm::BuildHeader() const
     return sundrel::BuildHeader(*map_, settings_.activeLayer, visibility);
 }
 
-void TMainForm::SaveMap(const std::filesystem::path& file, const MapWriteHooks& hooks)
+void TMainForm::SaveMap(const std::filesystem::path& file, const JobHooks& hooks)
 {
     SaveMapDocument(file, BuildHeader(), *map_, *factory_, &hooks);
 }
@@ -495,15 +495,15 @@ bool TMainForm::SaveTo(const QString& fileName)
     render::ExportParameters parameters;
     parameters.file = ToPath(fileName);
     render::ExportSource source;
-    source.save = [this](const std::filesystem::path& file, const MapWriteHooks& hooks) {
+    source.save = [this](const std::filesystem::path& file, const JobHooks& hooks) {
         SaveMap(file, hooks);
     };
-    BeforeSave();
     saving_ = true;
-    const TExportDialog::Result result =
+    const JobOutcome result =
         exportDialog_->Run(render::kJobSave, parameters, std::move(source), SaveStepCount());
     saving_ = false;
-    if (result != TExportDialog::Result::Finished)
+    AfterSaveJob();
+    if (result != JobOutcome::Done)
         return false;
     documentStamp_ = StampOf(parameters.file);
     SetModified(false);

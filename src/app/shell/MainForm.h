@@ -276,14 +276,14 @@ protected:
     virtual void AfterLoad(const DocumentHeader&, const std::filesystem::path&) {}
     virtual void AfterNewMap() {}
     virtual void BeforeCloseMap() {}
-    // Before a save job starts, on the window thread.
-    virtual void BeforeSave() {}
+    // After a save job ended, however it ended.
+    virtual void AfterSaveJob() {}
     virtual void AfterSave() {}
     virtual void AfterClose() {}
     virtual void AfterOpen() {}
     // Writes the document; runs on the export thread while the export
     // dialog is modal.
-    virtual void SaveMap(const std::filesystem::path& file, const MapWriteHooks& hooks);
+    virtual void SaveMap(const std::filesystem::path& file, const JobHooks& hooks);
     // Steps the save job reports, for the progress bar.
     virtual std::int64_t SaveStepCount() const;
     // The system's message in an error box, with the file and the system's

@@ -89,7 +89,7 @@ bool TMainForm::ExportPostScriptCommand()
     parameters.width = view_->ClientWidth();
     parameters.height = view_->ClientHeight();
     return exportDialog_->Run(render::kJobVector, parameters, ViewSource(), 1) ==
-           TExportDialog::Result::Finished;
+           JobOutcome::Done;
 }
 
 bool TMainForm::ExportBitmapCommand()
@@ -113,7 +113,7 @@ bool TMainForm::ExportBitmapCommand()
     render::ExportSource source = ViewSource();
     const std::int64_t steps = render::ExportProgressMaximum(source);
     return exportDialog_->Run(render::kJobBitmap, parameters, std::move(source), steps) ==
-           TExportDialog::Result::Finished;
+           JobOutcome::Done;
 }
 
 QPrinter& TMainForm::Printer()
@@ -164,7 +164,7 @@ bool TMainForm::PrintCommand()
     };
     const std::int64_t steps = render::ExportProgressMaximum(source);
     if (exportDialog_->Run(render::kJobPrint, parameters, std::move(source), steps) !=
-        TExportDialog::Result::Finished)
+        JobOutcome::Done)
         return false;
     const std::int32_t w = parameters.width;
     const std::int32_t h = parameters.height;

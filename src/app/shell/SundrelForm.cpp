@@ -18,11 +18,9 @@
 #include <QMenuBar>
 #include <QSettings>
 #include <QStatusBar>
-#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
-#include <QTimer>
 
 namespace sundrel::app {
 
@@ -38,6 +36,7 @@ TSundrelForm::TSundrelForm(QWidget* parent) : TMainForm(parent, Deferred{})
         &bridge_->notifier(Sender::Layers), &bridge_->notifier(Sender::LayersStatus),
         &bridge_->notifier(Sender::Reports)});
     InstallDocumentLoader(*layers_);
+    bridge_->attach(layers_.get());
     ExportDialog()->LayerName = [this](int index) {
         const auto layer = layers_->layer(index);
         return layer ? layer->name : std::string();
@@ -52,10 +51,7 @@ TSundrelForm::TSundrelForm(QWidget* parent) : TMainForm(parent, Deferred{})
             View()->UpdateScene();
     });
     connect(bridge_.get(), &DocumentBridge::layersLoaded, this, &TSundrelForm::LayersLoaded);
-    connect(bridge_.get(), &DocumentBridge::layersLoadFailed, this,
-            &TSundrelForm::LayersLoadFailed);
     connect(bridge_.get(), &DocumentBridge::layerAdded, this, [this] {
-        layers_->acknowledge();
         SetModified(true);
         LayersChanged();
         View()->UpdateScene();
@@ -200,6 +196,7 @@ TSundrelForm::~TSundrelForm()
     delete report_;
     delete selection_;
     StopLayers();
+    bridge_->attach(nullptr);
     layers_.reset();
 }
 
@@ -259,7 +256,7 @@ bool TSundrelForm::BeforeMapEdit()
     // The layers' worker reads the map's cells: it stops first. A document's
     // layers being read, or an analysis being handed over, cannot be
     // stopped: the edit waits for the user to try again.
-    if (layers_->stopForEdit())
+    if (layers_->cancelForEdit())
         return true;
     statusBar()->showMessage(tr("The sundrels are busy: try again in a moment"), 3000);
     return false;
@@ -272,77 +269,52 @@ void TSundrelForm::OnMapEdited()
 
 void TSundrelForm::StopLayers()
 {
-    // A document being read keeps the layers busy until its message is
-    // handled: let the reading end and drop its result.
-    if (layers_->awaitingAcknowledge()) {
-        layers_->waitIdle();
-        layers_->acknowledge();
-    }
-    layers_->reset();
+    // A document's layers still being read are dropped with what the layers
+    // said about them.
+    layers_->close();
     for (Sender sender : {Sender::Layers, Sender::LayersStatus, Sender::Reports})
         bridge_->discard(sender);
 }
 
-void TSundrelForm::LayersLoaded()
+void TSundrelForm::LayersLoaded(const JobResult& result)
 {
-    // A save is writing the layers' matrices: their computation starts
-    // once it is done.
+    // A save is writing the layers' matrices: what the load asks for waits
+    // until it is done (AfterSaveJob).
     if (Saving()) {
-        QTimer::singleShot(50, this, &TSundrelForm::LayersLoaded);
+        pendingLoad_ = result;
         return;
     }
     if (!map_) {
-        layers_->acknowledge();
         layers_->reset();
         return;
     }
-    layers_->acknowledge();
-    layers_->finishLoad(layers_->takeLoadedOrder(), layers_->loadedActiveIndex());
-    // The sundrels are not stored: they are computed again on the cells.
-    layers_->mapChanged(&map_->cells);
+    if (result.Failed()) {
+        ShowError(QString::fromStdString(result.message));
+        layers_->reset();
+        // Reset forgot the map: the layers take it again, so that a new
+        // analysis on this map finds its populations.
+        layers_->setMap(*map_);
+    } else {
+        // The sundrels are not stored: they are computed again on the cells.
+        layers_->mapChanged(&map_->cells);
+    }
     LayersChanged();
     View()->UpdateScene();
 }
 
-void TSundrelForm::LayersLoadFailed()
+void TSundrelForm::AfterSaveJob()
 {
-    if (Saving()) {
-        QTimer::singleShot(50, this, &TSundrelForm::LayersLoadFailed);
+    if (!pendingLoad_)
         return;
-    }
-    if (!map_) {
-        layers_->acknowledge();
-        layers_->reset();
-        return;
-    }
-    ShowError(QString::fromStdString(layers_->loadError()));
-    layers_->acknowledge();
-    layers_->reset();
-    // Reset forgot the map: the layers take it again, so that a new analysis
-    // on this map finds its populations.
-    layers_->setMap(*map_);
-    LayersChanged();
-    View()->UpdateScene();
+    const JobResult result = *pendingLoad_;
+    pendingLoad_.reset();
+    LayersLoaded(result);
 }
 
-void TSundrelForm::BeforeSave()
+void TSundrelForm::SaveMap(const std::filesystem::path& file, const JobHooks& hooks)
 {
-    // Layers still being read from the document are not in the drawing
-    // order yet: the reading ends and is taken in before the save.
-    QCoreApplication::sendPostedEvents(bridge_.get());
-    if (layers_->awaitingAcknowledge()) {
-        layers_->waitIdle();
-        QCoreApplication::sendPostedEvents(bridge_.get());
-    }
-}
-
-void TSundrelForm::SaveMap(const std::filesystem::path& file, const MapWriteHooks& hooks)
-{
-    // The document's matrices are written from the layers' stores, which
-    // then read from the new file: no layer may be computing meanwhile. No
-    // new computation starts while the save runs (see LayersLoaded).
-    while (!layers_->waitIdle(std::chrono::milliseconds(100)))
-        hooks.checkCancel();
+    // The save waits for the layers' command and takes in a load that ended;
+    // no new computation starts while it runs (see LayersLoaded).
     SaveSundrelDocument(file, BuildHeader(), *map_, *layers_, *factory_, &hooks);
 }
 
@@ -374,12 +346,12 @@ bool TSundrelForm::ExportTriangulationCommand()
     parameters.file = std::filesystem::path(dialog.selectedFiles().front().toUtf8().toStdString());
     render::ExportSource source;
     const DocumentHeader header = TMainForm::BuildHeader();
-    source.extra = [this, header](const std::filesystem::path& file, const MapWriteHooks& hooks) {
+    source.extra = [this, header](const std::filesystem::path& file, const JobHooks& hooks) {
         ExportTriangulation(file, header, *map_, *factory_, &hooks);
     };
     return ExportDialog()->Run(render::kJobExtra, parameters, std::move(source),
                                TMainForm::SaveStepCount() + 2) ==
-           TExportDialog::Result::Finished;
+           JobOutcome::Done;
 }
 
 } // namespace sundrel::app

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class QActionGroup;
 class QMenu;
@@ -78,10 +79,10 @@ protected:
     void WriteExtraSettings(QSettings& settings) override;
     void AfterNewMap() override;
     void BeforeCloseMap() override;
-    void BeforeSave() override;
+    void AfterSaveJob() override;
     bool BeforeMapEdit() override;
     void OnMapEdited() override;
-    void SaveMap(const std::filesystem::path& file, const MapWriteHooks& hooks) override;
+    void SaveMap(const std::filesystem::path& file, const JobHooks& hooks) override;
     std::int64_t SaveStepCount() const override;
     void SetLayerVisibility(int layer, bool visible) override;
     void SetActiveLayer(int layer) override;
@@ -96,8 +97,7 @@ private:
     // Ends the layers' work on the map about to go; what they said about it
     // is dropped with it.
     void StopLayers();
-    void LayersLoaded();
-    void LayersLoadFailed();
+    void LayersLoaded(const JobResult& result);
     void CreateSundrelsMenu();
     void UpdateSundrelsMenu();
     // The three style targets: their buttons, their items in the Layers
@@ -141,6 +141,8 @@ private:
     TSundrelMonmonierDialog* status_ = nullptr;
     TReportForm* report_ = nullptr;
     TSundrelSelection* selection_ = nullptr;
+    // A document's layers read while a save ran, taken in once it ended.
+    std::optional<JobResult> pendingLoad_;
     // Declared last: its worker stops before the rest of the window goes.
     std::unique_ptr<MonmonierLayer> layers_;
 };
