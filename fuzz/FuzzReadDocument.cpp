@@ -60,18 +60,17 @@ bool Open(Layers& l, const std::filesystem::path& path, const sundrel::MMap& map
 {
     l.main.loaded = -200;
     l.layers.load(path, map);
-    Check(l.layers.waitIdle());
+    Check(l.layers.wait());
     const std::intptr_t loaded = l.main.loaded;
     Check(loaded != -200);
-    l.layers.acknowledge();
-    if (loaded == -100) {
+    l.layers.completeLoad();
+    if (loaded == sundrel::kLayersLoadFailed) {
         Check(l.layers.loadError().rfind("An error occured while reading file :\n", 0) == 0);
         l.layers.reset();
         return false;
     }
-    l.layers.finishLoad(l.layers.takeLoadedOrder(), static_cast<std::int32_t>(loaded));
     l.layers.mapChanged(&map.cells);
-    Check(l.layers.waitIdle());
+    Check(l.layers.wait());
     return true;
 }
 
@@ -139,14 +138,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const sundrel::MMap& map = *doc.map;
 
     // Every store is closed again before its file is rewritten or removed.
-    if (Open(first, document.path(), map) && first.layers.lastError().empty()) {
+    if (Open(first, document.path(), map) && first.layers.lastResult().message.empty()) {
         const std::vector<Result> results = Results(first.layers);
         const bool namesKeep = NamesKeep(first.layers);
         sundrel::SaveSundrelDocument(saved, sundrel::BuildSundrelHeader(map, first.layers), map,
                                      first.layers, Factory());
         first.layers.reset();
         Check(Open(second, saved, map));
-        Check(second.layers.lastError().empty());
+        Check(second.layers.lastResult().message.empty());
         Check(!namesKeep || Results(second.layers) == results);
         sundrel::SaveSundrelDocument(resaved, sundrel::BuildSundrelHeader(map, second.layers), map,
                                      second.layers, Factory());

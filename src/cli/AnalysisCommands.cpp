@@ -1,7 +1,7 @@
 // The analysis commands: run an analysis into a sundrel document, write the
 // reports of its layers, and give the barriers in a form other programs read.
 
-#include "cli/CliMessages.h"
+#include "cli/Messages.h"
 #include "cli/CommandLine.h"
 #include "cli/Documents.h"
 #include "cli/Interrupt.h"
@@ -11,10 +11,10 @@
 #include "common/Errors.h"
 #include "import/FileReader.h"
 #include "matrix/MatrixFile.h"
-#include "model/MapMessages.h"
+#include "model/Messages.h"
 #include "monmonier/AnalysisSetup.h"
 #include "monmonier/SundrelDocument.h"
-#include "monmonier/SundrelMessages.h"
+#include "monmonier/Messages.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "cli/CommandLine.h"
 
-#include "cli/CliMessages.h"
+#include "cli/Messages.h"
 #include "common/AtomicFile.h"
 
 #include <algorithm>

@@ -4,7 +4,7 @@
 
 #include "common/Errors.h"
 #include "monmonier/SundrelDocument.h"
-#include "monmonier/SundrelMessages.h"
+#include "monmonier/Messages.h"
 
 #include <cstdio>
 #include <unistd.h>

@@ -1,7 +1,7 @@
 // sundrel-cli export: the document as the window shows it, written as a
 // bitmap (through the export job), PNG, PostScript, EPS, SVG or PDF.
 
-#include "cli/CliMessages.h"
+#include "cli/Messages.h"
 #include "cli/CommandLine.h"
 #include "cli/Documents.h"
 #include "cli/Interrupt.h"
@@ -42,16 +42,16 @@ public:
     void post(int message, std::intptr_t, std::intptr_t) override
     {
         std::lock_guard guard(lock_);
-        if (message == kExportStep) {
+        if (message == WM_EXPORT_STEP) {
             ++steps_;
             const int tenth = static_cast<int>(std::min<std::int64_t>(10, steps_ * 10 / maximum_));
             if (tenth != shown_) {
                 shown_ = tenth;
                 std::fprintf(stderr, "%s %d%%\n", msg::Exporting, tenth * 10);
             }
-        } else if (message != kExportStage) {
+        } else if (message != WM_EXPORT_STAGE) {
             outcome_ = message;
-            if (message == kExportFinished && shown_ != 10)
+            if (message == WM_EXPORT_FINISHED && shown_ != 10)
                 std::fprintf(stderr, "%s 100%%\n", msg::Exporting);
         }
     }
@@ -169,9 +169,9 @@ int RunExport(Arguments& args)
         if (!thread.start(kJobBitmap, parameters, source))
             throw Error(msg::ExportDidNotStart);
         WaitForWorker(thread);
-        if (printer.outcome() == kExportCancelled)
+        if (printer.outcome() == WM_EXPORT_CANCELLED)
             throw Error(msg::ExportCancelledByUser);
-        if (printer.outcome() == kExportFailed) {
+        if (printer.outcome() == WM_EXPORT_FAILED) {
             const JobResult result = thread.lastResult();
             if (result.failure)
                 std::rethrow_exception(result.failure);

@@ -1,7 +1,7 @@
 // The map commands: create a map from a coordinates file, edit its virtual
 // points, describe a document.
 
-#include "cli/CliMessages.h"
+#include "cli/Messages.h"
 #include "cli/CommandLine.h"
 #include "cli/Documents.h"
 #include "cli/Interrupt.h"
@@ -11,7 +11,7 @@
 #include "import/FileReader.h"
 #include "model/MMapFactory.h"
 #include "model/MapDocument.h"
-#include "model/MapMessages.h"
+#include "model/Messages.h"
 
 #include <cstdio>
 #include <exception>

@@ -4,12 +4,12 @@
 
 #include "cli/MatrixOptions.h"
 
-#include "cli/CliMessages.h"
+#include "cli/Messages.h"
 #include "cli/Interrupt.h"
 #include "common/Errors.h"
 #include "import/FileReader.h"
 #include "matrix/MatrixFile.h"
-#include "matrix/MatrixMessages.h"
+#include "matrix/Messages.h"
 #include "matrix/SMatrix.h"
 
 #include <cerrno>

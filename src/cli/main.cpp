@@ -1,7 +1,7 @@
 // sundrel-cli: the batch command line. Each command runs the same core code
 // as the application and reports failures with the system's own messages.
 
-#include "cli/CliMessages.h"
+#include "cli/Messages.h"
 #include "cli/CommandLine.h"
 #include "cli/Interrupt.h"
 

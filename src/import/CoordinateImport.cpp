@@ -2,7 +2,7 @@
 
 #include "common/Errors.h"
 #include "import/FileReader.h"
-#include "import/ImportMessages.h"
+#include "import/Messages.h"
 
 #include <climits>
 

@@ -8,7 +8,7 @@
 // ends with exactly one message.
 
 #include "common/Worker.h"
-#include "import/ImportMessages.h"
+#include "import/Messages.h"
 
 #include <chrono>
 #include <cstdint>
@@ -21,21 +21,6 @@ namespace sundrel {
 
 class FileReader;
 class Notifier;
-
-// Messages posted to the owner. The message that ends a step carries the
-// step's result (postResult), a failure's text with it. Every message below
-// has the number of its step in wParam (as the start returned it, so that an
-// owner can drop what an earlier step said), and lParam 0 unless stated
-// otherwise.
-// The extraction's progress has the number of the reader's WM_READ_PROGRESS
-// (whose wParam is 0), so one progress bar follows reading and extraction
-// alike.
-inline constexpr int WM_IMPORT_PROGRESS = 0x8000 + 0x3E9;   // lParam: percent done
-inline constexpr int WM_IMPORT_READ = 0x8000 + 0x3EA;       // lParam 0: file read; 1: preview loaded
-inline constexpr int WM_IMPORT_INIT_ERROR = 0x8000 + 0x3EB; // reading failed
-inline constexpr int WM_IMPORT_DONE = 0x8000 + 0x3EC;       // extraction complete
-inline constexpr int WM_IMPORT_ERROR = 0x8000 + 0x3ED;      // extraction failed
-inline constexpr int WM_IMPORT_CANCELLED = 0x8000 + 0x3EE;  // lParam 0: extraction, 1: reading cancelled
 
 // How long a handshake waits for the worker before giving up.
 inline constexpr std::chrono::milliseconds kImportHandshakeTimeout = Worker::kHandshakeTimeout;

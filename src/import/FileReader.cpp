@@ -5,7 +5,7 @@
 #include "common/Messages.h"
 #include "common/Notifier.h"
 #include "common/Job.h"
-#include "import/ImportMessages.h"
+#include "import/Messages.h"
 
 #include <algorithm>
 #include <cerrno>

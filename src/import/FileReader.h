@@ -3,6 +3,8 @@
 // Opening indexes the start of every line once; any line can then be read
 // again directly, skipping leading fields and converting the next ones.
 
+#include "import/Messages.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -11,9 +13,6 @@ namespace sundrel {
 
 class JobFeedback;
 class Notifier;
-
-// Progress of indexing and previewing: wParam 0, lParam the percentage.
-constexpr int WM_READ_PROGRESS = 0x8000 + 1001;
 
 // Converts one field with `separator` ('.' or ','); when that fails,
 // toggles `separator` and tries once more, so that in a file written with

@@ -7,7 +7,7 @@
 #include "common/Notifier.h"
 #include "common/Process.h"
 #include "common/RandomAccessFile.h"
-#include "matrix/MatrixMessages.h"
+#include "matrix/Messages.h"
 
 #include <atomic>
 #include <bit>
@@ -21,9 +21,6 @@
 namespace sundrel {
 
 namespace {
-
-// One step of the export dialog's progress bar.
-constexpr int kExportStepMessage = 0x84B3;
 
 // Doubles and 32-bit integers are stored little-endian; on such machines the
 // bytes are copied as they are.
@@ -294,10 +291,7 @@ void MatrixFile::saveTo(std::ostream& out, const std::filesystem::path& document
     const std::streamoff start = out.tellp();
     if (start < 0)
         throw Error(msg::FileWritingError);
-    const auto step = [&] {
-        if (hooks && hooks->progress)
-            hooks->progress->post(kExportStepMessage, 0, 0);
-    };
+    const auto step = [&] { PostStep(hooks ? hooks->progress : nullptr); };
     const auto check = [&] {
         if (hooks)
             hooks->checkCancelled();

@@ -1,7 +1,7 @@
 #pragma once
 // Extracting M distance matrices between N populations from one text file
 // into a matrix store, and the checks the import makes around it (their texts
-// are in MatrixMessages.h).
+// are in matrix/Messages.h).
 
 #include <cstdint>
 #include <filesystem>

@@ -3,8 +3,8 @@
 #include "common/Errors.h"
 #include "common/Messages.h"
 #include "import/FileReader.h"
-#include "import/ImportMessages.h"
-#include "matrix/MatrixMessages.h"
+#include "import/Messages.h"
+#include "matrix/Messages.h"
 
 #include <new>
 

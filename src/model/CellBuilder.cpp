@@ -2,7 +2,7 @@
 
 #include "common/Errors.h"
 #include "model/MapAlgorithms.h"
-#include "model/MapMessages.h"
+#include "model/Messages.h"
 
 #include <algorithm>
 #include <cmath>

@@ -5,7 +5,7 @@
 #include "common/Messages.h"
 #include "common/Process.h"
 #include "model/MMapFactory.h"
-#include "model/MapMessages.h"
+#include "model/Messages.h"
 
 #include <atomic>
 #include <cstdio>

@@ -4,7 +4,7 @@
 #include "model/MapCreationState.h"
 
 #include "common/Errors.h"
-#include "model/MapMessages.h"
+#include "model/Messages.h"
 
 namespace sundrel {
 

@@ -5,6 +5,7 @@
 // body of a document. Map operations other than creation run on the caller's
 // thread while no creation runs.
 
+#include "common/Messages.h"
 #include "common/Notifier.h"
 #include "common/Worker.h"
 #include "model/MMap.h"
@@ -23,16 +24,6 @@
 #include <vector>
 
 namespace sundrel {
-
-// Messages of an export job that writes a map: stage changes and steps go to
-// the job's progress window (JobHooks), and the job is asked for
-// cancellation between blocks.
-inline constexpr int kExportFinished = 0x84B0;
-inline constexpr int kExportFailed = 0x84B1;
-inline constexpr int kExportCancelled = 0x84B2;
-inline constexpr int kExportStep = 0x84B3;
-inline constexpr int kExportStage = 0x84B4;
-inline constexpr int kStageWritingTriangulation = 16;
 
 class MMapFactory : public Worker {
 public:

@@ -1,7 +1,7 @@
 #include "model/MMesh.h"
 
 #include "common/Errors.h"
-#include "model/MapMessages.h"
+#include "model/Messages.h"
 
 namespace sundrel {
 

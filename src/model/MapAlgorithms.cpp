@@ -1,7 +1,7 @@
 #include "model/MapAlgorithms.h"
 
 #include "common/Errors.h"
-#include "model/MapMessages.h"
+#include "model/Messages.h"
 
 #include <algorithm>
 #include <cmath>

@@ -7,7 +7,7 @@
 #include "model/CellBuilder.h"
 
 #include "common/Errors.h"
-#include "model/MapMessages.h"
+#include "model/Messages.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,7 +4,7 @@
 #include "common/ByteOrder.h"
 #include "common/Errors.h"
 #include "model/MMapFactory.h"
-#include "model/MapMessages.h"
+#include "model/Messages.h"
 
 #include <cerrno>
 #include <cstring>

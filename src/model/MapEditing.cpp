@@ -4,7 +4,7 @@
 #include "model/MMapFactory.h"
 
 #include "common/Errors.h"
-#include "model/MapMessages.h"
+#include "model/Messages.h"
 
 #include <algorithm>
 #include <cmath>

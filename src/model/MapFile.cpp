@@ -6,7 +6,7 @@
 
 #include "common/ByteOrder.h"
 #include "common/Errors.h"
-#include "model/MapMessages.h"
+#include "model/Messages.h"
 
 #include <algorithm>
 #include <cstring>
@@ -73,16 +73,13 @@ std::int32_t CheckedCount(std::size_t n)
 void MMapFactory::WriteMap(const MMap& map, std::ostream& out, const JobHooks* hooks)
 {
     const MMesh& m = map.mesh;
-    const auto post = [&](int message, std::intptr_t l) {
-        if (hooks && hooks->progress)
-            hooks->progress->post(message, 0, l);
-    };
+    Notifier* progress = hooks ? hooks->progress : nullptr;
     const auto check = [&] {
         if (hooks)
             hooks->checkCancelled();
     };
 
-    post(kExportStage, kStageWritingTriangulation);
+    PostStage(progress, ExportStage::WritingTriangulation);
 
     // Number the elements in the order of the walk over the whole map.
     std::vector<std::int32_t> pointNo(m.PointSlots(), -1);
@@ -124,14 +121,14 @@ void MMapFactory::WriteMap(const MMap& map, std::ostream& out, const JobHooks* h
             }
         }
     }
-    post(kExportStep, 0);
+    PostStep(progress);
 
     const std::int32_t P = CheckedCount(points.size());
     const std::int32_t L = CheckedCount(lines.size());
     const std::int32_t T = CheckedCount(triangles.size());
     const std::int32_t V = map.V();
     const std::int32_t N = map.N();
-    post(kExportStep, 0);
+    PostStep(progress);
 
     BodyWriter w(out);
     check();
@@ -180,7 +177,7 @@ void MMapFactory::WriteMap(const MMap& map, std::ostream& out, const JobHooks* h
             w.Put(nb);
     }
     w.Flush();
-    post(kExportStep, 0);
+    PostStep(progress);
 }
 
 namespace {

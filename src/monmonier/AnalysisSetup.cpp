@@ -1,6 +1,6 @@
 #include "monmonier/AnalysisSetup.h"
 
-#include "monmonier/SundrelMessages.h"
+#include "monmonier/Messages.h"
 
 #include <filesystem>
 

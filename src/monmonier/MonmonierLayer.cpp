@@ -5,7 +5,7 @@
 #include "common/Notifier.h"
 #include "matrix/MatrixFile.h"
 #include "monmonier/Paving.h"
-#include "monmonier/SundrelMessages.h"
+#include "monmonier/Messages.h"
 
 #include <algorithm>
 
@@ -70,7 +70,7 @@ void MonmonierLayer::jobEnded(const JobResult& result)
     const bool acknowledged = runningCommand_ == kCommandLoad || runningCommand_ == kCommandNewAnalysis;
     if (runningCommand_ == kCommandLoad && result.outcome != JobOutcome::Cancelled) {
         JobResult loaded = result;
-        std::intptr_t active = -100;
+        std::intptr_t active = kLayersLoadFailed;
         {
             std::lock_guard<std::mutex> lock(loadLock_);
             loadPending_ = true;

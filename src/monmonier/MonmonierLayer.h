@@ -7,6 +7,7 @@
 
 #include "common/Worker.h"
 #include "model/MMap.h"
+#include "monmonier/Messages.h"
 #include "monmonier/Paving.h"
 #include "monmonier/SundrelMonmonier.h"
 
@@ -28,20 +29,6 @@ namespace sundrel {
 
 class MatrixFile;
 class Notifier;
-
-// Messages of the layers (to the main window, to the progress window).
-inline constexpr int WM_LAYERS_REDRAW = 0x83E8;
-inline constexpr int WM_LAYERS_LOADED = 0x83E9;
-inline constexpr int WM_LAYER_ADDED = 0x83EA;
-inline constexpr int WM_LAYER_READING = 0x844C;
-inline constexpr int WM_LAYER_START = 0x844E;
-inline constexpr int WM_LAYER_DONE = 0x8451;
-// Every command ends with exactly one message, which carries its result
-// (Notifier::postResult): a load with WM_LAYERS_LOADED (or
-// WM_LAYER_CANCELLED), any other command with WM_LAYER_DONE, WM_LAYER_FAILED
-// or WM_LAYER_CANCELLED, all three to the progress window.
-inline constexpr int WM_LAYER_FAILED = 0x8452;
-inline constexpr int WM_LAYER_CANCELLED = 0x8453;
 
 // Worker commands.
 inline constexpr std::int32_t kCommandLoad = -10;

@@ -2,7 +2,7 @@
 
 #include "common/Errors.h"
 #include "matrix/SMatrix.h"
-#include "monmonier/SundrelMessages.h"
+#include "monmonier/Messages.h"
 
 namespace sundrel {
 

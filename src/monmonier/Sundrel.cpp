@@ -1,9 +1,9 @@
 #include "monmonier/Sundrel.h"
 
 #include "common/Errors.h"
-#include "matrix/MatrixMessages.h"
+#include "matrix/Messages.h"
 #include "monmonier/SundrelMatrix.h"
-#include "monmonier/SundrelMessages.h"
+#include "monmonier/Messages.h"
 #include "monmonier/SundrelMonmonier.h"
 
 namespace sundrel {

@@ -7,8 +7,8 @@
 #include "common/Text.h"
 #include "matrix/MatrixFile.h"
 #include "model/MMapFactory.h"
-#include "model/MapMessages.h"
-#include "monmonier/SundrelMessages.h"
+#include "model/Messages.h"
+#include "monmonier/Messages.h"
 
 #include <algorithm>
 #include <array>
@@ -26,9 +26,6 @@ constexpr std::size_t kMonmonierHeaderSize = 308;
 constexpr std::size_t kLayerHeaderSize = 316;
 constexpr std::size_t kTextSize = 128;
 constexpr std::int32_t kFontStyleBits = 0x1111; // bold, italic, underline, strike-out
-constexpr std::intptr_t kStageInitializing = 0;
-constexpr std::intptr_t kStageWritingFile = 20;
-constexpr std::intptr_t kStageSavingLayer = 106;
 
 // Limits on what a document may ask the layers to allocate: the set-up
 // offers at most 999 sundrels, and every one of the M·K sundrels of a layer
@@ -72,12 +69,6 @@ LayerFont GetFont(const unsigned char* src)
 bool HasMagic(const unsigned char* bytes, const char (&magic)[4])
 {
     return std::memcmp(bytes, magic, 4) == 0;
-}
-
-void Post(Notifier* dialog, int message, std::intptr_t w, std::intptr_t l)
-{
-    if (dialog)
-        dialog->post(message, w, l);
 }
 
 void Write(std::ostream& out, const unsigned char* bytes, std::size_t size)
@@ -225,11 +216,11 @@ void WriteMonmonierData(std::ostream& out, const MonmonierLayer& layers,
         if (hooks)
             hooks->checkCancelled();
         // The dialog names the layer; its index travels in place of the name.
-        Post(dialog, kExportStage, i, kStageSavingLayer);
+        PostStage(dialog, ExportStage::SavingLayer, i);
         SundrelMonmonier& layer = *list[static_cast<std::size_t>(i)];
         const auto record = EncodeLayerHeader(layer);
         Write(out, record.data(), record.size());
-        Post(dialog, kExportStep, 0, 0);
+        PostStep(dialog);
         layer.store().saveTo(out, documentName, hooks);
     }
 
@@ -335,7 +326,7 @@ void WriteSundrelDocument(AtomicFile& file, const DocumentHeader& header, const 
 {
     Notifier* dialog = hooks ? hooks->progress : nullptr;
 
-    Post(dialog, kExportStage, 0, kStageInitializing);
+    PostStage(dialog, ExportStage::Initializing);
     // The body offset must match the layers as they are written now.
     DocumentHeader h = header;
     h.tag = kSundrelTag;
@@ -349,7 +340,7 @@ void WriteSundrelDocument(AtomicFile& file, const DocumentHeader& header, const 
     try {
         const auto bytes = h.Encode();
         Write(out, bytes.data(), bytes.size());
-        Post(dialog, kExportStep, 0, 0);
+        PostStep(dialog);
 
         // The stores copy their blocks under the document's own name, never
         // the temporary one: they will read from it once it is in place.
@@ -376,19 +367,19 @@ void SaveSundrelDocument(const std::filesystem::path& target, const DocumentHead
     layers.completeLoad();
     AtomicFile file(target);
     WriteSundrelDocument(file, header, map, layers, factory, hooks);
-    Post(dialog, kExportStage, 0, kStageWritingFile);
+    PostStage(dialog, ExportStage::WritingFile);
     file.commit();
-    Post(dialog, kExportStep, 0, 0);
+    PostStep(dialog);
 
     layers.repointStores(target);
-    Post(dialog, kExportStep, 0, 0);
+    PostStep(dialog);
 }
 
 void ExportTriangulation(const std::filesystem::path& target, const DocumentHeader& header,
                          const MMap& map, MMapFactory& factory, const JobHooks* hooks)
 {
     Notifier* dialog = hooks ? hooks->progress : nullptr;
-    Post(dialog, kExportStage, 0, kStageInitializing);
+    PostStage(dialog, ExportStage::Initializing);
     DocumentHeader h = header;
     h.tag = "???";
     h.documentVersion = kSundrelVersion;
@@ -398,13 +389,13 @@ void ExportTriangulation(const std::filesystem::path& target, const DocumentHead
     try {
         const auto bytes = h.Encode();
         Write(file.stream(), bytes.data(), bytes.size());
-        Post(dialog, kExportStep, 0, 0);
+        PostStep(dialog);
         factory.WriteMap(map, file.stream(), hooks);
     } catch (const Error& e) {
         file.raise(e);
     }
     file.commit();
-    Post(dialog, kExportStep, 0, 0);
+    PostStep(dialog);
 }
 
 void WriteReport(AtomicFile& file, const Report& report)

@@ -2,7 +2,7 @@
 
 #include "common/Errors.h"
 #include "matrix/MatrixFile.h"
-#include "matrix/MatrixMessages.h"
+#include "matrix/Messages.h"
 #include "matrix/SMatrix.h"
 
 #include <algorithm>

@@ -3,7 +3,7 @@
 #include "common/Errors.h"
 #include "common/Notifier.h"
 #include "matrix/SMatrix.h"
-#include "monmonier/SundrelMessages.h"
+#include "monmonier/Messages.h"
 
 #include <algorithm>
 #include <atomic>

@@ -35,14 +35,6 @@ using Report = std::vector<std::string>;
 // Pair index of {i, j} back to its two populations (hi > lo).
 void PairOf(std::int64_t p, std::int32_t& hi, std::int32_t& lo);
 
-// Progress of a computation, to the progress window.
-inline constexpr int WM_PROGRESS_STEP = 0x8000 + 0x44D;
-inline constexpr int WM_PROGRESS_POSITION = 0x8000 + 0x44F;
-inline constexpr int WM_PROGRESS_SHOW = 0x8000 + 0x450;
-// The finished report, to the report window (lParam: the layer's serial,
-// see SundrelMonmonier::serial()).
-inline constexpr int WM_SHOW_REPORT = 0x8000 + 0x44D;
-
 // Label of sundrel rank r (1-based) in style 0 (a, b, c), 1 (1, 2, 3) or
 // 2 (i, ii, iii); empty beyond rank 26.
 std::string SundrelLabel(int style, int rank);

@@ -1,8 +1,7 @@
 #include "render/Canvas.h"
 
-#include "common/Notifier.h"
-#include "model/MMapFactory.h"
-#include "render/ExportMessages.h"
+#include "common/Messages.h"
+#include "render/Messages.h"
 
 #include <algorithm>
 
@@ -10,16 +9,15 @@
 
 namespace sundrel::render {
 
-void ExportProgress::Stage(int code, std::intptr_t layer)
+void ExportProgress::Stage(ExportStage stage, std::intptr_t layer)
 {
-    if (hooks_.progress)
-        hooks_.progress->post(kExportStage, layer, code);
+    PostStage(hooks_.progress, stage, layer);
 }
 
 void ExportProgress::Step()
 {
     if (hooks_.progress)
-        hooks_.progress->send(kExportStep, 0, 0);
+        hooks_.progress->send(WM_EXPORT_STEP, 0, 0);
     CheckCancel();
 }
 

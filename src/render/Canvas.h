@@ -6,6 +6,7 @@
 // routine is written once for all targets.
 
 #include "common/Job.h"
+#include "common/Messages.h"
 #include "model/MMap.h"
 #include "render/GLFont.h"
 #include "render/ViewPrimitives.h"
@@ -24,7 +25,7 @@ namespace sundrel::render {
 class ExportProgress {
 public:
     explicit ExportProgress(JobHooks hooks = {}) : hooks_(hooks) {}
-    void Stage(int code, std::intptr_t layer = 0);
+    void Stage(ExportStage stage, std::intptr_t layer = 0);
     void Step();
     // Raises the export's cancel (a silent abort) once the job is cancelled.
     void CheckCancel();
@@ -84,10 +85,10 @@ struct Canvas {
     FontSource& fonts;
     ExportProgress* progress = nullptr;
 
-    void Stage(int code, std::intptr_t layer = 0)
+    void Stage(ExportStage stage, std::intptr_t layer = 0)
     {
         if (progress)
-            progress->Stage(code, layer);
+            progress->Stage(stage, layer);
     }
     void Check()
     {

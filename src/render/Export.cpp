@@ -38,51 +38,6 @@ std::string LowerExtension(const std::filesystem::path& file)
 
 } // namespace
 
-std::string ExportStageText(int code, const std::string& layerName)
-{
-    switch (code) {
-    case 0:
-    case 1:
-    case 2:
-        return msg::StageInitializing;
-    case 10:
-        return msg::StageOriginalPoints;
-    case 11:
-        return msg::StageVirtualPoints;
-    case 12:
-        return msg::StageLabels;
-    case 13:
-        return msg::StageLabelsFont;
-    case 14:
-        return msg::StageDelaunay;
-    case 15:
-        return msg::StageVoronoi;
-    case 16:
-        return msg::StageWritingTriangulation;
-    case 20:
-    case 21:
-        return msg::StageWritingFile;
-    case 23:
-        return msg::StagePrinting;
-    case 100:
-        return msg::StageSundrels;
-    case 101:
-        return msg::StageLayerFont(layerName);
-    case 102:
-        return msg::StageSingleSundrels(layerName);
-    case 103:
-        return msg::StageSingleTitles(layerName);
-    case 104:
-        return msg::StageMultipleSundrels(layerName);
-    case 105:
-        return msg::StageMultipleLabels(layerName);
-    case 106:
-        return msg::StageSavingLayer(layerName);
-    default:
-        return {};
-    }
-}
-
 MBounds FitView(const MBounds& view, std::int32_t width, std::int32_t height)
 {
     MBounds fitted = view;
@@ -285,13 +240,13 @@ void ExportingThread::jobEnded(const JobResult& result)
         return;
     switch (result.outcome) {
     case JobOutcome::Done:
-        dialog_->postResult(kExportFinished, 0, 0, result);
+        dialog_->postResult(WM_EXPORT_FINISHED, 0, 0, result);
         break;
     case JobOutcome::Failed:
-        dialog_->postResult(kExportFailed, 0, 0, result);
+        dialog_->postResult(WM_EXPORT_FAILED, 0, 0, result);
         break;
     case JobOutcome::Cancelled:
-        dialog_->postResult(kExportCancelled, 0, 0, result);
+        dialog_->postResult(WM_EXPORT_CANCELLED, 0, 0, result);
         break;
     }
     // Released after the report, so that a cancelled job's dialog closes
@@ -315,9 +270,9 @@ void ExportingThread::RunJob(int job, const ExportParameters& parameters,
             source.extra(parameters.file, hooks);
         break;
     case kJobBitmap: {
-        progress.Stage(1, 0);
+        progress.Stage(ExportStage::InitializingBitmap);
         std::vector<unsigned char> rows = RenderBitmap(source, parameters, &progress, &leftover_);
-        progress.Stage(21, 0);
+        progress.Stage(ExportStage::WritingBitmap);
         if (LowerExtension(parameters.file) == ".png")
             WritePngFile(parameters.file, rows, parameters.width, parameters.height,
                          parameters.resolution, &feedback());
@@ -328,15 +283,15 @@ void ExportingThread::RunJob(int job, const ExportParameters& parameters,
         break;
     }
     case kJobVector:
-        progress.Stage(20, 0);
+        progress.Stage(ExportStage::WritingFile);
         ExportViewVector(parameters.file, source, parameters.width, parameters.height,
                          &feedback());
         progress.Step();
         break;
     case kJobPrint: {
-        progress.Stage(2, 0);
+        progress.Stage(ExportStage::InitializingPrint);
         std::vector<unsigned char> rows = RenderBitmap(source, parameters, &progress, &leftover_);
-        progress.Stage(23, 0);
+        progress.Stage(ExportStage::Printing);
         if (!source.print)
             throw Error(msg::CouldntCreateDeviceContext);
         source.print(rows, parameters.width, parameters.height);

@@ -8,7 +8,7 @@
 #include "common/Worker.h"
 #include "model/MMap.h"
 #include "model/MMapFactory.h"
-#include "render/ExportMessages.h"
+#include "render/Messages.h"
 #include "render/ViewPrimitives.h"
 
 #include <array>
@@ -35,8 +35,8 @@ namespace sundrel::render {
 class OffscreenContext;
 
 // The worker reports to its dialog with the export messages of the map
-// factory's header (kExportFinished .. kExportStage): every job ends with one
-// of kExportFinished, kExportFailed and kExportCancelled, posted with the
+// factory's header (WM_EXPORT_FINISHED .. WM_EXPORT_STAGE): every job ends with one
+// of WM_EXPORT_FINISHED, WM_EXPORT_FAILED and WM_EXPORT_CANCELLED, posted with the
 // job's result; a stage's wParam is the layer index and lParam the stage
 // code.
 
@@ -47,10 +47,6 @@ inline constexpr int kJobBitmap = 2;
 inline constexpr int kJobPrint = 3;
 // PostScript, EPS, SVG or PDF by the file's extension, see ExportViewVector.
 inline constexpr int kJobVector = 4;
-
-// The status text of a stage code (empty for codes not in the table); the
-// layer's name follows where the text asks for one.
-std::string ExportStageText(int code, const std::string& layerName = {});
 
 // What a job draws: the map with its layer visibility, the result layers,
 // the view bounds (xmin, xmax, ymin, ymax), and the view primitives whose

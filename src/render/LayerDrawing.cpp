@@ -193,10 +193,10 @@ void DrawLayerLines(Canvas& c, const SundrelMonmonier& layer, std::int32_t index
     if (!ShowsLines(layer))
         return;
     if (layer.isSingle()) {
-        c.Stage(kStageSingleLines, index);
+        c.Stage(ExportStage::SingleSundrels, index);
         SingleLines(c, layer);
     } else {
-        c.Stage(kStageMultipleLines, index);
+        c.Stage(ExportStage::MultipleSundrels, index);
         MultipleLines(c, layer);
     }
 }
@@ -205,14 +205,14 @@ void DrawLayerLabels(Canvas& c, const SundrelMonmonier& layer, std::int32_t inde
 {
     if (!ShowsLabels(layer))
         return;
-    c.Stage(kStageLayerFont, index);
+    c.Stage(ExportStage::LayerFont, index);
     GLFONT* font = c.fonts.Acquire(layer.font.name, layer.font.style, layer.font.size);
     try {
         if (layer.isSingle()) {
-            c.Stage(kStageSingleLabels, index);
+            c.Stage(ExportStage::SingleTitles, index);
             SingleLabels(c, layer, font);
         } else {
-            c.Stage(kStageMultipleLabels, index);
+            c.Stage(ExportStage::MultipleLabels, index);
             MultipleLabels(c, layer, font);
         }
     } catch (...) {

@@ -11,13 +11,6 @@
 
 namespace sundrel::render {
 
-// Export stage codes of the result layers (the layer index goes with them).
-inline constexpr int kStageLayerFont = 101;
-inline constexpr int kStageSingleLines = 102;
-inline constexpr int kStageSingleLabels = 103;
-inline constexpr int kStageMultipleLines = 104;
-inline constexpr int kStageMultipleLabels = 105;
-
 // One layer's lines and labels. Nothing is drawn while it is not computed;
 // lines need `visible`, labels `visible` and `labelsVisible`.
 void DrawLayerLines(Canvas& c, const SundrelMonmonier& layer, std::int32_t index);

@@ -1,7 +1,7 @@
 #include "render/MapDrawing.h"
 
 #include "common/Errors.h"
-#include "render/ExportMessages.h"
+#include "render/Messages.h"
 
 #include <GL/gl.h>
 #include <gl2ps.h>
@@ -75,7 +75,7 @@ std::string PostScriptFontName(const std::string& face, std::int32_t style)
 
 void DrawOriginalPoints(Canvas& c, const MMap& map)
 {
-    c.Stage(kStageOriginalPoints);
+    c.Stage(ExportStage::OriginalPoints);
     ViewPrimitives::SetColor(map.layerColours[kOriginalPoints]);
     c.SetPointSize(map.originalPointSize);
     for (std::int32_t i = 0; i < CellCount(map); ++i) {
@@ -90,7 +90,7 @@ void DrawOriginalPoints(Canvas& c, const MMap& map)
 
 void DrawVirtualPoints(Canvas& c, const MMap& map)
 {
-    c.Stage(kStageVirtualPoints);
+    c.Stage(ExportStage::VirtualPoints);
     ViewPrimitives::SetColor(map.layerColours[kVirtualPoints]);
     c.SetPointSize(map.virtualPointSize);
     for (std::int32_t k = 0; k < map.V(); ++k) {
@@ -105,7 +105,7 @@ void DrawVirtualPoints(Canvas& c, const MMap& map)
 
 void DrawDelaunay(Canvas& c, const MMap& map)
 {
-    c.Stage(kStageDelaunay);
+    c.Stage(ExportStage::Delaunay);
     ViewPrimitives::SetColor(map.layerColours[kDelaunay]);
     c.SetLineWidth(map.delaunayLineWidth);
     c.SetPointSize(map.delaunayLineWidth);
@@ -129,7 +129,7 @@ void DrawDelaunay(Canvas& c, const MMap& map)
 
 void DrawVoronoi(Canvas& c, const MMap& map)
 {
-    c.Stage(kStageVoronoi);
+    c.Stage(ExportStage::Voronoi);
     ViewPrimitives::SetColor(map.layerColours[kVoronoi]);
     c.SetLineWidth(map.voronoiLineWidth);
     c.SetPointSize(map.voronoiLineWidth);
@@ -170,10 +170,10 @@ void DrawLabels(Canvas& c, const MMap& map, GLFONT* font)
 
 void DrawLabelsForExport(Canvas& c, const MMap& map)
 {
-    c.Stage(kStageLabelsFont);
+    c.Stage(ExportStage::LabelsFont);
     if (map.font.name.empty() || map.font.size <= 0) {
         // No label font: the labels are left out, as the view leaves them.
-        c.Stage(kStageLabels);
+        c.Stage(ExportStage::Labels);
         for (std::int32_t i = 0; i < CellCount(map); ++i) {
             c.Check();
             c.Step();
@@ -184,7 +184,7 @@ void DrawLabelsForExport(Canvas& c, const MMap& map)
     if (!font)
         throw Error(msg::InvalidFontAttributes);
     try {
-        c.Stage(kStageLabels);
+        c.Stage(ExportStage::Labels);
         DrawLabels(c, map, font);
     } catch (...) {
         c.fonts.Release(font);

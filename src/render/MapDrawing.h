@@ -20,14 +20,6 @@ inline constexpr int kLabels = 2;
 inline constexpr int kDelaunay = 3;
 inline constexpr int kVoronoi = 4;
 
-// Export stage codes of the map layers.
-inline constexpr int kStageOriginalPoints = 10;
-inline constexpr int kStageVirtualPoints = 11;
-inline constexpr int kStageLabels = 12;
-inline constexpr int kStageLabelsFont = 13;
-inline constexpr int kStageDelaunay = 14;
-inline constexpr int kStageVoronoi = 15;
-
 void DrawOriginalPoints(Canvas& c, const MMap& map);
 void DrawVirtualPoints(Canvas& c, const MMap& map);
 void DrawDelaunay(Canvas& c, const MMap& map);

@@ -1,7 +1,7 @@
 #include "render/OffscreenContext.h"
 
 #include "common/Errors.h"
-#include "render/ExportMessages.h"
+#include "render/Messages.h"
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>

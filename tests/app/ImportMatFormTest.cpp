@@ -8,7 +8,7 @@
 #include "app/importing/DiskDialog.h"
 #include "app/importing/ImportMatForm.h"
 #include "matrix/MatrixFile.h"
-#include "matrix/MatrixMessages.h"
+#include "matrix/Messages.h"
 #include "matrix/PreviewGrid.h"
 #include "matrix/SMatrix.h"
 #include "support/CliRunner.h"

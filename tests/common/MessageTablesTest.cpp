@@ -2,13 +2,13 @@
 // given by two tables would not compile), and the texts with values that no
 // run of the program shows easily.
 
-#include "cli/CliMessages.h"
+#include "cli/Messages.h"
 #include "common/Messages.h"
-#include "import/ImportMessages.h"
-#include "matrix/MatrixMessages.h"
-#include "model/MapMessages.h"
-#include "monmonier/SundrelMessages.h"
-#include "render/ExportMessages.h"
+#include "import/Messages.h"
+#include "matrix/Messages.h"
+#include "model/Messages.h"
+#include "monmonier/Messages.h"
+#include "render/Messages.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "import/FileReader.h"
 #include "matrix/MatrixFile.h"
 #include "matrix/MatrixImport.h"
-#include "matrix/MatrixMessages.h"
+#include "matrix/Messages.h"
 #include "matrix/SMatrix.h"
 #include "support/CliRunner.h"
 

@@ -1,4 +1,4 @@
-#include "matrix/MatrixMessages.h"
+#include "matrix/Messages.h"
 #include "matrix/PreviewGrid.h"
 #include "matrix/SMatrix.h"
 

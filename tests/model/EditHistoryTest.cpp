@@ -4,7 +4,7 @@
 #include "common/Errors.h"
 #include "common/Messages.h"
 #include "model/MMapFactory.h"
-#include "model/MapMessages.h"
+#include "model/Messages.h"
 #include "support/CliRunner.h"
 #include "support/MapTestSupport.h"
 

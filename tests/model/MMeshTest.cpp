@@ -1,6 +1,6 @@
 #include "common/Errors.h"
 #include "model/MMesh.h"
-#include "model/MapMessages.h"
+#include "model/Messages.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "common/Errors.h"
 #include "model/MMapFactory.h"
-#include "model/MapMessages.h"
+#include "model/Messages.h"
 #include "support/MapTestSupport.h"
 
 #include <gtest/gtest.h>

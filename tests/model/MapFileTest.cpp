@@ -2,7 +2,7 @@
 #include "common/Errors.h"
 #include "model/MMapFactory.h"
 #include "model/MapDocument.h"
-#include "model/MapMessages.h"
+#include "model/Messages.h"
 #include "support/MapTestSupport.h"
 
 #include <gtest/gtest.h>

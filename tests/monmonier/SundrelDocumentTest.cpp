@@ -169,7 +169,7 @@ protected:
         EXPECT_FALSE(results.empty());
         layers.completeLoad();
         std::string error;
-        if (result == -100) {
+        if (result == kLayersLoadFailed) {
             error = layers.loadError();
             EXPECT_EQ(results.back().message, error);
             layers.reset();
@@ -399,10 +399,10 @@ TEST_F(SundrelDocumentTest, SavingOverTheOpenDocumentMovesTheStoresToTheNewFile)
     const JobHooks hooks{&dialog, nullptr};
     Save(path, *layers, *doc.map, &hooks);
     // Stage 106 names its layer by index (wParam); the stage code is lParam.
-    EXPECT_EQ(dialog.messages().front(), (RecordedMessage{kExportStage, 0, 0, false}));
+    EXPECT_EQ(dialog.messages().front(), (RecordedMessage{WM_EXPORT_STAGE, 0, 0, false}));
     std::vector<std::pair<std::intptr_t, std::intptr_t>> stages;
     for (const RecordedMessage& m : dialog.messages())
-        if (m.message == kExportStage)
+        if (m.message == WM_EXPORT_STAGE)
             stages.emplace_back(m.lParam, m.wParam);
     EXPECT_EQ(stages, (decltype(stages){{0, 0}, {106, 0}, {16, 0}, {20, 0}}));
     MatrixFile& store = layers->layer(0)->store();
@@ -442,7 +442,7 @@ TEST_F(SundrelDocumentTest, FailedSaveLeavesThePreviousDocumentAndTheStores)
     JobFeedback feedback;
     RecordingNotifier dialog;
     dialog.onMessage = [&](const RecordedMessage& m) {
-        if (m.message == kExportStep && ++steps == 4)
+        if (m.message == WM_EXPORT_STEP && ++steps == 4)
             feedback.cancel();
     };
     const JobHooks hooks{&dialog, &feedback};

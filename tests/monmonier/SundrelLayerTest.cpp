@@ -3,6 +3,7 @@
 // and cancelling.
 
 #include "common/Errors.h"
+#include "monmonier/Messages.h"
 #include "monmonier/SundrelFixture.h"
 #include "support/RecordingNotifier.h"
 

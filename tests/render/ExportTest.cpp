@@ -53,8 +53,8 @@ protected:
     int Outcome() const
     {
         for (const RecordedMessage& m : notifier_.messages())
-            if (m.message == kExportFinished || m.message == kExportFailed ||
-                m.message == kExportCancelled)
+            if (m.message == WM_EXPORT_FINISHED || m.message == WM_EXPORT_FAILED ||
+                m.message == WM_EXPORT_CANCELLED)
                 return m.message;
         return 0;
     }
@@ -76,7 +76,7 @@ TEST_F(ExportJob, BitmapFilesHaveTheFixedLayoutAndPaddedRows)
         p.width = width;
         p.height = 2;
         Run(kJobBitmap, p, thread);
-        ASSERT_EQ(Outcome(), kExportFinished) << thread.lastResult().message;
+        ASSERT_EQ(Outcome(), WM_EXPORT_FINISHED) << thread.lastResult().message;
         const std::string b = test::ReadFile(p.file);
         const std::uint32_t rowSize = width == 1 ? 4 : 12;
         ASSERT_EQ(b.size(), rowSize * 2 + 58);
@@ -144,7 +144,7 @@ TEST_F(ExportJob, BitmapShowsTheMapWhereTheFittedViewPutsIt)
     p.height = 400;
     source_.visible = {true, false, false, false, false};
     Run(kJobBitmap, p, thread);
-    ASSERT_EQ(Outcome(), kExportFinished) << thread.lastResult().message;
+    ASSERT_EQ(Outcome(), WM_EXPORT_FINISHED) << thread.lastResult().message;
     const std::string b = test::ReadFile(p.file);
     const std::size_t row = static_cast<std::size_t>(BitmapRowSize(800));
     auto pixel = [&](int x, int y) {
@@ -166,13 +166,13 @@ TEST_F(ExportJob, StagesAndStepsStayWithinTheProgressMaximum)
     ExportParameters p;
     p.file = dir_ / "all.bmp";
     const auto messages = Run(kJobBitmap, p, thread);
-    ASSERT_EQ(Outcome(), kExportFinished) << thread.lastResult().message;
+    ASSERT_EQ(Outcome(), WM_EXPORT_FINISHED) << thread.lastResult().message;
     std::vector<std::intptr_t> stages;
     std::int64_t steps = 0;
     for (const RecordedMessage& m : messages) {
-        if (m.message == kExportStage)
+        if (m.message == WM_EXPORT_STAGE)
             stages.push_back(m.lParam);
-        if (m.message == kExportStep) {
+        if (m.message == WM_EXPORT_STEP) {
             EXPECT_TRUE(m.synchronous);
             ++steps;
         }
@@ -180,26 +180,32 @@ TEST_F(ExportJob, StagesAndStepsStayWithinTheProgressMaximum)
     EXPECT_EQ(stages, (std::vector<std::intptr_t>{1, 14, 15, 10, 11, 13, 12, 21}));
     EXPECT_LE(steps, ExportProgressMaximum(source_));
     EXPECT_GT(steps, 4 * 4);
-    EXPECT_EQ(messages.back().message, kExportFinished);
+    EXPECT_EQ(messages.back().message, WM_EXPORT_FINISHED);
+}
+
+// The text of the code a stage message carries.
+std::string StageText(int code, const std::string& layer = {})
+{
+    return ExportStageText(static_cast<ExportStage>(code), layer);
 }
 
 TEST(ExportStages, CodesReadAsTheDialogShowsThem)
 {
     for (int code : {0, 1, 2})
-        EXPECT_EQ(ExportStageText(code), "Initializing...");
-    EXPECT_EQ(ExportStageText(15), "Drawing the Vorono\xC3\xAF paving...");
-    EXPECT_EQ(ExportStageText(20), ExportStageText(21));
-    EXPECT_EQ(ExportStageText(23), "Sending data to the printer...");
+        EXPECT_EQ(StageText(code), "Initializing...");
+    EXPECT_EQ(StageText(15), "Drawing the Vorono\xC3\xAF paving...");
+    EXPECT_EQ(StageText(20), StageText(21));
+    EXPECT_EQ(StageText(23), "Sending data to the printer...");
     // The layer's name follows; the spacing after "layer :" is not the same
     // for every stage.
-    EXPECT_EQ(ExportStageText(101, "A"), "Creating monmonier layer font...\nlayer : A");
-    EXPECT_EQ(ExportStageText(102, "A"), "Drawing single monmonier sundrels...\nlayer :A");
-    EXPECT_EQ(ExportStageText(105, "A"), "Drawing multiple monmonier sundrel labels...\nlayer :A");
-    EXPECT_EQ(ExportStageText(106, "A"), "Saving monmonier layer...\nlayer : A");
+    EXPECT_EQ(StageText(101, "A"), "Creating monmonier layer font...\nlayer : A");
+    EXPECT_EQ(StageText(102, "A"), "Drawing single monmonier sundrels...\nlayer :A");
+    EXPECT_EQ(StageText(105, "A"), "Drawing multiple monmonier sundrel labels...\nlayer :A");
+    EXPECT_EQ(StageText(106, "A"), "Saving monmonier layer...\nlayer : A");
     // Stages without a layer ignore the name; unknown codes have no text.
-    EXPECT_EQ(ExportStageText(100, "A"), "Drawing the Monmonier sundrels...");
+    EXPECT_EQ(StageText(100, "A"), "Drawing the Monmonier sundrels...");
     for (int code : {-1, 3, 17, 22, 107})
-        EXPECT_EQ(ExportStageText(code, "A"), "") << code;
+        EXPECT_EQ(StageText(code, "A"), "") << code;
 }
 
 TEST_F(ExportJob, CancelStopsAtTheNextStepAndLeavesNoFile)
@@ -207,13 +213,13 @@ TEST_F(ExportJob, CancelStopsAtTheNextStepAndLeavesNoFile)
     int steps = 0;
     ExportingThread thread(&notifier_);
     notifier_.onMessage = [&](const RecordedMessage& m) {
-        if (m.message == kExportStep && ++steps == 10)
+        if (m.message == WM_EXPORT_STEP && ++steps == 10)
             thread.cancel();
     };
     ExportParameters p;
     p.file = dir_ / "cancelled.bmp";
     Run(kJobBitmap, p, thread);
-    EXPECT_EQ(Outcome(), kExportCancelled);
+    EXPECT_EQ(Outcome(), WM_EXPORT_CANCELLED);
     EXPECT_EQ(steps, 10);
     EXPECT_EQ(dir_.FileCount(), 0u);
 
@@ -223,7 +229,7 @@ TEST_F(ExportJob, CancelStopsAtTheNextStepAndLeavesNoFile)
     ExportingThread again(&second);
     ASSERT_TRUE(again.start(kJobBitmap, p, source_));
     ASSERT_TRUE(again.wait());
-    EXPECT_EQ(second.messages().back().message, kExportFinished);
+    EXPECT_EQ(second.messages().back().message, WM_EXPORT_FINISHED);
 }
 
 TEST_F(ExportJob, FailuresReportTheMessageAndKeepThePreviousFile)
@@ -232,14 +238,14 @@ TEST_F(ExportJob, FailuresReportTheMessageAndKeepThePreviousFile)
     ExportParameters p;
     p.file = dir_ / "missing-folder" / "x.bmp";
     Run(kJobBitmap, p, thread);
-    ASSERT_EQ(Outcome(), kExportFailed);
+    ASSERT_EQ(Outcome(), WM_EXPORT_FAILED);
     EXPECT_EQ(thread.lastResult().message, "Couldn't open the file");
     // The failure's text travels with the message that ends the job.
     ASSERT_FALSE(notifier_.results().empty());
     EXPECT_EQ(notifier_.results().back().message, "Couldn't open the file");
     EXPECT_EQ(notifier_.results().back().kind, FailureKind::File);
     // The text is fetched from the worker: no message carries a pointer.
-    EXPECT_EQ(notifier_.messages().back(), (RecordedMessage{kExportFailed, 0, 0, false}));
+    EXPECT_EQ(notifier_.messages().back(), (RecordedMessage{WM_EXPORT_FAILED, 0, 0, false}));
 
     // No label font: PostScript cannot name one and is refused, an existing
     // file surviving; a bitmap leaves the labels out, as the view does.
@@ -256,14 +262,14 @@ TEST_F(ExportJob, FailuresReportTheMessageAndKeepThePreviousFile)
         return std::make_pair(recorded.messages().back().message, worker.lastResult().message);
     };
     EXPECT_EQ(run(kJobVector, previous),
-              std::make_pair(static_cast<int>(kExportFailed), std::string("Invalid font attributes")));
+              std::make_pair(static_cast<int>(WM_EXPORT_FAILED), std::string("Invalid font attributes")));
     EXPECT_EQ(test::ReadFile(previous), "previous");
     EXPECT_EQ(dir_.FileCount(), 1u);
 
-    EXPECT_EQ(run(kJobBitmap, dir_ / "no-font.bmp").first, kExportFinished);
+    EXPECT_EQ(run(kJobBitmap, dir_ / "no-font.bmp").first, WM_EXPORT_FINISHED);
     map_->font = MapFont{};
     source_.visible[kLabels] = false;
-    EXPECT_EQ(run(kJobBitmap, dir_ / "no-labels.bmp").first, kExportFinished);
+    EXPECT_EQ(run(kJobBitmap, dir_ / "no-labels.bmp").first, WM_EXPORT_FINISHED);
     EXPECT_TRUE(test::ReadFile(dir_ / "no-font.bmp") == test::ReadFile(dir_ / "no-labels.bmp"));
 }
 

@@ -8,7 +8,7 @@
 #include "matrix/MatrixFile.h"
 #include "monmonier/AnalysisSetup.h"
 #include "monmonier/MonmonierLayer.h"
-#include "monmonier/SundrelMessages.h"
+#include "monmonier/Messages.h"
 
 #include <QButtonGroup>
 #include <QFileDialog>

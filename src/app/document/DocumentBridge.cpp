@@ -18,8 +18,14 @@ QEvent::Type EventType(Sender sender)
     return static_cast<QEvent::Type>(QEvent::User + 100 + static_cast<int>(sender));
 }
 
-// The factory's event slots have no numbers of their own on the window side.
-enum CreationMessage { kCreationProgress = 1, kCreationFinished, kCreationFailed, kCreationCancelled };
+// The map factory reports through event slots, which have no message numbers
+// of their own: these number them on the bridge's channel.
+enum CreationMessage {
+    WM_CREATION_PROGRESS = 1,
+    WM_CREATION_FINISHED,
+    WM_CREATION_FAILED,
+    WM_CREATION_CANCELLED
+};
 
 class WorkerEvent : public QEvent {
 public:
@@ -41,7 +47,7 @@ public:
 // counted, and one event carries the count.
 bool IsCountedStep(Sender sender, int message)
 {
-    return (sender == Sender::Export && message == kExportStep) ||
+    return (sender == Sender::Export && message == WM_EXPORT_STEP) ||
            (sender == Sender::LayersStatus && message == WM_PROGRESS_STEP);
 }
 
@@ -94,16 +100,16 @@ Notifier& DocumentBridge::notifier(Sender sender)
 void DocumentBridge::attach(MMapFactory& factory)
 {
     Notifier& channel = notifier(Sender::MapCreation);
-    factory.OnProgress = [&channel](MMapFactory&) { channel.post(kCreationProgress, 0, 0); };
+    factory.OnProgress = [&channel](MMapFactory&) { channel.post(WM_CREATION_PROGRESS, 0, 0); };
     // The seconds travel as microseconds: no message carries a pointer.
     factory.OnFinished = [&channel](MMapFactory&, double seconds) {
-        channel.post(kCreationFinished, 0, static_cast<std::intptr_t>(seconds * 1e6));
+        channel.post(WM_CREATION_FINISHED, 0, static_cast<std::intptr_t>(seconds * 1e6));
     };
     factory.OnError = [&channel](MMapFactory&, const JobResult& failure) {
-        channel.postResult(kCreationFailed, 0, 0, failure);
+        channel.postResult(WM_CREATION_FAILED, 0, 0, failure);
     };
     factory.OnCancelled = [&channel](MMapFactory&) {
-        channel.postResult(kCreationCancelled, 0, 0, JobResult::Cancelled());
+        channel.postResult(WM_CREATION_CANCELLED, 0, 0, JobResult::Cancelled());
     };
 }
 
@@ -135,30 +141,30 @@ void DocumentBridge::Deliver(Sender sender, int message, std::intptr_t w, std::i
     switch (sender) {
     case Sender::MapCreation:
         switch (message) {
-        case kCreationProgress:
+        case WM_CREATION_PROGRESS:
             emit creationProgress();
             break;
-        case kCreationFinished:
+        case WM_CREATION_FINISHED:
             emit creationEnded(result, static_cast<double>(l) / 1e6);
             break;
-        case kCreationFailed:
-        case kCreationCancelled:
+        case WM_CREATION_FAILED:
+        case WM_CREATION_CANCELLED:
             emit creationEnded(result, 0.0);
             break;
         }
         break;
     case Sender::Export:
         switch (message) {
-        case kExportStep:
+        case WM_EXPORT_STEP:
             if (const int steps = channels_[static_cast<std::size_t>(sender)]->TakeSteps())
                 emit exportSteps(steps);
             break;
-        case kExportStage:
+        case WM_EXPORT_STAGE:
             emit exportStage(static_cast<int>(l), static_cast<int>(w));
             break;
-        case kExportFinished:
-        case kExportFailed:
-        case kExportCancelled:
+        case WM_EXPORT_FINISHED:
+        case WM_EXPORT_FAILED:
+        case WM_EXPORT_CANCELLED:
             emit exportEnded(result);
             break;
         }

@@ -74,7 +74,8 @@ JobOutcome TExportDialog::Run(int job, const render::ExportParameters& parameter
 {
     setWindowTitle(QFileInfo(QString::fromStdString(parameters.file.string())).fileName());
     box_->setTitle(ExportJobCaption(job));
-    ShowStatus(status_, QString::fromStdString(render::ExportStageText(0)), kWorkingColour);
+    ShowStatus(status_, QString::fromStdString(render::ExportStageText(ExportStage::Initializing)),
+               kWorkingColour);
     maximum_ = std::max<std::int64_t>(1, progressMaximum);
     steps_ = 0;
     bar_->setRange(0, static_cast<int>(std::min(maximum_, kBarUnits)));
@@ -119,8 +120,11 @@ void TExportDialog::Stage(int code, int layer)
 {
     if (!running_)
         return;
-    const std::string name = LayerName && code >= 100 ? LayerName(layer) : std::string();
-    ShowStatus(status_, QString::fromUtf8(render::ExportStageText(code, name).c_str()), kWorkingColour);
+    const auto stage = static_cast<ExportStage>(code);
+    const std::string name =
+        LayerName && render::StageNamesALayer(stage) ? LayerName(layer) : std::string();
+    ShowStatus(status_, QString::fromUtf8(render::ExportStageText(stage, name).c_str()),
+               kWorkingColour);
 }
 
 void TExportDialog::Steps(int count)

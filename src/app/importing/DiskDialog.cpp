@@ -2,7 +2,7 @@
 
 #include "app/widgets/Fields.h"
 #include "app/widgets/Progress.h"
-#include "matrix/MatrixMessages.h"
+#include "matrix/Messages.h"
 
 #include <QFileDialog>
 #include <QGridLayout>

@@ -8,7 +8,7 @@
 #include "app/widgets/Settings.h"
 #include "matrix/MatrixFile.h"
 #include "matrix/MatrixImportWorker.h"
-#include "matrix/MatrixMessages.h"
+#include "matrix/Messages.h"
 #include "matrix/PreviewGrid.h"
 #include "matrix/SMatrix.h"
 

@@ -5,7 +5,7 @@
 #include "app/widgets/Progress.h"
 #include "common/Errors.h"
 #include "model/MMapFactory.h"
-#include "model/MapMessages.h"
+#include "model/Messages.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -16,7 +16,7 @@
 #include "common/Errors.h"
 #include "common/Messages.h"
 #include "model/EditHistory.h"
-#include "model/MapMessages.h"
+#include "model/Messages.h"
 #include "model/MapSnapshot.h"
 #include "render/Export.h"
 #include "render/MapDrawing.h"

@@ -12,7 +12,7 @@
 
 #include "app/view/OpenGLControl.h"
 #include "common/Errors.h"
-#include "model/MapMessages.h"
+#include "model/Messages.h"
 #include "model/EditHistory.h"
 #include "model/MapSnapshot.h"
 #include "model/Picking.h"

@@ -1,6 +1,9 @@
 #pragma once
 // Messages of the drawing library (the export jobs, the off-screen target,
-// the labels and the view), word for word as users see them.
+// the labels and the view), word for word as users see them, and the texts
+// of the export stages.
+
+#include "common/Messages.h"
 
 #include <string>
 
@@ -66,3 +69,59 @@ inline std::string StageSavingLayer(const std::string& layer)
 inline constexpr const char* NoMap = "NO MAP";
 
 } // namespace sundrel::msg
+
+namespace sundrel::render {
+
+// True for the stages that name the result layer they draw or save.
+inline bool StageNamesALayer(ExportStage stage)
+{
+    return static_cast<int>(stage) > static_cast<int>(ExportStage::Sundrels);
+}
+
+// The status text of a stage (empty for a code not in the table); the
+// layer's name follows where the text asks for one.
+inline std::string ExportStageText(ExportStage stage, const std::string& layerName = {})
+{
+    switch (stage) {
+    case ExportStage::Initializing:
+    case ExportStage::InitializingBitmap:
+    case ExportStage::InitializingPrint:
+        return msg::StageInitializing;
+    case ExportStage::OriginalPoints:
+        return msg::StageOriginalPoints;
+    case ExportStage::VirtualPoints:
+        return msg::StageVirtualPoints;
+    case ExportStage::Labels:
+        return msg::StageLabels;
+    case ExportStage::LabelsFont:
+        return msg::StageLabelsFont;
+    case ExportStage::Delaunay:
+        return msg::StageDelaunay;
+    case ExportStage::Voronoi:
+        return msg::StageVoronoi;
+    case ExportStage::WritingTriangulation:
+        return msg::StageWritingTriangulation;
+    case ExportStage::WritingFile:
+    case ExportStage::WritingBitmap:
+        return msg::StageWritingFile;
+    case ExportStage::Printing:
+        return msg::StagePrinting;
+    case ExportStage::Sundrels:
+        return msg::StageSundrels;
+    case ExportStage::LayerFont:
+        return msg::StageLayerFont(layerName);
+    case ExportStage::SingleSundrels:
+        return msg::StageSingleSundrels(layerName);
+    case ExportStage::SingleTitles:
+        return msg::StageSingleTitles(layerName);
+    case ExportStage::MultipleSundrels:
+        return msg::StageMultipleSundrels(layerName);
+    case ExportStage::MultipleLabels:
+        return msg::StageMultipleLabels(layerName);
+    case ExportStage::SavingLayer:
+        return msg::StageSavingLayer(layerName);
+    }
+    return {};
+}
+
+} // namespace sundrel::render

@@ -1,12 +1,44 @@
 #pragma once
 // Messages of the sundrel analysis (sundrels, result layers, sundrel
-// documents) and the lines of its reports, word for word as users see them,
-// misspellings included. Report lines are UTF-8 here; the report file is
-// written in Windows-1252.
+// documents): the numbers of what the layers and their worker report to the
+// windows, and the texts and the lines of its reports, word for word as users
+// see them, misspellings included. Report lines are UTF-8 here; the report
+// file is written in Windows-1252.
+
+#include "common/Notifier.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
+
+namespace sundrel {
+
+// Messages of the layers (to the main window, to the progress window).
+inline constexpr int WM_LAYERS_REDRAW = 0x83E8;
+inline constexpr int WM_LAYERS_LOADED = 0x83E9;
+// The wParam of WM_LAYERS_LOADED for a load that failed (else the active
+// layer's index).
+inline constexpr std::intptr_t kLayersLoadFailed = -100;
+inline constexpr int WM_LAYER_ADDED = 0x83EA;
+inline constexpr int WM_LAYER_READING = 0x844C;
+inline constexpr int WM_LAYER_START = 0x844E;
+inline constexpr int WM_LAYER_DONE = 0x8451;
+// Every command ends with exactly one message, which carries its result
+// (Notifier::postResult): a load with WM_LAYERS_LOADED (or
+// WM_LAYER_CANCELLED), any other command with WM_LAYER_DONE, WM_LAYER_FAILED
+// or WM_LAYER_CANCELLED, all three to the progress window.
+inline constexpr int WM_LAYER_FAILED = 0x8452;
+inline constexpr int WM_LAYER_CANCELLED = 0x8453;
+
+// Progress of a computation, to the progress window.
+inline constexpr int WM_PROGRESS_STEP = kWmApp + 0x44D;
+inline constexpr int WM_PROGRESS_POSITION = kWmApp + 0x44F;
+inline constexpr int WM_PROGRESS_SHOW = kWmApp + 0x450;
+// The finished report, to the report window (lParam: the layer's serial,
+// see SundrelMonmonier::serial()).
+inline constexpr int WM_SHOW_REPORT = kWmApp + 0x44D;
+
+} // namespace sundrel
 
 namespace sundrel::msg {
 

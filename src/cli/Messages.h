@@ -3,7 +3,7 @@
 // word as users see them. The core's failures keep the core's texts; usage
 // mistakes (UsageError) are worded where the options are read.
 
-#include "matrix/MatrixMessages.h"
+#include "matrix/Messages.h"
 
 #include <cstdint>
 #include <string>

@@ -1,11 +1,37 @@
 #pragma once
 // Messages of the data-file import (the reader, the coordinate extraction and
-// the data-file worker), word for word as users see them. Line numbers and
-// columns in them are 1-based unless said otherwise.
+// the data-file worker): the numbers of what the reader and the worker report
+// to their owner, and the texts, word for word as users see them (line
+// numbers and columns in them are 1-based unless said otherwise).
+
+#include "common/Notifier.h"
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+namespace sundrel {
+
+// Progress of indexing and previewing a data file: wParam 0, lParam the
+// percentage.
+inline constexpr int WM_READ_PROGRESS = kWmApp + 1001;
+
+// The data-file worker's messages to its owner. The message that ends a step
+// carries the step's result (postResult), a failure's text with it. Every
+// message below has the number of its step in wParam (as the start returned
+// it, so that an owner can drop what an earlier step said), and lParam 0
+// unless stated otherwise.
+// The extraction's progress has the number of the reader's WM_READ_PROGRESS
+// (whose wParam is 0), so one progress bar follows reading and extraction
+// alike.
+inline constexpr int WM_IMPORT_PROGRESS = kWmApp + 0x3E9;   // lParam: percent done
+inline constexpr int WM_IMPORT_READ = kWmApp + 0x3EA;       // lParam 0: file read; 1: preview loaded
+inline constexpr int WM_IMPORT_INIT_ERROR = kWmApp + 0x3EB; // reading failed
+inline constexpr int WM_IMPORT_DONE = kWmApp + 0x3EC;       // extraction complete
+inline constexpr int WM_IMPORT_ERROR = kWmApp + 0x3ED;      // extraction failed
+inline constexpr int WM_IMPORT_CANCELLED = kWmApp + 0x3EE;  // lParam 0: extraction, 1: reading cancelled
+
+} // namespace sundrel
 
 namespace sundrel::msg {
 
