@@ -52,7 +52,12 @@
 #include "app/export/ExportDialog.h"
 #include "app/importing/ImportMatForm.h"
 #include "app/view/ViewGeometry.h"
+#include "app/document/OpenDocument.h"
+#include "app/export/FigureExporter.h"
 #include "app/shell/SundrelForm.h"
+#include "app/view/LayerControls.h"
+#include "app/view/ViewController.h"
+#include "app/view/ViewTools.h"
 #include "import/FileReader.h"
 #include "matrix/MatrixFile.h"
 #include "matrix/MatrixImport.h"
@@ -125,10 +130,10 @@ void BM_ScreenRedraw(benchmark::State& state)
     app::TMainForm form;
     ShowAndOpen(form, file);
     for (auto _ : state) {
-        const QImage image = form.View()->grabFramebuffer();
+        const QImage image = form.Viewer().View()->grabFramebuffer();
         benchmark::DoNotOptimize(image.constBits());
     }
-    state.counters["view px"] = form.View()->width() * form.View()->height();
+    state.counters["view px"] = form.Viewer().View()->width() * form.Viewer().View()->height();
     std::filesystem::remove(file);
 }
 BENCHMARK(BM_ScreenRedraw)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(20)->UseRealTime();
@@ -204,7 +209,7 @@ void BM_OpenLargeDocument(benchmark::State& state)
         clock.restart();
         form.OpenDocument(QString::fromStdString(file.string()));
         const double opened = static_cast<double>(clock.nsecsElapsed()) / 1e6;
-        const QImage image = form.View()->grabFramebuffer();
+        const QImage image = form.Viewer().View()->grabFramebuffer();
         benchmark::DoNotOptimize(image.constBits());
         const double shown = static_cast<double>(clock.nsecsElapsed()) / 1e6;
         state.counters["read ms"] = read;
@@ -256,7 +261,7 @@ void BM_MatrixImportDialog(benchmark::State& state)
     layout.matrices = 100;
     app::DocumentBridge bridge;
     app::TImportMatForm dialog(bridge);
-    dialog.SetTemporaryFolder(folder);
+    dialog.Stores().Choose(folder);
     for (auto _ : state) {
         // The command line's way: read and extract on this thread.
         QElapsedTimer clock;
@@ -312,10 +317,10 @@ void BM_RedrawByLayer(benchmark::State& state)
     ShowAndOpen(form, file);
     const int only = static_cast<int>(state.range(0));
     for (int layer = 0; layer < 5; ++layer)
-        form.ChangeLayerVisibility(layer, only < 0 || layer == only);
+        form.LayerControls().ChangeLayerVisibility(layer, only < 0 || layer == only);
     QApplication::processEvents();
     for (auto _ : state) {
-        const QImage image = form.View()->grabFramebuffer();
+        const QImage image = form.Viewer().View()->grabFramebuffer();
         benchmark::DoNotOptimize(image.constBits());
     }
     form.SetModified(false);
@@ -338,11 +343,11 @@ void BM_PanZoomRedraw(benchmark::State& state)
     app::TSundrelForm form;
     ShowAndOpen(form, file);
     for (int k = 0; k < zoom; ++k) {
-        form.ZoomIn();
+        form.Viewer().ZoomIn();
         QApplication::processEvents();
     }
-    QScrollBar* bar = form.Panel()->HorizontalBar();
-    benchmark::DoNotOptimize(form.View()->grabFramebuffer().constBits()); // warm
+    QScrollBar* bar = form.Viewer().Panel()->HorizontalBar();
+    benchmark::DoNotOptimize(form.Viewer().View()->grabFramebuffer().constBits()); // warm
     int iteration = 0;
     std::vector<double> frames;
     for (auto _ : state) {
@@ -351,13 +356,13 @@ void BM_PanZoomRedraw(benchmark::State& state)
         if (zoom > 0)
             bar->triggerAction(iteration++ % 2 == 0 ? QAbstractSlider::SliderPageStepAdd
                                                     : QAbstractSlider::SliderPageStepSub);
-        const QImage image = form.View()->grabFramebuffer();
+        const QImage image = form.Viewer().View()->grabFramebuffer();
         benchmark::DoNotOptimize(image.constBits());
         frames.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
     }
     std::sort(frames.begin(), frames.end());
     state.counters["median ms"] = frames[frames.size() / 2];
-    state.counters["zoom %"] = form.ZoomText().split(' ').front().toDouble();
+    state.counters["zoom %"] = form.Viewer().ZoomText().split(' ').front().toDouble();
     form.SetModified(false);
     std::filesystem::remove(file);
 }
@@ -425,9 +430,9 @@ void BM_DragVirtualPoint(benchmark::State& state)
     while (!LayersComputed(form))
         QApplication::processEvents(QEventLoop::AllEvents, 5);
     state.counters["first run ms"] = static_cast<double>(first.elapsed());
-    app::TOpenGLControl* view = form.View();
+    app::TOpenGLControl* view = form.Viewer().View();
     const auto pixel = [&](MXY at) {
-        return app::MapToPixel(form.CurrentView(), view->width(), view->height(), at).toPoint();
+        return app::MapToPixel(form.Viewer().CurrentView(), view->width(), view->height(), at).toPoint();
     };
     // The virtual point nearest the view's centre.
     const MMap& map = *form.Map();
@@ -436,7 +441,7 @@ void BM_DragVirtualPoint(benchmark::State& state)
     std::int64_t best = -1;
     // Zoomed in with the "Zoom" tool round the point nearest the centre,
     // found again after each zoom.
-    form.SetTool(app::TMainForm::Tool::Zoom);
+    form.Tools().SetTool(app::Tool::Zoom);
     for (int k = 0; k <= zoom; ++k) {
         for (std::int32_t slot = 0; slot < map.V(); ++slot) {
             const QPoint p = pixel(map.mesh.xy(map.GetVirtualPoint(slot)));
@@ -477,7 +482,7 @@ void BM_DragVirtualPoint(benchmark::State& state)
         std::sort(still.begin(), still.end());
         state.counters["still redraw ms"] = still[still.size() / 2];
     }
-    form.SetTool(app::TMainForm::Tool::MovePoint);
+    form.Tools().SetTool(app::Tool::MovePoint);
     std::vector<double> moves;
     std::vector<double> edits; // the event alone, before the repaint
     double follow = 0.0;
@@ -512,7 +517,7 @@ void BM_DragVirtualPoint(benchmark::State& state)
     state.counters["p90 move ms"] = moves[moves.size() * 9 / 10];
     state.counters["longest move ms"] = moves.back();
     state.counters["layer after release ms"] = follow;
-    state.counters["zoom %"] = form.ZoomText().split(' ').front().toDouble();
+    state.counters["zoom %"] = form.Viewer().ZoomText().split(' ').front().toDouble();
     form.SetModified(false);
     form.CloseMap();
     std::filesystem::remove(file);
@@ -564,13 +569,13 @@ void BM_ExportBitmapFromWindow(benchmark::State& state)
     ShowAndOpen(form, file);
     // A view of 800 x 600 pixels: its proportions give 3000 rows for 4000
     // columns.
-    form.resize(800 + form.width() - form.View()->width(), 600 + form.height() - form.View()->height());
+    form.resize(800 + form.width() - form.Viewer().View()->width(), 600 + form.height() - form.Viewer().View()->height());
     QApplication::processEvents();
-    const double ratio = form.CurrentView().Width() / form.CurrentView().Height();
+    const double ratio = form.Viewer().CurrentView().Width() / form.Viewer().CurrentView().Height();
     const int width = 4000;
     const int height = static_cast<int>(width / ratio);
 
-    QProgressBar* bar = form.ExportDialog()->ProgressBar();
+    QProgressBar* bar = form.Exports().ExportDialog()->ProgressBar();
     QElapsedTimer clock;
     double lastMove = 0.0;
     double longestStill = 0.0;
@@ -591,14 +596,14 @@ void BM_ExportBitmapFromWindow(benchmark::State& state)
         lastMove = 0.0;
         longestStill = 0.0;
         measuring = true;
-        form.ExportBitmapCommand();
+        form.Exports().ExportBitmapCommand();
         windowMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
         measuring = false;
         // Until the dialog closed.
         longestStill = std::max(longestStill, windowMs - lastMove);
     }
     // The same figure from the command line.
-    const MBounds v = app::ToBounds(form.CurrentView());
+    const MBounds v = form.Viewer().CurrentView();
     const auto number = [](double x) { return QString::number(x, 'g', 17); };
     QProcess cli;
     QElapsedTimer cliClock;
@@ -618,10 +623,10 @@ void BM_ExportBitmapFromWindow(benchmark::State& state)
         auto connection = QObject::connect(bar, &QProgressBar::valueChanged, [&](int value) {
             if (!pressed.isValid() && value >= bar->maximum() / 2) {
                 pressed.start();
-                form.ExportDialog()->Button()->click();
+                form.Exports().ExportDialog()->Button()->click();
             }
         });
-        form.ExportBitmapCommand();
+        form.Exports().ExportBitmapCommand();
         if (pressed.isValid())
             cancelMs = static_cast<double>(pressed.nsecsElapsed()) / 1e6;
         QObject::disconnect(connection);
@@ -676,7 +681,7 @@ void BM_RedrawWhileSorting(benchmark::State& state)
         while (!form.Layers().wait(std::chrono::milliseconds(0)) ||
                form.Layers().awaitingAcknowledge()) {
             clock.restart();
-            const QImage image = form.View()->grabFramebuffer();
+            const QImage image = form.Viewer().View()->grabFramebuffer();
             benchmark::DoNotOptimize(image.constBits());
             redraws.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
             QApplication::processEvents(QEventLoop::AllEvents, 5);

@@ -19,6 +19,9 @@ struct MBounds {
     double xMax = 0.0;
     double yMin = 0.0;
     double yMax = 0.0;
+
+    double Width() const { return xMax - xMin; }
+    double Height() const { return yMax - yMin; }
     bool operator==(const MBounds&) const = default;
 };
 

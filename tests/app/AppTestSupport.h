@@ -2,8 +2,16 @@
 // What the window tests share: waiting while events are processed, driving
 // modal dialogs from a timer, and what an accessibility client sees.
 
+#include "app/analysis/ResultLayerMenus.h"
+#include "app/document/OpenDocument.h"
+#include "app/edit/MapEditor.h"
+#include "app/export/FigureExporter.h"
 #include "app/shell/SundrelForm.h"
+#include "app/style/StyleController.h"
+#include "app/view/LayerControls.h"
 #include "app/view/OpenGLControl.h"
+#include "app/view/ViewController.h"
+#include "app/view/ViewTools.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -149,7 +157,7 @@ inline bool ShowAndOpen(sundrel::app::TMainForm& form, const std::filesystem::pa
 {
     form.resize(900, 700);
     form.show();
-    if (!WaitUntil([&] { return form.View()->Initialized(); }, 20000))
+    if (!WaitUntil([&] { return form.Viewer().View()->Initialized(); }, 20000))
         return false;
     return document.empty() || form.OpenDocument(QString::fromStdString(document.string()));
 }

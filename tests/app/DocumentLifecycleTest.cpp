@@ -97,7 +97,7 @@ protected:
     {
         auto form = std::make_unique<Recording<Form>>();
         form->show();
-        EXPECT_TRUE(WaitUntil([&] { return form->View()->Initialized(); }, 20000));
+        EXPECT_TRUE(WaitUntil([&] { return form->Viewer().View()->Initialized(); }, 20000));
         return form;
     }
 
@@ -180,13 +180,13 @@ TEST_F(LifecycleTest, NewMapFromACoordinatesFileIsTheCommandLinesMap)
             QTest::mouseClick(importer->OKButton(), Qt::LeftButton);
         },
         &missed);
-    form->NewAction()->trigger();
+    form->findChild<QAction*>("NewAction")->trigger();
     ASSERT_FALSE(missed);
     ASSERT_NE(form->Map(), nullptr);
     EXPECT_EQ(form->Map()->N(), kSites);
     EXPECT_TRUE(form->Modified());
     EXPECT_EQ(form->windowTitle(), "Sundrel");
-    EXPECT_TRUE(form->SaveAction()->isEnabled());
+    EXPECT_TRUE(form->findChild<QAction*>("SaveAction")->isEnabled());
 
     // "Save" of a document without a name asks for one; the document the
     // window writes with the default styles is the command line's, byte for
@@ -215,12 +215,12 @@ TEST_F(LifecycleTest, CancellingAnyStepOfNewOrOpenKeepsTheOpenDocument)
     // "I don't know" stops at once.
     bool missed = false;
     Answer(TCloseDialog::Answer::Cancel, &missed);
-    form->OpenAction()->trigger();
+    form->findChild<QAction*>("OpenAction")->trigger();
     EXPECT_FALSE(missed);
     // "No", then the file dialog cancelled; then the import cancelled.
     Answer(TCloseDialog::Answer::No, &missed);
     ChooseFile("OpenDialog", {}, &missed);
-    form->OpenAction()->trigger();
+    form->findChild<QAction*>("OpenAction")->trigger();
     const fs::path sites = dir_ / "sites.txt";
     test::WriteFile(sites, SitesText(12));
     Answer(TCloseDialog::Answer::No, &missed);
@@ -233,7 +233,7 @@ TEST_F(LifecycleTest, CancellingAnyStepOfNewOrOpenKeepsTheOpenDocument)
             QTest::mouseClick(importer->CancelButton(), Qt::LeftButton);
         },
         &missed);
-    form->NewAction()->trigger();
+    form->findChild<QAction*>("NewAction")->trigger();
     // The creation fails (two sites at one place): its reason under the
     // generic line, then Cancel.
     const fs::path twins = dir_ / "twins.txt";
@@ -262,7 +262,7 @@ TEST_F(LifecycleTest, CancellingAnyStepOfNewOrOpenKeepsTheOpenDocument)
             QTest::mouseClick(creation->CancelButton(), Qt::LeftButton);
         },
         &missed);
-    form->NewAction()->trigger();
+    form->findChild<QAction*>("NewAction")->trigger();
     ASSERT_FALSE(missed);
 
     EXPECT_EQ(form->Map(), open);
@@ -285,7 +285,7 @@ TEST_F(LifecycleTest, CloseQueryAnswers)
         Shoot(dialog, "close-dialog.png");
         QTest::mouseClick(static_cast<TCloseDialog*>(dialog)->CancelButton(), Qt::LeftButton);
     });
-    form->CloseAction()->trigger();
+    form->findChild<QAction*>("CloseAction")->trigger();
     Answer(TCloseDialog::Answer::Cancel, &missed);
     EXPECT_FALSE(form->close());
     ASSERT_FALSE(missed);
@@ -295,7 +295,7 @@ TEST_F(LifecycleTest, CloseQueryAnswers)
 
     // "Yes" with a name: saved to it, then closed.
     Answer(TCloseDialog::Answer::Yes, &missed);
-    form->CloseAction()->trigger();
+    form->findChild<QAction*>("CloseAction")->trigger();
     ASSERT_FALSE(missed);
     EXPECT_EQ(form->Map(), nullptr);
     EXPECT_EQ(form->windowTitle(), "Sundrel");
@@ -314,7 +314,7 @@ TEST_F(LifecycleTest, CloseQueryAnswers)
     form->SetModified(true);
     Answer(TCloseDialog::Answer::Yes, &missed);
     ChooseFile("SaveDialog", {}, &missed);
-    form->CloseAction()->trigger();
+    form->findChild<QAction*>("CloseAction")->trigger();
     EXPECT_NE(form->Map(), nullptr);
     EXPECT_TRUE(form->Modified());
 
@@ -322,7 +322,7 @@ TEST_F(LifecycleTest, CloseQueryAnswers)
     const fs::path chosen = dir_ / "chosen.dvk";
     Answer(TCloseDialog::Answer::Yes, &missed);
     ChooseFile("SaveDialog", chosen, &missed);
-    form->CloseAction()->trigger();
+    form->findChild<QAction*>("CloseAction")->trigger();
     ASSERT_FALSE(missed);
     EXPECT_EQ(form->Map(), nullptr);
     ASSERT_TRUE(fs::exists(chosen));
@@ -436,7 +436,7 @@ TEST_F(LifecycleTest, AFileChangedByAnotherCopyIsNotReplacedUnasked)
     });
     answering.start(20);
 
-    first->VisibleAction()->trigger();
+    first->LayerControls().VisibleAction()->trigger();
     ASSERT_TRUE(first->Modified());
     EXPECT_TRUE(first->SaveCommand());
     EXPECT_EQ(asked, 0);
@@ -506,7 +506,7 @@ TEST_F(LifecycleTest, CancellingACreationStopsItAndTheNextOneWorks)
 TEST_F(LifecycleTest, SavedDocumentReopensWithTheSameView)
 {
     auto form = OpenCopy(dir_ / "original.dvk");
-    const QImage before = form->View()->grabFramebuffer();
+    const QImage before = form->Viewer().View()->grabFramebuffer();
     const fs::path copy = dir_ / "copy.dvk";
     bool missed = false;
     ChooseFile("SaveDialog", copy, &missed);
@@ -519,7 +519,7 @@ TEST_F(LifecycleTest, SavedDocumentReopensWithTheSameView)
     ASSERT_TRUE(form->OpenDocument(Q(copy)));
     ASSERT_TRUE(WaitUntil([&] { return LayersComputed(*form); }));
     Settle();
-    EXPECT_EQ(form->View()->grabFramebuffer(), before);
+    EXPECT_EQ(form->Viewer().View()->grabFramebuffer(), before);
     EXPECT_EQ(form->Layers().count(), 2);
 }
 
@@ -535,7 +535,7 @@ TEST_F(LifecycleTest, SavingRightAfterOpeningKeepsTheLayers)
     form->SetModified(true);
     ASSERT_TRUE(form->SaveCommand());
     ASSERT_TRUE(WaitUntil([&] { return LayersComputed(*form); }));
-    const QImage before = form->View()->grabFramebuffer();
+    const QImage before = form->Viewer().View()->grabFramebuffer();
 
     form->CloseCommand();
     ASSERT_TRUE(form->OpenDocument(Q(copy)));
@@ -544,7 +544,7 @@ TEST_F(LifecycleTest, SavingRightAfterOpeningKeepsTheLayers)
     EXPECT_TRUE(form->errors.isEmpty()) << form->errors.join("\n").toStdString();
     EXPECT_EQ(form->Layers().count(), 2);
     EXPECT_EQ(form->Layers().drawOrder(), (std::vector<std::int32_t>{0, 1}));
-    EXPECT_EQ(form->View()->grabFramebuffer(), before);
+    EXPECT_EQ(form->Viewer().View()->grabFramebuffer(), before);
 }
 
 TEST_F(LifecycleTest, SettingsComeBackAndADamagedGroupFallsBackAlone)
@@ -628,10 +628,10 @@ TEST_F(LifecycleTest, SettingsOutOfRangeComeBackWithinIt)
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     for (QWidget* dialog : form->findChildren<QDialog*>())
         EXPECT_TRUE(screen.contains(dialog->pos())) << dialog->objectName().toStdString();
-    EXPECT_TRUE(screen.contains(form->ImportForm()->pos()));
+    EXPECT_TRUE(screen.contains(form->findChild<TImportForm*>()->pos()));
 
     QMenu* status = nullptr;
-    for (QAction* action : form->SundrelsMenu()->actions())
+    for (QAction* action : form->ResultMenus().SundrelsMenu()->actions())
         if (action->menu() && action->text() == "Status window")
             status = action->menu();
     ASSERT_NE(status, nullptr);
@@ -640,7 +640,7 @@ TEST_F(LifecycleTest, SettingsOutOfRangeComeBackWithinIt)
         if (item->isChecked())
             checked << item->text();
     EXPECT_EQ(checked, QStringList{"Auto (default)"});
-    EXPECT_EQ(form->StatusWindowMode(), 0);
+    EXPECT_EQ(form->ResultMenus().StatusWindowMode(), 0);
 
     // What the window writes back is on the screen too.
     form.reset();
@@ -653,8 +653,8 @@ TEST_F(LifecycleTest, EveryControlHasTheNameItsCaptionGives)
 {
     auto form = Show<TSundrelForm>();
     for (QWidget* dialog : std::initializer_list<QWidget*>{
-             form->ImportForm(), form->CloseDialog(), form->ExportDialog(),
-             form->CreationControl(), form->Setup(), form->Setup()->NumberDialog()})
+             form->findChild<TImportForm*>(), form->findChild<TCloseDialog*>(), form->Exports().ExportDialog(),
+             form->findChild<TMapCreationControl*>(), form->Setup(), form->Setup()->NumberDialog()})
         test::ExpectAccessible(dialog);
     // Every button of the window's tool bars, the overflow button included.
     for (QToolBar* bar : form->findChildren<QToolBar*>())

@@ -4,6 +4,7 @@
 #include "AppTestSupport.h"
 #include "app/shell/SundrelForm.h"
 #include "app/view/OpenGLControl.h"
+#include "app/view/ViewGeometry.h"
 #include "model/EditHistory.h"
 
 #include <QAction>
@@ -40,7 +41,7 @@ protected:
     {
         QSettings().clear();
         form = Open();
-        view = form->View();
+        view = form->Viewer().View();
         dir = std::filesystem::temp_directory_path() /
               ("sundrel-editing-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
                "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -62,11 +63,11 @@ protected:
     MXY Virtual(std::int32_t slot) const { return Map().mesh.xy(Map().GetVirtualPoint(slot)); }
     QPoint Pixel(MXY at) const
     {
-        return MapToPixel(form->CurrentView(), view->width(), view->height(), at).toPoint();
+        return MapToPixel(form->Viewer().CurrentView(), view->width(), view->height(), at).toPoint();
     }
     MXY At(QPoint pixel) const
     {
-        return PixelToMap(form->CurrentView(), view->width(), view->height(), pixel.x(), pixel.y());
+        return PixelToMap(form->Viewer().CurrentView(), view->width(), view->height(), pixel.x(), pixel.y());
     }
     // A virtual point well inside the view.
     std::int32_t VisibleVirtualPoint() const
@@ -78,8 +79,8 @@ protected:
         }
         return -1;
     }
-    QString UndoText() const { return form->UndoItem()->text(); }
-    QString RedoText() const { return form->RedoItem()->text(); }
+    QString UndoText() const { return form->Editor().UndoAction()->text(); }
+    QString RedoText() const { return form->Editor().RedoAction()->text(); }
     // "Save as" through the file dialog, once the layers are computed.
     bool SaveAs(const std::filesystem::path& file)
     {
@@ -98,11 +99,11 @@ protected:
 TEST_F(EditingTest, AddMoveAndRemoveWithTheMouseAreOneActionEach)
 {
     const std::int32_t v = Map().V();
-    EXPECT_FALSE(form->UndoItem()->isEnabled());
-    EXPECT_FALSE(form->RedoItem()->isEnabled());
+    EXPECT_FALSE(form->Editor().UndoAction()->isEnabled());
+    EXPECT_FALSE(form->Editor().RedoAction()->isEnabled());
 
     // A click with "Add point" puts a point where the mouse is.
-    form->SetTool(TMainForm::Tool::AddPoint);
+    form->Tools().SetTool(Tool::AddPoint);
     const QPoint click(view->width() / 2 + 3, view->height() / 2 + 5);
     QTest::mouseClick(view, Qt::LeftButton, {}, click);
     ASSERT_EQ(Map().V(), v + 1);
@@ -115,7 +116,7 @@ TEST_F(EditingTest, AddMoveAndRemoveWithTheMouseAreOneActionEach)
     EXPECT_EQ(RedoText(), "Redo (0)");
 
     // One drag, however many moves, is one action.
-    form->SetTool(TMainForm::Tool::MovePoint);
+    form->Tools().SetTool(Tool::MovePoint);
     QTest::mousePress(view, Qt::LeftButton, {}, click);
     for (int step = 1; step <= 5; ++step)
         QTest::mouseMove(view, click + QPoint(10 * step, 4 * step));
@@ -125,33 +126,33 @@ TEST_F(EditingTest, AddMoveAndRemoveWithTheMouseAreOneActionEach)
     EXPECT_EQ(Virtual(v).x, At(end).x);
     EXPECT_EQ(Virtual(v).y, At(end).y);
     EXPECT_EQ(UndoText(), "Undo Move point (2)");
-    EXPECT_EQ(form->DraggedPoint(), -1);
+    EXPECT_EQ(form->Editor().DraggedPoint(), -1);
 
     // "Remove point" takes it away.
-    form->SetTool(TMainForm::Tool::RemovePoint);
+    form->Tools().SetTool(Tool::RemovePoint);
     QTest::mouseClick(view, Qt::LeftButton, {}, end);
     EXPECT_EQ(Map().V(), v);
     EXPECT_EQ(Map().highlight.kind, 5);
     EXPECT_EQ(UndoText(), "Undo Delete point (3)");
 
     // Two undos: the point is back where the drag started.
-    form->UndoItem()->trigger();
-    form->UndoItem()->trigger();
+    form->Editor().UndoAction()->trigger();
+    form->Editor().UndoAction()->trigger();
     ASSERT_EQ(Map().V(), v + 1);
     EXPECT_EQ(Virtual(v).x, At(click).x);
     EXPECT_EQ(Virtual(v).y, At(click).y);
     EXPECT_EQ(UndoText(), "Undo Add point (1)");
     EXPECT_EQ(RedoText(), "Redo Move point (2)");
-    form->RedoItem()->trigger();
+    form->Editor().RedoAction()->trigger();
     EXPECT_EQ(Virtual(v).x, At(end).x);
     EXPECT_EQ(UndoText(), "Undo Move point (2)");
     EXPECT_EQ(RedoText(), "Redo Delete point (1)");
 
     // A new edit drops what could be redone; Ctrl+Z undoes it.
-    form->SetTool(TMainForm::Tool::AddPoint);
+    form->Tools().SetTool(Tool::AddPoint);
     QTest::mouseClick(view, Qt::LeftButton, {}, click - QPoint(30, 30));
     EXPECT_EQ(Map().V(), v + 2);
-    EXPECT_FALSE(form->RedoItem()->isEnabled());
+    EXPECT_FALSE(form->Editor().RedoAction()->isEnabled());
     EXPECT_EQ(UndoText(), "Undo Add point (3)");
     // The shortcuts work in the active window.
     form->activateWindow();
@@ -167,7 +168,7 @@ TEST_F(EditingTest, AddMoveAndRemoveWithTheMouseAreOneActionEach)
 TEST_F(EditingTest, AddingFollowsTheMouseUntilReleasedAndRefusalsAreShown)
 {
     const std::int32_t v = Map().V();
-    form->SetTool(TMainForm::Tool::AddPoint);
+    form->Tools().SetTool(Tool::AddPoint);
     const QPoint press(view->width() / 2, view->height() / 2);
     const QPoint release = press + QPoint(-40, 25);
     QTest::mousePress(view, Qt::LeftButton, {}, press);
@@ -181,13 +182,13 @@ TEST_F(EditingTest, AddingFollowsTheMouseUntilReleasedAndRefusalsAreShown)
     // The same place again, and the grey margin beyond the outer bounds.
     QTest::mouseClick(view, Qt::LeftButton, {}, release);
     EXPECT_EQ(form->errors.value(0), "Duplicate point error");
-    form->ZoomOut();
-    form->ZoomOut();
+    form->Viewer().ZoomOut();
+    form->Viewer().ZoomOut();
     QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(2, 2));
     EXPECT_EQ(form->errors.value(1), "The position lies outside the triangulation frame");
     EXPECT_EQ(Map().V(), v + 1);
     EXPECT_EQ(UndoText(), "Undo Add point (1)");
-    form->UndoItem()->trigger();
+    form->Editor().UndoAction()->trigger();
     EXPECT_EQ(Map().V(), v);
 }
 
@@ -202,7 +203,7 @@ TEST_F(EditingTest, ArrowsMoveTheHighlightedPointAndDeleteRemovesIt)
     ASSERT_EQ(Map().highlight.first, slot);
 
     // A run of the key (held down: presses without releases) is one action.
-    const double unit = form->CurrentView().Width() / view->width();
+    const double unit = form->Viewer().CurrentView().Width() / view->width();
     QTest::keyPress(view, Qt::Key_Right);
     QTest::keyPress(view, Qt::Key_Right);
     QTest::keyPress(view, Qt::Key_Right);
@@ -212,7 +213,7 @@ TEST_F(EditingTest, ArrowsMoveTheHighlightedPointAndDeleteRemovesIt)
     EXPECT_EQ(moved.y, start.y);
     EXPECT_EQ(UndoText(), "Undo Move point (1)");
     // Ctrl moves ten pixels' worth; a new run is a new action.
-    const double vertical = form->CurrentView().Height() / view->height();
+    const double vertical = form->Viewer().CurrentView().Height() / view->height();
     QTest::keyClick(view, Qt::Key_Down, Qt::ControlModifier);
     EXPECT_NEAR(Virtual(Map().highlight.first).y, start.y - 10 * vertical, 1e-9 * std::abs(start.y));
     EXPECT_EQ(UndoText(), "Undo Move point (2)");
@@ -220,10 +221,10 @@ TEST_F(EditingTest, ArrowsMoveTheHighlightedPointAndDeleteRemovesIt)
     QTest::keyClick(view, Qt::Key_Delete);
     EXPECT_EQ(Map().V(), v - 1);
     EXPECT_EQ(UndoText(), "Undo Delete point (3)");
-    form->UndoItem()->trigger();
+    form->Editor().UndoAction()->trigger();
     EXPECT_EQ(Map().highlight.kind, 1);
-    form->UndoItem()->trigger();
-    form->UndoItem()->trigger();
+    form->Editor().UndoAction()->trigger();
+    form->Editor().UndoAction()->trigger();
     EXPECT_EQ(Map().V(), v);
     EXPECT_EQ(Virtual(Map().highlight.first).x, start.x);
     EXPECT_EQ(Virtual(Map().highlight.first).y, start.y);
@@ -232,8 +233,8 @@ TEST_F(EditingTest, ArrowsMoveTheHighlightedPointAndDeleteRemovesIt)
 TEST_F(EditingTest, DeleteOnADelaunayEdgeAddsItsMiddle)
 {
     // Only the Delaunay layer is shown, so that the click finds an edge.
-    form->LayerAction(3)->trigger();
-    form->HideUnactiveLayersCommand();
+    form->LayerControls().LayerAction(3)->trigger();
+    form->LayerControls().HideUnactiveLayersCommand();
     const MPolygon& cell = Map().cells[5];
     const std::int32_t other = cell.neighbours[0];
     ASSERT_GE(other, 0);
@@ -255,11 +256,11 @@ TEST_F(EditingTest, DeleteOnADelaunayEdgeAddsItsMiddle)
 
 TEST_F(EditingTest, ADragStopsAtTheOuterBounds)
 {
-    form->ZoomOut();
-    form->ZoomOut();
+    form->Viewer().ZoomOut();
+    form->Viewer().ZoomOut();
     const std::int32_t slot = VisibleVirtualPoint();
     ASSERT_GE(slot, 0);
-    form->SetTool(TMainForm::Tool::MovePoint);
+    form->Tools().SetTool(Tool::MovePoint);
     const QPoint from = Pixel(Virtual(slot));
     QTest::mousePress(view, Qt::LeftButton, {}, from);
     QTest::mouseMove(view, QPoint(view->width() - 1, from.y()));
@@ -279,19 +280,19 @@ TEST_F(EditingTest, UndoingEverythingGivesBackTheOpenedDocument)
 
     const std::int32_t slot = VisibleVirtualPoint();
     ASSERT_GE(slot, 0);
-    form->SetTool(TMainForm::Tool::MovePoint);
+    form->Tools().SetTool(Tool::MovePoint);
     const QPoint from = Pixel(Virtual(slot));
     QTest::mousePress(view, Qt::LeftButton, {}, from);
     QTest::mouseMove(view, from + QPoint(15, 15));
     QTest::mouseRelease(view, Qt::LeftButton, {}, from + QPoint(15, 15));
-    form->SetTool(TMainForm::Tool::AddPoint);
+    form->Tools().SetTool(Tool::AddPoint);
     QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(view->width() / 2, view->height() / 3));
-    form->RemoveAllPointsItem()->trigger();
+    form->Editor().RemoveAllAction()->trigger();
     EXPECT_EQ(Map().V(), 0);
     EXPECT_EQ(UndoText(), "Undo Remove all (3)");
-    while (form->UndoItem()->isEnabled())
-        form->UndoItem()->trigger();
-    EXPECT_EQ(form->History()->Position(), 0);
+    while (form->Editor().UndoAction()->isEnabled())
+        form->Editor().UndoAction()->trigger();
+    EXPECT_EQ(form->Editor().History()->Position(), 0);
     ASSERT_TRUE(SaveAs(after));
     EXPECT_TRUE(Bytes(before) == Bytes(after));
     EXPECT_TRUE(form->errors.isEmpty()) << form->errors.join("; ").toStdString();
@@ -299,33 +300,33 @@ TEST_F(EditingTest, UndoingEverythingGivesBackTheOpenedDocument)
 
 TEST_F(EditingTest, ADamagedHistoryIsDroppedWithItsMessage)
 {
-    form->SetTool(TMainForm::Tool::AddPoint);
+    form->Tools().SetTool(Tool::AddPoint);
     QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(view->width() / 2, view->height() / 2));
     const std::int32_t v = Map().V();
-    ASSERT_TRUE(form->UndoItem()->isEnabled());
+    ASSERT_TRUE(form->Editor().UndoAction()->isEnabled());
     {
         // The add's item now claims a state that no action writes.
-        std::fstream file(form->History()->path(), std::ios::in | std::ios::out | std::ios::binary);
+        std::fstream file(form->Editor().History()->path(), std::ios::in | std::ios::out | std::ios::binary);
         file.seekp(4);
         file.put(char(9));
     }
-    form->UndoItem()->trigger();
+    form->Editor().UndoAction()->trigger();
     ASSERT_EQ(form->errors.size(), 1);
-    EXPECT_EQ(form->History(), nullptr);
-    EXPECT_FALSE(form->UndoItem()->isEnabled());
-    EXPECT_FALSE(form->RedoItem()->isEnabled());
+    EXPECT_EQ(form->Editor().History(), nullptr);
+    EXPECT_FALSE(form->Editor().UndoAction()->isEnabled());
+    EXPECT_FALSE(form->Editor().RedoAction()->isEnabled());
     EXPECT_EQ(Map().V(), v);
     // Editing goes on without a history.
     QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(view->width() / 3, view->height() / 2));
     EXPECT_EQ(Map().V(), v + 1);
-    EXPECT_FALSE(form->UndoItem()->isEnabled());
+    EXPECT_FALSE(form->Editor().UndoAction()->isEnabled());
 }
 
 TEST_F(EditingTest, EditsWhileTheLayersComputeAndTwoWindowsEditingApart)
 {
     auto second = Open();
-    ASSERT_NE(second->History(), nullptr);
-    EXPECT_NE(second->History()->path(), form->History()->path());
+    ASSERT_NE(second->Editor().History(), nullptr);
+    EXPECT_NE(second->Editor().History()->path(), form->Editor().History()->path());
     const std::int32_t v = Map().V();
 
     // Each arrow step cancels the layers' computation and starts it again.
@@ -341,10 +342,10 @@ TEST_F(EditingTest, EditsWhileTheLayersComputeAndTwoWindowsEditingApart)
     ASSERT_TRUE(WaitUntil([&] { return test::LayersComputed(*form); }));
     EXPECT_EQ(Map().V(), v);
     EXPECT_EQ(second->Map()->V(), v);
-    EXPECT_FALSE(second->UndoItem()->isEnabled());
-    EXPECT_TRUE(form->UndoItem()->isEnabled());
+    EXPECT_FALSE(second->Editor().UndoAction()->isEnabled());
+    EXPECT_TRUE(form->Editor().UndoAction()->isEnabled());
 
-    const std::filesystem::path history = second->History()->path();
+    const std::filesystem::path history = second->Editor().History()->path();
     second->CloseMap();
     EXPECT_FALSE(std::filesystem::exists(history));
     EXPECT_TRUE(form->errors.isEmpty()) << form->errors.join("; ").toStdString();
@@ -352,18 +353,18 @@ TEST_F(EditingTest, EditsWhileTheLayersComputeAndTwoWindowsEditingApart)
 
 TEST_F(EditingTest, TheHighlightedPointBlinksInTheZoomedViewAndTheEditMenuNamesTheActions)
 {
-    form->ZoomIn();
-    EXPECT_EQ(form->ZoomText(), "200 %");
-    form->ResetZoom();
+    form->Viewer().ZoomIn();
+    EXPECT_EQ(form->Viewer().ZoomText(), "200 %");
+    form->Viewer().ResetZoom();
     const std::int32_t slot = VisibleVirtualPoint();
     ASSERT_GE(slot, 0);
     const QPoint at = Pixel(Virtual(slot));
-    form->SetTool(TMainForm::Tool::MovePoint);
+    form->Tools().SetTool(Tool::MovePoint);
     QTest::mousePress(view, Qt::LeftButton, {}, at);
     QTest::mouseMove(view, at + QPoint(-30, 20));
     QTest::mouseRelease(view, Qt::LeftButton, {}, at + QPoint(-30, 20));
     // A zoom rectangle around it.
-    form->SetTool(TMainForm::Tool::Zoom);
+    form->Tools().SetTool(Tool::Zoom);
     const QPoint near = Pixel(Virtual(Map().highlight.first));
     QTest::mousePress(view, Qt::LeftButton, {}, near - QPoint(120, 90));
     QTest::mouseMove(view, near + QPoint(120, 90));
@@ -392,17 +393,17 @@ TEST_F(EditingTest, TheHighlightedPointBlinksInTheZoomedViewAndTheEditMenuNamesT
     EXPECT_GT(on, 0);
     EXPECT_GT(off, 0);
 
-    form->SetTool(TMainForm::Tool::AddPoint);
+    form->Tools().SetTool(Tool::AddPoint);
     QTest::mouseClick(view, Qt::LeftButton, {}, moved + QPoint(40, 40));
-    form->UndoItem()->trigger();
-    form->EditMenu()->popup(form->mapToGlobal(QPoint(60, 30)));
-    ASSERT_TRUE(WaitUntil([&] { return form->EditMenu()->isVisible(); }));
+    form->Editor().UndoAction()->trigger();
+    form->Editor().EditMenu()->popup(form->mapToGlobal(QPoint(60, 30)));
+    ASSERT_TRUE(WaitUntil([&] { return form->Editor().EditMenu()->isVisible(); }));
     test::Settle();
     EXPECT_EQ(UndoText(), "Undo Move point (1)");
     EXPECT_EQ(RedoText(), "Redo Add point (1)");
     QGuiApplication::primaryScreen()->grabWindow(0).save(
         QString::fromStdString((kScreenshotDir / "sundrel-edit-menu.png").string()));
-    form->EditMenu()->close();
+    form->Editor().EditMenu()->close();
 }
 
 } // namespace

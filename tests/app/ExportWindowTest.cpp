@@ -72,7 +72,7 @@ protected:
     // The command line's export of the example with the window's view.
     test::CliResult CliExport(const fs::path& out, int width, int height)
     {
-        const MBounds v = ToBounds(form->CurrentView());
+        const MBounds v = form->Viewer().CurrentView();
         return test::RunCli({"export", kExample.string(), "-o", out.string(), "--width",
                              std::to_string(width), "--height", std::to_string(height), "--view",
                              Number(v.xMin) + "," + Number(v.xMax) + "," + Number(v.yMin) + "," +
@@ -99,10 +99,10 @@ TEST_F(ExportWindowTest, BitmapsEqualTheCommandLinesForTheSameView)
     for (const char* name : {"window.bmp", "window.png"}) {
         AnswerSize(640);
         test::ChooseFile("ExportBitmapDialog", dir / name);
-        ASSERT_TRUE(form->ExportBitmapCommand()) << name;
-        const int height = form->SizeDialog()->PixelHeight();
-        EXPECT_EQ(height, static_cast<int>(640 / (form->CurrentView().Width() /
-                                                   form->CurrentView().Height())));
+        ASSERT_TRUE(form->Exports().ExportBitmapCommand()) << name;
+        const int height = form->Exports().SizeDialog()->PixelHeight();
+        EXPECT_EQ(height, static_cast<int>(640 / (form->Viewer().CurrentView().Width() /
+                                                   form->Viewer().CurrentView().Height())));
         const fs::path cli = dir / (std::string("cli") + fs::path(name).extension().string());
         const test::CliResult run = CliExport(cli, 640, height);
         ASSERT_EQ(run.status, 0) << run.err;
@@ -117,10 +117,10 @@ TEST_F(ExportWindowTest, BitmapsEqualTheCommandLinesForTheSameView)
 TEST_F(ExportWindowTest, PostScriptRendersAndEqualsTheCommandLines)
 {
     test::ChooseFile("ExportPostScriptDialog", dir / "window.ps");
-    ASSERT_TRUE(form->ExportPostScriptCommand());
+    ASSERT_TRUE(form->Exports().ExportPostScriptCommand());
     const fs::path cli = dir / "cli.ps";
     const test::CliResult run =
-        CliExport(cli, form->View()->ClientWidth(), form->View()->ClientHeight());
+        CliExport(cli, form->Viewer().View()->ClientWidth(), form->Viewer().View()->ClientHeight());
     ASSERT_EQ(run.status, 0) << run.err;
     // The title is the file's name, the creation date the time of writing.
     const auto withoutTitleAndDate = [](std::string text) {
@@ -151,7 +151,7 @@ TEST_F(ExportWindowTest, PostScriptRendersAndEqualsTheCommandLines)
 TEST_F(ExportWindowTest, PrintingToAPdfFileGivesAPageWithTheMap)
 {
     const fs::path pdf = dir / "printed.pdf";
-    form->Printer().setOutputFileName(QString::fromStdString(pdf.string()));
+    form->Exports().Printer().setOutputFileName(QString::fromStdString(pdf.string()));
     test::WhenModal("PrintDialog", [](QWidget* dialog) { static_cast<QDialog*>(dialog)->accept(); });
     bool readOnly = false;
     test::WhenModal("BitmapSizeConfiguration", [&](QWidget* dialog) {
@@ -160,11 +160,11 @@ TEST_F(ExportWindowTest, PrintingToAPdfFileGivesAPageWithTheMap)
         EXPECT_EQ(size->windowTitle(), "Printing size");
         QTest::mouseClick(size->OkButton(), Qt::LeftButton);
     });
-    ASSERT_TRUE(form->PrintCommand());
+    ASSERT_TRUE(form->Exports().PrintCommand());
     EXPECT_TRUE(readOnly);
     ASSERT_TRUE(fs::exists(pdf));
     EXPECT_EQ(test::ReadFile(pdf).substr(0, 5), "%PDF-");
-    EXPECT_EQ(form->Printer().docName(), "example.dvk - " + QCoreApplication::applicationName());
+    EXPECT_EQ(form->Exports().Printer().docName(), "example.dvk - " + QCoreApplication::applicationName());
 
     const QString gs = QStandardPaths::findExecutable("gs");
     if (gs.isEmpty())
@@ -225,7 +225,7 @@ TEST_F(ExportWindowTest, ACancelledExportKeepsThePreviousFile)
         test::ExpectAccessible(dialog);
         QTest::mouseClick(static_cast<TExportDialog*>(dialog)->Button(), Qt::LeftButton);
     });
-    EXPECT_FALSE(form->ExportBitmapCommand());
+    EXPECT_FALSE(form->Exports().ExportBitmapCommand());
     EXPECT_EQ(test::ReadFile(target), "the previous figure");
     EXPECT_EQ(dir.FileCount(), 1u);
 }

@@ -153,7 +153,7 @@ protected:
     {
         auto form = std::make_unique<TImportMatForm>(bridge_);
         form->setMatrixSize(n);
-        form->SetTemporaryFolder(stores_.path());
+        form->Stores().Choose(stores_.path());
         return form;
     }
 
@@ -409,7 +409,7 @@ TEST_F(ImportMatFormTest, AFolderWithoutRoomAsksForAnotherOne)
     constexpr int kN = 6;
     const test::TempDir roomy("import-mat-roomy");
     auto form = Form(kN);
-    form->SetFreeSpaceQuery([&](const fs::path& folder) -> std::int64_t {
+    form->Stores().SetFreeSpaceQuery([&](const fs::path& folder) -> std::int64_t {
         return folder == roomy.path() ? std::int64_t{3} << 30 : 1;
     });
     const fs::path file = Write("square.txt", MatrixText(kN, 2, true));
@@ -438,7 +438,7 @@ TEST_F(ImportMatFormTest, AFolderWithoutRoomAsksForAnotherOne)
         ASSERT_FALSE(missed);
         EXPECT_FALSE(f.Extracting());
         EXPECT_FALSE(f.OKButton()->isEnabled());
-        EXPECT_EQ(f.TemporaryFolder(), stores_.path());
+        EXPECT_EQ(f.Stores().Folder(), stores_.path());
 
         // A folder chosen with "Browse...": its space shows; OK extracts there.
         WhenModal(
@@ -464,7 +464,7 @@ TEST_F(ImportMatFormTest, AFolderWithoutRoomAsksForAnotherOne)
         ASSERT_FALSE(missed);
         ASSERT_TRUE(WaitUntil([&] { return Idle(f); }));
         EXPECT_EQ(f.ResultLabel(3)->text(), "12 lines successfully extracted");
-        EXPECT_EQ(f.TemporaryFolder(), roomy.path());
+        EXPECT_EQ(f.Stores().Folder(), roomy.path());
         QTest::mouseClick(f.OKButton(), Qt::LeftButton);
     });
     ASSERT_TRUE(accepted);
@@ -493,7 +493,7 @@ TEST_F(ImportMatFormTest, SettingsComeBackAndOneDamagedValueResetsThemAll)
             .arg(f.ColumnsEdit()->value())
             .arg(f.GapEdit()->value())
             .arg(f.AutoExtractBox()->isChecked())
-            .arg(Q(f.TemporaryFolder()));
+            .arg(Q(f.Stores().Folder()));
     };
     {
         TImportMatForm form(bridge_);
@@ -505,7 +505,7 @@ TEST_F(ImportMatFormTest, SettingsComeBackAndOneDamagedValueResetsThemAll)
         form.ColumnsEdit()->setValue(2);
         form.GapEdit()->setValue(5);
         form.AutoExtractBox()->setChecked(true);
-        form.SetTemporaryFolder("/data/scratch");
+        form.Stores().Choose("/data/scratch");
     }
     {
         TImportMatForm form(bridge_);

@@ -46,19 +46,19 @@ const std::filesystem::path kScreenshotDir = SUNDREL_SCREENSHOT_DIR;
 // bars come and go with the view's size).
 bool SetViewSize(TMainForm& form, int width, int height)
 {
-    for (int attempt = 0; attempt < 6 && form.View()->size() != QSize(width, height); ++attempt) {
-        const QSize window = form.size() + QSize(width, height) - form.View()->size();
+    for (int attempt = 0; attempt < 6 && form.Viewer().View()->size() != QSize(width, height); ++attempt) {
+        const QSize window = form.size() + QSize(width, height) - form.Viewer().View()->size();
         form.resize(window);
         WaitUntil([&] { return form.size() == window; }, 3000);
         Settle(100);
     }
-    return form.View()->size() == QSize(width, height);
+    return form.Viewer().View()->size() == QSize(width, height);
 }
 
 // The view's framebuffer, freshly rendered, as 0xffRRGGBB pixels.
 QImage GrabView(TMainForm& form)
 {
-    return form.View()->grabFramebuffer().convertToFormat(QImage::Format_RGB32);
+    return form.Viewer().View()->grabFramebuffer().convertToFormat(QImage::Format_RGB32);
 }
 
 // A document colour (0x00BBGGRR) as a pixel.
@@ -93,14 +93,14 @@ bool HasPixelNear(const QImage& image, QPoint at, QRgb colour, int radius = 1)
 }
 
 // The pixel showing map position (x, y) in a view over `view`.
-QPoint ToPixel(const ViewRect& view, const QImage& image, double x, double y)
+QPoint ToPixel(const MBounds& view, const QImage& image, double x, double y)
 {
-    return QPoint(static_cast<int>((x - view.left) / view.Width() * image.width()),
-                  static_cast<int>((view.top - y) / view.Height() * image.height()));
+    return QPoint(static_cast<int>((x - view.xMin) / view.Width() * image.width()),
+                  static_cast<int>((view.yMax - y) / view.Height() * image.height()));
 }
 
 // The sites drawn at their places in the original points' colour.
-int SitesDrawn(const QImage& image, const ViewRect& view, const MMap& map)
+int SitesDrawn(const QImage& image, const MBounds& view, const MMap& map)
 {
     int drawn = 0;
     for (const MPolygon& cell : map.cells)
@@ -140,7 +140,7 @@ protected:
         QSettings().clear();
         form = std::make_unique<test::Recording<TSundrelForm>>();
         form->show();
-        ASSERT_TRUE(WaitUntil([&] { return form->View()->Initialized(); }, 20000));
+        ASSERT_TRUE(WaitUntil([&] { return form->Viewer().View()->Initialized(); }, 20000));
     }
 
     void OpenExample()
@@ -153,7 +153,7 @@ protected:
 
     bool BarVisible(bool horizontal) const
     {
-        TScrollingPanel* panel = form->Panel();
+        TScrollingPanel* panel = form->Viewer().Panel();
         return (horizontal ? panel->HorizontalBar() : panel->VerticalBar())->isVisibleTo(panel);
     }
 
@@ -162,7 +162,7 @@ protected:
         EXPECT_EQ(form->Map(), nullptr);
         EXPECT_EQ(form->windowTitle(), "Sundrel");
         EXPECT_EQ(form->Layers().count(), 0);
-        EXPECT_FALSE(form->CloseAction()->isEnabled());
+        EXPECT_FALSE(form->findChild<QAction*>("CloseAction")->isEnabled());
         EXPECT_FALSE(BarVisible(true) || BarVisible(false));
     }
 
@@ -203,8 +203,8 @@ TEST_F(MainWindowTest, OpensTheExampleWithItsMapAndResultLayers)
                           (map.frameBounds.yMax - map.frameBounds.yMin);
     ASSERT_TRUE(SetViewSize(*form, static_cast<int>(500 * aspect + 0.5), 500));
     EXPECT_EQ(form->windowTitle(), "Sundrel - example.dvk");
-    EXPECT_EQ(form->RequestedView(), ToViewRect(map.frameBounds));
-    EXPECT_EQ(form->ZoomText(), "100 %");
+    EXPECT_EQ(form->Document().RequestedView(), map.frameBounds);
+    EXPECT_EQ(form->Viewer().ZoomText(), "100 %");
 
     const QImage image = GrabView(*form);
     ASSERT_TRUE(image.save(ToQString(kScreenshotDir / "sundrel-window.png")));
@@ -213,7 +213,7 @@ TEST_F(MainWindowTest, OpensTheExampleWithItsMapAndResultLayers)
     // sites at their places; both result layers in their colours.
     EXPECT_GT(CountPixels(image, kWhite), image.width() * image.height() / 3);
     EXPECT_FALSE(IsGrey(image.pixel(0, 0)));
-    EXPECT_GE(SitesDrawn(image, form->CurrentView(), map), kSitesUnderLayers);
+    EXPECT_GE(SitesDrawn(image, form->Viewer().CurrentView(), map), kSitesUnderLayers);
     ASSERT_EQ(form->Layers().count(), 2);
     for (std::int32_t i = 0; i < 2; ++i)
         EXPECT_GT(CountPixels(image, Pixel(form->Layers().layer(i)->lineColor)), 50)
@@ -225,19 +225,19 @@ TEST_F(MainWindowTest, WiderWindowShowsMoreMapLeftAndRightWithoutDistortion)
 {
     OpenExample();
     ASSERT_TRUE(SetViewSize(*form, 500, 420));
-    const ViewRect before = form->CurrentView();
+    const MBounds before = form->Viewer().CurrentView();
     ASSERT_TRUE(SetViewSize(*form, 1000, 420));
-    const ViewRect after = form->CurrentView();
-    const render::ViewParameters& screen = form->View()->Primitives().screen;
+    const MBounds after = form->Viewer().CurrentView();
+    const render::ViewParameters& screen = form->Viewer().View()->Primitives().screen;
 
-    EXPECT_EQ(after.top, before.top);
-    EXPECT_EQ(after.bottom, before.bottom);
+    EXPECT_EQ(after.yMax, before.yMax);
+    EXPECT_EQ(after.yMin, before.yMin);
     EXPECT_NEAR(after.Width(), 2 * before.Width(), 1e-9);
-    EXPECT_NEAR(after.left + after.right, before.left + before.right, 1e-9);
+    EXPECT_NEAR(after.xMin + after.xMax, before.xMin + before.xMax, 1e-9);
     // One pixel is as many map units across as down.
     EXPECT_NEAR(screen.scale, after.Width() / 1000.0, 1e-15);
     EXPECT_NEAR(screen.scale, after.Height() / 420.0, 1e-12);
-    EXPECT_EQ(screen.resolution, form->View()->logicalDpiY());
+    EXPECT_EQ(screen.resolution, form->Viewer().View()->logicalDpiY());
     const QImage image = GrabView(*form);
     ASSERT_EQ(image.size(), QSize(1000, 420));
     EXPECT_GE(SitesDrawn(image, after, *form->Map()), kSitesUnderLayers);
@@ -248,7 +248,7 @@ TEST_F(MainWindowTest, VeryWideWindowShowsGreyBesideTheOuterBounds)
     form->setMinimumSize(0, 0); // a strip much wider than the map
     OpenExample();
     ASSERT_TRUE(SetViewSize(*form, 1000, 200));
-    const ViewRect view = form->CurrentView();
+    const MBounds view = form->Viewer().CurrentView();
     const MBounds& outer = form->Map()->outerBounds;
     const QImage image = GrabView(*form);
     image.save(ToQString(kScreenshotDir / "sundrel-wide.png"));
@@ -273,49 +273,49 @@ TEST_F(MainWindowTest, ScrollingMovesTheViewAndResetZoomRestoresTheFrame)
 {
     OpenExample();
     ASSERT_TRUE(SetViewSize(*form, 500, 420));
-    const ViewRect start = form->CurrentView();
+    const MBounds start = form->Viewer().CurrentView();
     const MBounds& outer = form->Map()->outerBounds;
-    QScrollBar* horizontal = form->Panel()->HorizontalBar();
-    QScrollBar* vertical = form->Panel()->VerticalBar();
+    QScrollBar* horizontal = form->Viewer().Panel()->HorizontalBar();
+    QScrollBar* vertical = form->Viewer().Panel()->VerticalBar();
     const double unitY = (outer.yMax - outer.yMin) / 10000;
 
     // To the far left and to the bottom: the view's edge on the area's
     // (within one scroll unit), its size kept.
     horizontal->setValue(0);
-    EXPECT_NEAR(form->CurrentView().left, outer.xMin, 1e-9);
+    EXPECT_NEAR(form->Viewer().CurrentView().xMin, outer.xMin, 1e-9);
     vertical->setValue(vertical->maximum());
-    EXPECT_NEAR(form->CurrentView().bottom, outer.yMin, unitY);
-    EXPECT_NEAR(form->CurrentView().Width(), start.Width(), 1e-9);
-    EXPECT_NEAR(form->CurrentView().Height(), start.Height(), 1e-9);
+    EXPECT_NEAR(form->Viewer().CurrentView().yMin, outer.yMin, unitY);
+    EXPECT_NEAR(form->Viewer().CurrentView().Width(), start.Width(), 1e-9);
+    EXPECT_NEAR(form->Viewer().CurrentView().Height(), start.Height(), 1e-9);
     EXPECT_EQ(horizontal->value(), 0);
     EXPECT_EQ(vertical->value(), vertical->maximum());
 
     // The wheel, over the view or the panel, moves the vertical bar by one
     // small change (the bar then shows the view's place, truncated).
     vertical->setValue(5000);
-    const double top = form->CurrentView().top;
+    const double top = form->Viewer().CurrentView().yMax;
     const int step = vertical->singleStep();
     auto wheel = [&](QWidget* target, int delta) {
         QWheelEvent event(QPointF(10, 10), QPointF(10, 10), QPoint(), QPoint(0, delta),
                           Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QCoreApplication::sendEvent(target, &event);
     };
-    wheel(form->View(), -120);
+    wheel(form->Viewer().View(), -120);
     EXPECT_NEAR(vertical->value(), 5000 + step, 1);
-    EXPECT_NEAR(form->CurrentView().top, top - step * unitY, 1e-9);
+    EXPECT_NEAR(form->Viewer().CurrentView().yMax, top - step * unitY, 1e-9);
     const int below = vertical->value();
-    wheel(form->Panel(), 120);
+    wheel(form->Viewer().Panel(), 120);
     EXPECT_NEAR(vertical->value(), below - step, 1);
 
     // The status bar's panels read as they show.
-    form->ZoomInAction()->trigger();
-    EXPECT_NE(form->ZoomText(), "100 %");
+    form->Viewer().ZoomInAction()->trigger();
+    EXPECT_NE(form->Viewer().ZoomText(), "100 %");
     test::ExpectAccessible(form->statusBar());
 
-    form->ResetZoomAction()->trigger();
-    EXPECT_EQ(form->RequestedView(), ToViewRect(form->Map()->frameBounds));
-    EXPECT_EQ(form->CurrentView(), start);
-    EXPECT_EQ(form->ZoomText(), "100 %");
+    form->Viewer().ResetZoomAction()->trigger();
+    EXPECT_EQ(form->Document().RequestedView(), form->Map()->frameBounds);
+    EXPECT_EQ(form->Viewer().CurrentView(), start);
+    EXPECT_EQ(form->Viewer().ZoomText(), "100 %");
 }
 
 // Failures while reading: the system's message, and the document open
@@ -364,7 +364,7 @@ TEST_P(DocumentFailureTest, ShowsTheMessageAndKeepsTheOpenDocument)
     EXPECT_EQ(form->Map(), open);
     EXPECT_EQ(form->windowTitle(), "Sundrel - example.dvk");
     EXPECT_EQ(form->Layers().count(), 2);
-    EXPECT_GE(SitesDrawn(GrabView(*form), form->CurrentView(), *form->Map()), kSitesUnderLayers);
+    EXPECT_GE(SitesDrawn(GrabView(*form), form->Viewer().CurrentView(), *form->Map()), kSitesUnderLayers);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -399,7 +399,7 @@ TEST_F(MainWindowTest, UnreadableResultLayersLeaveTheMapOpenWithoutThem)
     EXPECT_FALSE(form->Layers().awaitingAcknowledge());
     // The layers still know the map, for the next analysis.
     EXPECT_EQ(form->Layers().populationCount(), 40);
-    EXPECT_EQ(SitesDrawn(GrabView(*form), form->CurrentView(), *form->Map()), 40);
+    EXPECT_EQ(SitesDrawn(GrabView(*form), form->Viewer().CurrentView(), *form->Map()), 40);
 }
 
 TEST_F(MainWindowTest, OpeningAnotherDocumentDropsTheLayersStillBeingRead)
@@ -421,18 +421,18 @@ TEST_F(MainWindowTest, OpeningAnotherDocumentDropsTheLayersStillBeingRead)
     EXPECT_EQ(form->windowTitle(), "Sundrel - example.dvt");
     EXPECT_EQ(form->Layers().count(), 0);
     EXPECT_FALSE(form->Layers().awaitingAcknowledge());
-    EXPECT_EQ(SitesDrawn(GrabView(*form), form->CurrentView(), *form->Map()), 40);
+    EXPECT_EQ(SitesDrawn(GrabView(*form), form->Viewer().CurrentView(), *form->Map()), 40);
 
     OpenExample(); // and back, with its layers
     EXPECT_EQ(form->Layers().count(), 2);
-    form->CloseAction()->trigger();
+    form->findChild<QAction*>("CloseAction")->trigger();
     Settle();
     ExpectNoMap();
 }
 
 TEST_F(MainWindowTest, ViewControlPacesFramesByItsRate)
 {
-    TOpenGLControl& view = *form->View();
+    TOpenGLControl& view = *form->Viewer().View();
     EXPECT_EQ(view.TimerInterval(), 200); // 5 frames per second
     view.SetFps(0);
     EXPECT_EQ(view.Fps(), 1);

@@ -53,7 +53,7 @@ protected:
         QSettings().clear();
         form_ = std::make_unique<TSundrelForm>();
         form_->show();
-        ASSERT_TRUE(WaitUntil([&] { return form_->View()->Initialized(); }, 20000));
+        ASSERT_TRUE(WaitUntil([&] { return form_->Viewer().View()->Initialized(); }, 20000));
     }
 
     void NewMap()
@@ -70,7 +70,7 @@ protected:
                 QTest::mouseClick(importer->OKButton(), Qt::LeftButton);
             },
             &missed);
-        form_->NewAction()->trigger();
+        form_->findChild<QAction*>("NewAction")->trigger();
         ASSERT_FALSE(missed);
         ASSERT_NE(form_->Map(), nullptr);
     }
@@ -211,7 +211,7 @@ TEST_F(StudyTest, RemovingLayersWithTheirWindowsOpen)
     const Report shown = form_->ReportWindow()->Lines();
 
     QAction* removeAll = nullptr;
-    for (QAction* action : form_->SundrelsMenu()->actions())
+    for (QAction* action : form_->ResultMenus().SundrelsMenu()->actions())
         if (action->text() == "Remove all")
             removeAll = action;
     ASSERT_NE(removeAll, nullptr);

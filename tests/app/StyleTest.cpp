@@ -94,8 +94,8 @@ protected:
 
     void SelectTarget(int target)
     {
-        form->ChooseActiveLayer(target);
-        ASSERT_EQ(form->ActiveLayer(), target);
+        form->LayerControls().ChooseActiveLayer(target);
+        ASSERT_EQ(form->Document().ActiveLayer(), target);
     }
 
     QTemporaryDir dir;
@@ -105,17 +105,17 @@ protected:
 TEST_F(StyleTest, SwatchForSingleRunSundrelsBecomesTheDefaultAndIsRemembered)
 {
     form->Layers().activate(0);
-    SelectTarget(TSundrelForm::kSundrelsTarget);
+    SelectTarget(TOpenDocument::kSundrelsTarget);
     const std::uint32_t before = form->Layers().layer(0)->lineColor;
-    TColourMenu* menu = form->ColourMenu();
+    TColourMenu* menu = form->Styles().ColourMenu();
     ASSERT_EQ(menu->Count(), 64);
-    EXPECT_EQ(menu->CheckedIndex(), NearestColour(form->ColourTable(), before));
+    EXPECT_EQ(menu->CheckedIndex(), NearestColour(form->Document().ColourTable(), before));
     const int chosen = (menu->CheckedIndex() + 5) % menu->Count();
-    const std::uint32_t colour = form->ColourTable()[static_cast<std::size_t>(chosen)];
+    const std::uint32_t colour = form->Document().ColourTable()[static_cast<std::size_t>(chosen)];
     ASSERT_NE(colour, before);
 
     form->SetModified(false);
-    menu->popup(form->ColourButton()->mapToGlobal(QPoint(0, form->ColourButton()->height())));
+    menu->popup(form->Styles().ColourButton()->mapToGlobal(QPoint(0, form->Styles().ColourButton()->height())));
     ASSERT_TRUE(WaitUntil([&] { return menu->isVisible(); }, 5000));
     test::Settle();
     QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromStdString(
@@ -142,9 +142,9 @@ TEST_F(StyleTest, OnlyAChangeMarksTheDocumentModified)
     SelectTarget(3);
     form->SetModified(false);
     const float width = form->Map()->delaunayLineWidth;
-    form->LineSizeMenu()->Entry(SizeEntry(width))->trigger();
+    form->Styles().LineSizeMenu()->Entry(SizeEntry(width))->trigger();
     EXPECT_FALSE(form->Modified());
-    form->ChooseSwatch(form->ColourMenu()->CheckedIndex());
+    form->Styles().ChooseSwatch(form->Styles().ColourMenu()->CheckedIndex());
     EXPECT_FALSE(form->Modified());
 
     const std::uint32_t present = form->Map()->layerColours[3];
@@ -156,7 +156,7 @@ TEST_F(StyleTest, OnlyAChangeMarksTheDocumentModified)
         colours->setCurrentColor(QColor(1, 2, 3));
         colours->accept();
     });
-    FindAction(form->ColourOptionsMenu(), "Other color...")->trigger();
+    FindAction(form->Styles().ColourOptionsMenu(), "Other color...")->trigger();
     EXPECT_EQ(FromQColor(started), present);
     EXPECT_EQ(form->Map()->layerColours[3], 0x030201u);
     EXPECT_EQ(form->Settings().layerColourIndex[3], 0); // black is nearest
@@ -174,7 +174,7 @@ TEST_F(StyleTest, FontDialogStartsFromTheTargetsFontAndSetsIt)
             fonts->setCurrentFont(font);
             fonts->accept();
         });
-        QTest::mouseClick(form->FontButton(), Qt::LeftButton);
+        QTest::mouseClick(form->Styles().FontButton(), Qt::LeftButton);
         return started;
     };
     QFont bold("DejaVu Sans", 12);
@@ -190,7 +190,7 @@ TEST_F(StyleTest, FontDialogStartsFromTheTargetsFontAndSetsIt)
     EXPECT_TRUE(form->Modified());
 
     form->Layers().activate(0);
-    SelectTarget(TSundrelForm::kTitlesTarget);
+    SelectTarget(TOpenDocument::kTitlesTarget);
     const LayerFont before = form->Layers().layer(0)->font;
     EXPECT_EQ(chooseFont(QFont("DejaVu Sans", 15)).pointSize(), before.size);
     const LayerFont after = form->Layers().layer(0)->font;
@@ -201,7 +201,7 @@ TEST_F(StyleTest, FontDialogStartsFromTheTargetsFontAndSetsIt)
 
 TEST_F(StyleTest, EightColoursRemapEveryLayerToTheNearestCorner)
 {
-    QMenu* options = form->ColourOptionsMenu();
+    QMenu* options = form->Styles().ColourOptionsMenu();
     QMenu* less = FindAction(options, "Less colors")->menu();
     QMenu* more = FindAction(options, "More colors")->menu();
     EXPECT_EQ(MenuTexts(less), QStringList({"8 colors (2x2x2)", "27 colors (3x3x3)"}));
@@ -210,8 +210,8 @@ TEST_F(StyleTest, EightColoursRemapEveryLayerToTheNearestCorner)
     form->SetModified(false);
     FindAction(less, "8 colors (2x2x2)")->trigger();
     test::Settle(50);
-    ASSERT_EQ(form->ColourTableBase(), 2);
-    EXPECT_EQ(form->ColourMenu()->Count(), 8);
+    ASSERT_EQ(form->Document().ColourTableBase(), 2);
+    EXPECT_EQ(form->Styles().ColourMenu()->Count(), 8);
     const std::vector<std::uint32_t> corners = BuildColourTable(2);
     for (std::size_t layer = 0; layer < 5; ++layer) {
         const std::uint32_t colour = form->Map()->layerColours[layer];
@@ -237,8 +237,8 @@ TEST_F(StyleTest, SizeMenusListTheSizesAndCheckThePresentOne)
     QStringList captions{"1 pt"};
     for (int s : {2, 3, 4, 5, 6, 7, 8, 9, 10, 12, 14, 16, 18, 20})
         captions << QString("%1 pts").arg(s);
-    EXPECT_EQ(MenuTexts(form->LineSizeMenu()), captions);
-    EXPECT_EQ(MenuTexts(form->PointSizeMenu()), captions);
+    EXPECT_EQ(MenuTexts(form->Styles().LineSizeMenu()), captions);
+    EXPECT_EQ(MenuTexts(form->Styles().PointSizeMenu()), captions);
     EXPECT_EQ(SizeEntry(1.0f), 0);
     EXPECT_EQ(SizeEntry(10.0f), 9);
     EXPECT_EQ(SizeEntry(11.0f), 9);
@@ -250,23 +250,23 @@ TEST_F(StyleTest, SizeMenusListTheSizesAndCheckThePresentOne)
 
     SelectTarget(3);
     form->SetModified(false);
-    FindAction(form->LineSizeMenu(), "14 pts")->trigger();
+    FindAction(form->Styles().LineSizeMenu(), "14 pts")->trigger();
     EXPECT_EQ(form->Map()->delaunayLineWidth, 14.0f);
     EXPECT_EQ(form->Settings().delaunayLineSize, 14.0f);
     EXPECT_EQ(form->Map()->voronoiLineWidth, 1.0f);
-    EXPECT_EQ(form->LineSizeMenu()->CheckedEntry(), 11);
+    EXPECT_EQ(form->Styles().LineSizeMenu()->CheckedEntry(), 11);
     EXPECT_TRUE(form->Modified());
 
     SelectTarget(0);
-    EXPECT_EQ(form->PointSizeMenu()->CheckedEntry(), SizeEntry(form->Map()->originalPointSize));
-    FindAction(form->PointSizeMenu(), "5 pts")->trigger();
+    EXPECT_EQ(form->Styles().PointSizeMenu()->CheckedEntry(), SizeEntry(form->Map()->originalPointSize));
+    FindAction(form->Styles().PointSizeMenu(), "5 pts")->trigger();
     EXPECT_EQ(form->Map()->originalPointSize, 5.0f);
     EXPECT_EQ(form->Map()->virtualPointSize, 3.0f);
 
     // The sundrels of the active significance layer take line sizes only.
     form->Layers().activate(1);
-    SelectTarget(TSundrelForm::kSundrelsTarget);
-    FindAction(form->LineSizeMenu(), "6 pts")->trigger();
+    SelectTarget(TOpenDocument::kSundrelsTarget);
+    FindAction(form->Styles().LineSizeMenu(), "6 pts")->trigger();
     EXPECT_EQ(form->Layers().layer(1)->lineSize, 6.0f);
     EXPECT_EQ(form->Layers().styles.multipleSize, 6.0f);
 }
@@ -283,20 +283,20 @@ TEST_F(StyleTest, ButtonsFollowTheActiveTarget)
                               Expected{4, false, true, false}, Expected{5, false, true, false},
                               Expected{6, false, false, true}}) {
         SelectTarget(e.target);
-        EXPECT_TRUE(form->ColourButton()->isEnabled()) << e.target;
-        EXPECT_EQ(form->PointSizeButton()->isEnabled(), e.point) << e.target;
-        EXPECT_EQ(form->LineSizeButton()->isEnabled(), e.line) << e.target;
-        EXPECT_EQ(form->FontButton()->isEnabled(), e.font) << e.target;
+        EXPECT_TRUE(form->Styles().ColourButton()->isEnabled()) << e.target;
+        EXPECT_EQ(form->Styles().PointSizeButton()->isEnabled(), e.point) << e.target;
+        EXPECT_EQ(form->Styles().LineSizeButton()->isEnabled(), e.line) << e.target;
+        EXPECT_EQ(form->Styles().FontButton()->isEnabled(), e.font) << e.target;
     }
-    for (QToolButton* button : {form->ColourButton(), form->LineSizeButton(),
-                                form->PointSizeButton(), form->FontButton()})
+    for (QToolButton* button : {form->Styles().ColourButton(), form->Styles().LineSizeButton(),
+                                form->Styles().PointSizeButton(), form->Styles().FontButton()})
         EXPECT_EQ(test::AccessibleName(button), button->text());
-    EXPECT_EQ(form->ColourButton()->text(), "Color");
-    EXPECT_EQ(form->FontButton()->text(), "Font");
+    EXPECT_EQ(form->Styles().ColourButton()->text(), "Color");
+    EXPECT_EQ(form->Styles().FontButton()->text(), "Font");
 
     form->CloseMap();
-    for (QToolButton* button : {form->ColourButton(), form->LineSizeButton(),
-                                form->PointSizeButton(), form->FontButton()})
+    for (QToolButton* button : {form->Styles().ColourButton(), form->Styles().LineSizeButton(),
+                                form->Styles().PointSizeButton(), form->Styles().FontButton()})
         EXPECT_FALSE(button->isEnabled());
 }
 

@@ -74,7 +74,7 @@ protected:
 
     // The context menu of the layer named `name`, opened from the
     // "Sundrels" menu.
-    QMenu* OpenEntry(const QString& name) { return OpenSubmenu(form->SundrelsMenu(), name); }
+    QMenu* OpenEntry(const QString& name) { return OpenSubmenu(form->ResultMenus().SundrelsMenu(), name); }
 
     // Clicks an item of an open menu; the menus close.
     void Click(QMenu* menu, const QString& text)
@@ -100,11 +100,11 @@ TEST_F(SundrelMenusTest, HidingALayersSundrelsTakesItsColourOffTheView)
     MonmonierLayer& layers = form->Layers();
     const std::uint32_t colour = layers.layer(0)->lineColor;
     ASSERT_NE(colour, layers.layer(1)->lineColor);
-    EXPECT_GT(CountPixels(form->View()->grabFramebuffer(), colour), 50);
+    EXPECT_GT(CountPixels(form->Viewer().View()->grabFramebuffer(), colour), 50);
     Click(OpenEntry("distances"), "Hide sundrels");
     EXPECT_FALSE(layers.layer(0)->visible || layers.layer(0)->labelsVisible);
     EXPECT_TRUE(form->Modified());
-    EXPECT_EQ(CountPixels(form->View()->grabFramebuffer(), colour), 0);
+    EXPECT_EQ(CountPixels(form->Viewer().View()->grabFramebuffer(), colour), 0);
 
     // Hidden sundrels offer to be shown with their labels.
     Click(OpenEntry("distances"), "Show labels");
@@ -137,7 +137,7 @@ TEST_F(SundrelMenusTest, ContextMenusFollowTheKindTheActiveLayerAndTheDrawingOrd
     EXPECT_TRUE(form->Modified());
     EXPECT_EQ(layers.drawOrder(), (std::vector<std::int32_t>{1, 0}));
     // The entries follow the nine fixed items in the new order.
-    EXPECT_EQ(MenuTexts(form->SundrelsMenu()).mid(9), QStringList({"resampled", "distances"}));
+    EXPECT_EQ(MenuTexts(form->ResultMenus().SundrelsMenu()).mid(9), QStringList({"resampled", "distances"}));
     EXPECT_FALSE(FindAction(OpenEntry("distances"), "Move front")->isEnabled());
     CloseMenus();
     EXPECT_TRUE(FindAction(OpenEntry("resampled"), "Move front")->isEnabled());
@@ -155,7 +155,7 @@ TEST_F(SundrelMenusTest, RemovingTheFirstLayerLeavesTheOtherEntryActingOnIt)
     MonmonierLayer& layers = form->Layers();
     Click(OpenEntry("distances"), "Remove");
     ASSERT_EQ(layers.count(), 1);
-    EXPECT_EQ(MenuTexts(form->SundrelsMenu()).mid(9), QStringList({"resampled"}));
+    EXPECT_EQ(MenuTexts(form->ResultMenus().SundrelsMenu()).mid(9), QStringList({"resampled"}));
     Click(OpenEntry("resampled"), "Hide labels");
     EXPECT_EQ(layers.layer(0)->name, "resampled");
     EXPECT_TRUE(layers.layer(0)->visible);
@@ -165,47 +165,47 @@ TEST_F(SundrelMenusTest, RemovingTheFirstLayerLeavesTheOtherEntryActingOnIt)
 TEST_F(SundrelMenusTest, TitlesAndNumbersFollowTheActiveLayersKind)
 {
     MonmonierLayer& layers = form->Layers();
-    Click(OpenSubmenu(form->LayersMenu(), "Sundrels"), "resampled");
-    EXPECT_EQ(form->ActiveLayerText(), "resampled (sundrels)");
-    EXPECT_TRUE(form->LayerAction(TSundrelForm::kSundrelsTarget)->isChecked());
+    Click(OpenSubmenu(form->LayerControls().LayersMenu(), "Sundrels"), "resampled");
+    EXPECT_EQ(form->LayerControls().ActiveLayerText(), "resampled (sundrels)");
+    EXPECT_TRUE(form->LayerControls().LayerAction(TOpenDocument::kSundrelsTarget)->isChecked());
 
     // Titles of a significance layer are its numbers; titles list single
     // runs only, and choosing one makes the target titles again.
-    QMenu* titles = OpenSubmenu(form->LayersMenu(), "Sundrel title");
-    EXPECT_EQ(form->ActiveLayerText(), "resampled (numbers)");
+    QMenu* titles = OpenSubmenu(form->LayerControls().LayersMenu(), "Sundrel title");
+    EXPECT_EQ(form->LayerControls().ActiveLayerText(), "resampled (numbers)");
     EXPECT_EQ(MenuTexts(titles), QStringList({"distances"}));
     Click(titles, "distances");
-    EXPECT_EQ(form->ActiveLayerText(), "distances (titles)");
-    OpenSubmenu(form->LayersMenu(), "Sundrel numbers");
+    EXPECT_EQ(form->LayerControls().ActiveLayerText(), "distances (titles)");
+    OpenSubmenu(form->LayerControls().LayersMenu(), "Sundrel numbers");
     CloseMenus();
-    EXPECT_EQ(form->ActiveLayer(), TSundrelForm::kTitlesTarget);
+    EXPECT_EQ(form->Document().ActiveLayer(), TOpenDocument::kTitlesTarget);
 
     // The visibility button: labels for titles (showing them shows the
     // sundrels too), both for sundrels.
-    QAction* visible = form->VisibleAction();
+    QAction* visible = form->LayerControls().VisibleAction();
     visible->trigger();
     EXPECT_TRUE(layers.layer(0)->visible);
     EXPECT_FALSE(layers.layer(0)->labelsVisible);
     layers.layer(0)->visible = false;
     visible->trigger();
     EXPECT_TRUE(layers.layer(0)->visible && layers.layer(0)->labelsVisible);
-    OpenSubmenu(form->LayersMenu(), "Sundrels");
+    OpenSubmenu(form->LayerControls().LayersMenu(), "Sundrels");
     CloseMenus();
     visible->trigger();
     EXPECT_FALSE(layers.layer(0)->visible || layers.layer(0)->labelsVisible);
 
     // Without layers a target selects nothing, from a button or the menu.
-    FindAction(form->SundrelsMenu(), "Remove all")->trigger();
-    EXPECT_EQ(form->ActiveLayer(), -1);
-    QTest::mouseClick(form->LayerButton(TSundrelForm::kTitlesTarget), Qt::LeftButton);
+    FindAction(form->ResultMenus().SundrelsMenu(), "Remove all")->trigger();
+    EXPECT_EQ(form->Document().ActiveLayer(), -1);
+    QTest::mouseClick(form->LayerControls().LayerButton(TOpenDocument::kTitlesTarget), Qt::LeftButton);
     CloseMenus();
-    EXPECT_EQ(form->ActiveLayer(), -1);
-    EXPECT_FALSE(form->LayerAction(TSundrelForm::kTitlesTarget)->isChecked());
-    form->LayerAction(3)->trigger();
-    OpenSubmenu(form->LayersMenu(), "Sundrels");
+    EXPECT_EQ(form->Document().ActiveLayer(), -1);
+    EXPECT_FALSE(form->LayerControls().LayerAction(TOpenDocument::kTitlesTarget)->isChecked());
+    form->LayerControls().LayerAction(3)->trigger();
+    OpenSubmenu(form->LayerControls().LayersMenu(), "Sundrels");
     CloseMenus();
-    EXPECT_EQ(form->ActiveLayer(), -1);
-    EXPECT_EQ(form->ActiveLayerText(), "Active layer");
+    EXPECT_EQ(form->Document().ActiveLayer(), -1);
+    EXPECT_EQ(form->LayerControls().ActiveLayerText(), "Active layer");
 }
 
 TEST_F(SundrelMenusTest, TargetButtonsAreNamedAndPopUpTheirLayersBelowThemselves)
@@ -213,11 +213,11 @@ TEST_F(SundrelMenusTest, TargetButtonsAreNamedAndPopUpTheirLayersBelowThemselves
     const char* const hints[3] = {"Sundrels", "Single sundrel titles", "Multiple sundrel numbers"};
     const QStringList lists[3] = {{"distances", "resampled"}, {"distances"}, {"resampled"}};
     for (int t = 0; t < 3; ++t) {
-        const int target = TSundrelForm::kSundrelsTarget + t;
-        QWidget* button = form->LayerButton(target);
+        const int target = TOpenDocument::kSundrelsTarget + t;
+        QWidget* button = form->LayerControls().LayerButton(target);
         EXPECT_EQ(test::AccessibleName(button), hints[t]);
         QTest::mouseClick(button, Qt::LeftButton);
-        QMenu* popup = form->TargetMenu(target, TSundrelForm::TargetPlace::Button);
+        QMenu* popup = form->ResultMenus().TargetMenu(target, TResultLayerMenus::TargetPlace::Button);
         ASSERT_TRUE(WaitUntil([&] { return popup->isVisible(); }, 5000)) << hints[t];
         EXPECT_EQ(popup->geometry().top(), button->mapToGlobal(QPoint(0, button->height())).y());
         EXPECT_EQ(MenuTexts(popup), lists[t]);
@@ -235,18 +235,18 @@ TEST_F(SundrelMenusTest, ShowAllAndHideUnactiveLayersReachTheResultLayers)
         return layers.layer(i)->visible && layers.layer(i)->labelsVisible;
     };
     layers.activate(1);
-    form->ChooseActiveLayer(TSundrelForm::kSundrelsTarget);
-    form->HideUnactiveLayersCommand();
+    form->LayerControls().ChooseActiveLayer(TOpenDocument::kSundrelsTarget);
+    form->LayerControls().HideUnactiveLayersCommand();
     EXPECT_FALSE(shown(0));
     EXPECT_TRUE(shown(1));
-    form->ShowAllLayersCommand();
+    form->LayerControls().ShowAllLayersCommand();
     EXPECT_TRUE(shown(0) && shown(1));
-    form->ChooseActiveLayer(3); // Delaunay
-    form->HideUnactiveLayersCommand();
+    form->LayerControls().ChooseActiveLayer(3); // Delaunay
+    form->LayerControls().HideUnactiveLayersCommand();
     EXPECT_FALSE(layers.layer(0)->visible || layers.layer(1)->visible);
-    EXPECT_TRUE(form->LayerVisible(3));
-    EXPECT_FALSE(form->LayerVisible(4));
-    form->ShowAllLayersCommand();
+    EXPECT_TRUE(form->Document().LayerVisible(3));
+    EXPECT_FALSE(form->Document().LayerVisible(4));
+    form->LayerControls().ShowAllLayersCommand();
     EXPECT_TRUE(layers.allShown());
     EXPECT_TRUE(form->Modified());
 }

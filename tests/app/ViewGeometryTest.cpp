@@ -19,13 +19,13 @@ TEST(ZoomPercent, ReadsTheLimitsOfZooming)
     const auto zoomed = [](double f) {
         const double cx = (kFrame.xMin + kFrame.xMax) / 2, w = kFrame.xMax - kFrame.xMin;
         const double cy = (kFrame.yMin + kFrame.yMax) / 2, h = kFrame.yMax - kFrame.yMin;
-        return ViewRect{cx - w / 2 / f, cy + h / 2 / f, cx + w / 2 / f, cy - h / 2 / f};
+        return MBounds{cx - w / 2 / f, cx + w / 2 / f, cy - h / 2 / f, cy + h / 2 / f};
     };
     EXPECT_EQ(ZoomPercent(kFrame, zoomed(64.0)), 6400);
     EXPECT_EQ(ZoomPercent(kFrame, zoomed(1.0 / 64.0)), 1); // 1.5625 truncated
     // At reset the whole frame shows, whatever the window's shape.
     for (const auto& [w, h] : {std::pair{800, 600}, std::pair{300, 900}, std::pair{0, 0}})
-        EXPECT_EQ(ZoomPercent(kFrame, ActualView(ToViewRect(kFrame), w, h)), 100);
+        EXPECT_EQ(ZoomPercent(kFrame, ActualView(kFrame, w, h)), 100);
 }
 
 // Scrolling then resizing must leave the bar where the user put it and the
@@ -35,24 +35,24 @@ class ScrollTest : public ::testing::TestWithParam<std::tuple<int, int, int>> {}
 TEST_P(ScrollTest, PositionSticksAfterTheResize)
 {
     const auto [width, height, position] = GetParam();
-    const ViewRect requested = ToViewRect(kFrame);
-    const ViewRect view = ActualView(requested, width, height);
-    const ViewRect area = ScrollArea(kOuter, view);
+    const MBounds requested = kFrame;
+    const MBounds view = ActualView(requested, width, height);
+    const MBounds area = ScrollArea(kOuter, view);
 
     const int hp = std::min(position, HorizontalScrollBar(area, view).maximum);
-    const ViewRect movedH =
+    const MBounds movedH =
         ActualView(ScrolledHorizontally(requested, view, area, hp), width, height);
     EXPECT_NEAR(movedH.Width(), view.Width(), 1e-9);
     EXPECT_NEAR(movedH.Height(), view.Height(), 1e-9);
-    EXPECT_NEAR(movedH.left, area.left + area.Width() * hp / kScrollUnits, 1e-9);
+    EXPECT_NEAR(movedH.xMin, area.xMin + area.Width() * hp / kScrollUnits, 1e-9);
     EXPECT_NEAR(HorizontalScrollBar(ScrollArea(kOuter, movedH), movedH).position, hp, 1);
 
     const int vp = std::min(position, VerticalScrollBar(area, view).maximum);
-    const ViewRect movedV =
+    const MBounds movedV =
         ActualView(ScrolledVertically(requested, view, area, vp), width, height);
     EXPECT_NEAR(movedV.Height(), view.Height(), 1e-9);
     EXPECT_NEAR(movedV.Width(), view.Width(), 1e-9);
-    EXPECT_NEAR(movedV.top, area.top - area.Height() * vp / kScrollUnits, 1e-9);
+    EXPECT_NEAR(movedV.yMax, area.yMax - area.Height() * vp / kScrollUnits, 1e-9);
     EXPECT_NEAR(VerticalScrollBar(ScrollArea(kOuter, movedV), movedV).position, vp, 1);
 }
 
@@ -70,38 +70,38 @@ const MBounds kWideOuter{-10, 110, -10, 60};
 
 TEST(ViewNavigation, ZoomInHalvesTheViewAboutItsCentreAndZoomOutStopsAtTheOuterBounds)
 {
-    const ViewRect view{0, 50, 100, 0}; // 200 x 100 pixels: the whole frame
-    const ViewRect in = ZoomedIn(view, 200, 100, kWideFrame, kWideOuter);
+    const MBounds view{0, 100, 0, 50}; // 200 x 100 pixels: the whole frame
+    const MBounds in = ZoomedIn(view, 200, 100, kWideFrame, kWideOuter);
     EXPECT_DOUBLE_EQ(in.Width(), 50);
     EXPECT_DOUBLE_EQ(in.Height(), 25);
-    EXPECT_DOUBLE_EQ(in.left + in.right, 100);
-    EXPECT_DOUBLE_EQ(in.top + in.bottom, 50);
+    EXPECT_DOUBLE_EQ(in.xMin + in.xMax, 100);
+    EXPECT_DOUBLE_EQ(in.yMax + in.yMin, 50);
     // Twice the frame does not fit in the outer bounds: centred there.
-    const ViewRect out = ZoomedOut(view, 200, 100, kWideFrame, kWideOuter);
+    const MBounds out = ZoomedOut(view, 200, 100, kWideFrame, kWideOuter);
     EXPECT_DOUBLE_EQ(out.Width(), 200);
-    EXPECT_DOUBLE_EQ(out.left + out.right, 100);
-    EXPECT_DOUBLE_EQ(out.top + out.bottom, 50);
+    EXPECT_DOUBLE_EQ(out.xMin + out.xMax, 100);
+    EXPECT_DOUBLE_EQ(out.yMax + out.yMin, 50);
 }
 
 TEST(ViewNavigation, ZoomRectangleKeepsTheLimitAndStaysInside)
 {
-    const ViewRect view{0, 50, 100, 0};
+    const MBounds view{0, 100, 0, 50};
     // A 1-pixel rectangle would zoom 200 times: it stops at 64.
-    const ViewRect tiny = ZoomedTo(view, 200, 100, 10, 10, 11, 11, kWideFrame, kWideOuter);
+    const MBounds tiny = ZoomedTo(view, 200, 100, 10, 10, 11, 11, kWideFrame, kWideOuter);
     EXPECT_DOUBLE_EQ(tiny.Width(), 100.0 / kMaxZoom);
     EXPECT_DOUBLE_EQ(tiny.Height(), 50.0 / kMaxZoom);
     // A rectangle sticking out of the outer bounds to the left is shifted in.
-    const ViewRect edge = ZoomedTo(view, 200, 100, -30, 20, 20, 60, kWideFrame, kWideOuter);
-    EXPECT_DOUBLE_EQ(edge.left, kWideOuter.xMin);
+    const MBounds edge = ZoomedTo(view, 200, 100, -30, 20, 20, 60, kWideFrame, kWideOuter);
+    EXPECT_DOUBLE_EQ(edge.xMin, kWideOuter.xMin);
     EXPECT_DOUBLE_EQ(edge.Width(), 25);
 }
 
 TEST(ViewNavigation, PanningMovesOnEachAxisOnlyWhereItStaysInside)
 {
-    const ViewRect view{0, 50, 50, 25};
-    const ViewRect moved = Panned(view, 5, 100, kWideOuter);
-    EXPECT_EQ(moved.left, 5);
-    EXPECT_EQ(moved.top, 50); // 150 would leave the outer bounds
+    const MBounds view{0, 50, 25, 50};
+    const MBounds moved = Panned(view, 5, 100, kWideOuter);
+    EXPECT_EQ(moved.xMin, 5);
+    EXPECT_EQ(moved.yMax, 50); // 150 would leave the outer bounds
     const MXY at = PixelToMap(view, 100, 50, 25, 10);
     EXPECT_DOUBLE_EQ(at.x, 12.5);
     EXPECT_DOUBLE_EQ(at.y, 45);

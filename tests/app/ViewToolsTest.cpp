@@ -31,7 +31,7 @@ protected:
         form = std::make_unique<TSundrelForm>();
         ASSERT_TRUE(test::ShowAndOpen(*form, kExample));
         test::Settle();
-        view = form->View();
+        view = form->Viewer().View();
     }
 
     std::unique_ptr<TSundrelForm> form;
@@ -42,27 +42,27 @@ TEST_F(ViewToolsTest, KeysChooseToolsAndModifiersSwitchThemWhileHeld)
 {
     view->setFocus();
     QTest::keyClick(view, Qt::Key_Z);
-    EXPECT_EQ(form->CurrentTool(), TMainForm::Tool::Zoom);
-    EXPECT_EQ(form->ToolText(), "Zoom");
-    EXPECT_TRUE(form->ToolAction(TMainForm::Tool::Zoom)->isChecked());
+    EXPECT_EQ(form->Tools().CurrentTool(), Tool::Zoom);
+    EXPECT_EQ(form->Tools().ToolText(), "Zoom");
+    EXPECT_TRUE(form->Tools().ToolAction(Tool::Zoom)->isChecked());
     QTest::keyPress(view, Qt::Key_Shift, Qt::ShiftModifier);
-    EXPECT_EQ(form->EffectiveTool(), TMainForm::Tool::Unzoom);
-    EXPECT_EQ(form->ToolText(), "Unzoom");
+    EXPECT_EQ(form->Tools().EffectiveTool(), Tool::Unzoom);
+    EXPECT_EQ(form->Tools().ToolText(), "Unzoom");
     QTest::keyRelease(view, Qt::Key_Shift, Qt::NoModifier);
-    EXPECT_EQ(form->EffectiveTool(), TMainForm::Tool::Zoom);
+    EXPECT_EQ(form->Tools().EffectiveTool(), Tool::Zoom);
 
     QTest::keyClick(view, Qt::Key_A);
-    EXPECT_EQ(form->CurrentTool(), TMainForm::Tool::AddPoint);
+    EXPECT_EQ(form->Tools().CurrentTool(), Tool::AddPoint);
     QTest::keyPress(view, Qt::Key_Control, Qt::ControlModifier);
-    EXPECT_EQ(form->EffectiveTool(), TMainForm::Tool::MovePoint);
+    EXPECT_EQ(form->Tools().EffectiveTool(), Tool::MovePoint);
     QTest::keyRelease(view, Qt::Key_Control, Qt::NoModifier);
     QTest::keyPress(view, Qt::Key_Space);
-    EXPECT_EQ(form->EffectiveTool(), TMainForm::Tool::Move);
-    EXPECT_EQ(form->ToolText(), "Move");
+    EXPECT_EQ(form->Tools().EffectiveTool(), Tool::Move);
+    EXPECT_EQ(form->Tools().ToolText(), "Move");
     QTest::keyRelease(view, Qt::Key_Space);
-    EXPECT_EQ(form->EffectiveTool(), TMainForm::Tool::AddPoint);
+    EXPECT_EQ(form->Tools().EffectiveTool(), Tool::AddPoint);
     QTest::keyClick(view, Qt::Key_S);
-    EXPECT_EQ(form->ToolText(), "Select");
+    EXPECT_EQ(form->Tools().ToolText(), "Select");
 }
 
 // The tool and layer buttons as an accessibility client toggles them: what
@@ -74,37 +74,37 @@ TEST_F(ViewToolsTest, ButtonsApplyWhatAnAccessibilityClientToggles)
         test::Toggle(button);
     };
     QToolButton* select = nullptr;
-    for (const auto tool : {TMainForm::Tool::Zoom, TMainForm::Tool::AddPoint, TMainForm::Tool::Select}) {
+    for (const auto tool : {Tool::Zoom, Tool::AddPoint, Tool::Select}) {
         QToolButton* button = nullptr;
         for (QToolButton* b : form->findChildren<QToolButton*>())
-            if (b->defaultAction() == form->ToolAction(tool))
+            if (b->defaultAction() == form->Tools().ToolAction(tool))
                 button = b;
         toggle(button);
-        EXPECT_EQ(form->CurrentTool(), tool);
+        EXPECT_EQ(form->Tools().CurrentTool(), tool);
         EXPECT_TRUE(button->isChecked());
         select = button;
     }
     toggle(select); // the tool in force stays on, and shown
     test::Settle(50);
-    EXPECT_EQ(form->CurrentTool(), TMainForm::Tool::Select);
+    EXPECT_EQ(form->Tools().CurrentTool(), Tool::Select);
     EXPECT_TRUE(select->isChecked());
     QToolButton* last = nullptr;
     for (int layer : {0, 3, 4, 1}) {
-        last = qobject_cast<QToolButton*>(form->LayerButton(layer));
+        last = qobject_cast<QToolButton*>(form->LayerControls().LayerButton(layer));
         toggle(last);
-        EXPECT_EQ(form->ActiveLayer(), layer);
+        EXPECT_EQ(form->Document().ActiveLayer(), layer);
         EXPECT_TRUE(last->isChecked());
     }
     toggle(last);
     test::Settle(50);
-    EXPECT_EQ(form->ActiveLayer(), 1);
+    EXPECT_EQ(form->Document().ActiveLayer(), 1);
     EXPECT_TRUE(last->isChecked());
 }
 
 TEST_F(ViewToolsTest, ZoomRectangleZoomInOutAndPanning)
 {
-    const ViewRect start = form->CurrentView();
-    form->SetTool(TMainForm::Tool::Zoom);
+    const MBounds start = form->Viewer().CurrentView();
+    form->Tools().SetTool(Tool::Zoom);
     // A rectangle a quarter of the view across zooms four times.
     const QPoint a(view->width() / 4, view->height() / 4);
     const QPoint b(view->width() / 2, view->height() / 2);
@@ -112,8 +112,8 @@ TEST_F(ViewToolsTest, ZoomRectangleZoomInOutAndPanning)
     QTest::mouseMove(view, b);
     QTest::mouseRelease(view, Qt::LeftButton, {}, b);
     // (Pixel corners: within a pixel of a quarter.)
-    EXPECT_NEAR(form->CurrentView().Width(), start.Width() / 4, start.Width() / view->width());
-    const auto zoom = [&] { return form->ZoomText().chopped(2).toInt(); };
+    EXPECT_NEAR(form->Viewer().CurrentView().Width(), start.Width() / 4, start.Width() / view->width());
+    const auto zoom = [&] { return form->Viewer().ZoomText().chopped(2).toInt(); };
     EXPECT_NEAR(zoom(), 400, 3);
     EXPECT_FALSE(form->Modified());
 
@@ -122,51 +122,51 @@ TEST_F(ViewToolsTest, ZoomRectangleZoomInOutAndPanning)
     const int zoomed = zoom();
     QTest::mouseClick(view, Qt::LeftButton, {}, centre);
     EXPECT_NEAR(zoom(), 2 * zoomed, 2);
-    form->SetTool(TMainForm::Tool::Unzoom);
+    form->Tools().SetTool(Tool::Unzoom);
     QTest::mouseClick(view, Qt::LeftButton, {}, centre);
     EXPECT_NEAR(zoom(), zoomed, 2);
 
     // Grabbing the map and dragging it left shows what lies to the right.
-    form->SetTool(TMainForm::Tool::Move);
-    const ViewRect before = form->CurrentView();
+    form->Tools().SetTool(Tool::Move);
+    const MBounds before = form->Viewer().CurrentView();
     QTest::mousePress(view, Qt::LeftButton, {}, centre);
     QTest::mouseMove(view, centre - QPoint(50, 0));
     QTest::mouseRelease(view, Qt::LeftButton, {}, centre - QPoint(50, 0));
     const double unitsPerPixel = before.Width() / view->width();
-    EXPECT_NEAR(form->CurrentView().left - before.left, 50 * unitsPerPixel, unitsPerPixel);
-    EXPECT_EQ(form->CurrentView().top, before.top);
+    EXPECT_NEAR(form->Viewer().CurrentView().xMin - before.xMin, 50 * unitsPerPixel, unitsPerPixel);
+    EXPECT_EQ(form->Viewer().CurrentView().yMax, before.yMax);
 
-    form->ZoomOutAction()->trigger();
-    form->ResetZoomAction()->trigger();
-    EXPECT_EQ(form->ZoomText(), "100 %");
+    form->Viewer().ZoomOutAction()->trigger();
+    form->Viewer().ResetZoomAction()->trigger();
+    EXPECT_EQ(form->Viewer().ZoomText(), "100 %");
 }
 
 TEST_F(ViewToolsTest, LayerAndPointCommandsMarkTheDocumentModified)
 {
-    EXPECT_EQ(form->ActiveLayer(), 1);
-    form->LayerAction(3)->trigger();
-    EXPECT_EQ(form->ActiveLayer(), 3);
+    EXPECT_EQ(form->Document().ActiveLayer(), 1);
+    form->LayerControls().LayerAction(3)->trigger();
+    EXPECT_EQ(form->Document().ActiveLayer(), 3);
     EXPECT_TRUE(form->Modified());
     form->SetModified(false);
 
     QAction* hideOriginal = nullptr;
-    for (QAction* action : form->PointsMenu()->actions())
+    for (QAction* action : form->LayerControls().PointsMenu()->actions())
         if (action->text() == "Hide original points")
             hideOriginal = action;
     ASSERT_NE(hideOriginal, nullptr);
     hideOriginal->trigger();
-    EXPECT_FALSE(form->LayerVisible(0));
+    EXPECT_FALSE(form->Document().LayerVisible(0));
     EXPECT_TRUE(form->Modified());
 
-    form->HideUnactiveLayersCommand();
+    form->LayerControls().HideUnactiveLayersCommand();
     for (int layer = 0; layer < 5; ++layer)
-        EXPECT_EQ(form->LayerVisible(layer), layer == 3) << layer;
-    EXPECT_TRUE(form->VisibleAction()->isChecked());
-    form->VisibleAction()->trigger(); // hides the active layer
-    EXPECT_FALSE(form->LayerVisible(3));
-    form->ShowAllLayersCommand();
+        EXPECT_EQ(form->Document().LayerVisible(layer), layer == 3) << layer;
+    EXPECT_TRUE(form->LayerControls().VisibleAction()->isChecked());
+    form->LayerControls().VisibleAction()->trigger(); // hides the active layer
+    EXPECT_FALSE(form->Document().LayerVisible(3));
+    form->LayerControls().ShowAllLayersCommand();
     for (int layer = 0; layer < 5; ++layer)
-        EXPECT_TRUE(form->LayerVisible(layer)) << layer;
+        EXPECT_TRUE(form->Document().LayerVisible(layer)) << layer;
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "app/analysis/SundrelNumberDialog.h"
 #include "app/widgets/Choices.h"
 #include "app/widgets/Fields.h"
+#include "app/widgets/FileDialogs.h"
 #include "app/widgets/Progress.h"
 #include "app/widgets/Settings.h"
 #include "matrix/MatrixFile.h"
@@ -11,7 +12,6 @@
 #include "monmonier/Messages.h"
 
 #include <QButtonGroup>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -242,14 +242,11 @@ bool TMonmonierSetup::ExecuteNew()
 
 void TMonmonierSetup::LoadCommand()
 {
-    QFileDialog dialog(this, tr("Load matrix data"), openDir_,
-                       tr("text files (*.txt *.TXT);;all files (*)"));
-    dialog.setObjectName("LoadMatrixDialog");
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const QString fileName = AskFileToRead(
+        this, {"LoadMatrixDialog", tr("Load matrix data"),
+               {tr("text files (*.txt *.TXT)"), tr("all files (*)")}, {}, openDir_, {}});
+    if (fileName.isEmpty())
         return;
-    const QString fileName = dialog.selectedFiles().front();
     openDir_ = QFileInfo(fileName).absolutePath();
     // The store loaded before stays until another one is taken.
     std::unique_ptr<MatrixFile> store =

@@ -59,13 +59,7 @@ std::filesystem::path TDiskDialog::Folder() const
 
 void TDiskDialog::FolderChanged()
 {
-    std::int64_t free = 0;
-    try {
-        if (freeSpace_)
-            free = std::max<std::int64_t>(freeSpace_(Folder()), 0);
-    } catch (...) {
-        free = 0;
-    }
+    const std::int64_t free = std::max<std::int64_t>(FreeBytes(freeSpace_, Folder()), 0);
     available_->setText(QString::fromStdString(msg::AvailableSpace(free)));
 }
 

@@ -4,6 +4,8 @@
 // the space available there as the folder changes. OK takes the folder; the
 // caller measures again.
 
+#include "app/importing/StoreFolder.h"
+
 #include <QDialog>
 
 #include <cstdint>
@@ -21,9 +23,6 @@ class TDiskDialog : public QDialog {
     Q_OBJECT
 
 public:
-    // Free bytes in a folder's file system; 0 (or a throw) when unknown.
-    using FreeSpaceQuery = std::function<std::int64_t(const std::filesystem::path&)>;
-
     TDiskDialog(std::int64_t requiredBytes, const std::filesystem::path& folder,
                 FreeSpaceQuery freeSpace, QWidget* parent = nullptr);
 

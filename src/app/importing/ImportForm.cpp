@@ -1,7 +1,7 @@
 #include "app/importing/ImportForm.h"
 
 #include "app/document/DocumentBridge.h"
-#include "app/importing/PreviewText.h"
+#include "app/importing/PreviewModels.h"
 #include "app/widgets/Accessibility.h"
 #include "app/widgets/Choices.h"
 #include "app/widgets/Fields.h"
@@ -35,46 +35,6 @@ constexpr const char* kGroup = "Import";
 constexpr int kSpinMaximum = 32767;
 
 } // namespace
-
-// The "Data preview" grid: one row per point, X and Y; rows that the last
-// extraction did not fill stay empty.
-class PointTableModel : public QAbstractTableModel {
-public:
-    using QAbstractTableModel::QAbstractTableModel;
-
-    void Set(std::int64_t rows, const std::vector<MXY>* points)
-    {
-        beginResetModel();
-        rows_ = static_cast<int>(std::min<std::int64_t>(rows, std::numeric_limits<int>::max()));
-        points_ = points;
-        endResetModel();
-    }
-
-    int rowCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : rows_; }
-    int columnCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : 2; }
-
-    QVariant data(const QModelIndex& index, int role) const override
-    {
-        if (role != Qt::DisplayRole || !points_ || index.row() >= static_cast<int>(points_->size()))
-            return {};
-        const MXY& p = (*points_)[static_cast<std::size_t>(index.row())];
-        return QString::number(index.column() == 0 ? p.x : p.y, 'g',
-                               QLocale::FloatingPointShortest);
-    }
-
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
-    {
-        if (role != Qt::DisplayRole)
-            return {};
-        if (orientation == Qt::Horizontal)
-            return section == 0 ? QStringLiteral("X") : QStringLiteral("Y");
-        return section + 1;
-    }
-
-private:
-    int rows_ = 0;
-    const std::vector<MXY>* points_ = nullptr;
-};
 
 TImportForm::TImportForm(DocumentBridge& bridge, QWidget* parent)
     : QDialog(parent), bridge_(bridge), fileLabel_(new QLabel), preview_(new QPlainTextEdit),

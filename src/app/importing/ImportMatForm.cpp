@@ -1,7 +1,7 @@
 #include "app/importing/ImportMatForm.h"
 
 #include "app/document/DocumentBridge.h"
-#include "app/importing/PreviewText.h"
+#include "app/importing/PreviewModels.h"
 #include "app/importing/DiskDialog.h"
 #include "app/widgets/Fields.h"
 #include "app/widgets/Progress.h"
@@ -47,56 +47,8 @@ QString Q(const std::string& text)
 
 } // namespace
 
-// The preview of one extracted matrix: the grid's first row and column are
-// the view's headers, the rest its cells.
-class PreviewGridModel : public QAbstractTableModel {
-public:
-    using QAbstractTableModel::QAbstractTableModel;
-
-    void Set(PreviewGrid grid)
-    {
-        beginResetModel();
-        grid_ = std::move(grid);
-        endResetModel();
-    }
-
-    void Clear() { Set({}); }
-
-    int rowCount(const QModelIndex& parent) const override
-    {
-        return parent.isValid() ? 0 : std::max(grid_.rows - 1, 0);
-    }
-    int columnCount(const QModelIndex& parent) const override
-    {
-        return parent.isValid() ? 0 : std::max(grid_.columns - 1, 0);
-    }
-
-    QVariant data(const QModelIndex& index, int role) const override
-    {
-        if (!index.isValid())
-            return {};
-        if (role == Qt::TextAlignmentRole)
-            return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
-        if (role != Qt::DisplayRole)
-            return {};
-        return Q(grid_.cell(index.row() + 1, index.column() + 1));
-    }
-
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
-    {
-        if (role != Qt::DisplayRole || section < 0)
-            return {};
-        if (orientation == Qt::Horizontal)
-            return section + 1 < grid_.columns ? Q(grid_.cell(0, section + 1)) : QVariant();
-        return section + 1 < grid_.rows ? Q(grid_.cell(section + 1, 0)) : QVariant();
-    }
-
-private:
-    PreviewGrid grid_;
-};
-
 TImportMatForm::TImportMatForm(DocumentBridge& bridge, QWidget* parent)
-    : QDialog(parent), bridge_(bridge), freeSpace_(FreeSpace), file_(new QLineEdit),
+    : QDialog(parent), bridge_(bridge), file_(new QLineEdit),
       size_(new QLineEdit), matrices_(new QSpinBox),
       square_(new QCheckBox(tr("Square matrix"))), lines_(new QSpinBox),
       columns_(new QSpinBox), gap_(new QSpinBox), autoExtract_(new QCheckBox(tr("Auto extract"))),
@@ -246,7 +198,7 @@ void TImportMatForm::ReadSettings()
         lines_->setValue(*lines);
         columns_->setValue(*columns);
         gap_->setValue(*gap);
-        folder_ = std::filesystem::path(folder->toStdString());
+        folder_.Choose(std::filesystem::path(folder->toStdString()));
         autoExtract_->setChecked(*autoCheck == 1);
     } else {
         setMatrixSize(0);
@@ -255,7 +207,7 @@ void TImportMatForm::ReadSettings()
         lines_->setValue(1);
         columns_->setValue(1);
         gap_->setValue(1);
-        folder_.clear();
+        folder_.Choose({});
         autoExtract_->setChecked(false);
     }
 }
@@ -271,7 +223,7 @@ void TImportMatForm::WriteSettings() const
     settings.setValue("IgnoredLines", lines_->value());
     settings.setValue("IgnoredColumns", columns_->value());
     settings.setValue("IgnoredMatrices", gap_->value());
-    settings.setValue("TempDir", QString::fromStdString(folder_.string()));
+    settings.setValue("TempDir", QString::fromStdString(folder_.Chosen().string()));
     settings.setValue("AutoCheck", autoExtract_->isChecked() ? 1 : 0);
     settings.endGroup();
 }
@@ -281,23 +233,6 @@ void TImportMatForm::setMatrixSize(std::int32_t n)
     n_ = n;
     size_->setText(QString::number(n));
     Validate();
-}
-
-std::filesystem::path TImportMatForm::TemporaryFolder() const
-{
-    if (!folder_.empty())
-        return folder_;
-    return std::filesystem::path(QDir::tempPath().toStdString());
-}
-
-void TImportMatForm::SetTemporaryFolder(const std::filesystem::path& folder)
-{
-    folder_ = folder;
-}
-
-void TImportMatForm::SetFreeSpaceQuery(FreeSpaceQuery query)
-{
-    freeSpace_ = query ? std::move(query) : FreeSpaceQuery(FreeSpace);
 }
 
 QLabel* TImportMatForm::ResultLabel(int line) const
@@ -354,7 +289,7 @@ void TImportMatForm::Setup(const QString& fileName)
     SetResult(2, Q(msg::AnalysingData), kWorkingColour);
     SetResult(3, QString(), NormalColour());
     try {
-        NewStore();
+        store_ = folder_.NewStore();
         reading_ = true;
         step_ = worker_->startReading(fileName.toUtf8().toStdString());
     } catch (const std::exception& e) {
@@ -455,11 +390,6 @@ void TImportMatForm::Validate(bool force)
     StartExtraction(layout);
 }
 
-void TImportMatForm::NewStore()
-{
-    store_ = std::make_unique<MatrixFile>(TemporaryMatrixFileName(TemporaryFolder()));
-}
-
 bool TImportMatForm::CheckDisk(const MatrixLayout& layout)
 {
     // The matrices of earlier settings go first: their room counts.
@@ -467,16 +397,8 @@ bool TImportMatForm::CheckDisk(const MatrixLayout& layout)
     const std::int64_t required = RequiredBytes(layout);
     const QPointer<TImportMatForm> self(this);
     checkingDisk_ = true;
-    for (;;) {
-        std::int64_t free = 0;
-        try {
-            free = freeSpace_(TemporaryFolder());
-        } catch (...) {
-            free = 0;
-        }
-        if (free >= required)
-            break;
-        TDiskDialog dialog(required, TemporaryFolder(), freeSpace_, this);
+    while (!folder_.HasRoom(required)) {
+        TDiskDialog dialog(required, folder_.Folder(), folder_.FreeSpace(), this);
         const int answer = dialog.exec();
         if (!self)
             return false;
@@ -484,9 +406,9 @@ bool TImportMatForm::CheckDisk(const MatrixLayout& layout)
             checkingDisk_ = false;
             return false;
         }
-        SetTemporaryFolder(dialog.Folder());
+        folder_.Choose(dialog.Folder());
         store_.reset();
-        NewStore();
+        store_ = folder_.NewStore();
     }
     checkingDisk_ = false;
     return true;

@@ -8,6 +8,7 @@
 // and is possible only after a successful extraction; any other way out
 // deletes the store's file.
 
+#include "app/importing/StoreFolder.h"
 #include "common/Job.h"
 #include "matrix/MatrixImport.h"
 
@@ -43,9 +44,6 @@ class TImportMatForm : public QDialog {
     Q_OBJECT
 
 public:
-    // Free bytes in a folder's file system; 0 when unknown.
-    using FreeSpaceQuery = std::function<std::int64_t(const std::filesystem::path&)>;
-
     // Reads its settings (group "ImportMat").
     TImportMatForm(DocumentBridge& bridge, QWidget* parent = nullptr);
     // Stops the worker, deletes a store not taken, writes its settings.
@@ -62,12 +60,10 @@ public:
     std::int32_t MatrixCount() const;
     std::int32_t MatrixSize() const;
 
-    // Where stores are made: the folder set, or the system's temporary
-    // folder when none is. Setting it affects the next store made.
-    std::filesystem::path TemporaryFolder() const;
-    void SetTemporaryFolder(const std::filesystem::path& folder);
-    // How the disk check measures a folder (FreeSpace unless replaced).
-    void SetFreeSpaceQuery(FreeSpaceQuery query);
+    // Where stores are made and how the disk check measures a folder; a
+    // folder chosen affects the next store made.
+    StoreFolder& Stores() { return folder_; }
+    const StoreFolder& Stores() const { return folder_; }
 
     QLineEdit* FileEdit() const { return file_; }
     QLineEdit* MatrixSizeEdit() const { return size_; }
@@ -108,7 +104,6 @@ private:
     // True once the temporary folder has room for the layout's store,
     // possibly after the user chose another folder.
     bool CheckDisk(const MatrixLayout& layout);
-    void NewStore();
     void StartExtraction(const MatrixLayout& layout);
     void ShowPreviewGrid();
     void CancelPressed();
@@ -122,7 +117,6 @@ private:
     void StopWorker();
 
     DocumentBridge& bridge_;
-    FreeSpaceQuery freeSpace_;
     // Declared before the worker: the worker, which writes to it, goes first.
     std::unique_ptr<MatrixFile> store_;
     std::unique_ptr<MatrixImportWorker> worker_;
@@ -146,8 +140,8 @@ private:
     QPushButton* cancel_;
 
     std::int32_t n_ = 0;
-    // The folder as set; empty for the system's temporary folder.
-    std::filesystem::path folder_;
+    // Where stores are made.
+    StoreFolder folder_;
     std::int64_t lineCount_ = 0;
     // True while the file is read or the dialog is closed: parameter changes
     // are not validated then.

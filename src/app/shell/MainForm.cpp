@@ -1,60 +1,49 @@
 #include "app/shell/MainForm.h"
 
 #include "app/document/DocumentBridge.h"
-#include "app/export/BitmapSizeConfiguration.h"
+#include "app/document/OpenDocument.h"
+#include "app/edit/MapEditor.h"
 #include "app/export/ExportDialog.h"
+#include "app/export/FigureExporter.h"
 #include "app/importing/ImportForm.h"
 #include "app/importing/MapCreationControl.h"
 #include "app/shell/AboutForm.h"
 #include "app/shell/CloseDialog.h"
-#include "app/widgets/Resources.h"
-#include "app/view/OpenGLControl.h"
+#include "app/style/StyleController.h"
+#include "app/view/LayerControls.h"
 #include "app/view/ScrollingPanel.h"
-#include "app/widgets/Accessibility.h"
+#include "app/view/ViewController.h"
+#include "app/view/ViewTools.h"
 #include "app/widgets/ErrorBox.h"
-#include "common/AtomicFile.h"
+#include "app/widgets/FileDialogs.h"
+#include "app/widgets/Progress.h"
+#include "app/widgets/Resources.h"
 #include "common/Errors.h"
 #include "common/Messages.h"
-#include "model/EditHistory.h"
+#include "model/MMapFactory.h"
 #include "model/Messages.h"
-#include "model/MapSnapshot.h"
-#include "render/Export.h"
-#include "render/MapDrawing.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCloseEvent>
-#include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
-#include <QPrinter>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
-#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
-#include <GL/gl.h>
-
-#include <cmath>
+#include <cstdio>
 
 namespace sundrel::app {
 
 namespace {
-
-// Layer names, by index, as the status bar and the menus show them.
-const char* const kLayerNames[5] = {"Original points", "Virtual points", "Population labels",
-                                    "Delaunay", "Voronoï"};
-
-// The text shown while no map is open: a sans font of about 24 pixels.
-constexpr const char* kPlaceholderFace = "Sans Serif";
-constexpr double kPlaceholderPixels = 24.0;
 
 // Steps the map body's writer reports, and the header's.
 constexpr std::int64_t kMapWriteSteps = 3;
@@ -83,8 +72,8 @@ TMainForm::TMainForm(QWidget* parent) : TMainForm(parent, Deferred{})
 
 TMainForm::TMainForm(QWidget* parent, Deferred)
     : QMainWindow(parent), bridge_(std::make_unique<DocumentBridge>()),
-      factory_(std::make_unique<MMapFactory>()), panel_(new TScrollingPanel(this)),
-      view_(new TOpenGLControl)
+      factory_(std::make_unique<MMapFactory>()),
+      document_(std::make_unique<TOpenDocument>(*factory_))
 {
     bridge_->attach(*factory_);
     dialogs_.openTitle = tr("Open triangulation file");
@@ -100,150 +89,157 @@ TMainForm::TMainForm(QWidget* parent, Deferred)
     setMinimumSize(512, 450);
     resize(800, 600);
 
-    panel_->SetView(view_);
-    setCentralWidget(panel_);
-    panel_->OnHScroll = [this](int position) { ScrollHorizontally(position); };
-    panel_->OnVScroll = [this](int position) { ScrollVertically(position); };
-    panel_->HideScrollBars();
-
-    view_->OnSetupRC = [this](TOpenGLControl&) { SetupRC(); };
-    view_->OnRenderScene = [this](TOpenGLControl&) { RenderScene(); };
-    view_->OnChangeSize = [this](TOpenGLControl&, int width, int height) { Resize(width, height); };
-    view_->OnReleaseRC = [this](TOpenGLControl&) { ReleaseRC(); };
-    view_->setAccessibleName(tr("Map"));
-    view_->installEventFilter(this);
-    view_->setMouseTracking(true);
-
+    // The features, each with its menus and tool bars.
+    viewer_ = std::make_unique<TViewController>(*document_, this);
+    setCentralWidget(viewer_->Panel());
+    editor_ = std::make_unique<TMapEditor>(*document_, *factory_, *viewer_, this);
+    tools_ = std::make_unique<TViewTools>(*document_, *viewer_, *editor_, this);
+    layerControls_ = std::make_unique<TLayerControls>(*document_, editor_->RemoveAllAction(),
+                                                      editor_->DeleteAllAction(), this);
+    styles_ = std::make_unique<TStyleController>(*document_, layerControls_->LayerButton(0), this);
+    exports_ = std::make_unique<TFigureExporter>(*document_, *viewer_, *bridge_, this);
+    tools_->PopUpMenu = [this](const QPoint& at) { layerControls_->PopUp(at); };
+    exports_->DocumentFolder = [this] { return openMapDir_; };
+    connect(editor_.get(), &TMapEditor::failed, this, [this](const QString& m) { ShowError(m); });
+    connect(editor_.get(), &TMapEditor::refused, this,
+            [this](const QString& m) { statusBar()->showMessage(m, 3000); });
+    connect(exports_.get(), &TFigureExporter::failed, this,
+            [this](const QString& m) { ShowError(m); });
     CreateMenus();
-    CreateStatusBar();
-    CreateDialogs();
+    connect(document_.get(), &TOpenDocument::changed, this, [this](unsigned what) {
+        if (what & TOpenDocument::ModifiedChange)
+            UpdateCommands();
+    });
+
+    closeDialog_ = new TCloseDialog(this);
+    importForm_ = new TImportForm(*bridge_, this);
+    creationControl_ = new TMapCreationControl(*factory_, *bridge_, this);
 }
 
 void TMainForm::Initialize()
 {
-    BeforeReadSettings();
     ReadSettings();
-    AfterCreateControls();
     // The button a tool bar shows when its buttons do not fit has no
     // caption of its own: name it for screen readers.
     for (QToolBar* bar : findChildren<QToolBar*>()) {
         if (auto* more = bar->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
             more->setAccessibleName(tr("More buttons"));
     }
-    colourTable_ = BuildColourTable(settings_.colourTableBase);
-    RebuildColourMenus();
     saveName_ = dialogs_.defaultName;
-    DisableMapControls();
+    EnableMapControls(false);
 }
 
 TMainForm::~TMainForm()
 {
-    if (map_)
+    if (Map())
         CloseMap();
-    // The dialogs' workers report through the bridge: they go first.
-    delete exportDialog_;
+    // The dialogs' workers report through the bridge: they go first, and
+    // the features with them.
     delete importForm_;
     delete creationControl_;
     delete closeDialog_;
+    exports_.reset();
     // The factory's worker ends (a creation cancelled) before the bridge it
     // reports to.
+    styles_.reset();
+    layerControls_.reset();
+    tools_.reset();
+    editor_.reset();
+    viewer_.reset();
+    document_.reset();
     factory_.reset();
-    // The view outlives this object's members: free what lives in its
-    // context now and leave it without handlers.
-    if (view_->Initialized()) {
-        view_->makeCurrent();
-        ReleaseRC();
-        view_->doneCurrent();
-    }
-    view_->OnSetupRC = nullptr;
-    view_->OnRenderScene = nullptr;
-    view_->OnChangeSize = nullptr;
-    view_->OnReleaseRC = nullptr;
-    panel_->OnHScroll = nullptr;
-    panel_->OnVScroll = nullptr;
 }
 
 void TMainForm::CreateMenus()
 {
-    fileMenu_ = menuBar()->addMenu(tr("&File"));
-    newAction_ = fileMenu_->addAction(tr("New..."), this, &TMainForm::NewCommand);
-    newAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
-    openAction_ = fileMenu_->addAction(tr("Open..."), this, &TMainForm::OpenCommand);
-    openAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    closeAction_ = fileMenu_->addAction(tr("Close"), this, &TMainForm::CloseCommand);
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    QAction* newAction = file->addAction(tr("New..."), this, &TMainForm::NewCommand);
+    newAction->setObjectName("NewAction");
+    newAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    QAction* open = file->addAction(tr("Open..."), this, &TMainForm::OpenCommand);
+    open->setObjectName("OpenAction");
+    open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    closeAction_ = file->addAction(tr("Close"), this, &TMainForm::CloseCommand);
+    closeAction_->setObjectName("CloseAction");
     closeAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F4));
-    fileMenu_->addSeparator();
-    saveAction_ = fileMenu_->addAction(tr("Save"), this, [this] { SaveCommand(); });
+    file->addSeparator();
+    saveAction_ = file->addAction(tr("Save"), this, [this] { SaveCommand(); });
+    saveAction_->setObjectName("SaveAction");
     saveAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    saveAsAction_ = fileMenu_->addAction(tr("Save as..."), this, [this] { SaveAsCommand(); });
-    fileMenu_->addSeparator();
-    exportMenu_ = fileMenu_->addMenu(tr("Export"));
-    postScriptAction_ = exportMenu_->addAction(tr("PostScript (*.ps)"), this,
-                                               [this] { ExportPostScriptCommand(); });
-    bitmapAction_ =
-        exportMenu_->addAction(tr("Bitmap (*.bmp)"), this, [this] { ExportBitmapCommand(); });
-    fileMenu_->addSeparator();
-    printerSetupAction_ =
-        fileMenu_->addAction(tr("Printer setup..."), this, &TMainForm::PrinterSetupCommand);
-    printAction_ = fileMenu_->addAction(tr("Print..."), this, [this] { PrintCommand(); });
-    printAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-    fileMenu_->addSeparator();
-    quitAction_ = fileMenu_->addAction(tr("Quit"), this, &QWidget::close);
-    quitAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    connect(fileMenu_, &QMenu::aboutToShow, this, &TMainForm::UpdateCommands);
+    saveAsAction_ = file->addAction(tr("Save as..."), this, [this] { SaveAsCommand(); });
+    file->addSeparator();
+    file->addMenu(exports_->ExportMenu());
+    file->addSeparator();
+    file->addAction(exports_->PrinterSetupAction());
+    file->addAction(exports_->PrintAction());
+    file->addSeparator();
+    QAction* quit = file->addAction(tr("Quit"), this, &QWidget::close);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(file, &QMenu::aboutToShow, this, &TMainForm::UpdateCommands);
 
-    CreateToolMenus();
+    for (QMenu* menu : {editor_->EditMenu(), tools_->ToolsMenu(), viewer_->ZoomMenu(),
+                        layerControls_->LayersMenu(), layerControls_->PointsMenu()})
+        menuBar()->addMenu(menu);
+    // The style buttons of the active layer share the first row with the
+    // tools, where there is room.
+    addToolBar(tools_->ToolBar());
+    addToolBar(styles_->StyleBar());
+    addToolBarBreak();
+    addToolBar(layerControls_->LayerBar());
 
     QMenu* help = menuBar()->addMenu(tr("?"));
-    aboutAction_ = help->addAction(tr("About..."), this, &TMainForm::AboutCommand);
+    help->addAction(tr("About..."), this, [this] {
+        TSundrelAboutForm about(this);
+        about.exec();
+    });
+
+    statusBar()->addWidget(viewer_->ZoomPanel());
+    statusBar()->addWidget(tools_->ToolPanel());
+    statusBar()->addWidget(layerControls_->LayerPanel());
+    statusBar()->addWidget(NewStatusPanel(QString(), 50, tr("Status")));
 }
 
-void TMainForm::CreateStatusBar()
+const MMap* TMainForm::Map() const
 {
-    auto panel = [this](const char* text, int width, const QString& name) {
-        auto* label = new QLabel(QString::fromUtf8(text), this);
-        label->setFixedWidth(width);
-        ShowTextToReaders(label, name);
-        statusBar()->addWidget(label);
-        return label;
-    };
-    zoomPanel_ = panel("100 %", 100, tr("Zoom"));
-    toolPanel_ = panel("Select", 150, tr("Tool"));
-    layerPanel_ = panel("Active layer", 200, tr("Active layer"));
-    panel("", 50, tr("Status"));
+    return document_->Map();
 }
 
-void TMainForm::CreateDialogs()
+bool TMainForm::Modified() const
 {
-    closeDialog_ = new TCloseDialog(this);
-    exportDialog_ = new TExportDialog(*bridge_, this);
-    sizeDialog_ = new TBitmapSizeConfiguration(this);
-    importForm_ = new TImportForm(*bridge_, this);
-    creationControl_ = new TMapCreationControl(*factory_, *bridge_, this);
-}
-
-QString TMainForm::ZoomText() const { return zoomPanel_->text(); }
-
-bool TMainForm::LayerVisible(int layer) const
-{
-    return layer >= 0 && layer < 5 && settings_.visibility[static_cast<std::size_t>(layer)];
+    return document_->Modified();
 }
 
 void TMainForm::SetModified(bool modified)
 {
-    modified_ = modified;
-    UpdateCommands();
+    document_->SetModified(modified);
+}
+
+QString TMainForm::DocumentName() const
+{
+    return document_->Name();
 }
 
 void TMainForm::UpdateCommands()
 {
-    const bool open = map_ != nullptr;
+    const bool open = Map() != nullptr;
     closeAction_->setEnabled(open);
-    saveAction_->setEnabled(open && modified_);
+    saveAction_->setEnabled(open && Modified());
     saveAsAction_->setEnabled(open);
-    postScriptAction_->setEnabled(open);
-    bitmapAction_->setEnabled(open);
-    printAction_->setEnabled(open);
+    exports_->EnableMapCommands(open);
+}
+
+void TMainForm::EnableMapControls(bool enabled)
+{
+    editor_->EditMenu()->setEnabled(enabled);
+    viewer_->EnableMapCommands(enabled);
+    tools_->EnableMapCommands(enabled);
+    layerControls_->EnableMapCommands(enabled);
+    styles_->StyleBar()->setEnabled(enabled);
+    if (!enabled) {
+        document_->SetModified(false);
+        SetDocumentName(QString());
+    }
+    UpdateCommands();
 }
 
 // ----------------------------------------------------------------- settings
@@ -251,10 +247,15 @@ void TMainForm::UpdateCommands()
 void TMainForm::ReadSettings()
 {
     QSettings settings;
-    ReadMainFormSettings(settings, settings_);
-    if (settings_.bounds) {
+    MainFormSettings read;
+    ReadMainFormSettings(settings, read);
+    bounds_ = read.bounds;
+    maximized_ = read.maximized;
+    openDir_ = read.openDir;
+    openMapDir_ = read.openMapDir;
+    if (bounds_) {
         // A window placed off every screen comes back where it can be seen.
-        const QRect bounds = *settings_.bounds;
+        const QRect bounds = *bounds_;
         bool visible = false;
         for (const QScreen* screen : QGuiApplication::screens())
             visible = visible || screen->availableGeometry().intersects(bounds);
@@ -262,24 +263,35 @@ void TMainForm::ReadSettings()
         if (visible)
             move(bounds.topLeft());
     }
+    document_->SetDisplay(read);
     ReadExtraSettings(settings);
+}
+
+MainFormSettings TMainForm::Settings() const
+{
+    MainFormSettings settings;
+    static_cast<DisplayState&>(settings) = document_->Display();
+    settings.maximized = isMaximized();
+    const QRect normal = isMaximized() ? normalGeometry() : geometry();
+    settings.bounds =
+        normal.isValid() ? std::optional<QRect>(QRect(frameGeometry().topLeft(), normal.size()))
+                         : bounds_;
+    settings.openDir = openDir_;
+    settings.openMapDir = openMapDir_;
+    return settings;
 }
 
 void TMainForm::WriteSettings()
 {
     QSettings settings;
-    settings_.maximized = isMaximized();
-    const QRect normal = isMaximized() ? normalGeometry() : geometry();
-    if (normal.isValid())
-        settings_.bounds = QRect(frameGeometry().topLeft(), normal.size());
-    WriteMainFormSettings(settings, settings_);
+    WriteMainFormSettings(settings, Settings());
     WriteExtraSettings(settings);
     settings.sync();
 }
 
 void TMainForm::ShowAsSaved()
 {
-    if (settings_.maximized)
+    if (maximized_)
         showMaximized();
     else
         show();
@@ -289,7 +301,7 @@ void TMainForm::ShowAsSaved()
 
 bool TMainForm::CloseQuery()
 {
-    if (!modified_ || !map_)
+    if (!Modified() || !Map())
         return true;
     switch (closeDialog_->Ask()) {
     case TCloseDialog::Answer::Cancel:
@@ -307,69 +319,42 @@ bool TMainForm::CloseQuery()
 
 QString TMainForm::AskOpenFileName(const QString& title, const QString& filters, QString& folder)
 {
-    QFileDialog dialog(this, title, folder, filters);
-    dialog.setObjectName("OpenDialog");
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    const QString fileName = dialog.selectedFiles().front();
-    folder = QFileInfo(fileName).absolutePath();
+    const QString fileName =
+        AskFileToRead(this, {"OpenDialog", title, filters.split(";;"), {}, folder, {}});
+    if (!fileName.isEmpty())
+        folder = QFileInfo(fileName).absolutePath();
     return fileName;
 }
 
 QString TMainForm::AskSaveFileName()
 {
-    QFileDialog dialog(this, dialogs_.saveTitle, QString(), dialogs_.saveFilter);
-    dialog.setObjectName("SaveDialog");
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setDefaultSuffix(documentExtension_.mid(1));
     const QFileInfo proposed(saveName_);
-    if (proposed.isAbsolute())
-        dialog.setDirectory(proposed.absolutePath());
-    else if (!settings_.openMapDir.isEmpty())
-        dialog.setDirectory(settings_.openMapDir);
-    dialog.selectFile(proposed.fileName());
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    return dialog.selectedFiles().front();
+    return AskFileToWrite(this, {"SaveDialog", dialogs_.saveTitle, {dialogs_.saveFilter},
+                                 {documentExtension_.mid(1)},
+                                 proposed.isAbsolute() ? proposed.absolutePath() : openMapDir_,
+                                 proposed.fileName()});
 }
 
 void TMainForm::NewCommand()
 {
     if (!CloseQuery())
         return;
-    const QString fileName =
-        AskOpenFileName(tr("Open coordinates data file"), tr("text (*.txt *.TXT);;All files (*)"),
-                        settings_.openDir);
-    if (fileName.isEmpty())
+    const QString fileName = AskOpenFileName(tr("Open coordinates data file"),
+                                             tr("text (*.txt *.TXT);;All files (*)"), openDir_);
+    if (fileName.isEmpty() || !importForm_->Execute(fileName))
         return;
-    if (!importForm_->Execute(fileName))
-        return;
-    if (!creationControl_->Run(importForm_->GetPoints())) {
-        view_->UpdateSize();
-        return;
-    }
-    std::unique_ptr<MMap> map = creationControl_->TakeMap();
+    std::unique_ptr<MMap> map;
+    if (creationControl_->Run(importForm_->GetPoints()))
+        map = creationControl_->TakeMap();
     if (!map) {
-        view_->UpdateSize();
+        viewer_->UpdateSize();
         return;
     }
     // The new map takes the window's current styles.
-    for (std::size_t layer = 0; layer < 5; ++layer) {
-        const auto index = static_cast<std::size_t>(settings_.layerColourIndex[layer]);
-        map->layerColours[layer] = index < colourTable_.size() ? colourTable_[index]
-                                                               : kDefaultLayerColours[layer];
-    }
-    map->font = settings_.font;
-    map->originalPointSize = settings_.originalPointSize;
-    map->virtualPointSize = settings_.virtualPointSize;
-    map->delaunayLineWidth = settings_.delaunayLineSize;
-    map->voronoiLineWidth = settings_.voronoiLineSize;
-    InstallMap(std::move(map));
+    if (Map())
+        CloseMap();
+    document_->New(std::move(map));
+    EnableMapControls(true);
     SetDocumentName(QString());
     saveName_ = dialogs_.defaultName;
     SetModified(true);
@@ -384,11 +369,10 @@ void TMainForm::OpenCommand()
 {
     if (!CloseQuery())
         return;
-    const QString fileName = AskOpenFileName(dialogs_.openTitle, dialogs_.openFilters,
-                                             settings_.openMapDir);
-    if (fileName.isEmpty())
-        return;
-    OpenDocument(fileName);
+    const QString fileName =
+        AskOpenFileName(dialogs_.openTitle, dialogs_.openFilters, openMapDir_);
+    if (!fileName.isEmpty())
+        OpenDocument(fileName);
 }
 
 void TMainForm::OpenFromCommandLine(const QString& argument)
@@ -419,59 +403,26 @@ bool TMainForm::OpenDocument(const QString& fileName)
         if (document.map)
             factory_->DestroyMap(*document.map);
         ShowError(QString::fromStdString(e.what()), ErrorDetail(e));
-        if (!map_)
-            view_->UpdateSize();
+        if (!Map())
+            viewer_->UpdateSize();
         return false;
     }
     // The new document exists: the open one gives way to it.
-    InstallMap(std::move(document.map));
-    const DocumentHeader& header = document.header;
-    settings_.originalPointSize = header.originalPointSize;
-    settings_.virtualPointSize = header.virtualPointSize;
-    settings_.delaunayLineSize = header.delaunayLineWidth;
-    settings_.voronoiLineSize = header.voronoiLineWidth;
-    for (std::size_t layer = 0; layer < 5; ++layer)
-        settings_.layerColourIndex[layer] = NearestColour(colourTable_, map_->layerColours[layer]);
-    settings_.font = map_->font;
-    SetActiveLayer(header.activeLayer);
-    for (int layer = 0; layer < 5; ++layer)
-        SetLayerVisibility(layer, header.visibility[static_cast<std::size_t>(layer)] != 0);
-    EnableMapControls();
+    if (Map())
+        CloseMap();
+    document_->Open(std::move(document.map), document.header);
+    EnableMapControls(true);
     SetModified(false);
     SetDocumentName(fileName);
     documentStamp_ = stamp;
-    AfterLoad(header, file);
-    AfterOpen();
+    AfterLoad(document.header, file);
     emit documentChanged();
     return true;
 }
 
-void TMainForm::InstallMap(std::unique_ptr<MMap> map)
-{
-    if (map_)
-        CloseMap();
-    map_ = std::move(map);
-    ResetHistory();
-    ResetZoom();
-    EnableMapControls();
-}
-
-void TMainForm::CheckHeader(const DocumentHeader& header) const
-{
-    sundrel::CheckHeader(header);
-}
-
-DocumentHeader TMainForm::BuildHeader() const
-{
-    std::array<std::int32_t, 5> visibility{};
-    for (std::size_t layer = 0; layer < 5; ++layer)
-        visibility[layer] = settings_.visibility[layer] ? 1 : 0;
-    return sundrel::BuildHeader(*map_, settings_.activeLayer, visibility);
-}
-
 void TMainForm::SaveMap(const std::filesystem::path& file, const JobHooks& hooks)
 {
-    SaveMapDocument(file, BuildHeader(), *map_, *factory_, &hooks);
+    SaveMapDocument(file, document_->Header(), *Map(), *factory_, &hooks);
 }
 
 std::int64_t TMainForm::SaveStepCount() const
@@ -481,13 +432,14 @@ std::int64_t TMainForm::SaveStepCount() const
 
 bool TMainForm::SaveTo(const QString& fileName)
 {
-    if (!map_)
+    if (!Map())
         return false;
     // Another program (another copy of this one) may have written the file
     // since it was read or written here: its work is not replaced unasked.
     std::error_code ec;
-    if (!documentName_.isEmpty() && documentStamp_.exists &&
-        std::filesystem::equivalent(ToPath(fileName), ToPath(documentName_), ec)) {
+    const QString& name = DocumentName();
+    if (!name.isEmpty() && documentStamp_.exists &&
+        std::filesystem::equivalent(ToPath(fileName), ToPath(name), ec)) {
         const FileStamp now = StampOf(ToPath(fileName));
         if (now.exists && now != documentStamp_ && !ConfirmReplacingChangedFile())
             return false;
@@ -500,40 +452,38 @@ bool TMainForm::SaveTo(const QString& fileName)
     };
     saving_ = true;
     const JobOutcome result =
-        exportDialog_->Run(render::kJobSave, parameters, std::move(source), SaveStepCount());
+        exports_->Run(render::kJobSave, parameters, std::move(source), SaveStepCount());
     saving_ = false;
     AfterSaveJob();
     if (result != JobOutcome::Done)
         return false;
     documentStamp_ = StampOf(parameters.file);
     SetModified(false);
-    AfterSave();
     emit documentChanged();
     return true;
 }
 
 bool TMainForm::SaveCommand()
 {
-    if (!map_)
+    if (!Map())
         return false;
     // A document read from a file of another kind (a ".dvt" in the sundrel
     // window) is saved under a new name, as a new one is.
-    if (documentName_.isEmpty() ||
-        QFileInfo(documentName_).suffix().compare(documentExtension_.mid(1), Qt::CaseInsensitive) != 0)
+    const QString name = DocumentName();
+    if (name.isEmpty() ||
+        QFileInfo(name).suffix().compare(documentExtension_.mid(1), Qt::CaseInsensitive) != 0)
         return SaveAsCommand();
-    return SaveTo(documentName_);
+    return SaveTo(name);
 }
 
 bool TMainForm::SaveAsCommand()
 {
-    if (!map_)
+    if (!Map())
         return false;
-    if (!documentName_.isEmpty())
-        saveName_ = WithExtension(documentName_, documentExtension_);
+    if (!DocumentName().isEmpty())
+        saveName_ = WithExtension(DocumentName(), documentExtension_);
     const QString fileName = AskSaveFileName();
-    if (fileName.isEmpty())
-        return false;
-    if (!SaveTo(fileName))
+    if (fileName.isEmpty() || !SaveTo(fileName))
         return false;
     SetDocumentName(fileName);
     return true;
@@ -541,11 +491,11 @@ bool TMainForm::SaveAsCommand()
 
 void TMainForm::SetDocumentName(const QString& fileName)
 {
-    if (fileName != documentName_ && !fileName.isEmpty()) {
+    if (fileName != DocumentName() && !fileName.isEmpty()) {
         saveName_ = WithExtension(fileName, documentExtension_);
-        settings_.openMapDir = QFileInfo(fileName).absolutePath();
+        openMapDir_ = QFileInfo(fileName).absolutePath();
     }
-    documentName_ = fileName;
+    document_->SetName(fileName);
     setWindowTitle(fileName.isEmpty()
                        ? QString(kApplicationTitle)
                        : QString(kApplicationTitle) + " - " + QFileInfo(fileName).fileName());
@@ -562,61 +512,8 @@ void TMainForm::CloseCommand()
 void TMainForm::CloseMap()
 {
     BeforeCloseMap();
-    EndDrag();
-    DiscardHistory();
-    if (map_) {
-        factory_->DestroyMap(*map_);
-        map_.reset();
-    }
-    DisableMapControls();
-    view_->UpdateSize();
-}
-
-void TMainForm::EnableMapControls()
-{
-    for (QMenu* menu : {zoomMenu_, toolsMenu_, layersMenu_, pointsMenu_, editMenu_})
-        menu->setEnabled(true);
-    resetZoomAction_->setEnabled(true);
-    toolBar_->setEnabled(true);
-    layerBar_->setEnabled(true);
-    styleBar_->setEnabled(true);
-    blinkTimer_->start();
-    UpdateActiveLayerCaption();
-    UpdateLayerCommands();
-    UpdateCommands();
-}
-
-void TMainForm::DisableMapControls()
-{
-    for (QMenu* menu : {zoomMenu_, toolsMenu_, layersMenu_, pointsMenu_, editMenu_})
-        menu->setEnabled(false);
-    resetZoomAction_->setEnabled(false);
-    toolBar_->setEnabled(false);
-    layerBar_->setEnabled(false);
-    styleBar_->setEnabled(false);
-    blinkTimer_->stop();
-    modified_ = false;
-    SetDocumentName(QString());
-    UpdateCommands();
-}
-
-void TMainForm::SetLayerVisibility(int layer, bool visible)
-{
-    if (layer >= 0 && layer < 5)
-        settings_.visibility[static_cast<std::size_t>(layer)] = visible;
-}
-
-void TMainForm::SetActiveLayer(int layer)
-{
-    settings_.activeLayer = layer >= -1 && layer < 5 ? layer : 1;
-    UpdateActiveLayerCaption();
-}
-
-void TMainForm::UpdateActiveLayerCaption()
-{
-    const int layer = settings_.activeLayer;
-    layerPanel_->setText(layer >= 0 && layer < 5 ? QString::fromUtf8(kLayerNames[layer])
-                                                 : tr("Active layer"));
+    document_->Close();
+    EnableMapControls(false);
 }
 
 void TMainForm::ShowError(const QString& message, const QString& detail)
@@ -635,128 +532,16 @@ bool TMainForm::ConfirmReplacingChangedFile()
     return box.exec() == QMessageBox::Yes;
 }
 
-void TMainForm::AboutCommand()
-{
-    TSundrelAboutForm about(this);
-    about.exec();
-}
-
 void TMainForm::closeEvent(QCloseEvent* event)
 {
     if (!CloseQuery()) {
         event->ignore();
         return;
     }
-    if (map_)
+    if (Map())
         CloseMap();
     WriteSettings();
-    AfterClose();
     event->accept();
-}
-
-// --------------------------------------------------------------------- view
-
-void TMainForm::ResetZoom()
-{
-    if (!map_)
-        return;
-    requested_ = ToViewRect(map_->frameBounds);
-    view_->UpdateSize();
-}
-
-void TMainForm::SetupRC()
-{
-    fonts_ = std::make_unique<render::CachedFonts>(view_->Primitives().screen.resolution);
-    glClearColor(0.5f, 0.5f, 0.5f, 1.0f);
-    glDisable(GL_DEPTH_TEST);
-}
-
-void TMainForm::ReleaseRC() { fonts_.reset(); }
-
-void TMainForm::RenderScene()
-{
-    if (!fonts_)
-        return;
-    render::ViewPrimitives& primitives = view_->Primitives();
-    render::Canvas canvas{primitives, primitives.screen, *fonts_, nullptr};
-    if (map_)
-        canvas.ForPixels(ToBounds(actual_));
-    render::Scene scene;
-    scene.map = map_.get();
-    scene.visible = settings_.visibility;
-    const double points = kPlaceholderPixels * 72.0 / primitives.screen.resolution;
-    scene.placeholderFont =
-        fonts_->Acquire(kPlaceholderFace, 0, static_cast<std::int32_t>(std::lround(points)));
-    if (map_)
-        scene.labelsFont = fonts_->Acquire(map_->font.name, map_->font.style, map_->font.size);
-    scene.extraLayers = [this, &canvas] { RenderExtraLayers(canvas); };
-    render::DrawScene(canvas, scene);
-    RenderOverlay();
-}
-
-void TMainForm::Resize(int width, int height)
-{
-    width = std::max(1, width);
-    height = std::max(1, height);
-    if (!map_) {
-        glViewport(0, 0, width, height);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glOrtho(-100.0, 100.0, -100.0, 100.0, -2.0, 1.0);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        panel_->HideScrollBars();
-        return;
-    }
-    // The requested view fitted to the client's aspect becomes the actual
-    // view; the requested one stays as it is.
-    actual_ = ToViewRect(
-        render::SetFittedProjection(ToBounds(requested_), width, height, -20.0, 20.0));
-    view_->Primitives().screen.scale = actual_.Width() / width;
-    area_ = ScrollArea(map_->outerBounds, actual_);
-    zoomPanel_->setText(QString::number(ZoomPercent(map_->frameBounds, actual_)) + " %");
-    UpdateScrollBars();
-}
-
-void TMainForm::UpdateScrollBars()
-{
-    const ScrollBarSettings h = HorizontalScrollBar(area_, actual_);
-    const ScrollBarSettings v = VerticalScrollBar(area_, actual_);
-    panel_->SetUpdating(true);
-    if (h.visible) {
-        panel_->SetHMin(0);
-        panel_->SetHMax(h.maximum);
-        panel_->SetHPageSize(h.pageSize);
-        panel_->SetHSmallChange(h.smallChange);
-        panel_->SetHLargeChange(h.largeChange);
-        panel_->SetHPosition(h.position);
-    }
-    if (v.visible) {
-        panel_->SetVMin(0);
-        panel_->SetVMax(v.maximum);
-        panel_->SetVPageSize(v.pageSize);
-        panel_->SetVSmallChange(v.smallChange);
-        panel_->SetVLargeChange(v.largeChange);
-        panel_->SetVPosition(v.position);
-    }
-    panel_->SetScrollBarVisibility(h.visible, v.visible);
-    panel_->SetUpdating(false);
-}
-
-void TMainForm::ScrollHorizontally(int position)
-{
-    if (!map_)
-        return;
-    requested_ = ScrolledHorizontally(requested_, actual_, area_, position);
-    view_->UpdateSize();
-}
-
-void TMainForm::ScrollVertically(int position)
-{
-    if (!map_)
-        return;
-    requested_ = ScrolledVertically(requested_, actual_, area_, position);
-    view_->UpdateSize();
 }
 
 } // namespace sundrel::app

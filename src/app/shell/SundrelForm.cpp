@@ -2,25 +2,29 @@
 
 #include "app/analysis/MonmonierSetup.h"
 #include "app/analysis/ReportForm.h"
+#include "app/analysis/ResultLayerMenus.h"
 #include "app/analysis/SundrelMonmonierDialog.h"
 #include "app/analysis/SundrelSelection.h"
 #include "app/document/DocumentBridge.h"
-#include "app/export/ExportDialog.h"
+#include "app/document/OpenDocument.h"
+#include "app/edit/MapEditor.h"
+#include "app/export/FigureExporter.h"
 #include "app/importing/ImportMatForm.h"
 #include "app/shell/SundrelSettings.h"
-#include "app/view/OpenGLControl.h"
+#include "app/view/LayerControls.h"
+#include "app/view/ViewController.h"
+#include "app/widgets/FileDialogs.h"
 #include "matrix/MatrixFile.h"
+#include "model/MMapFactory.h"
 #include "monmonier/SundrelDocument.h"
 #include "render/LayerDrawing.h"
 
 #include <QAction>
-#include <QActionGroup>
+#include <QFileInfo>
+#include <QMenu>
 #include <QMenuBar>
 #include <QSettings>
 #include <QStatusBar>
-#include <QFileDialog>
-#include <QFileInfo>
-#include <QMenu>
 
 namespace sundrel::app {
 
@@ -37,24 +41,30 @@ TSundrelForm::TSundrelForm(QWidget* parent) : TMainForm(parent, Deferred{})
         &bridge_->notifier(Sender::Reports)});
     InstallDocumentLoader(*layers_);
     bridge_->attach(layers_.get());
-    ExportDialog()->LayerName = [this](int index) {
-        const auto layer = layers_->layer(index);
-        return layer ? layer->name : std::string();
+    document_->AttachLayers(layers_.get());
+    viewer_->ExtraLayers = [this](render::Canvas& canvas) {
+        render::DrawLayersOnScreen(canvas, *layers_);
     };
+    // The layers' worker reads the map's cells: it stops before an edit, and
+    // computes the layers again after it.
+    editor_->BeforeEdit = [this] { return LayersLetGoOfTheMap(); };
+    connect(editor_.get(), &TMapEditor::edited, this,
+            [this] { layers_->mapChanged(&Map()->cells); });
 
-    ExportMenu()->addSeparator();
-    exportTriangulationAction_ = ExportMenu()->addAction(tr("Triangulation (*.dvt)"), this,
-                                                         [this] { ExportTriangulationCommand(); });
+    QMenu* exportMenu = exports_->ExportMenu();
+    exportMenu->addSeparator();
+    exportTriangulation_ = exportMenu->addAction(tr("Triangulation (*.dvt)"), this,
+                                                 [this] { ExportTriangulationCommand(); });
 
     connect(bridge_.get(), &DocumentBridge::layersRedraw, this, [this] {
         if (layers_->redrawPending())
-            View()->UpdateScene();
+            viewer_->UpdateScene();
     });
     connect(bridge_.get(), &DocumentBridge::layersLoaded, this, &TSundrelForm::LayersLoaded);
     connect(bridge_.get(), &DocumentBridge::layerAdded, this, [this] {
         SetModified(true);
-        LayersChanged();
-        View()->UpdateScene();
+        menus_->LayersChanged();
+        viewer_->UpdateScene();
     });
 
     setup_ = new TMonmonierSetup(this);
@@ -67,105 +77,69 @@ TSundrelForm::TSundrelForm(QWidget* parent) : TMainForm(parent, Deferred{})
     status_ = new TSundrelMonmonierDialog(*bridge_, *layers_, this);
     report_ = new TReportForm(*bridge_, *layers_, this);
     selection_ = new TSundrelSelection(*layers_, this);
+    menus_ = std::make_unique<TResultLayerMenus>(
+        *document_, *layerControls_,
+        TResultLayerMenus::Windows{setup_, report_, selection_, status_}, this);
+    menus_->NewAnalysis = [this] { NewAnalysisCommand(); };
+    menuBar()->insertMenu(menuBar()->actions().back(), menus_->SundrelsMenu());
     // Configure mode edits a layer live.
     connect(setup_, &TMonmonierSetup::layerEdited, this, [this](int) {
         SetModified(true);
-        // A new title renames the layer's entries.
-        RebuildLayerEntries();
-        UpdateActiveLayerCaption();
-        View()->UpdateScene();
+        // A new title renames the layer's entries and the status bar's.
+        menus_->LayersChanged();
+        viewer_->UpdateScene();
     });
     connect(setup_, &TMonmonierSetup::reportRequested, report_, &TReportForm::ShowLayerReport);
-    CreateSundrelsMenu();
-    CreateTargetControls();
     Initialize();
 }
 
-void TSundrelForm::CreateSundrelsMenu()
+TSundrelForm::~TSundrelForm()
 {
-    sundrelsMenu_ = new QMenu(tr("&Sundrels"), this);
-    menuBar()->insertMenu(menuBar()->actions().back(), sundrelsMenu_);
-    newAnalysisAction_ =
-        sundrelsMenu_->addAction(tr("New..."), this, [this] { NewAnalysisCommand(); });
-    sundrelsMenu_->addSeparator();
-    const auto command = [this](void (MonmonierLayer::*change)()) {
-        return [this, change] {
-            (layers_.get()->*change)();
-            LayersChanged();
-            SetModified(true);
-            View()->UpdateScene();
-        };
-    };
-    showAllAction_ = sundrelsMenu_->addAction(tr("Show all"), this, command(&MonmonierLayer::showAll));
-    hideUnactiveAction_ =
-        sundrelsMenu_->addAction(tr("Hide unactive"), this, command(&MonmonierLayer::hideInactive));
-    hideAllAction_ = sundrelsMenu_->addAction(tr("Hide all"), this, command(&MonmonierLayer::hideAll));
-    removeAllAction_ =
-        sundrelsMenu_->addAction(tr("Remove all"), this, command(&MonmonierLayer::removeAll));
-    sundrelsMenu_->addSeparator();
-    sundrelsMenu_->addSeparator();
-    QMenu* status = sundrelsMenu_->addMenu(tr("Status window"));
-    statusModes_ = new QActionGroup(this);
-    const char* const items[3] = {"Always visible", "Auto (default)", "Never visible"};
-    for (int item = 0; item < 3; ++item) {
-        QAction* action = status->addAction(tr(items[item]));
-        action->setCheckable(true);
-        action->setData(item);
-        statusModes_->addAction(action);
-    }
-    connect(statusModes_, &QActionGroup::triggered, this, [this](QAction* action) {
-        statusItem_ = action->data().toInt();
-        SetStatusWindowMode(statusItem_ == 0 ? 1 : statusItem_ == 1 ? 0 : 2);
-    });
-    connect(sundrelsMenu_, &QMenu::aboutToShow, this, &TSundrelForm::UpdateSundrelsMenu);
-}
-
-void TSundrelForm::UpdateSundrelsMenu()
-{
-    const bool any = layers_->count() > 0;
-    showAllAction_->setEnabled(any && !layers_->allShown());
-    hideAllAction_->setEnabled(any && !layers_->allHidden());
-    hideUnactiveAction_->setEnabled(layers_->count() > 1 && !layers_->allHidden());
-    removeAllAction_->setEnabled(any);
-    statusModes_->actions().at(statusItem_)->setChecked(true);
-    RefreshLayerEntries();
-}
-
-void TSundrelForm::SetStatusWindowMode(int mode)
-{
-    statusMode_ = mode;
-    status_->SetVisibility(mode);
-    statusItem_ = mode == 1 ? 0 : mode == 0 ? 1 : 2;
-    statusModes_->actions().at(statusItem_)->setChecked(true);
+    // The windows that show layers go before them, and the matrix import
+    // (its worker reports through the bridge).
+    delete setup_;
+    delete importMat_;
+    delete status_;
+    delete report_;
+    delete selection_;
+    menus_.reset();
+    StopLayers();
+    editor_->BeforeEdit = nullptr;
+    viewer_->ExtraLayers = nullptr;
+    document_->AttachLayers(nullptr);
+    bridge_->attach(nullptr);
+    layers_.reset();
 }
 
 void TSundrelForm::ReadExtraSettings(QSettings& settings)
 {
     settings.beginGroup("MapEditor");
     const auto item = ReadInt(settings, "SundrelStatus");
-    ReadLayerStyles(settings, layers_->styles);
+    LayerStyles styles = layers_->styles;
+    ReadLayerStyles(settings, styles);
+    document_->SetResultStyles(styles);
     settings.endGroup();
     // An item out of range leaves the default in force, and checked.
     const int chosen = item && *item >= 0 && *item <= 2 ? *item : 1;
-    SetStatusWindowMode(chosen == 0 ? 1 : chosen == 1 ? 0 : 2);
+    menus_->SetStatusWindowMode(chosen == 0 ? 1 : chosen == 1 ? 0 : 2);
 }
 
 void TSundrelForm::WriteExtraSettings(QSettings& settings)
 {
     settings.beginGroup("MapEditor");
-    settings.setValue("SundrelStatus", statusItem_);
+    settings.setValue("SundrelStatus", menus_->StatusItem());
     WriteLayerStyles(settings, layers_->styles);
     // The settings name map layers only.
-    if (ActiveLayer() >= kSundrelsTarget)
+    if (document_->ActiveLayer() >= TOpenDocument::kSundrelsTarget)
         settings.setValue("ActiveLayer", -1);
     settings.endGroup();
 }
 
 bool TSundrelForm::NewAnalysisCommand()
 {
-    if (!map_)
+    if (!Map())
         return false;
-    setup_->SetExpectedSize(map_->N());
+    setup_->SetExpectedSize(Map()->N());
     if (!setup_->ExecuteNew())
         return false;
     std::unique_ptr<MatrixFile> store = setup_->TakeStore();
@@ -186,64 +160,25 @@ bool TSundrelForm::NewAnalysisCommand()
     return true;
 }
 
-TSundrelForm::~TSundrelForm()
+void TSundrelForm::EnableMapControls(bool enabled)
 {
-    // The windows that show layers go before them, and the matrix import
-    // (its worker reports through the bridge).
-    delete setup_;
-    delete importMat_;
-    delete status_;
-    delete report_;
-    delete selection_;
-    StopLayers();
-    bridge_->attach(nullptr);
-    layers_.reset();
-}
-
-void TSundrelForm::EnableMapControls()
-{
-    if (sundrelsMenu_)
-        sundrelsMenu_->setEnabled(true);
-    TMainForm::EnableMapControls();
-    if (exportTriangulationAction_)
-        exportTriangulationAction_->setEnabled(true);
-    LayersChanged();
-}
-
-void TSundrelForm::DisableMapControls()
-{
-    if (sundrelsMenu_)
-        sundrelsMenu_->setEnabled(false);
-    TMainForm::DisableMapControls();
-    if (exportTriangulationAction_)
-        exportTriangulationAction_->setEnabled(false);
-    LayersChanged();
-}
-
-void TSundrelForm::RenderExtraLayers(render::Canvas& canvas)
-{
-    render::DrawLayersOnScreen(canvas, *layers_);
-}
-
-DocumentHeader TSundrelForm::BuildHeader() const
-{
-    const DocumentHeader map = TMainForm::BuildHeader();
-    // The header names map layers only: a result-layer target is none.
-    const std::int32_t active = map.activeLayer < kSundrelsTarget ? map.activeLayer : -1;
-    return BuildSundrelHeader(*map_, *layers_, active, map.visibility);
+    menus_->SundrelsMenu()->setEnabled(enabled);
+    TMainForm::EnableMapControls(enabled);
+    exportTriangulation_->setEnabled(enabled);
+    menus_->LayersChanged();
 }
 
 void TSundrelForm::AfterLoad(const DocumentHeader& header, const std::filesystem::path& file)
 {
     if (HasMonmonierData(header))
-        layers_->load(file, *map_);
+        layers_->load(file, *Map());
     else
-        layers_->setMap(*map_);
+        layers_->setMap(*Map());
 }
 
 void TSundrelForm::AfterNewMap()
 {
-    layers_->setMap(*map_);
+    layers_->setMap(*Map());
 }
 
 void TSundrelForm::BeforeCloseMap()
@@ -251,20 +186,14 @@ void TSundrelForm::BeforeCloseMap()
     StopLayers();
 }
 
-bool TSundrelForm::BeforeMapEdit()
+bool TSundrelForm::LayersLetGoOfTheMap()
 {
-    // The layers' worker reads the map's cells: it stops first. A document's
-    // layers being read, or an analysis being handed over, cannot be
-    // stopped: the edit waits for the user to try again.
+    // A document's layers being read, or an analysis being handed over,
+    // cannot be stopped: the edit waits for the user to try again.
     if (layers_->cancelForEdit())
         return true;
     statusBar()->showMessage(tr("The sundrels are busy: try again in a moment"), 3000);
     return false;
-}
-
-void TSundrelForm::OnMapEdited()
-{
-    layers_->mapChanged(&map_->cells);
 }
 
 void TSundrelForm::StopLayers()
@@ -284,7 +213,7 @@ void TSundrelForm::LayersLoaded(const JobResult& result)
         pendingLoad_ = result;
         return;
     }
-    if (!map_) {
+    if (!Map()) {
         layers_->reset();
         return;
     }
@@ -293,13 +222,13 @@ void TSundrelForm::LayersLoaded(const JobResult& result)
         layers_->reset();
         // Reset forgot the map: the layers take it again, so that a new
         // analysis on this map finds its populations.
-        layers_->setMap(*map_);
+        layers_->setMap(*Map());
     } else {
         // The sundrels are not stored: they are computed again on the cells.
-        layers_->mapChanged(&map_->cells);
+        layers_->mapChanged(&Map()->cells);
     }
-    LayersChanged();
-    View()->UpdateScene();
+    menus_->LayersChanged();
+    viewer_->UpdateScene();
 }
 
 void TSundrelForm::AfterSaveJob()
@@ -315,7 +244,7 @@ void TSundrelForm::SaveMap(const std::filesystem::path& file, const JobHooks& ho
 {
     // The save waits for the layers' command and takes in a load that ended;
     // no new computation starts while it runs (see LayersLoaded).
-    SaveSundrelDocument(file, BuildHeader(), *map_, *layers_, *factory_, &hooks);
+    SaveSundrelDocument(file, document_->Header(), *Map(), *layers_, *factory_, &hooks);
 }
 
 std::int64_t TSundrelForm::SaveStepCount() const
@@ -325,33 +254,27 @@ std::int64_t TSundrelForm::SaveStepCount() const
 
 bool TSundrelForm::ExportTriangulationCommand()
 {
-    if (!map_)
+    if (!Map())
         return false;
-    QFileDialog dialog(this, tr("Export to triangulation file"), QString(),
-                       tr("Triangulation Files (*.dvt)"));
-    dialog.setObjectName("ExportTriangulationDialog");
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix("dvt");
-    if (DocumentName().isEmpty()) {
-        dialog.selectFile("MyMap.dvt");
-    } else {
+    FileQuestion question{"ExportTriangulationDialog", tr("Export to triangulation file"),
+                          {tr("Triangulation Files (*.dvt)")}, {"dvt"}, {}, "MyMap.dvt"};
+    if (!DocumentName().isEmpty()) {
         const QFileInfo info(DocumentName());
-        dialog.setDirectory(info.absolutePath());
-        dialog.selectFile(info.completeBaseName() + ".dvt");
+        question.folder = info.absolutePath();
+        question.proposed = info.completeBaseName() + ".dvt";
     }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const QString fileName = AskFileToWrite(this, question);
+    if (fileName.isEmpty())
         return false;
     render::ExportParameters parameters;
-    parameters.file = std::filesystem::path(dialog.selectedFiles().front().toUtf8().toStdString());
+    parameters.file = std::filesystem::path(fileName.toUtf8().toStdString());
     render::ExportSource source;
-    const DocumentHeader header = TMainForm::BuildHeader();
+    const DocumentHeader header = document_->MapHeader();
     source.extra = [this, header](const std::filesystem::path& file, const JobHooks& hooks) {
-        ExportTriangulation(file, header, *map_, *factory_, &hooks);
+        ExportTriangulation(file, header, *Map(), *factory_, &hooks);
     };
-    return ExportDialog()->Run(render::kJobExtra, parameters, std::move(source),
-                               TMainForm::SaveStepCount() + 2) ==
-           JobOutcome::Done;
+    return exports_->Run(render::kJobExtra, parameters, std::move(source),
+                         TMainForm::SaveStepCount() + 2) == JobOutcome::Done;
 }
 
 } // namespace sundrel::app

@@ -26,90 +26,79 @@ ScrollBarSettings Bar(double offset, double viewSize, double areaSize)
 
 } // namespace
 
-ViewRect ToViewRect(const MBounds& bounds)
+MBounds ActualView(const MBounds& requested, int width, int height)
 {
-    return {bounds.xMin, bounds.yMax, bounds.xMax, bounds.yMin};
+    return render::FitView(requested, std::max(1, width), std::max(1, height));
 }
 
-MBounds ToBounds(const ViewRect& rect)
+MBounds ScrollArea(const MBounds& outer, const MBounds& view)
 {
-    return {rect.left, rect.right, rect.bottom, rect.top};
+    return {std::min(outer.xMin, view.xMin), std::max(outer.xMax, view.xMax),
+            std::min(outer.yMin, view.yMin), std::max(outer.yMax, view.yMax)};
 }
 
-ViewRect ActualView(const ViewRect& requested, int width, int height)
-{
-    return ToViewRect(
-        render::FitView(ToBounds(requested), std::max(1, width), std::max(1, height)));
-}
-
-ViewRect ScrollArea(const MBounds& outer, const ViewRect& view)
-{
-    return {std::min(outer.xMin, view.left), std::max(outer.yMax, view.top),
-            std::max(outer.xMax, view.right), std::min(outer.yMin, view.bottom)};
-}
-
-int ZoomPercent(const MBounds& frame, const ViewRect& view)
+int ZoomPercent(const MBounds& frame, const MBounds& view)
 {
     const double zoom = std::max((frame.xMax - frame.xMin) / view.Width(),
                                  (frame.yMax - frame.yMin) / view.Height());
     return static_cast<int>(zoom * 100.0);
 }
 
-ScrollBarSettings HorizontalScrollBar(const ViewRect& area, const ViewRect& view)
+ScrollBarSettings HorizontalScrollBar(const MBounds& area, const MBounds& view)
 {
-    return Bar(view.left - area.left, view.Width(), area.Width());
+    return Bar(view.xMin - area.xMin, view.Width(), area.Width());
 }
 
-ScrollBarSettings VerticalScrollBar(const ViewRect& area, const ViewRect& view)
+ScrollBarSettings VerticalScrollBar(const MBounds& area, const MBounds& view)
 {
-    return Bar(area.top - view.top, view.Height(), area.Height());
+    return Bar(area.yMax - view.yMax, view.Height(), area.Height());
 }
 
-ViewRect ScrolledHorizontally(const ViewRect& requested, const ViewRect& view,
-                              const ViewRect& area, int position)
+MBounds ScrolledHorizontally(const MBounds& requested, const MBounds& view,
+                              const MBounds& area, int position)
 {
-    ViewRect moved = requested;
-    moved.left = area.left + area.Width() * position / kScrollUnits;
-    moved.right = moved.left + view.Width();
+    MBounds moved = requested;
+    moved.xMin = area.xMin + area.Width() * position / kScrollUnits;
+    moved.xMax = moved.xMin + view.Width();
     return moved;
 }
 
-ViewRect ScrolledVertically(const ViewRect& requested, const ViewRect& view, const ViewRect& area,
+MBounds ScrolledVertically(const MBounds& requested, const MBounds& view, const MBounds& area,
                             int position)
 {
-    ViewRect moved = requested;
-    moved.top = area.top - area.Height() * position / kScrollUnits;
-    moved.bottom = moved.top - view.Height();
+    MBounds moved = requested;
+    moved.yMax = area.yMax - area.Height() * position / kScrollUnits;
+    moved.yMin = moved.yMax - view.Height();
     return moved;
 }
 
-MXY PixelToMap(const ViewRect& view, int width, int height, double px, double py)
+MXY PixelToMap(const MBounds& view, int width, int height, double px, double py)
 {
-    return {view.left + (view.right - view.left) * px / std::max(1, width),
-            view.top - (view.top - view.bottom) * py / std::max(1, height)};
+    return {view.xMin + (view.xMax - view.xMin) * px / std::max(1, width),
+            view.yMax - (view.yMax - view.yMin) * py / std::max(1, height)};
 }
 
-QPointF MapToPixel(const ViewRect& view, int width, int height, MXY at)
+QPointF MapToPixel(const MBounds& view, int width, int height, MXY at)
 {
-    return {(at.x - view.left) / view.Width() * std::max(1, width),
-            (view.top - at.y) / view.Height() * std::max(1, height)};
+    return {(at.x - view.xMin) / view.Width() * std::max(1, width),
+            (view.yMax - at.y) / view.Height() * std::max(1, height)};
 }
 
-ViewRect CentredIn(const ViewRect& requested, const MBounds& outer)
+MBounds CentredIn(const MBounds& requested, const MBounds& outer)
 {
     const double cx = (outer.xMin + outer.xMax) / 2.0;
     const double cy = (outer.yMin + outer.yMax) / 2.0;
     const double hw = requested.Width() / 2.0;
     const double hh = requested.Height() / 2.0;
-    return {cx - hw, cy + hh, cx + hw, cy - hh};
+    return {cx - hw, cx + hw, cy - hh, cy + hh};
 }
 
-ViewRect ZoomedTo(const ViewRect& actual, int width, int height, double x1, double y1, double x2,
+MBounds ZoomedTo(const MBounds& actual, int width, int height, double x1, double y1, double x2,
                   double y2, const MBounds& frame, const MBounds& outer)
 {
     const MXY a = PixelToMap(actual, width, height, x1, y1);
     const MXY b = PixelToMap(actual, width, height, x2, y2);
-    ViewRect r{std::min(a.x, b.x), std::max(a.y, b.y), std::max(a.x, b.x), std::min(a.y, b.y)};
+    MBounds r{std::min(a.x, b.x), std::max(a.x, b.x), std::min(a.y, b.y), std::max(a.y, b.y)};
     // The zoom on each axis stays within the limits: the rectangle is
     // widened or narrowed about its centre.
     const double frameWidth = frame.xMax - frame.xMin;
@@ -117,11 +106,11 @@ ViewRect ZoomedTo(const ViewRect& actual, int width, int height, double x1, doub
     const double fx = std::clamp(r.Width() > 0 ? frameWidth / r.Width() : kMaxZoom, 1.0 / kMaxZoom, kMaxZoom);
     const double fy =
         std::clamp(r.Height() > 0 ? frameHeight / r.Height() : kMaxZoom, 1.0 / kMaxZoom, kMaxZoom);
-    const double cx = (r.left + r.right) / 2.0;
-    const double cy = (r.top + r.bottom) / 2.0;
-    r = {cx - frameWidth / fx / 2.0, cy + frameHeight / fy / 2.0, cx + frameWidth / fx / 2.0,
-         cy - frameHeight / fy / 2.0};
-    const ViewRect shown = ActualView(r, width, height);
+    const double cx = (r.xMin + r.xMax) / 2.0;
+    const double cy = (r.yMax + r.yMin) / 2.0;
+    r = {cx - frameWidth / fx / 2.0, cx + frameWidth / fx / 2.0, cy - frameHeight / fy / 2.0,
+         cy + frameHeight / fy / 2.0};
+    const MBounds shown = ActualView(r, width, height);
     const double outerWidth = outer.xMax - outer.xMin;
     const double outerHeight = outer.yMax - outer.yMin;
     if (r.Width() > outerWidth || r.Height() > outerHeight || shown.Width() > outerWidth ||
@@ -134,19 +123,19 @@ ViewRect ZoomedTo(const ViewRect& actual, int width, int height, double x1, doub
             return max - high;
         return 0.0;
     };
-    const double dx = shift(r.left, r.right, outer.xMin, outer.xMax);
-    const double dy = shift(r.bottom, r.top, outer.yMin, outer.yMax);
-    return {r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
+    const double dx = shift(r.xMin, r.xMax, outer.xMin, outer.xMax);
+    const double dy = shift(r.yMin, r.yMax, outer.yMin, outer.yMax);
+    return {r.xMin + dx, r.xMax + dx, r.yMin + dy, r.yMax + dy};
 }
 
-ViewRect ZoomedIn(const ViewRect& actual, int width, int height, const MBounds& frame,
+MBounds ZoomedIn(const MBounds& actual, int width, int height, const MBounds& frame,
                   const MBounds& outer)
 {
     return ZoomedTo(actual, width, height, width / 4, height / 4, 3 * width / 4, 3 * height / 4,
                     frame, outer);
 }
 
-ViewRect KeptVisible(const ViewRect& actual, int width, int height, MXY at, const MBounds& frame,
+MBounds KeptVisible(const MBounds& actual, int width, int height, MXY at, const MBounds& frame,
                      const MBounds& outer)
 {
     const QPointF p = MapToPixel(actual, width, height, at);
@@ -165,23 +154,23 @@ ViewRect KeptVisible(const ViewRect& actual, int width, int height, MXY at, cons
     return ZoomedTo(actual, width, height, dx, dy, width + dx, height + dy, frame, outer);
 }
 
-ViewRect ZoomedOut(const ViewRect& actual, int width, int height, const MBounds& frame,
+MBounds ZoomedOut(const MBounds& actual, int width, int height, const MBounds& frame,
                    const MBounds& outer)
 {
     return ZoomedTo(actual, width, height, -(width / 2), -(height / 2), 3 * width / 2,
                     3 * height / 2, frame, outer);
 }
 
-ViewRect Panned(const ViewRect& requested, double dx, double dy, const MBounds& outer)
+MBounds Panned(const MBounds& requested, double dx, double dy, const MBounds& outer)
 {
-    ViewRect moved = requested;
-    if (requested.left + dx >= outer.xMin && requested.right + dx <= outer.xMax) {
-        moved.left += dx;
-        moved.right += dx;
+    MBounds moved = requested;
+    if (requested.xMin + dx >= outer.xMin && requested.xMax + dx <= outer.xMax) {
+        moved.xMin += dx;
+        moved.xMax += dx;
     }
-    if (requested.bottom + dy >= outer.yMin && requested.top + dy <= outer.yMax) {
-        moved.top += dy;
-        moved.bottom += dy;
+    if (requested.yMin + dy >= outer.yMin && requested.yMax + dy <= outer.yMax) {
+        moved.yMax += dy;
+        moved.yMin += dy;
     }
     return moved;
 }

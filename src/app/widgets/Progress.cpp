@@ -39,6 +39,14 @@ QLabel* NewStatusLine(const QString& caption, int lines)
     return label;
 }
 
+QLabel* NewStatusPanel(const QString& text, int width, const QString& caption)
+{
+    auto* label = new QLabel(text);
+    label->setFixedWidth(width);
+    ShowTextToReaders(label, caption);
+    return label;
+}
+
 QProgressBar* NewProgressBar()
 {
     auto* bar = new QProgressBar;

@@ -28,6 +28,10 @@ void ShowStatus(QLabel* label, const QString& text, const QColor& colour);
 // changes, with room for `lines` lines (none asked: as its text needs).
 QLabel* NewStatusLine(const QString& caption, int lines = 0);
 
+// A panel of a main window's status bar, `width` pixels wide, that readers
+// know as `caption` and read as it changes.
+QLabel* NewStatusPanel(const QString& text, int width, const QString& caption);
+
 // A progress bar from 0 to 100 without text, read as "Progress".
 QProgressBar* NewProgressBar();
 

@@ -1,0 +1,254 @@
+#include "app/view/ViewController.h"
+
+#include "app/document/OpenDocument.h"
+#include "app/view/OpenGLControl.h"
+#include "app/view/ScrollingPanel.h"
+#include "app/view/ViewGeometry.h"
+#include "app/widgets/Progress.h"
+#include "render/Export.h"
+#include "render/MapDrawing.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace sundrel::app {
+
+namespace {
+
+// The text shown while no map is open: a sans font of about 24 pixels.
+constexpr const char* kPlaceholderFace = "Sans Serif";
+constexpr double kPlaceholderPixels = 24.0;
+
+} // namespace
+
+TViewController::TViewController(TOpenDocument& document, QWidget* window)
+    : QObject(window), document_(document), panel_(new TScrollingPanel(window)),
+      view_(new TOpenGLControl), zoomPanel_(NewStatusPanel(QStringLiteral("100 %"), 100, tr("Zoom"))),
+      zoomMenu_(new QMenu(tr("&Zoom"), window))
+{
+    panel_->SetView(view_);
+    panel_->OnHScroll = [this](int position) { Scroll(true, position); };
+    panel_->OnVScroll = [this](int position) { Scroll(false, position); };
+    panel_->HideScrollBars();
+
+    view_->OnSetupRC = [this](TOpenGLControl&) { SetupRC(); };
+    view_->OnRenderScene = [this](TOpenGLControl&) { RenderScene(); };
+    view_->OnChangeSize = [this](TOpenGLControl&, int width, int height) { Resize(width, height); };
+    view_->OnReleaseRC = [this](TOpenGLControl&) { ReleaseRC(); };
+    view_->setAccessibleName(tr("Map"));
+    view_->setMouseTracking(true);
+
+    zoomIn_ = zoomMenu_->addAction(tr("Zoom in"), this, &TViewController::ZoomIn);
+    zoomOut_ = zoomMenu_->addAction(tr("Zoom out"), this, &TViewController::ZoomOut);
+    resetZoom_ = zoomMenu_->addAction(tr("Reset zoom"), this, &TViewController::ResetZoom);
+
+    connect(&document_, &TOpenDocument::changed, this, &TViewController::DocumentChanged);
+}
+
+TViewController::~TViewController()
+{
+    // The view outlives this object: free what lives in its context now and
+    // leave it without handlers.
+    if (view_->Initialized()) {
+        view_->makeCurrent();
+        ReleaseRC();
+        view_->doneCurrent();
+    }
+    view_->OnSetupRC = nullptr;
+    view_->OnRenderScene = nullptr;
+    view_->OnChangeSize = nullptr;
+    view_->OnReleaseRC = nullptr;
+    panel_->OnHScroll = nullptr;
+    panel_->OnVScroll = nullptr;
+}
+
+void TViewController::DocumentChanged(unsigned what)
+{
+    if (what & (TOpenDocument::MapChange | TOpenDocument::ViewChange))
+        view_->UpdateSize();
+    else if (what & (TOpenDocument::StyleChange | TOpenDocument::ColourTableChange |
+                     TOpenDocument::VisibilityChange | TOpenDocument::LayersChange))
+        view_->UpdateScene();
+}
+
+QString TViewController::ZoomText() const
+{
+    return zoomPanel_->text();
+}
+
+void TViewController::EnableMapCommands(bool enabled)
+{
+    zoomMenu_->setEnabled(enabled);
+    resetZoom_->setEnabled(enabled);
+}
+
+void TViewController::UpdateScene()
+{
+    view_->UpdateScene();
+}
+
+void TViewController::UpdateSize()
+{
+    view_->UpdateSize();
+}
+
+MXY TViewController::ViewToMap(QPointF pixel) const
+{
+    return PixelToMap(actual_, view_->width(), view_->height(), pixel.x(), pixel.y());
+}
+
+void TViewController::ResetZoom()
+{
+    document_.ResetView();
+}
+
+void TViewController::ZoomIn()
+{
+    if (const MMap* map = document_.Map())
+        document_.SetRequestedView(
+            ZoomedIn(actual_, view_->width(), view_->height(), map->frameBounds, map->outerBounds));
+}
+
+void TViewController::ZoomOut()
+{
+    if (const MMap* map = document_.Map())
+        document_.SetRequestedView(ZoomedOut(actual_, view_->width(), view_->height(),
+                                             map->frameBounds, map->outerBounds));
+}
+
+void TViewController::CentreView()
+{
+    if (const MMap* map = document_.Map())
+        document_.SetRequestedView(CentredIn(document_.RequestedView(), map->outerBounds));
+}
+
+void TViewController::ZoomToPixels(double x1, double y1, double x2, double y2)
+{
+    if (const MMap* map = document_.Map())
+        document_.SetRequestedView(ZoomedTo(actual_, view_->width(), view_->height(), x1, y1, x2,
+                                            y2, map->frameBounds, map->outerBounds));
+}
+
+void TViewController::Pan(double dx, double dy)
+{
+    if (const MMap* map = document_.Map())
+        document_.SetRequestedView(Panned(document_.RequestedView(), dx, dy, map->outerBounds));
+}
+
+void TViewController::KeepVisible(MXY at)
+{
+    const MMap* map = document_.Map();
+    if (!map)
+        return;
+    const MBounds kept = KeptVisible(actual_, view_->width(), view_->height(), at,
+                                     map->frameBounds, map->outerBounds);
+    if (kept != actual_)
+        document_.SetRequestedView(kept);
+}
+
+// ------------------------------------------------------------------- drawing
+
+void TViewController::SetupRC()
+{
+    fonts_ = std::make_unique<render::CachedFonts>(view_->Primitives().screen.resolution);
+    glClearColor(0.5f, 0.5f, 0.5f, 1.0f);
+    glDisable(GL_DEPTH_TEST);
+}
+
+void TViewController::ReleaseRC()
+{
+    fonts_.reset();
+}
+
+void TViewController::RenderScene()
+{
+    if (!fonts_)
+        return;
+    const MMap* map = document_.Map();
+    render::ViewPrimitives& primitives = view_->Primitives();
+    render::Canvas canvas{primitives, primitives.screen, *fonts_, nullptr};
+    if (map)
+        canvas.ForPixels(actual_);
+    render::Scene scene;
+    scene.map = map;
+    scene.visible = document_.Display().visibility;
+    const double points = kPlaceholderPixels * 72.0 / primitives.screen.resolution;
+    scene.placeholderFont =
+        fonts_->Acquire(kPlaceholderFace, 0, static_cast<std::int32_t>(std::lround(points)));
+    if (map)
+        scene.labelsFont = fonts_->Acquire(map->font.name, map->font.style, map->font.size);
+    scene.extraLayers = [this, &canvas] {
+        if (ExtraLayers)
+            ExtraLayers(canvas);
+    };
+    render::DrawScene(canvas, scene);
+    if (Overlay)
+        Overlay();
+}
+
+void TViewController::Resize(int width, int height)
+{
+    width = std::max(1, width);
+    height = std::max(1, height);
+    const MMap* map = document_.Map();
+    if (!map) {
+        glViewport(0, 0, width, height);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(-100.0, 100.0, -100.0, 100.0, -2.0, 1.0);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        panel_->HideScrollBars();
+        return;
+    }
+    // The requested view fitted to the client's aspect becomes the actual
+    // view; the requested one stays as it is.
+    actual_ = render::SetFittedProjection(document_.RequestedView(), width, height, -20.0, 20.0);
+    view_->Primitives().screen.scale = actual_.Width() / width;
+    area_ = ScrollArea(map->outerBounds, actual_);
+    zoomPanel_->setText(QString::number(ZoomPercent(map->frameBounds, actual_)) + " %");
+    UpdateScrollBars();
+}
+
+void TViewController::UpdateScrollBars()
+{
+    const ScrollBarSettings h = HorizontalScrollBar(area_, actual_);
+    const ScrollBarSettings v = VerticalScrollBar(area_, actual_);
+    panel_->SetUpdating(true);
+    if (h.visible) {
+        panel_->SetHMin(0);
+        panel_->SetHMax(h.maximum);
+        panel_->SetHPageSize(h.pageSize);
+        panel_->SetHSmallChange(h.smallChange);
+        panel_->SetHLargeChange(h.largeChange);
+        panel_->SetHPosition(h.position);
+    }
+    if (v.visible) {
+        panel_->SetVMin(0);
+        panel_->SetVMax(v.maximum);
+        panel_->SetVPageSize(v.pageSize);
+        panel_->SetVSmallChange(v.smallChange);
+        panel_->SetVLargeChange(v.largeChange);
+        panel_->SetVPosition(v.position);
+    }
+    panel_->SetScrollBarVisibility(h.visible, v.visible);
+    panel_->SetUpdating(false);
+}
+
+void TViewController::Scroll(bool horizontally, int position)
+{
+    if (!document_.Map())
+        return;
+    const MBounds& requested = document_.RequestedView();
+    document_.SetRequestedView(horizontally
+                                   ? ScrolledHorizontally(requested, actual_, area_, position)
+                                   : ScrolledVertically(requested, actual_, area_, position));
+}
+
+} // namespace sundrel::app
