@@ -14,6 +14,7 @@
 #include "support/CliRunner.h"
 
 #include <QAbstractButton>
+#include <QCryptographicHash>
 #include <QAction>
 #include <QCheckBox>
 #include <QPushButton>
@@ -41,6 +42,24 @@ namespace fs = std::filesystem;
 const fs::path kExamples = SUNDREL_EXAMPLES_DIR;
 const fs::path kScreenshotDir = SUNDREL_SCREENSHOT_DIR;
 
+// The documents of the README's study as they must stay, byte for byte: the
+// map (sundrel-cli map examples/sites.txt --first-line 2) and the document
+// with both layers (then analyse with examples/distances.txt --sundrels 3,
+// and with examples/resampled.txt --matrices 10 --gap 1 --sundrels 3), which
+// is examples/example.dvk.
+constexpr const char* kStudyMapSha256 =
+    "b65840e2f6d7642724016397edcd3a4d5c3e81f86c840050ebd281896e1a8fb9";
+constexpr const char* kStudyDocumentSha256 =
+    "f47a94c7bfe0048af93e6ffb1710b1292f22b37872c094249d6bc44933811c11";
+
+std::string Sha256(const fs::path& file)
+{
+    const std::string bytes = test::ReadFile(file);
+    return QCryptographicHash::hash(QByteArray::fromStdString(bytes), QCryptographicHash::Sha256)
+        .toHex()
+        .toStdString();
+}
+
 struct MatrixLayout {
     int matrices;
     int gap;
@@ -56,8 +75,12 @@ protected:
         ASSERT_TRUE(WaitUntil([&] { return form_->Viewer().View()->Initialized(); }, 20000));
     }
 
-    void NewMap()
+    // "New..." with the study's sites, in `form` (the sundrel window's by
+    // default).
+    void NewMap(TMainForm* form = nullptr)
     {
+        if (!form)
+            form = form_.get();
         bool missed = false;
         ChooseFile("OpenDialog", kExamples / "sites.txt", &missed);
         WhenModal(
@@ -70,9 +93,9 @@ protected:
                 QTest::mouseClick(importer->OKButton(), Qt::LeftButton);
             },
             &missed);
-        form_->findChild<QAction*>("NewAction")->trigger();
+        form->findChild<QAction*>("NewAction")->trigger();
         ASSERT_FALSE(missed);
-        ASSERT_NE(form_->Map(), nullptr);
+        ASSERT_NE(form->Map(), nullptr);
     }
 
     // "Sundrels" > "New...": the matrices of `file`, K sundrels.
@@ -177,11 +200,31 @@ TEST_F(StudyTest, TheExampleThroughTheWindowsIsTheCommandLinesStudy)
         EXPECT_FALSE(window.empty());
         EXPECT_TRUE(window == test::ReadFile(fromCli)) << "report " << i << " differs";
     }
+    // The documents are the bytes the study always gave.
+    EXPECT_EQ(Sha256(document), kStudyDocumentSha256);
+    EXPECT_EQ(Sha256(cli), kStudyDocumentSha256);
+    EXPECT_EQ(Sha256(map), kStudyMapSha256);
     const test::CliResult windowBarriers = test::RunCli({"barriers", document.string()});
     const test::CliResult cliBarriers = test::RunCli({"barriers", cli.string()});
     ASSERT_EQ(windowBarriers.status, 0) << windowBarriers.err;
     EXPECT_GT(windowBarriers.out.size(), 100u);
     EXPECT_EQ(windowBarriers.out, cliBarriers.out);
+}
+
+// The study's map saved from the map editor window is the command line's, as
+// it always was.
+TEST_F(StudyTest, TheStudysMapSavedFromTheWindowKeepsItsBytes)
+{
+    TMainForm window;
+    window.show();
+    ASSERT_TRUE(WaitUntil([&] { return window.Viewer().View()->Initialized(); }, 20000));
+    NewMap(&window);
+    const fs::path saved = dir_ / "window.dvt";
+    bool missed = false;
+    ChooseFile("SaveDialog", saved, &missed);
+    ASSERT_TRUE(window.SaveCommand());
+    ASSERT_FALSE(missed);
+    EXPECT_EQ(Sha256(saved), kStudyMapSha256);
 }
 
 // The windows that follow a layer (configure, selection, report) are open

@@ -2,6 +2,7 @@
 
 #include "app/document/DocumentBridge.h"
 #include "app/widgets/ErrorBox.h"
+#include "app/widgets/FileDialogs.h"
 #include "app/widgets/Progress.h"
 #include "app/widgets/Settings.h"
 #include "common/Messages.h"
@@ -124,7 +125,7 @@ void TReportForm::Save()
     try {
         // Written through a temporary file: a failure leaves no partial file
         // and any previous one untouched.
-        WriteReport(std::filesystem::path(fileName.toUtf8().toStdString()), lines);
+        WriteReport(ToPath(fileName), lines);
         folder_ = QFileInfo(fileName).absolutePath();
     } catch (const std::bad_alloc&) {
         ShowError(QString::fromUtf8(msg::MemoryAllocationFailure));

@@ -21,9 +21,6 @@ namespace sundrel::app {
 
 namespace {
 
-// Half the side of the picking box, in pixels.
-constexpr double kPickHalfBox = 4.0;
-
 bool Inside(const MBounds& b, MXY at)
 {
     return at.x >= b.xMin && at.x <= b.xMax && at.y >= b.yMin && at.y <= b.yMax;
@@ -157,15 +154,8 @@ void TMapEditor::KeepOriginal()
 void TMapEditor::PickAt(QPointF pixel)
 {
     MMap& map = *document_.EditableMap();
-    const MXY a = view_.ViewToMap(pixel - QPointF(kPickHalfBox, kPickHalfBox));
-    const MXY b = view_.ViewToMap(pixel + QPointF(kPickHalfBox, kPickHalfBox));
-    PickRequest request;
-    request.box = {std::min(a.x, b.x), std::max(a.x, b.x), std::min(a.y, b.y), std::max(a.y, b.y)};
-    request.visible = document_.Display().visibility;
-    const render::ViewParameters& screen = view_.View()->Primitives().screen;
-    request.unitsPerPoint = screen.resolution / 72.0 * screen.scale;
     const bool blink = map.highlight.blink;
-    map.highlight = Pick(map, request);
+    map.highlight = Pick(map, view_.PickAt(pixel));
     map.highlight.blink = blink;
 }
 

@@ -22,15 +22,6 @@
 
 namespace sundrel::app {
 
-namespace {
-
-std::filesystem::path ToPath(const QString& fileName)
-{
-    return std::filesystem::path(fileName.toUtf8().toStdString());
-}
-
-} // namespace
-
 TFigureExporter::TFigureExporter(TOpenDocument& document, TViewController& view,
                                  DocumentBridge& bridge, QWidget* window)
     : QObject(window), document_(document), view_(view), window_(window),

@@ -1,5 +1,6 @@
 #include "app/shell/AboutForm.h"
 
+#include "app/widgets/Fields.h"
 #include "app/widgets/Resources.h"
 
 #include <QCoreApplication>
@@ -92,13 +93,11 @@ TSundrelAboutForm::TSundrelAboutForm(QWidget* parent) : QDialog(parent)
     top->addSpacing(12);
     top->addLayout(heading, 1);
 
-    auto* caption = new QLabel(tr("&Licences"), this);
     licences_ = new QTextBrowser(this);
     licences_->setOpenExternalLinks(true);
     licences_->setHtml(LicencesHtml());
     licences_->setMinimumHeight(170);
-    licences_->setAccessibleName(tr("Licences"));
-    caption->setBuddy(licences_);
+    QLabel* caption = FieldLabel(tr("&Licences"), licences_);
 
     auto* buttons = new QDialogButtonBox(this);
     okButton_ = buttons->addButton(tr("OK"), QDialogButtonBox::AcceptRole);

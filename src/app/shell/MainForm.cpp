@@ -26,14 +26,12 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
 #include <QToolBar>
@@ -47,11 +45,6 @@ namespace {
 
 // Steps the map body's writer reports, and the header's.
 constexpr std::int64_t kMapWriteSteps = 3;
-
-std::filesystem::path ToPath(const QString& fileName)
-{
-    return std::filesystem::path(fileName.toUtf8().toStdString());
-}
 
 // `fileName` with its extension replaced by `extension` (".dvt").
 QString WithExtension(const QString& fileName, const QString& extension)
@@ -253,16 +246,8 @@ void TMainForm::ReadSettings()
     maximized_ = read.maximized;
     openDir_ = read.openDir;
     openMapDir_ = read.openMapDir;
-    if (bounds_) {
-        // A window placed off every screen comes back where it can be seen.
-        const QRect bounds = *bounds_;
-        bool visible = false;
-        for (const QScreen* screen : QGuiApplication::screens())
-            visible = visible || screen->availableGeometry().intersects(bounds);
-        resize(bounds.size().expandedTo(minimumSize()));
-        if (visible)
-            move(bounds.topLeft());
-    }
+    if (bounds_)
+        PlaceWindow(*this, *bounds_);
     document_->SetDisplay(read);
     ReadExtraSettings(settings);
 }
@@ -272,10 +257,7 @@ MainFormSettings TMainForm::Settings() const
     MainFormSettings settings;
     static_cast<DisplayState&>(settings) = document_->Display();
     settings.maximized = isMaximized();
-    const QRect normal = isMaximized() ? normalGeometry() : geometry();
-    settings.bounds =
-        normal.isValid() ? std::optional<QRect>(QRect(frameGeometry().topLeft(), normal.size()))
-                         : bounds_;
+    settings.bounds = WindowBounds(*this, bounds_);
     settings.openDir = openDir_;
     settings.openMapDir = openMapDir_;
     return settings;

@@ -1,6 +1,9 @@
 #include "app/shell/MainFormSettings.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QSettings>
+#include <QWidget>
 
 namespace sundrel::app {
 
@@ -21,6 +24,24 @@ bool ReadSize(QSettings& settings, const char* key, float& into)
 }
 
 } // namespace
+
+void PlaceWindow(QWidget& window, const QRect& bounds)
+{
+    bool visible = false;
+    for (const QScreen* screen : QGuiApplication::screens())
+        visible = visible || screen->availableGeometry().intersects(bounds);
+    window.resize(bounds.size().expandedTo(window.minimumSize()));
+    if (visible)
+        window.move(bounds.topLeft());
+}
+
+std::optional<QRect> WindowBounds(const QWidget& window, const std::optional<QRect>& otherwise)
+{
+    const QRect normal = window.isMaximized() ? window.normalGeometry() : window.geometry();
+    if (!normal.isValid())
+        return otherwise;
+    return QRect(window.frameGeometry().topLeft(), normal.size());
+}
 
 void ReadMainFormSettings(QSettings& settings, MainFormSettings& into)
 {

@@ -13,6 +13,7 @@
 #include <optional>
 
 class QSettings;
+class QWidget;
 
 namespace sundrel::app {
 
@@ -26,6 +27,13 @@ struct MainFormSettings : DisplayState {
     QString openDir;    // the coordinate file dialog's folder
     QString openMapDir; // the document dialog's folder
 };
+
+// Gives `window` the size of `bounds` and, when it lies on a screen, their
+// place (a window placed off every screen comes back where it can be seen).
+void PlaceWindow(QWidget& window, const QRect& bounds);
+// The normal (not maximized) geometry of `window` as the settings keep it;
+// `otherwise` while it has none.
+std::optional<QRect> WindowBounds(const QWidget& window, const std::optional<QRect>& otherwise);
 
 // Reads the group "MapEditor" of `settings` (the caller's group must be the
 // root) over `into`, group by group.

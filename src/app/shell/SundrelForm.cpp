@@ -267,7 +267,7 @@ bool TSundrelForm::ExportTriangulationCommand()
     if (fileName.isEmpty())
         return false;
     render::ExportParameters parameters;
-    parameters.file = std::filesystem::path(fileName.toUtf8().toStdString());
+    parameters.file = ToPath(fileName);
     render::ExportSource source;
     const DocumentHeader header = document_->MapHeader();
     source.extra = [this, header](const std::filesystem::path& file, const JobHooks& hooks) {

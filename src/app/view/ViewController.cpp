@@ -21,6 +21,9 @@ namespace sundrel::app {
 
 namespace {
 
+// Half the side of the picking box, in pixels.
+constexpr double kPickHalfBox = 4.0;
+
 // The text shown while no map is open: a sans font of about 24 pixels.
 constexpr const char* kPlaceholderFace = "Sans Serif";
 constexpr double kPlaceholderPixels = 24.0;
@@ -101,6 +104,18 @@ void TViewController::UpdateSize()
 MXY TViewController::ViewToMap(QPointF pixel) const
 {
     return PixelToMap(actual_, view_->width(), view_->height(), pixel.x(), pixel.y());
+}
+
+PickRequest TViewController::PickAt(QPointF pixel) const
+{
+    const MXY a = ViewToMap(pixel - QPointF(kPickHalfBox, kPickHalfBox));
+    const MXY b = ViewToMap(pixel + QPointF(kPickHalfBox, kPickHalfBox));
+    PickRequest request;
+    request.box = {std::min(a.x, b.x), std::max(a.x, b.x), std::min(a.y, b.y), std::max(a.y, b.y)};
+    request.visible = document_.Display().visibility;
+    const render::ViewParameters& screen = view_->Primitives().screen;
+    request.unitsPerPoint = screen.resolution / 72.0 * screen.scale;
+    return request;
 }
 
 void TViewController::ResetZoom()

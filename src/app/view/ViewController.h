@@ -7,6 +7,7 @@
 // document says changed is drawn again.
 
 #include "model/MMap.h"
+#include "model/Picking.h"
 #include "render/Canvas.h"
 
 #include <QObject>
@@ -55,8 +56,10 @@ public:
     const MBounds& CurrentView() const { return actual_; }
     const MBounds& CurrentScrollArea() const { return area_; }
     QString ZoomText() const;
-    // The map position under a pixel of the view.
+    // The map position under a pixel of the view, and what a click there
+    // picks: the box of a few pixels around it over the layers shown.
     MXY ViewToMap(QPointF pixel) const;
+    PickRequest PickAt(QPointF pixel) const;
 
     // "Reset zoom": the frame; "Zoom in", "Zoom out": a factor 2 about the
     // centre; the view centred in the outer bounds.

@@ -22,6 +22,11 @@ QString Ask(QFileDialog& dialog, const FileQuestion& question)
 
 } // namespace
 
+std::filesystem::path ToPath(const QString& fileName)
+{
+    return std::filesystem::path(fileName.toUtf8().toStdString());
+}
+
 QString AskFileToRead(QWidget* parent, const FileQuestion& question)
 {
     QFileDialog dialog(parent, question.title);

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <filesystem>
+
 class QWidget;
 
 namespace sundrel::app {
@@ -22,6 +24,9 @@ struct FileQuestion {
     // The file name proposed (for writing).
     QString proposed;
 };
+
+// A file name as the windows have it, as a path (UTF-8).
+std::filesystem::path ToPath(const QString& fileName);
 
 // The file chosen, or an empty string when the user gave up.
 QString AskFileToRead(QWidget* parent, const FileQuestion& question);
