@@ -1,4 +1,4 @@
-// Map creation speed: StartCreation -> waitIdle -> TakeMap for 1e3 .. 1e6
+// Map creation speed: StartCreation -> wait -> TakeMap for 1e3 .. 1e6
 // sites in random and in Hilbert order, and, when built with CGAL, its
 // Delaunay range insertion of the same points.
 //

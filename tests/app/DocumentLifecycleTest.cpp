@@ -654,7 +654,7 @@ TEST_F(LifecycleTest, EveryControlHasTheNameItsCaptionGives)
     auto form = Show<TSundrelForm>();
     for (QWidget* dialog : std::initializer_list<QWidget*>{
              form->findChild<TImportForm*>(), form->findChild<TCloseDialog*>(), form->Exports().ExportDialog(),
-             form->findChild<TMapCreationControl*>(), form->Setup(), form->Setup()->NumberDialog()})
+             form->findChild<TMapCreationControl*>(), form->findChild<TMonmonierSetup*>(), form->findChild<TMonmonierSetup*>()->NumberDialog()})
         test::ExpectAccessible(dialog);
     // Every button of the window's tool bars, the overflow button included.
     for (QToolBar* bar : form->findChildren<QToolBar*>())

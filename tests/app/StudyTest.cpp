@@ -145,10 +145,10 @@ protected:
     // The report of layer i as the report window saves it.
     std::string SavedReport(int i, const fs::path& file)
     {
-        form_->ReportWindow()->ShowLayerReport(i);
+        form_->findChild<TReportForm*>()->ShowLayerReport(i);
         bool missed = false;
         ChooseFile("ReportSaveDialog", file, &missed);
-        form_->ReportWindow()->Save();
+        form_->findChild<TReportForm*>()->Save();
         EXPECT_FALSE(missed);
         return test::ReadFile(file);
     }
@@ -238,7 +238,7 @@ TEST_F(StudyTest, RemovingLayersWithTheirWindowsOpen)
     MonmonierLayer& layers = form_->Layers();
 
     // Configure the single run: rename it, ask for three sundrels.
-    TMonmonierSetup* setup = form_->Setup();
+    TMonmonierSetup* setup = form_->findChild<TMonmonierSetup*>();
     setup->Configure(layers, 1);
     ASSERT_TRUE(setup->isVisible());
     setup->TitleEdit()->setText("renamed");
@@ -249,9 +249,9 @@ TEST_F(StudyTest, RemovingLayersWithTheirWindowsOpen)
     ASSERT_TRUE(WaitUntil([&] { return LayersComputed(*form_); }));
     EXPECT_EQ(layers.layer(1)->sundrelCount(), 3);
     EXPECT_EQ(layers.layer(1)->labelStyle, 1);
-    form_->SelectionWindow()->SetLayer(0);
-    form_->ReportWindow()->ShowLayerReport(1);
-    const Report shown = form_->ReportWindow()->Lines();
+    form_->findChild<TSundrelSelection*>()->SetLayer(0);
+    form_->findChild<TReportForm*>()->ShowLayerReport(1);
+    const Report shown = form_->findChild<TReportForm*>()->Lines();
 
     QAction* removeAll = nullptr;
     for (QAction* action : form_->ResultMenus().SundrelsMenu()->actions())
@@ -265,11 +265,11 @@ TEST_F(StudyTest, RemovingLayersWithTheirWindowsOpen)
     // Nothing reaches a removed layer.
     setup->TitleEdit()->setText("again");
     emit setup->TitleEdit()->textEdited("again");
-    QTest::mouseClick(form_->SelectionWindow()->Box(1), Qt::LeftButton);
-    EXPECT_EQ(form_->ReportWindow()->Lines(), shown);
+    QTest::mouseClick(form_->findChild<TSundrelSelection*>()->Box(1), Qt::LeftButton);
+    EXPECT_EQ(form_->findChild<TReportForm*>()->Lines(), shown);
     bool missed = false;
     ChooseFile("ReportSaveDialog", dir_ / "kept.txt", &missed);
-    form_->ReportWindow()->Save();
+    form_->findChild<TReportForm*>()->Save();
     EXPECT_FALSE(missed);
     EXPECT_FALSE(test::ReadFile(dir_ / "kept.txt").empty());
     test::Settle();

@@ -39,12 +39,6 @@ public:
     // worker; false when nothing was started.
     bool NewAnalysisCommand();
 
-    TMonmonierSetup* Setup() const { return setup_; }
-    TImportMatForm* MatrixImport() const { return importMat_; }
-    TSundrelMonmonierDialog* StatusWindow() const { return status_; }
-    TReportForm* ReportWindow() const { return report_; }
-    TSundrelSelection* SelectionWindow() const { return selection_; }
-
 protected:
     void EnableMapControls(bool enabled) override;
     void AfterLoad(const DocumentHeader& header, const std::filesystem::path& file) override;
