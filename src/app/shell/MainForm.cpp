@@ -87,9 +87,10 @@ TMainForm::TMainForm(QWidget* parent, Deferred)
     setCentralWidget(viewer_->Panel());
     editor_ = std::make_unique<TMapEditor>(*document_, *factory_, *viewer_, this);
     tools_ = std::make_unique<TViewTools>(*document_, *viewer_, *editor_, this);
+    styles_ = std::make_unique<TStyleController>(*document_, this);
     layerControls_ = std::make_unique<TLayerControls>(*document_, editor_->RemoveAllAction(),
                                                       editor_->DeleteAllAction(), this);
-    styles_ = std::make_unique<TStyleController>(*document_, layerControls_->LayerButton(0), this);
+    styles_->MatchHeight(layerControls_->LayerButton(0));
     exports_ = std::make_unique<TFigureExporter>(*document_, *viewer_, *bridge_, this);
     tools_->PopUpMenu = [this](const QPoint& at) { layerControls_->PopUp(at); };
     exports_->DocumentFolder = [this] { return openMapDir_; };

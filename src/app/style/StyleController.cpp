@@ -32,8 +32,7 @@ void DropItems(QMenu* menu)
 
 } // namespace
 
-TStyleController::TStyleController(TOpenDocument& document, const QWidget* heightOf,
-                                   QWidget* window)
+TStyleController::TStyleController(TOpenDocument& document, QWidget* window)
     : QObject(window), document_(document), bar_(new QToolBar(tr("Styles"), window)),
       colourMenu_(new TColourMenu(window)), colourOptions_(new QMenu(window)),
       lineSizeMenu_(new TSizeMenu(TSizeMenu::Sample::Line, window)),
@@ -41,17 +40,13 @@ TStyleController::TStyleController(TOpenDocument& document, const QWidget* heigh
 {
     bar_->setObjectName("Styles");
     bar_->setIconSize(QSize(16, 16));
-    const auto button = [this, heightOf](const QString& caption) {
+    const auto button = [this](const QString& caption) {
         auto* tool = new QToolButton(bar_);
         tool->setText(caption);
         tool->setAccessibleName(caption);
         tool->setToolTip(caption);
         tool->setAutoRaise(true);
         tool->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-        // No higher than the layer buttons: the bar, and so the view, keep
-        // their size.
-        if (heightOf)
-            tool->setMaximumHeight(heightOf->sizeHint().height());
         bar_->addWidget(tool);
         return tool;
     };
@@ -85,6 +80,14 @@ TStyleController::TStyleController(TOpenDocument& document, const QWidget* heigh
         connect(menu, &QMenu::aboutToShow, this, &TStyleController::UpdatePropertyButtons);
     connect(&document_, &TOpenDocument::changed, this, &TStyleController::DocumentChanged);
     RebuildColourMenus();
+}
+
+void TStyleController::MatchHeight(const QWidget* button)
+{
+    if (!button)
+        return;
+    for (QToolButton* tool : {colourButton_, lineSizeButton_, pointSizeButton_, fontButton_})
+        tool->setMaximumHeight(button->sizeHint().height());
 }
 
 void TStyleController::DocumentChanged(unsigned what)

@@ -23,8 +23,11 @@ class TStyleController : public QObject {
     Q_OBJECT
 
 public:
-    // The buttons are no higher than `heightOf`, a button of the layer bar.
-    TStyleController(TOpenDocument& document, const QWidget* heightOf, QWidget* window);
+    TStyleController(TOpenDocument& document, QWidget* window);
+
+    // The buttons no higher than `button` (one of the layer bar's), so that
+    // the bars, and so the view, keep their size.
+    void MatchHeight(const QWidget* button);
 
     QToolBar* StyleBar() const { return bar_; }
     QToolButton* ColourButton() const { return colourButton_; }
