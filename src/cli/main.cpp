@@ -33,6 +33,15 @@ const char* kUsage =
     "  analyse DOC MATRICES -o OUT.dvk [matrix options] [--sundrels K]\n"
     "          [--labels letters|numbers|roman] [--name NAME] [--select RANKS] [--report FILE]\n"
     "      add a result layer (a single run on one matrix, a significance test on several)\n"
+    "  analyse DOC --genotypes GENOTYPES -o OUT.dvk [genotype options] [--temp-dir DIR] ...\n"
+    "      add a single run on the observed distances and, with --bootstrap M, a\n"
+    "      significance test on the replicates\n"
+    "  distances GENOTYPES -o MATRICES.txt [--format genepop|fstat|structure|table|vcf]\n"
+    "            [--samples FILE] [--populations FILE] [--distance nei|edwards|reynolds|rogers|prevosti]\n"
+    "            [--untyped mean|zero] [--bootstrap M [--resample loci|individuals] [--seed S]\n"
+    "            [--replicates FROM-TO]] [--rows-per-individual 1|2] [--label-column C]\n"
+    "            [--population-column C] [--first-locus-column C] [--marker-names] [--missing TEXT]\n"
+    "      population distances from genotypes, then resampled replicates, as matrix text\n"
     "  report DOC.dvk [--layer I] [-o FILE]\n"
     "      the report of a layer (all layers when no index is given)\n"
     "  barriers DOC.dvk [--layer I] [--format csv|json]\n"
@@ -90,6 +99,8 @@ int Run(const std::string& command, sundrel::cli::Arguments& args)
             return RunBarriers(args);
         if (command == "export")
             return RunExport(args);
+        if (command == "distances")
+            return RunDistances(args);
         throw UsageError("unknown command " + command);
     } catch (const sundrel::FileError& e) {
         std::fprintf(stderr, "%s\n",
