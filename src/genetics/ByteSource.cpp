@@ -1,5 +1,6 @@
 #include "genetics/ByteSource.h"
 
+#include "common/AtomicFile.h"
 #include "common/Errors.h"
 #include "common/Messages.h"
 #include "common/Worker.h"
@@ -34,10 +35,10 @@ private:
 
 std::unique_ptr<ByteSource> OpenFileSource(const std::filesystem::path& path)
 {
+    // Folders, FIFOs and devices are refused before fopen(), which would
+    // block on a FIFO until a writer comes.
+    CheckInputFile(path);
     errno = 0;
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec))
-        throw FileError(msg::ImpossibleToOpen, path, SystemReason(EISDIR));
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file)
         throw FileError(msg::ImpossibleToOpen, path, SystemReason(errno ? errno : ENOENT));
