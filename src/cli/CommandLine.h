@@ -57,6 +57,7 @@ int RunAnalyse(Arguments& args);
 int RunReport(Arguments& args);
 int RunBarriers(Arguments& args);
 int RunExport(Arguments& args);
+int RunGis(Arguments& args);
 
 } // namespace sundrel::cli
 
