@@ -50,9 +50,9 @@ std::vector<MXY> WrapDegrees(const std::vector<MXY>& lonLat, std::int64_t firstL
         if (!(p.y >= -90.0 && p.y <= 90.0))
             throw SiteError(msg::LatitudeOutOfRange(line, Text(lonLat[k].y)),
                             static_cast<std::int64_t>(k));
-        if (p.x > 180.0)
+        if (p.x > 180.0 && p.x <= 360.0)
             p.x -= 360.0;
-        else if (p.x < -180.0)
+        else if (p.x < -180.0 && p.x >= -360.0)
             p.x += 360.0;
         if (!(p.x >= -180.0 && p.x <= 180.0))
             throw SiteError(msg::LongitudeOutOfRange(line, Text(lonLat[k].x)),

@@ -26,8 +26,9 @@ private:
     std::int64_t site_;
 };
 
-// Longitudes beyond ±180 brought back by one turn of 360 degrees; then each
-// site is checked: latitude within ±90, longitude within ±180. Raises
+// Longitudes from 180 to 360 (and -360 to -180) brought back by one turn of
+// 360 degrees; then each site is checked: latitude within ±90, longitude
+// within ±180. Raises
 // SiteError naming the line (firstLine + index).
 std::vector<MXY> WrapDegrees(const std::vector<MXY>& lonLat, std::int64_t firstLine);
 

@@ -121,7 +121,7 @@ DocumentGeography ReadGeography(const std::filesystem::path& document,
 }
 
 DocumentFiles::DocumentFiles(std::filesystem::path document, const DocumentGeography& geography)
-    : document_(document)
+    : document_(document), documentFile_(CheckOutputTarget(document).file)
 {
     const std::filesystem::path folder = std::filesystem::absolute(document).parent_path();
     const std::pair<std::filesystem::path, std::optional<std::string>> wanted[] = {
@@ -161,79 +161,66 @@ void DocumentFiles::commit()
     close();
     namespace fs = std::filesystem;
     std::error_code ec;
-    // The sidecars now in place, moved aside.
-    std::vector<std::pair<fs::path, fs::path>> moved; // target, aside
-    auto putBack = [&] {
+    std::vector<std::pair<fs::path, fs::path>> moved; // sidecars moved aside: target, aside
+    fs::path keep;                                    // the previous document, by a second name
+    bool documentPlaced = false;
+    std::vector<fs::path> placed; // new sidecars in place
+    try {
+        for (const Sidecar& s : sidecars_) {
+            if (!fs::exists(fs::symlink_status(s.target, ec)))
+                continue;
+            const fs::path aside = TemporarySibling(s.target);
+            RegisterTemporaryFile(aside);
+            fs::rename(s.target, aside, ec);
+            if (ec) {
+                UnregisterTemporaryFile(aside);
+                throw FileError(msg::FileWritingError, s.target, SystemReason(ec.value()));
+            }
+            moved.emplace_back(s.target, aside);
+        }
+        if (fs::is_regular_file(documentFile_, ec)) {
+            keep = TemporarySibling(documentFile_);
+            RegisterTemporaryFile(keep);
+            fs::create_hard_link(documentFile_, keep, ec);
+            if (ec) {
+                // A filesystem without hard links: no way back once the
+                // document is replaced.
+                UnregisterTemporaryFile(keep);
+                keep.clear();
+            }
+        }
+        document_.commit();
+        documentPlaced = true;
+        for (Sidecar& s : sidecars_)
+            if (s.file) {
+                s.file->commit();
+                placed.push_back(s.target);
+            }
+    } catch (...) {
+        // Everything back as it was, in reverse order.
+        std::error_code ignored;
+        for (const fs::path& p : placed)
+            fs::remove(p, ignored);
+        if (documentPlaced) {
+            if (!keep.empty())
+                fs::rename(keep, documentFile_, ignored);
+            else
+                fs::remove(documentFile_, ignored);
+        } else if (!keep.empty()) {
+            fs::remove(keep, ignored);
+        }
+        if (!keep.empty())
+            UnregisterTemporaryFile(keep);
         for (auto it = moved.rbegin(); it != moved.rend(); ++it) {
-            std::error_code ignored;
             fs::rename(it->second, it->first, ignored);
             UnregisterTemporaryFile(it->second);
         }
-        moved.clear();
-    };
-    for (const Sidecar& s : sidecars_) {
-        if (!fs::exists(fs::symlink_status(s.target, ec)))
-            continue;
-        const fs::path aside = TemporarySibling(s.target);
-        RegisterTemporaryFile(aside);
-        fs::rename(s.target, aside, ec);
-        if (ec) {
-            const int error = ec.value();
-            UnregisterTemporaryFile(aside);
-            putBack();
-            throw FileError(msg::FileWritingError, s.target, SystemReason(error));
-        }
-        moved.emplace_back(s.target, aside);
-    }
-
-    // The previous document, kept by a second name while the renames run.
-    const fs::path documentFile = CheckOutputTarget(document_.target()).file;
-    fs::path keep;
-    if (fs::exists(documentFile, ec)) {
-        keep = TemporarySibling(documentFile);
-        RegisterTemporaryFile(keep);
-        fs::create_hard_link(documentFile, keep, ec);
-        if (ec) {
-            UnregisterTemporaryFile(keep);
-            keep.clear(); // a filesystem without hard links: no way back after this point
-        }
-    }
-    auto dropKeep = [&] {
-        if (!keep.empty()) {
-            std::error_code ignored;
-            fs::remove(keep, ignored);
-            UnregisterTemporaryFile(keep);
-        }
-    };
-    try {
-        document_.commit();
-    } catch (...) {
-        dropKeep();
-        putBack();
         throw;
     }
-    std::vector<fs::path> placed;
-    for (Sidecar& s : sidecars_) {
-        if (!s.file)
-            continue;
-        try {
-            s.file->commit();
-            placed.push_back(s.target);
-        } catch (...) {
-            std::error_code ignored;
-            for (const fs::path& p : placed)
-                fs::remove(p, ignored);
-            if (!keep.empty()) {
-                fs::rename(keep, documentFile, ignored);
-                UnregisterTemporaryFile(keep);
-            } else {
-                fs::remove(documentFile, ignored);
-            }
-            putBack();
-            throw;
-        }
+    if (!keep.empty()) {
+        fs::remove(keep, ec);
+        UnregisterTemporaryFile(keep);
     }
-    dropKeep();
     for (const auto& entry : moved) {
         fs::remove(entry.second, ec);
         UnregisterTemporaryFile(entry.second);

@@ -86,7 +86,8 @@ private:
         std::optional<AtomicFile> file; // none: no such sidecar after the save
     };
     AtomicFile document_;
-    std::array<Sidecar, 2> sidecars_; // .prj, .backdrops
+    std::filesystem::path documentFile_; // the file the document replaces (links followed)
+    std::array<Sidecar, 2> sidecars_;    // .prj, .backdrops
 };
 
 // The document savers of the map window and of the sundrel window, with the
