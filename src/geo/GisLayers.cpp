@@ -84,6 +84,13 @@ public:
             options = CSLSetNameValue(options, "ENCODING", "UTF-8");
         if (std::string(dataset->GetDriverName()) == "GeoJSON")
             options = CSLSetNameValue(options, "RFC7946", "YES");
+        // A map of unknown system is in GeoPackage's undefined Cartesian
+        // system, not its undefined geographic one.
+        OGRSpatialReference undefined;
+        if (!srs && std::string(dataset->GetDriverName()) == "GPKG") {
+            undefined.SetLocalCS("Undefined cartesian SRS");
+            srs = &undefined;
+        }
         layer_ = dataset->CreateLayer(name.c_str(), const_cast<OGRSpatialReference*>(srs), type,
                                       options);
         CSLDestroy(options);
@@ -98,11 +105,15 @@ public:
         }
     }
 
+    // A feature whose fields are all null until set (every feature then
+    // lists every field, as GeoJSON readers expect).
     OGRFeature* New()
     {
         if (checkCancel_)
             checkCancel_();
         feature_.reset(OGRFeature::CreateFeature(layer_->GetLayerDefn()));
+        for (int k = 0; k < feature_->GetFieldCount(); ++k)
+            feature_->SetFieldNull(k);
         return feature_.get();
     }
 
