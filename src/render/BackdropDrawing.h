@@ -4,7 +4,9 @@
 // their width in points, points as disks) and the vector files (GL2PS:
 // lines and points of that width, so the figure keeps lines). Polygons are
 // cut into triangles once, when the backdrop is made, so a frame only sends
-// vertices.
+// vertices. Detail finer than half a pixel is left out: lines drop
+// vertices nearer than that to the last one kept, and polygons are filled
+// from triangles made once for a few such simplifications.
 
 #include "geo/Backdrop.h"
 #include "render/Canvas.h"
@@ -20,8 +22,13 @@ public:
     Backdrop(geo::BackdropGeometry geometry, geo::BackdropStyle style, std::string name = {});
 
     const geo::BackdropGeometry& Geometry() const { return geometry_; }
-    // The filled polygons as triangles (three vertices each).
-    const std::vector<XY>& Triangles() const { return triangles_; }
+    // The filled polygons as triangles (three vertices each), in full
+    // detail, and for drawing where `pixel` map units make a pixel: x, y
+    // pairs relative to Origin(), as floats (whose precision suffices
+    // across any backdrop once its origin is taken off).
+    const std::vector<float>& Triangles() const { return fills_.front().triangles; }
+    const std::vector<float>& TrianglesFor(double pixel) const;
+    const MXY& Origin() const { return origin_; }
     const std::string& Name() const { return name_; }
 
     geo::BackdropStyle style;
@@ -32,9 +39,15 @@ private:
         double xMin, xMax, yMin, yMax;
     };
 
+    struct Fill {
+        double tolerance; // vertices nearer than this to the last kept left out
+        std::vector<float> triangles;
+    };
+
     geo::BackdropGeometry geometry_;
     std::string name_;
-    std::vector<XY> triangles_;
+    MXY origin_;
+    std::vector<Fill> fills_; // full detail first, then coarser and coarser
     std::vector<Box> lineBoxes_;
     std::vector<Box> ringBoxes_;
 };
