@@ -80,7 +80,7 @@ TEST_F(Backdrops, DrawnInTheBitmapBeneathTheMap)
     std::vector<Backdrop> backdrops{Load("land.shp", land), Load("other.gpkg", other)};
     // The hole is cut out: the triangles cover the square less the hole.
     double area = 0;
-    const std::vector<float>& t = backdrops[0].Triangles();
+    const std::vector<float> t = backdrops[0].Triangles();
     for (std::size_t k = 0; k + 5 < t.size(); k += 6)
         area += std::abs((t[k + 2] - t[k]) * (t[k + 5] - t[k + 1]) -
                          (t[k + 4] - t[k]) * (t[k + 3] - t[k + 1])) / 2;
