@@ -16,6 +16,7 @@ $cli analyse build/alps.dvt examples/distances.txt --sundrels 3 -o build/alps.dv
 $cli analyse build/alps.dvk examples/resampled.txt --matrices 10 --gap 1 --sundrels 3 -o build/alps.dvk
 $cli info build/alps.dvk
 $cli gis build/alps.dvk -o build/alps.gpkg
-$cli export build/alps.dvk -o build/alps-coast.png --backdrop examples/coast.geojson \
+$cli export build/alps.dvk -o build/alps-coast.png --width 800 --height 800 \
+    --view -300000,300000,-330000,270000 --backdrop examples/coast.geojson \
     --backdrop-line '#3060a0' --backdrop-size 1.5 --backdrop-fill '#b8d8f0'
 echo "Written: build/alps.dvt(.prj), build/alps.dvk(.prj), build/alps.gpkg, build/alps-coast.png"
