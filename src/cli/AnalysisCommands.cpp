@@ -226,8 +226,10 @@ int RunAnalyse(Arguments& args)
     // Both outputs are complete before either replaces anything.
     MapWriteHooks hooks;
     hooks.checkCancel = CheckInterrupted;
-    AtomicFile document(output);
-    WriteSundrelDocument(document,
+    // The document goes with the files beside its input.
+    PrintWarnings(open.geographyWarnings);
+    geo::DocumentFiles document(output, open.geography);
+    WriteSundrelDocument(document.document(),
                          BuildSundrelHeader(map, layers, open.doc.header.activeLayer,
                                             open.doc.header.visibility),
                          map, layers, factory, &hooks);

@@ -58,6 +58,7 @@ int RunReport(Arguments& args);
 int RunBarriers(Arguments& args);
 int RunExport(Arguments& args);
 int RunDistances(Arguments& args);
+int RunGis(Arguments& args);
 
 } // namespace sundrel::cli
 

@@ -384,6 +384,15 @@ void SaveSundrelDocument(const std::filesystem::path& target, const DocumentHead
 void ExportTriangulation(const std::filesystem::path& target, const DocumentHeader& header,
                          const MMap& map, MMapFactory& factory, const MapWriteHooks* hooks)
 {
+    AtomicFile file(target);
+    WriteTriangulationExport(file, header, map, factory, hooks);
+    file.commit();
+    Post(hooks ? hooks->dialog : nullptr, kExportStep, 0, 0);
+}
+
+void WriteTriangulationExport(AtomicFile& file, const DocumentHeader& header, const MMap& map,
+                              MMapFactory& factory, const MapWriteHooks* hooks)
+{
     Notifier* dialog = hooks ? hooks->dialog : nullptr;
     Post(dialog, kExportStage, 0, kStageInitializing);
     DocumentHeader h = header;
@@ -391,7 +400,6 @@ void ExportTriangulation(const std::filesystem::path& target, const DocumentHead
     h.documentVersion = kSundrelVersion;
     h.bodyOffset = static_cast<std::uint32_t>(kHeaderSize);
 
-    AtomicFile file(target);
     try {
         const auto bytes = h.Encode();
         Write(file.stream(), bytes.data(), bytes.size());
@@ -400,8 +408,6 @@ void ExportTriangulation(const std::filesystem::path& target, const DocumentHead
     } catch (const Error& e) {
         file.raise(e);
     }
-    file.commit();
-    Post(dialog, kExportStep, 0, 0);
 }
 
 void WriteReport(AtomicFile& file, const Report& report)

@@ -67,6 +67,9 @@ void SaveSundrelDocument(const std::filesystem::path& target, const DocumentHead
 void ExportTriangulation(const std::filesystem::path& target, const DocumentHeader& header,
                          const MMap& map, MMapFactory& factory,
                          const MapWriteHooks* hooks = nullptr);
+// The same into a file the caller commits (then posts one step).
+void WriteTriangulationExport(AtomicFile& file, const DocumentHeader& header, const MMap& map,
+                              MMapFactory& factory, const MapWriteHooks* hooks = nullptr);
 
 // A report as a text file: one line each, in Windows-1252 (the degree sign a
 // single byte), lines ended by CR LF.

@@ -4,6 +4,7 @@
 #include "common/ByteOrder.h"
 #include "common/Messages.h"
 #include "monmonier/MonmonierLayer.h"
+#include "render/BackdropDrawing.h"
 #include "render/Canvas.h"
 #include "render/LayerDrawing.h"
 #include "render/MapDrawing.h"
@@ -187,6 +188,8 @@ static std::vector<unsigned char> DrawBitmap(const ExportSource& source, const E
     Canvas canvas{view, view.parallel, fonts, progress};
     canvas.ForPixels(fitted);
     const MMap& map = *source.map;
+    if (source.backdrops)
+        DrawBackdrops(canvas, *source.backdrops);
     if (source.visible[kDelaunay])
         DrawDelaunay(canvas, map);
     if (source.visible[kVoronoi])
@@ -421,7 +424,8 @@ VectorExportResult ExportVector(const std::filesystem::path& file, VectorFormat 
                                 const std::array<bool, 5>& visible,
                                 const std::function<void()>& extraLayers,
                                 std::int64_t firstBufferSize,
-                                const std::function<void()>& checkCancel)
+                                const std::function<void()>& checkCancel,
+                                const std::function<void()>& backdrops)
 {
     GLint gl2psFormat = GL2PS_PS;
     switch (format) {
@@ -495,6 +499,8 @@ VectorExportResult ExportVector(const std::filesystem::path& file, VectorFormat 
                     break;
                 }
             }
+            if (backdrops)
+                backdrops();
         } catch (...) {
             glPopMatrix();
             gl2psEndPage();
@@ -600,7 +606,12 @@ VectorExportResult ExportViewVector(const std::filesystem::path& file, const Exp
             if (source.layers)
                 DrawLayersForPostScript(canvas, *source.layers);
         },
-        PostScriptBufferSize(*source.map, source.visible, source.layers), checkCancel);
+        PostScriptBufferSize(*source.map, source.visible, source.layers) +
+            (source.backdrops ? BackdropBufferSize(*source.backdrops) : 0),
+        checkCancel, [&] {
+            if (source.backdrops)
+                DrawBackdrops(canvas, *source.backdrops, true);
+        });
 }
 
 } // namespace sundrel::render
