@@ -4,6 +4,7 @@
 #include "cli/Messages.h"
 #include "cli/CommandLine.h"
 #include "cli/Documents.h"
+#include "cli/GenotypeOptions.h"
 #include "cli/Interrupt.h"
 #include "cli/MatrixOptions.h"
 
@@ -116,9 +117,15 @@ int RunAnalyse(Arguments& args)
     int labels = 0;
     std::array<bool, 10> selection;
     selection.fill(true);
+    std::string genotypes;
+    GenotypeOptions genetics;
     while (!args.Done()) {
-        if (TakeMatrixOption(args, matrices))
+        if (TakeMatrixOption(args, matrices) || TakeGenotypeOption(args, genetics))
             continue;
+        if (args.Take("--genotypes")) {
+            genotypes = args.Value("--genotypes");
+            continue;
+        }
         if (args.Take("-o") || args.Take("--output"))
             output = args.Value("-o");
         else if (args.Take("--sundrels"))
@@ -145,8 +152,10 @@ int RunAnalyse(Arguments& args)
         else
             inputs.push_back(args.Next());
     }
-    if (inputs.size() != 2)
-        throw UsageError("analyse needs a document and a matrix file");
+    if (inputs.size() != (genotypes.empty() ? 2u : 1u))
+        throw UsageError(genotypes.empty() ? "analyse needs a document and a matrix file"
+                                           : "analyse --genotypes needs a document and no matrix file");
+    CheckGenotypeOptions(genetics);
     if (output.empty())
         throw UsageError("analyse needs an output document: -o OUT.dvk");
     // Every output place is checked before the work starts.
@@ -163,48 +172,75 @@ int RunAnalyse(Arguments& args)
     if (map.N() < 2)
         throw Error(msg::OnePopulation);
 
-    // The matrices, checked against the map's populations.
-    if (!matrices.sizeGiven)
-        matrices.layout.size = map.N();
+    // The matrices, checked against the map's populations: imported, or
+    // computed from genotypes (the observed matrix for a single run, the
+    // replicates for a significance test).
     InterruptGuard interrupts;
-    std::unique_ptr<MatrixFile> store = ImportMatrices(inputs[1], matrices);
-    if (store->size() != map.N())
-        throw Error(msg::IncompatibleMatrixSize(map.N()));
+    std::vector<std::pair<std::unique_ptr<MatrixFile>, std::string>> stores;
+    if (genotypes.empty()) {
+        if (!matrices.sizeGiven)
+            matrices.layout.size = map.N();
+        std::unique_ptr<MatrixFile> store = ImportMatrices(inputs[1], matrices);
+        if (store->size() != map.N())
+            throw Error(msg::IncompatibleMatrixSize(map.N()));
+        stores.emplace_back(std::move(store), named ? name : ProposedTitle(inputs[1]));
+    } else {
+        const genetics::GenotypeData data = LoadGenotypes(genotypes, genetics);
+        genetics::CheckPopulationCount(data, map.N());
+        const std::string title = named ? name : ProposedTitle(genotypes);
+        genetics::DistanceRequest observed = genetics.request;
+        observed.resampling = genetics::Resampling::None;
+        observed.observed = true;
+        stores.emplace_back(ComputeStore(data, observed, matrices), title);
+        if (genetics.bootstrap > 0) {
+            genetics::DistanceRequest replicates = genetics.request;
+            replicates.observed = false;
+            stores.emplace_back(ComputeStore(data, replicates, matrices), title + " bootstrap");
+        }
+    }
 
-    // Every sundrel of every matrix is kept with its report lines; beyond
-    // this a document could not be read back either.
-    if (std::int64_t(store->matrixCount()) * k > (std::int64_t(1) << 22))
-        throw Error(msg::TooManySundrels(store->matrixCount(), k));
+    const std::int32_t firstNew = layers.count();
+    for (auto& [store, title] : stores) {
+        // Every sundrel of every matrix is kept with its report lines; beyond
+        // this a document could not be read back either.
+        if (std::int64_t(store->matrixCount()) * k > (std::int64_t(1) << 22))
+            throw Error(msg::TooManySundrels(store->matrixCount(), k));
 
-    AnalysisRequest request;
-    request.single = store->matrixCount() == 1;
-    request.store = std::move(store);
-    request.sundrels = k;
-    request.labelStyle = labels;
-    request.title = named ? name : ProposedTitle(inputs[1]);
-    request.selection = selection;
-    progress.sorting(request.store->matrixCount());
-    if (!layers.newAnalysis(std::move(request)))
-        throw Error(msg::LayersBusy);
-    FinishCommand(layers);
-    layers.acknowledge();
-    progress.finish();
-    if (Interrupted())
-        throw Error(msg::ComputationAborted);
+        AnalysisRequest request;
+        request.single = store->matrixCount() == 1;
+        request.store = std::move(store);
+        request.sundrels = k;
+        request.labelStyle = labels;
+        request.title = title;
+        request.selection = selection;
+        progress.sorting(request.store->matrixCount());
+        if (!layers.newAnalysis(std::move(request)))
+            throw Error(msg::LayersBusy);
+        FinishCommand(layers);
+        layers.acknowledge();
+        progress.finish();
+        if (Interrupted())
+            throw Error(msg::ComputationAborted);
+    }
 
-    const std::int32_t index = layers.count() - 1;
-    const std::shared_ptr<SundrelMonmonier> layer = layers.layer(index);
     // Both outputs are complete before either replaces anything.
     const JobHooks hooks = InterruptHooks();
-    AtomicFile document(output);
-    WriteSundrelDocument(document,
+    // The document goes with the files beside its input.
+    PrintWarnings(open.geographyWarnings);
+    geo::DocumentFiles document(output, open.geography);
+    WriteSundrelDocument(document.document(),
                          BuildSundrelHeader(map, layers, open.doc.header.activeLayer,
                                             open.doc.header.visibility),
                          map, layers, factory, &hooks);
     std::optional<AtomicFile> report;
     if (!reportFile.empty()) {
         report.emplace(reportFile);
-        WriteReport(*report, layer->report());
+        Report all;
+        for (std::int32_t index = firstNew; index < layers.count(); ++index) {
+            const Report lines = layers.layer(index)->report();
+            all.insert(all.end(), lines.begin(), lines.end());
+        }
+        WriteReport(*report, all);
     }
     document.close();
     if (report)
@@ -217,25 +253,28 @@ int RunAnalyse(Arguments& args)
 
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-    std::printf("Layer %d \"%s\": %s, %d matri%s of %d populations, %d sundrel%s\n", index,
-                layer->name.c_str(), layer->isSingle() ? "single run" : "significance test",
-                layer->matrixCount(), layer->matrixCount() == 1 ? "x" : "ces",
-                layer->populationCount(), layer->sundrelCount(),
-                layer->sundrelCount() == 1 ? "" : "s");
-    if (layer->isSingle()) {
-        const auto sundrels = layer->sundrels(0);
-        for (std::size_t s = 0; s < sundrels.size(); ++s) {
-            const std::size_t n = sundrels[s]->elementCount();
-            if (n == 0)
-                std::printf("  sundrel %zu: none (no start segment left)\n", s + 1);
-            else
-                std::printf("  sundrel %zu%s%s: %zu segment%s\n", s + 1,
-                            sundrels[s]->label.empty() ? "" : " ", sundrels[s]->label.c_str(), n,
-                            n == 1 ? "" : "s");
+    for (std::int32_t index = firstNew; index < layers.count(); ++index) {
+        const std::shared_ptr<SundrelMonmonier> layer = layers.layer(index);
+        std::printf("Layer %d \"%s\": %s, %d matri%s of %d populations, %d sundrel%s\n", index,
+                    layer->name.c_str(), layer->isSingle() ? "single run" : "significance test",
+                    layer->matrixCount(), layer->matrixCount() == 1 ? "x" : "ces",
+                    layer->populationCount(), layer->sundrelCount(),
+                    layer->sundrelCount() == 1 ? "" : "s");
+        if (layer->isSingle()) {
+            const auto sundrels = layer->sundrels(0);
+            for (std::size_t s = 0; s < sundrels.size(); ++s) {
+                const std::size_t n = sundrels[s]->elementCount();
+                if (n == 0)
+                    std::printf("  sundrel %zu: none (no start segment left)\n", s + 1);
+                else
+                    std::printf("  sundrel %zu%s%s: %zu segment%s\n", s + 1,
+                                sundrels[s]->label.empty() ? "" : " ", sundrels[s]->label.c_str(), n,
+                                n == 1 ? "" : "s");
+            }
+        } else {
+            std::printf("  %zu edges counted, largest count %d\n", layer->countList().size(),
+                        layer->maxCount());
         }
-    } else {
-        std::printf("  %zu edges counted, largest count %d\n", layer->countList().size(),
-                    layer->maxCount());
     }
     std::printf("%s written in %0.3f s\n", output.c_str(), seconds);
     return 0;

@@ -57,6 +57,8 @@ int RunAnalyse(Arguments& args);
 int RunReport(Arguments& args);
 int RunBarriers(Arguments& args);
 int RunExport(Arguments& args);
+int RunDistances(Arguments& args);
+int RunGis(Arguments& args);
 
 } // namespace sundrel::cli
 

@@ -90,6 +90,7 @@ OpenDocument OpenWithLayers(const std::filesystem::path& path, MMapFactory& fact
 {
     OpenDocument open;
     open.doc = LoadMapDocument(path, factory);
+    open.geography = geo::ReadGeography(path, &open.geographyWarnings);
     open.sundrel = HasMonmonierData(open.doc.header);
     MMap& map = *open.doc.map;
     if (!open.sundrel) {
@@ -123,6 +124,12 @@ OpenDocument OpenWithLayers(const std::filesystem::path& path, MMapFactory& fact
         FinishCommand(layers);
     }
     return open;
+}
+
+void PrintWarnings(const std::vector<std::string>& warnings)
+{
+    for (const std::string& w : warnings)
+        std::fprintf(stderr, "%s\n", w.c_str());
 }
 
 ComputedDocument::ComputedDocument(const std::filesystem::path& path)

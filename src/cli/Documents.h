@@ -3,6 +3,7 @@
 // the application does: the map, then the layers read and (when asked)
 // computed again from their stored matrices on the layers' worker.
 
+#include "geo/Sidecar.h"
 #include "model/MMapFactory.h"
 #include "model/MapDocument.h"
 #include "monmonier/MonmonierLayer.h"
@@ -41,7 +42,12 @@ struct OpenDocument {
     LoadedDocument doc;
     bool sundrel = false; // the document holds result layers it could read
     std::string layersError; // the reading error of layers left out
+    geo::DocumentGeography geography; // what lies beside the document
+    std::vector<std::string> geographyWarnings;
 };
+
+// Warnings on standard error, one a line.
+void PrintWarnings(const std::vector<std::string>& warnings);
 
 // Opens `path` into `layers` (which the caller made with its windows): the
 // map, its layers, and with `compute` every layer computed again. Raises the

@@ -9,6 +9,9 @@
 #include "common/AtomicFile.h"
 #include "common/Errors.h"
 #include "common/Messages.h"
+#include "geo/Backdrop.h"
+#include "geo/Messages.h"
+#include "render/BackdropDrawing.h"
 #include "render/Canvas.h"
 #include "render/Export.h"
 #include "render/FontSupport.h"
@@ -94,6 +97,44 @@ MBounds ParseView(const std::string& text)
     return v;
 }
 
+// The backdrops of the list that are shown, loaded into the map's
+// coordinates; one that cannot be read is named on standard error and left
+// out.
+std::vector<Backdrop> LoadBackdrops(const std::vector<geo::BackdropEntry>& list,
+                                    const std::optional<geo::CoordinateSystem>& crs,
+                                    const MBounds& area)
+{
+    std::vector<Backdrop> backdrops;
+    for (const geo::BackdropEntry& entry : list) {
+        if (!entry.style.visible)
+            continue;
+        try {
+            geo::LoadedBackdrop loaded = geo::LoadBackdrop(entry.file, crs ? &*crs : nullptr, &area);
+            if (!loaded.reprojected && (loaded.ownCrs || crs))
+                std::fprintf(stderr, "%s\n", msg::BackdropNotReprojected(entry.file.string()).c_str());
+            backdrops.emplace_back(std::move(loaded.geometry), entry.style, entry.file.string());
+        } catch (const Error& e) {
+            std::fprintf(stderr, "%s\n", e.what());
+        }
+    }
+    return backdrops;
+}
+
+geo::BackdropEntry& LastBackdrop(std::vector<geo::BackdropEntry>& list, const char* option)
+{
+    if (list.empty())
+        throw UsageError(std::string(option) + " follows the --backdrop it styles");
+    return list.back();
+}
+
+std::uint32_t ColourOption(const std::string& text, const char* option)
+{
+    const std::optional<std::uint32_t> colour = geo::ParseColour(text);
+    if (!colour)
+        throw UsageError(std::string(option) + " takes a colour #RRGGBB, not '" + text + "'");
+    return *colour;
+}
+
 } // namespace
 
 int RunExport(Arguments& args)
@@ -104,6 +145,7 @@ int RunExport(Arguments& args)
     double dpi = 72.0;
     bool haveView = false;
     MBounds view;
+    std::vector<geo::BackdropEntry> extraBackdrops;
     while (!args.Done()) {
         if (args.Take("-o") || args.Take("--output"))
             output = args.Value("-o");
@@ -118,6 +160,25 @@ int RunExport(Arguments& args)
         } else if (args.Take("--view")) {
             view = ParseView(args.Value("--view"));
             haveView = true;
+        } else if (args.Take("--backdrop")) {
+            geo::BackdropEntry entry;
+            entry.file = std::filesystem::absolute(args.Value("--backdrop")).lexically_normal();
+            extraBackdrops.push_back(entry);
+        } else if (args.Take("--backdrop-line")) {
+            LastBackdrop(extraBackdrops, "--backdrop-line").style.lineColour =
+                ColourOption(args.Value("--backdrop-line"), "--backdrop-line");
+        } else if (args.Take("--backdrop-size")) {
+            const double size = ParseDouble(args.Value("--backdrop-size"), "--backdrop-size");
+            if (size < 0 || size > 1000)
+                throw UsageError("--backdrop-size takes a line size from 0 to 1000 points");
+            geo::BackdropStyle& style = LastBackdrop(extraBackdrops, "--backdrop-size").style;
+            style.lineSize = static_cast<float>(size);
+        } else if (args.Take("--backdrop-fill")) {
+            geo::BackdropStyle& style = LastBackdrop(extraBackdrops, "--backdrop-fill").style;
+            const std::string fill = args.Value("--backdrop-fill");
+            style.filled = fill != "none";
+            if (style.filled)
+                style.fillColour = ColourOption(fill, "--backdrop-fill");
         } else if (args.IsOption())
             throw UsageError("unknown option " + args.Next());
         else if (input.empty())
@@ -161,6 +222,15 @@ int RunExport(Arguments& args)
     parameters.width = static_cast<std::int32_t>(width);
     parameters.height = static_cast<std::int32_t>(height);
     parameters.resolution = dpi / 2.54;
+
+    // The document's backdrops, then those given here, beneath the map.
+    PrintWarnings(open.geographyWarnings);
+    std::vector<geo::BackdropEntry> backdropList = open.geography.backdrops;
+    backdropList.insert(backdropList.end(), extraBackdrops.begin(), extraBackdrops.end());
+    const std::vector<Backdrop> backdrops =
+        LoadBackdrops(backdropList, open.geography.crs, FitView(view, parameters.width, parameters.height));
+    if (!backdrops.empty())
+        source.backdrops = &backdrops;
 
     if (extension == ".bmp") {
         ExportPrinter printer(ExportProgressMaximum(source));

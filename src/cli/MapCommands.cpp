@@ -7,6 +7,8 @@
 #include "cli/Interrupt.h"
 
 #include "common/Errors.h"
+#include "geo/GeographicSites.h"
+#include "geo/Sidecar.h"
 #include "import/CoordinateImport.h"
 #include "import/FileReader.h"
 #include "model/MMapFactory.h"
@@ -45,9 +47,15 @@ int RunMap(Arguments& args)
     std::string input, output;
     std::int64_t firstLine = 1, firstColumn = 1, points = 0;
     DataOrder order = DataOrder::XFirst;
+    bool geographic = false;
+    std::optional<geo::CoordinateSystem> crs;
     while (!args.Done()) {
         if (args.Take("-o") || args.Take("--output"))
             output = args.Value("-o");
+        else if (args.Take("--geographic"))
+            geographic = true;
+        else if (args.Take("--crs"))
+            crs = geo::CoordinateSystem::FromText(args.Value("--crs"));
         else if (args.Take("--first-line"))
             firstLine = ParseInteger(args.Value("--first-line"), "--first-line", 1, INT64_MAX);
         else if (args.Take("--first-column"))
@@ -76,6 +84,16 @@ int RunMap(Arguments& args)
         if (points == 0)
             points = DefaultPointCount(reader, firstLine);
         sites = ExtractCoordinates(reader, firstLine, firstColumn, points, order);
+    }
+    // Degrees are projected before triangulation; a system named alone says
+    // what the plane coordinates are.
+    geo::DocumentGeography geography;
+    if (geographic) {
+        geo::ProjectedSites projected = geo::ProjectSites(sites, firstLine, crs);
+        sites = std::move(projected.sites);
+        geography.SetCrs(projected.crs);
+    } else if (crs) {
+        geography.SetCrs(*crs);
     }
 
     MMapFactory factory;
@@ -116,8 +134,11 @@ int RunMap(Arguments& args)
     }
     std::printf("%s%0.3f s\n", msg::TriangulationCreatedIn, seconds);
     const JobHooks hooks = InterruptHooks();
-    SaveMapDocument(output, BuildHeader(*map), *map, factory, &hooks);
+    geo::SaveMapDocument(output, geography, BuildHeader(*map), *map, factory, &hooks);
     std::printf("%s\n", Summary(output, *map).c_str());
+    if (geography.crs)
+        std::printf("coordinate system: %s (%s)\n", geography.crs->Description().c_str(),
+                    geo::CrsSidecar(output).string().c_str());
     return 0;
 }
 
@@ -156,6 +177,9 @@ int RunEdit(Arguments& args)
 
     MMapFactory factory;
     LoadedDocument doc = LoadMapDocument(input, factory);
+    std::vector<std::string> warnings;
+    const geo::DocumentGeography geography = geo::ReadGeography(input, &warnings);
+    PrintWarnings(warnings);
     if (doc.header.tag != "DVT")
         throw Error(msg::EditNeedsTriangulation);
     MMap& map = *doc.map;
@@ -174,8 +198,9 @@ int RunEdit(Arguments& args)
     }
     InterruptGuard interrupts;
     const JobHooks hooks = InterruptHooks();
-    SaveMapDocument(output, BuildHeader(map, doc.header.activeLayer, doc.header.visibility), map,
-                    factory, &hooks);
+    geo::SaveMapDocument(output, geography,
+                         BuildHeader(map, doc.header.activeLayer, doc.header.visibility), map,
+                         factory, &hooks);
     std::printf("%s\n", Summary(output, map).c_str());
     return 0;
 }
@@ -228,6 +253,8 @@ int RunInfo(Arguments& args)
     OpenDocument open = OpenWithLayers(input, factory, layers, false, true);
     if (!open.layersError.empty())
         std::fprintf(stderr, "%s\n", open.layersError.c_str());
+    PrintWarnings(open.geographyWarnings);
+    const geo::DocumentGeography& geography = open.geography;
     const LoadedDocument& doc = open.doc;
     const MMap& map = *doc.map;
     const DocumentHeader& h = doc.header;
@@ -254,6 +281,22 @@ int RunInfo(Arguments& args)
                     JsonString(h.fontName).c_str(), h.fontSize, h.fontStyle, h.activeLayer,
                     h.visibility[0], h.visibility[1], h.visibility[2], h.visibility[3],
                     h.visibility[4]);
+        if (!geography.crsText.empty()) {
+            const auto& crs = geography.crs;
+            std::printf(",\n  \"crs\": {\"file\": %s, \"name\": %s, \"authority\": %s, \"wkt\": %s}",
+                        JsonString(geo::CrsSidecar(input).string()).c_str(),
+                        crs ? JsonString(crs->Name()).c_str() : "null",
+                        crs && !crs->Authority().empty() ? JsonString(crs->Authority()).c_str() : "null",
+                        JsonString(geography.crsText).c_str());
+        }
+        if (!geography.backdrops.empty()) {
+            std::printf(",\n  \"backdrops\": [");
+            for (std::size_t k = 0; k < geography.backdrops.size(); ++k)
+                std::printf("%s\n    {\"file\": %s, \"visible\": %s}", k ? "," : "",
+                            JsonString(geography.backdrops[k].file.string()).c_str(),
+                            geography.backdrops[k].style.visible ? "true" : "false");
+            std::printf("\n  ]");
+        }
         if (open.sundrel)
             PrintLayers(layers, true);
         std::printf("\n}\n");
@@ -268,6 +311,15 @@ int RunInfo(Arguments& args)
                 map.mesh.LineCount(), map.mesh.TriangleCount());
     std::printf("frame bounds: %s\n", BoundsText(map.frameBounds).c_str());
     std::printf("outer bounds: %s\n", BoundsText(map.outerBounds).c_str());
+    if (!geography.crsText.empty())
+        std::printf("coordinate system: %s\n",
+                    geography.crs ? geography.crs->Description().c_str()
+                                  : "not understood (see the message above)");
+    if (!geography.backdrops.empty()) {
+        std::printf("backdrops: %zu\n", geography.backdrops.size());
+        for (const geo::BackdropEntry& b : geography.backdrops)
+            std::printf("  %s%s\n", b.file.string().c_str(), b.style.visible ? "" : " (hidden)");
+    }
     if (open.sundrel)
         PrintLayers(layers, false);
     return 0;

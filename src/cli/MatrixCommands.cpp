@@ -5,6 +5,7 @@
 #include "cli/MatrixOptions.h"
 
 #include "cli/Messages.h"
+#include "cli/GenotypeOptions.h"
 #include "cli/Interrupt.h"
 #include "common/Errors.h"
 #include "import/FileReader.h"
@@ -48,6 +49,28 @@ bool TakeMatrixOption(Arguments& args, MatrixOptions& options)
     return true;
 }
 
+std::unique_ptr<MatrixFile> NewTemporaryStore(const MatrixOptions& options, std::int64_t requiredBytes)
+{
+    // The folder named by --temp-dir, else by TMPDIR, else the system's.
+    std::error_code ec;
+    std::filesystem::path folder = options.tempDir;
+    if (folder.empty()) {
+        const char* variable = std::getenv("TMPDIR");
+        folder = variable && *variable ? std::filesystem::path(variable)
+                                       : std::filesystem::temp_directory_path(ec);
+    }
+    if (folder.empty() || !std::filesystem::is_directory(folder, ec))
+        throw Error(msg::TemporaryFolderChoice(msg::TemporaryFolderMissing(folder.string())));
+    if (::access(folder.c_str(), W_OK | X_OK) != 0)
+        throw Error(msg::TemporaryFolderChoice(
+            msg::TemporaryFolderUnwritable(folder.string(), SystemReason(errno))));
+    RemoveStaleMatrixStores(folder);
+    const std::int64_t freeBytes = FreeSpace(folder);
+    if (freeBytes < requiredBytes)
+        throw Error(msg::NotEnoughSpaceInFolder(folder.string(), requiredBytes, freeBytes));
+    return std::make_unique<MatrixFile>(TemporaryMatrixFileName(folder));
+}
+
 std::unique_ptr<MatrixFile> ImportMatrices(const std::string& file, const MatrixOptions& options,
                                            const ExtractionCallback& progress)
 {
@@ -58,26 +81,7 @@ std::unique_ptr<MatrixFile> ImportMatrices(const std::string& file, const Matrix
         if (required > reader.LineCount())
             throw Error(msg::FileTooShort(reader.LineCount(), required));
 
-        // The folder named by --temp-dir, else by TMPDIR, else the system's.
-        std::error_code ec;
-        std::filesystem::path folder = options.tempDir;
-        if (folder.empty()) {
-            const char* variable = std::getenv("TMPDIR");
-            folder = variable && *variable ? std::filesystem::path(variable)
-                                           : std::filesystem::temp_directory_path(ec);
-        }
-        if (folder.empty() || !std::filesystem::is_directory(folder, ec))
-            throw Error(msg::TemporaryFolderChoice(msg::TemporaryFolderMissing(folder.string())));
-        if (::access(folder.c_str(), W_OK | X_OK) != 0)
-            throw Error(msg::TemporaryFolderChoice(
-                msg::TemporaryFolderUnwritable(folder.string(), SystemReason(errno))));
-        RemoveStaleMatrixStores(folder);
-        const std::int64_t requiredBytes = RequiredBytes(layout);
-        const std::int64_t freeBytes = FreeSpace(folder);
-        if (freeBytes < requiredBytes)
-            throw Error(msg::NotEnoughSpaceInFolder(folder.string(), requiredBytes, freeBytes));
-
-        auto store = std::make_unique<MatrixFile>(TemporaryMatrixFileName(folder));
+        auto store = NewTemporaryStore(options, RequiredBytes(layout));
         ExtractMatrices(reader, layout, *store, progress);
         return store;
     } catch (const Abort&) {

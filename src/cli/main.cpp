@@ -22,7 +22,11 @@ const char* kUsage =
     "\n"
     "commands:\n"
     "  map COORDS.txt -o MAP.dvt [--first-line L] [--first-column C] [--points N] [--y-first]\n"
-    "      triangulate the sampling sites of a coordinates file and save the map\n"
+    "      [--geographic] [--crs CRS]\n"
+    "      triangulate the sampling sites of a coordinates file and save the map; with\n"
+    "      --geographic the sites are longitude/latitude in degrees, projected around\n"
+    "      their centre (or onto CRS: EPSG:CODE, a PROJ string or WKT), the system kept\n"
+    "      in MAP.dvt.prj\n"
     "  edit MAP.dvt -o OUT.dvt [--add X,Y]... [--remove-virtual SLOT]... [--remove-all-virtual]\n"
     "      add and remove virtual points, in the order given (SLOT is 0-based)\n"
     "  info DOC [--json]\n"
@@ -33,13 +37,27 @@ const char* kUsage =
     "  analyse DOC MATRICES -o OUT.dvk [matrix options] [--sundrels K]\n"
     "          [--labels letters|numbers|roman] [--name NAME] [--select RANKS] [--report FILE]\n"
     "      add a result layer (a single run on one matrix, a significance test on several)\n"
+    "  analyse DOC --genotypes GENOTYPES -o OUT.dvk [genotype options] [--temp-dir DIR] ...\n"
+    "      add a single run on the observed distances and, with --bootstrap M, a\n"
+    "      significance test on the replicates\n"
+    "  distances GENOTYPES -o MATRICES.txt [--format genepop|fstat|structure|table|vcf]\n"
+    "            [--samples FILE] [--populations FILE] [--distance nei|edwards|reynolds|rogers|prevosti]\n"
+    "            [--untyped mean|zero] [--bootstrap M [--resample loci|individuals] [--seed S]\n"
+    "            [--replicates FROM-TO]] [--rows-per-individual 1|2] [--label-column C]\n"
+    "            [--population-column C] [--first-locus-column C] [--marker-names] [--missing TEXT]\n"
+    "      population distances from genotypes, then resampled replicates, as matrix text\n"
     "  report DOC.dvk [--layer I] [-o FILE]\n"
     "      the report of a layer (all layers when no index is given)\n"
     "  barriers DOC.dvk [--layer I] [--format csv|json]\n"
     "      the sundrels and edge counts, for other programs\n"
     "  export DOC -o OUT.(bmp|png|ps|eps|svg|pdf) [--width W] [--height H] [--dpi D]\n"
     "         [--view XMIN,XMAX,YMIN,YMAX]\n"
-    "      draw the document as the window shows it (800 x 600 at 72 dpi by default)\n";
+    "         [--backdrop FILE [--backdrop-line #RRGGBB] [--backdrop-size POINTS]\n"
+    "          [--backdrop-fill #RRGGBB|none]]...\n"
+    "      draw the document as the window shows it (800 x 600 at 72 dpi by default),\n"
+    "      over the vector files given as backdrops\n"
+    "  gis DOC -o OUT.(gpkg|geojson|shp) [--crs CRS] [--to-crs CRS]\n"
+    "      the sites, Delaunay edges, cells and barriers as GIS layers\n";
 
 int Run(const std::string& command, sundrel::cli::Arguments& args);
 
@@ -90,6 +108,10 @@ int Run(const std::string& command, sundrel::cli::Arguments& args)
             return RunBarriers(args);
         if (command == "export")
             return RunExport(args);
+        if (command == "distances")
+            return RunDistances(args);
+        if (command == "gis")
+            return RunGis(args);
         throw UsageError("unknown command " + command);
     } catch (const sundrel::FileError& e) {
         std::fprintf(stderr, "%s\n",

@@ -142,12 +142,9 @@ bool TryConvert(std::string_view text, char separator, double& value)
     return ec == std::errc();
 }
 
-// What a file that is not plain text holds, told from its first block: a
-// UTF-16 byte order mark or zero bytes between characters, or other zero
-// bytes (binary data).
-enum class TextKind { Text, Utf16, Binary };
+} // namespace
 
-TextKind Classify(const char* bytes, std::size_t n)
+TextKind ClassifyText(const char* bytes, std::size_t n)
 {
     if (n >= 2 && ((bytes[0] == '\xFF' && bytes[1] == '\xFE') ||
                    (bytes[0] == '\xFE' && bytes[1] == '\xFF')))
@@ -166,8 +163,6 @@ TextKind Classify(const char* bytes, std::size_t n)
     return TextKind::Binary;
 }
 
-// True when a field holds bytes no text would: controls, or bytes that are
-// not UTF-8.
 bool NotText(std::string_view field)
 {
     std::size_t i = 0;
@@ -186,6 +181,8 @@ bool NotText(std::string_view field)
     }
     return false;
 }
+
+namespace {
 
 // A field that holds no number; ReadValues says where it stands.
 class NotAValueError : public Error {
@@ -402,7 +399,7 @@ void FileReader::Impl::Index(Notifier* progress)
             // A UTF-8 byte order mark is no part of the first line.
             if (got >= 3 && std::memcmp(block.data(), "\xEF\xBB\xBF", 3) == 0)
                 offsets[0] = 3;
-            content = Classify(block.data(), got);
+            content = ClassifyText(block.data(), got);
         }
         const char* base = block.data();
         const char* p = base;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace sundrel {
@@ -19,6 +20,16 @@ class Notifier;
 // the other separator only the first number needs two attempts. Raises Error
 // with a message naming the text when both attempts fail.
 double ConvertField(const std::string& text, char& separator);
+
+// What a file that is not plain text holds, told from its first block: a
+// UTF-16 byte order mark or zero bytes between characters, or other zero
+// bytes (binary data).
+enum class TextKind { Text, Utf16, Binary };
+TextKind ClassifyText(const char* bytes, std::size_t n);
+
+// True when a field holds bytes no text would: controls, or bytes that are
+// not UTF-8.
+bool NotText(std::string_view field);
 
 class FileReader {
 public:

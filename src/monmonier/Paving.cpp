@@ -65,4 +65,22 @@ UsedBits MakeUsedBits(std::int32_t n)
     return UsedBits(static_cast<std::size_t>((PairCount(n) + 7) / 8), 0);
 }
 
+bool PairEdge(const std::vector<MPolygon>& cells, const PavingMatrix& paving, std::int32_t i,
+              std::int32_t j, MXY& a, MXY& b)
+{
+    if (j < 0 || i <= j || static_cast<std::size_t>(j) >= cells.size())
+        return false;
+    const auto pair = static_cast<std::size_t>(PairIndex(i, j));
+    if (pair >= paving.size())
+        return false;
+    const std::int32_t f = paving[pair];
+    const MPolygon& cell = cells[static_cast<std::size_t>(j)];
+    const std::int32_t n = cell.count();
+    if (f < 0 || f >= n)
+        return false;
+    a = cell.vertices[static_cast<std::size_t>(f)];
+    b = cell.vertices[static_cast<std::size_t>((f + 1) % n)];
+    return true;
+}
+
 } // namespace sundrel

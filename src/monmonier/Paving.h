@@ -28,6 +28,12 @@ PavingMatrix BuildPavingMatrix(const std::vector<MPolygon>& cells, std::int32_t 
 void UpdatePavingMatrix(PavingMatrix& paving, PavedPairs& paved,
                         const std::vector<MPolygon>& cells, std::int32_t n);
 
+// The Voronoi edge the pair (i, j), i > j, stands for: in the cell of j,
+// from vertex f to vertex f + 1, f from the paving matrix. False when the
+// cells do not touch or a number lies outside the cells.
+bool PairEdge(const std::vector<MPolygon>& cells, const PavingMatrix& paving, std::int32_t i,
+              std::int32_t j, MXY& a, MXY& b);
+
 // A cleared used-segment bit set for n populations.
 UsedBits MakeUsedBits(std::int32_t n);
 

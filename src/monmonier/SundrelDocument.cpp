@@ -353,11 +353,8 @@ void WriteSundrelDocument(AtomicFile& file, const DocumentHeader& header, const 
     }
 }
 
-void SaveSundrelDocument(const std::filesystem::path& target, const DocumentHeader& header,
-                         const MMap& map, MonmonierLayer& layers, MMapFactory& factory,
-                         const JobHooks* hooks)
+void AwaitLayersForSaving(MonmonierLayer& layers, const JobHooks* hooks)
 {
-    Notifier* dialog = hooks ? hooks->progress : nullptr;
     // The layers' matrices are written from their stores, which then read
     // from the new file: no command may run meanwhile, and a load that ended
     // is taken in, so that the layers it read are written.
@@ -365,6 +362,14 @@ void SaveSundrelDocument(const std::filesystem::path& target, const DocumentHead
         if (hooks)
             hooks->checkCancelled();
     layers.completeLoad();
+}
+
+void SaveSundrelDocument(const std::filesystem::path& target, const DocumentHeader& header,
+                         const MMap& map, MonmonierLayer& layers, MMapFactory& factory,
+                         const JobHooks* hooks)
+{
+    Notifier* dialog = hooks ? hooks->progress : nullptr;
+    AwaitLayersForSaving(layers, hooks);
     AtomicFile file(target);
     WriteSundrelDocument(file, header, map, layers, factory, hooks);
     PostStage(dialog, ExportStage::WritingFile);
@@ -378,6 +383,15 @@ void SaveSundrelDocument(const std::filesystem::path& target, const DocumentHead
 void ExportTriangulation(const std::filesystem::path& target, const DocumentHeader& header,
                          const MMap& map, MMapFactory& factory, const JobHooks* hooks)
 {
+    AtomicFile file(target);
+    WriteTriangulationExport(file, header, map, factory, hooks);
+    file.commit();
+    PostStep(hooks ? hooks->progress : nullptr);
+}
+
+void WriteTriangulationExport(AtomicFile& file, const DocumentHeader& header, const MMap& map,
+                              MMapFactory& factory, const JobHooks* hooks)
+{
     Notifier* dialog = hooks ? hooks->progress : nullptr;
     PostStage(dialog, ExportStage::Initializing);
     DocumentHeader h = header;
@@ -385,7 +399,6 @@ void ExportTriangulation(const std::filesystem::path& target, const DocumentHead
     h.documentVersion = kSundrelVersion;
     h.bodyOffset = static_cast<std::uint32_t>(kHeaderSize);
 
-    AtomicFile file(target);
     try {
         const auto bytes = h.Encode();
         Write(file.stream(), bytes.data(), bytes.size());
@@ -394,8 +407,6 @@ void ExportTriangulation(const std::filesystem::path& target, const DocumentHead
     } catch (const Error& e) {
         file.raise(e);
     }
-    file.commit();
-    PostStep(dialog);
 }
 
 void WriteReport(AtomicFile& file, const Report& report)

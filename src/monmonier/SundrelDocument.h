@@ -53,6 +53,10 @@ void WriteSundrelDocument(AtomicFile& file, const DocumentHeader& header, const 
                           MonmonierLayer& layers, MMapFactory& factory,
                           const JobHooks* hooks = nullptr);
 
+// Waits for the layers' command to end (a cancel of the saving job stops the
+// wait) and takes in a load that ended, so that a save writes every layer.
+void AwaitLayersForSaving(MonmonierLayer& layers, const JobHooks* hooks);
+
 // Saves the map and its layers as a sundrel document at exactly `target`,
 // through a temporary file renamed over it once complete; then every store
 // reads from the new document. It first waits for the layers' command to end
@@ -67,6 +71,9 @@ void SaveSundrelDocument(const std::filesystem::path& target, const DocumentHead
 void ExportTriangulation(const std::filesystem::path& target, const DocumentHeader& header,
                          const MMap& map, MMapFactory& factory,
                          const JobHooks* hooks = nullptr);
+// The same into a file the caller commits (then posts one step).
+void WriteTriangulationExport(AtomicFile& file, const DocumentHeader& header, const MMap& map,
+                              MMapFactory& factory, const JobHooks* hooks = nullptr);
 
 // A report as a text file: one line each, in Windows-1252 (the degree sign a
 // single byte), lines ended by CR LF.

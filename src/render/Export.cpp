@@ -4,6 +4,7 @@
 #include "common/ByteOrder.h"
 #include "common/Messages.h"
 #include "monmonier/MonmonierLayer.h"
+#include "render/BackdropDrawing.h"
 #include "render/Canvas.h"
 #include "render/LayerDrawing.h"
 #include "render/MapDrawing.h"
@@ -113,6 +114,8 @@ static std::vector<unsigned char> DrawBitmap(const ExportSource& source, const E
     Canvas canvas{view, view.parallel, fonts, progress};
     canvas.ForPixels(fitted);
     const MMap& map = *source.map;
+    if (source.backdrops)
+        DrawBackdrops(canvas, *source.backdrops);
     if (source.visible[kDelaunay])
         DrawDelaunay(canvas, map);
     if (source.visible[kVoronoi])
@@ -345,7 +348,8 @@ VectorExportResult ExportVector(const std::filesystem::path& file, VectorFormat 
                                 const std::array<bool, 5>& visible,
                                 const std::function<void()>& extraLayers,
                                 std::int64_t firstBufferSize,
-                                const JobFeedback* feedback)
+                                const JobFeedback* feedback,
+                                const std::function<void()>& backdrops)
 {
     GLint gl2psFormat = GL2PS_PS;
     switch (format) {
@@ -419,6 +423,8 @@ VectorExportResult ExportVector(const std::filesystem::path& file, VectorFormat 
                     break;
                 }
             }
+            if (backdrops)
+                backdrops();
         } catch (...) {
             glPopMatrix();
             gl2psEndPage();
@@ -524,7 +530,12 @@ VectorExportResult ExportViewVector(const std::filesystem::path& file, const Exp
             if (source.layers)
                 DrawLayersForPostScript(canvas, *source.layers);
         },
-        PostScriptBufferSize(*source.map, source.visible, source.layers), feedback);
+        PostScriptBufferSize(*source.map, source.visible, source.layers) +
+            (source.backdrops ? BackdropBufferSize(*source.backdrops) : 0),
+        feedback, [&] {
+            if (source.backdrops)
+                DrawBackdrops(canvas, *source.backdrops, true);
+        });
 }
 
 } // namespace sundrel::render

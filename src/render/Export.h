@@ -32,6 +32,7 @@ class MonmonierLayer;
 
 namespace sundrel::render {
 
+class Backdrop;
 class OffscreenContext;
 
 // The worker reports to its dialog with the export messages of the map
@@ -58,6 +59,8 @@ struct ExportSource {
     MBounds view;
     ViewPrimitives* primitives = nullptr;
     double screenPixelsPerInch = 96.0;
+    // Drawn beneath the map layers (may be null).
+    const std::vector<Backdrop>* backdrops = nullptr;
     // The save job (code 0) and the extra job (code 1) run these, with the
     // job's hooks (progress window and feedback) for the document writers.
     std::function<void(const std::filesystem::path&, const JobHooks&)> save;
@@ -171,11 +174,11 @@ std::int64_t PostScriptBufferSize(const MMap& map, const std::array<bool, 5>& vi
 // doubled each time the page overflows, until the page fits,
 // drawing the result layers (`extraLayers`) and then the map layers in the
 // order virtual points, original points, Voronoi, Delaunay, labels, each one
-// step back in depth. The file is rewritten from its start on every try and
-// renamed over `file` once complete; a cancel of `feedback` (may be null) is
-// looked for before each page and before the file replaces anything. Raises
-// "Impossible to open the file", "File writing error", "Invalid font
-// attributes".
+// step back in depth, and then the backdrops (`backdrops`) further back. The
+// file is rewritten from its start on every try and renamed over `file` once
+// complete; a cancel of `feedback` (may be null) is looked for before each
+// page and before the file replaces anything. Raises "Impossible to open the
+// file", "File writing error", "Invalid font attributes".
 // The vector format of a file name's extension (.ps, .eps, .svg, .pdf, in
 // any case), or nothing.
 std::optional<VectorFormat> VectorFormatOf(const std::filesystem::path& file);
@@ -192,6 +195,7 @@ VectorExportResult ExportVector(const std::filesystem::path& file, VectorFormat 
                                 const std::array<bool, 5>& visible,
                                 const std::function<void()>& extraLayers,
                                 std::int64_t firstBufferSize = 0,
-                                const JobFeedback* feedback = nullptr);
+                                const JobFeedback* feedback = nullptr,
+                                const std::function<void()>& backdrops = {});
 
 } // namespace sundrel::render

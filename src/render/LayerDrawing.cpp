@@ -1,6 +1,7 @@
 #include "render/LayerDrawing.h"
 
 #include "matrix/SMatrix.h"
+#include "monmonier/Paving.h"
 #include "render/MapDrawing.h"
 
 #include <GL/gl.h>
@@ -13,25 +14,12 @@ namespace sundrel::render {
 
 namespace {
 
-// The Voronoi edge standing for the pair (i, j), i > j: in the cell of j,
-// from vertex f to vertex f + 1, f from the paving matrix.
+// The Voronoi edge standing for the pair (i, j), i > j.
 bool PairEdge(const SundrelMonmonier& layer, std::int32_t i, std::int32_t j, MXY& a, MXY& b)
 {
     const std::vector<MPolygon>* cells = layer.cells();
     const PavingMatrix* paving = layer.paving();
-    if (!cells || !paving || j < 0 || i <= j || static_cast<std::size_t>(j) >= cells->size())
-        return false;
-    const auto pair = static_cast<std::size_t>(PairIndex(i, j));
-    if (pair >= paving->size())
-        return false;
-    const std::int32_t f = (*paving)[pair];
-    const MPolygon& cell = (*cells)[static_cast<std::size_t>(j)];
-    const std::int32_t n = cell.count();
-    if (f < 0 || f >= n)
-        return false;
-    a = cell.vertices[static_cast<std::size_t>(f)];
-    b = cell.vertices[static_cast<std::size_t>((f + 1) % n)];
-    return true;
+    return cells && paving && sundrel::PairEdge(*cells, *paving, i, j, a, b);
 }
 
 MXY PairMidpoint(const SundrelMonmonier& layer, const SundrelElement& e)

@@ -1,6 +1,7 @@
 #include "render/MapDrawing.h"
 
 #include "common/Errors.h"
+#include "render/BackdropDrawing.h"
 #include "render/Messages.h"
 
 #include <GL/gl.h>
@@ -258,6 +259,8 @@ void DrawScene(Canvas& c, const Scene& scene)
     const MBounds& outer = map.outerBounds;
     glColor3f(1.0f, 1.0f, 1.0f);
     glRectd(outer.xMin, outer.yMin, outer.xMax, outer.yMax);
+    if (scene.backdrops)
+        DrawBackdrops(c, *scene.backdrops);
     glColor3f(0.0f, 0.0f, 0.0f);
     glLineWidth(2.0f);
     glBegin(GL_LINE_LOOP);

@@ -10,8 +10,11 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace sundrel::render {
+
+class Backdrop;
 
 // Map layer indices.
 inline constexpr int kOriginalPoints = 0;
@@ -44,6 +47,7 @@ struct Scene {
     GLFONT* labelsFont = nullptr;        // the map's view font
     GLFONT* placeholderFont = nullptr;
     std::function<void()> extraLayers;   // drawn after the points, under the labels
+    const std::vector<Backdrop>* backdrops = nullptr; // beneath the map layers
 };
 
 // Clears and draws the scene with the current projection.

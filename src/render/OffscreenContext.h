@@ -1,7 +1,8 @@
 #pragma once
 // An OpenGL compatibility context that needs no display: EGL on Mesa's
 // surfaceless platform, drawing into a framebuffer object of the requested
-// size. Used by the bitmap and print jobs, the command line and the tests.
+// size, with depth and stencil. Used by the bitmap and print jobs, the
+// command line and the tests.
 
 #include <cstdint>
 #include <vector>

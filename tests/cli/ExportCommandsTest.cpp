@@ -91,7 +91,7 @@ TEST_F(CliExport, VectorAndPngFormats)
     ASSERT_EQ(Export("study.ps").status, 0);
     ASSERT_EQ(Export("study.eps").status, 0);
     ASSERT_EQ(Export("study.svg").status, 0);
-    ASSERT_EQ(Export("study.pdf").status, 0);
+    { const auto pdf = Export("study.pdf"); ASSERT_EQ(pdf.status, 0) << pdf.err; }
     ASSERT_EQ(Export("study.png").status, 0);
     EXPECT_EQ(test::ReadFile(dir_ / "study.ps").rfind("%!PS-Adobe-3.0\n", 0), 0u);
     EXPECT_EQ(test::ReadFile(dir_ / "study.eps").rfind("%!PS-Adobe-3.0 EPSF", 0), 0u);

@@ -79,7 +79,7 @@ TEST(CliMap, FailuresPrintTheMessageAndLeaveNoFile)
     // A FIFO or a device is refused before it is opened (opening a FIFO
     // would wait for a writer), as a text file and as a document.
     ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
-    for (const std::string input : {(dir / "fifo").string(), std::string("/dev/zero")})
+    for (const std::string& input : {(dir / "fifo").string(), std::string("/dev/zero")})
         for (const bool map : {true, false}) {
             r = map ? test::RunCli({"map", input, "-o", out.string()}) : test::RunCli({"info", input});
             EXPECT_EQ(r.status, 1) << input;

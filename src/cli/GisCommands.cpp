@@ -1,0 +1,59 @@
+// sundrel-cli gis: the sites, Delaunay edges, cells and barriers of a
+// document as GIS layers (GeoPackage, GeoJSON or shapefiles).
+
+#include "cli/CommandLine.h"
+#include "cli/Documents.h"
+#include "cli/Interrupt.h"
+
+#include "common/AtomicFile.h"
+#include "geo/Messages.h"
+#include "geo/GisLayers.h"
+
+#include <cstdio>
+
+namespace sundrel::cli {
+
+int RunGis(Arguments& args)
+{
+    std::string input, output;
+    std::optional<geo::CoordinateSystem> crs, toCrs;
+    while (!args.Done()) {
+        if (args.Take("-o") || args.Take("--output"))
+            output = args.Value("-o");
+        else if (args.Take("--crs"))
+            crs = geo::CoordinateSystem::FromText(args.Value("--crs"));
+        else if (args.Take("--to-crs"))
+            toCrs = geo::CoordinateSystem::FromText(args.Value("--to-crs"));
+        else if (args.IsOption())
+            throw UsageError("unknown option " + args.Next());
+        else if (input.empty())
+            input = args.Next();
+        else
+            throw UsageError("unexpected argument " + args.Next());
+    }
+    if (input.empty() || output.empty())
+        throw UsageError("gis needs a document and -o OUT.(gpkg|geojson|shp)");
+    const std::optional<geo::GisFormat> format = geo::GisFormatOf(output);
+    if (!format)
+        throw UsageError("the output must end in .gpkg, .geojson or .shp");
+    if (*format == geo::GisFormat::GeoJson && toCrs)
+        throw UsageError(msg::GeoJsonIsLonLat);
+    CheckOutputTarget(output);
+
+    ComputedDocument document(input);
+    PrintWarnings(document.open.geographyWarnings);
+    geo::GisOptions options;
+    options.crs = crs ? crs : document.open.geography.crs;
+    options.toCrs = toCrs;
+    options.feedback = &Interrupt();
+    InterruptGuard interrupts;
+    const auto written =
+        geo::WriteGisLayers(output, *document.open.doc.map, &document.layers, options);
+    for (const geo::GisLayerWritten& layer : written)
+        std::printf("%s: layer %s, %lld feature%s\n", layer.file.string().c_str(),
+                    layer.name.c_str(), static_cast<long long>(layer.features),
+                    layer.features == 1 ? "" : "s");
+    return 0;
+}
+
+} // namespace sundrel::cli

@@ -1,0 +1,64 @@
+#include "genetics/ByteSource.h"
+
+#include "common/AtomicFile.h"
+#include "common/Errors.h"
+#include "common/Messages.h"
+#include "common/Job.h"
+#include "import/Messages.h"
+
+#include <cerrno>
+#include <cstdio>
+
+namespace sundrel::genetics {
+
+namespace {
+
+class FileSource : public ByteSource {
+public:
+    FileSource(std::FILE* file, std::filesystem::path path) : file_(file), path_(std::move(path)) {}
+    ~FileSource() override { std::fclose(file_); }
+
+    std::size_t read(char* buffer, std::size_t size) override
+    {
+        const std::size_t got = std::fread(buffer, 1, size, file_);
+        if (got < size && std::ferror(file_))
+            throw FileError(msg::FileReadingError, path_, SystemReason(errno ? errno : EIO));
+        return got;
+    }
+
+private:
+    std::FILE* file_;
+    std::filesystem::path path_;
+};
+
+} // namespace
+
+std::unique_ptr<ByteSource> OpenFileSource(const std::filesystem::path& path)
+{
+    // Folders, FIFOs and devices are refused before fopen(), which would
+    // block on a FIFO until a writer comes.
+    CheckInputFile(path);
+    errno = 0;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        throw FileError(msg::ImpossibleToOpen, path, SystemReason(errno ? errno : ENOENT));
+    return std::make_unique<FileSource>(file, path);
+}
+
+std::string ReadAll(ByteSource& source, const JobFeedback* cancel)
+{
+    std::string bytes;
+    constexpr std::size_t kBlock = 1 << 20;
+    for (;;) {
+        if (cancel && cancel->isCancelled())
+            throw Abort(msg::ReadingAborted);
+        const std::size_t at = bytes.size();
+        bytes.resize(at + kBlock);
+        const std::size_t got = source.read(bytes.data() + at, kBlock);
+        bytes.resize(at + got);
+        if (got == 0)
+            return bytes;
+    }
+}
+
+} // namespace sundrel::genetics
