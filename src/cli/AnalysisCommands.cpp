@@ -289,12 +289,8 @@ int RunReport(Arguments& args)
             output = args.Value("-o");
         else if (args.Take("--layer"))
             only = LayerOption(args, "--layer");
-        else if (args.IsOption())
-            throw UsageError("unknown option " + args.Next());
-        else if (input.empty())
-            input = args.Next();
         else
-            throw UsageError("unexpected argument " + args.Next());
+            args.TakeOperand(input);
     }
     if (input.empty())
         throw UsageError("report needs a sundrel document");
@@ -334,12 +330,9 @@ int RunBarriers(Arguments& args)
             format = args.Value("--format");
             if (format != "csv" && format != "json")
                 throw UsageError("--format takes csv or json, not '" + format + "'");
-        } else if (args.IsOption())
-            throw UsageError("unknown option " + args.Next());
-        else if (input.empty())
-            input = args.Next();
-        else
-            throw UsageError("unexpected argument " + args.Next());
+        } else {
+            args.TakeOperand(input);
+        }
     }
     if (input.empty())
         throw UsageError("barriers needs a sundrel document");

@@ -45,6 +45,15 @@ bool Arguments::IsOption() const
            !(args_[pos_][1] >= '0' && args_[pos_][1] <= '9') && args_[pos_][1] != '.';
 }
 
+void Arguments::TakeOperand(std::string& operand)
+{
+    if (IsOption())
+        throw UsageError("unknown option " + Next());
+    if (!operand.empty())
+        throw UsageError("unexpected argument " + Next());
+    operand = Next();
+}
+
 void CheckOutput(const std::string& file, const char* kind, const char* extension)
 {
     if (extension) {

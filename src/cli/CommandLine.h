@@ -30,6 +30,9 @@ public:
     // The value following an option just taken.
     std::string Value(const std::string& option);
     bool IsOption() const;
+    // Consumes the next argument as the command's one operand: refused when
+    // it is an unknown option or a second operand.
+    void TakeOperand(std::string& operand);
 
 private:
     std::vector<std::string> args_;

@@ -179,12 +179,9 @@ int RunExport(Arguments& args)
             style.filled = fill != "none";
             if (style.filled)
                 style.fillColour = ColourOption(fill, "--backdrop-fill");
-        } else if (args.IsOption())
-            throw UsageError("unknown option " + args.Next());
-        else if (input.empty())
-            input = args.Next();
-        else
-            throw UsageError("unexpected argument " + args.Next());
+        } else {
+            args.TakeOperand(input);
+        }
     }
     if (input.empty() || output.empty())
         throw UsageError("export needs a document and -o OUT.(bmp|png|ps|eps|svg|pdf)");

@@ -201,12 +201,8 @@ int RunDistances(Arguments& args)
             continue;
         if (args.Take("-o") || args.Take("--output"))
             output = args.Value("-o");
-        else if (args.IsOption())
-            throw UsageError("unknown option " + args.Next());
-        else if (input.empty())
-            input = args.Next();
         else
-            throw UsageError("unexpected argument " + args.Next());
+            args.TakeOperand(input);
     }
     if (input.empty())
         throw UsageError("distances needs a genotype file");

@@ -24,12 +24,8 @@ int RunGis(Arguments& args)
             crs = geo::CoordinateSystem::FromText(args.Value("--crs"));
         else if (args.Take("--to-crs"))
             toCrs = geo::CoordinateSystem::FromText(args.Value("--to-crs"));
-        else if (args.IsOption())
-            throw UsageError("unknown option " + args.Next());
-        else if (input.empty())
-            input = args.Next();
         else
-            throw UsageError("unexpected argument " + args.Next());
+            args.TakeOperand(input);
     }
     if (input.empty() || output.empty())
         throw UsageError("gis needs a document and -o OUT.(gpkg|geojson|shp)");

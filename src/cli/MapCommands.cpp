@@ -64,12 +64,8 @@ int RunMap(Arguments& args)
             points = ParseInteger(args.Value("--points"), "--points", 1, INT32_MAX);
         else if (args.Take("--y-first"))
             order = DataOrder::YFirst;
-        else if (args.IsOption())
-            throw UsageError("unknown option " + args.Next());
-        else if (input.empty())
-            input = args.Next();
         else
-            throw UsageError("unexpected argument " + args.Next());
+            args.TakeOperand(input);
     }
     if (input.empty())
         throw UsageError("map needs a coordinates file");
@@ -162,12 +158,8 @@ int RunEdit(Arguments& args)
                                           INT32_MAX)});
         else if (args.Take("--remove-all-virtual"))
             edits.push_back({Edit::RemoveAll, {}, 0});
-        else if (args.IsOption())
-            throw UsageError("unknown option " + args.Next());
-        else if (input.empty())
-            input = args.Next();
         else
-            throw UsageError("unexpected argument " + args.Next());
+            args.TakeOperand(input);
     }
     if (input.empty())
         throw UsageError("edit needs a document");
@@ -237,12 +229,8 @@ int RunInfo(Arguments& args)
     while (!args.Done()) {
         if (args.Take("--json"))
             json = true;
-        else if (args.IsOption())
-            throw UsageError("unknown option " + args.Next());
-        else if (input.empty())
-            input = args.Next();
         else
-            throw UsageError("unexpected argument " + args.Next());
+            args.TakeOperand(input);
     }
     if (input.empty())
         throw UsageError("info needs a document");
