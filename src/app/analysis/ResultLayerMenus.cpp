@@ -256,54 +256,50 @@ QMenu* TResultLayerMenus::BuildEntry(std::int32_t index)
     entry->menuAction()->setData(QVariant::fromValue<qintptr>(serial));
     menu_->addMenu(entry);
 
-    // Runs a command on this entry's layer, then marks the document
-    // modified.
-    const auto item = [this, entry, serial](const char* caption,
-                                            std::function<void(std::int32_t)> command) {
-        entry->addAction(tr(caption), this, [this, serial, command] {
-            OnLayer(serial, [this, &command](std::int32_t i) {
-                command(i);
-                document_.SetModified(true);
-            });
-        });
-    };
-    // Opens a window on this entry's layer.
-    const auto open = [this, entry, serial](const char* caption,
-                                            std::function<void(std::int32_t)> show) {
-        entry->addAction(tr(caption), this, [this, serial, show] { OnLayer(serial, show); });
-    };
-    item("Activate", [this](std::int32_t i) { ActivateLayer(i); });
+    AddItem(entry, serial, "Activate", [this](std::int32_t i) { ActivateLayer(i); });
     entry->addSeparator();
-    open("Configure...", [this](std::int32_t i) { windows_.setup->Configure(layers_, i); });
-    open("Show report", [this](std::int32_t i) { windows_.report->ShowLayerReport(i); });
+    AddItem(entry, serial, "Configure...",
+            [this](std::int32_t i) { windows_.setup->Configure(layers_, i); }, false);
+    AddItem(entry, serial, "Show report",
+            [this](std::int32_t i) { windows_.report->ShowLayerReport(i); }, false);
     entry->addSeparator();
-    open("Sundrel selection...", [this](std::int32_t i) { windows_.selection->SetLayer(i); });
+    AddItem(entry, serial, "Sundrel selection...",
+            [this](std::int32_t i) { windows_.selection->SetLayer(i); }, false);
     entry->addSeparator();
-    item("Show sundrel trace", [this](std::int32_t i) {
+    AddItem(entry, serial, "Show sundrel trace", [this](std::int32_t i) {
         document_.ShowTrace(i, !layers_.layer(i)->showTrace());
     });
     entry->addSeparator();
-    item("Show sundrels", [this](std::int32_t i) {
+    AddItem(entry, serial, "Show sundrels", [this](std::int32_t i) {
         document_.ShowResultLayer(i, true, layers_.layer(i)->labelsVisible);
     });
-    item("Hide sundrels", [this](std::int32_t i) { document_.ShowResultLayer(i, false, false); });
-    item("Show labels", [this](std::int32_t i) { document_.ShowResultLayer(i, true, true); });
-    item("Hide labels", [this](std::int32_t i) {
+    AddItem(entry, serial, "Hide sundrels",
+            [this](std::int32_t i) { document_.ShowResultLayer(i, false, false); });
+    AddItem(entry, serial, "Show labels",
+            [this](std::int32_t i) { document_.ShowResultLayer(i, true, true); });
+    AddItem(entry, serial, "Hide labels", [this](std::int32_t i) {
         document_.ShowResultLayer(i, layers_.layer(i)->visible, false);
     });
     entry->addSeparator();
-    const auto reorder = [this](void (MonmonierLayer::*move)(std::int32_t)) {
-        return [this, move](std::int32_t i) {
-            (layers_.*move)(i);
-            LayersChanged();
-        };
+    // Plain functions rather than member pointers: GCC 12's vptr check
+    // reads a wrong address when a member pointer is called in a closure.
+    using Move = void (*)(MonmonierLayer&, std::int32_t);
+    const std::pair<const char*, Move> moves[] = {
+        {"Foreground", [](MonmonierLayer& layers, std::int32_t i) { layers.foreground(i); }},
+        {"Move front", [](MonmonierLayer& layers, std::int32_t i) { layers.moveFront(i); }},
+        {"Move back", [](MonmonierLayer& layers, std::int32_t i) { layers.moveBack(i); }},
+        {"Background", [](MonmonierLayer& layers, std::int32_t i) { layers.background(i); }},
     };
-    item("Foreground", reorder(&MonmonierLayer::foreground));
-    item("Move front", reorder(&MonmonierLayer::moveFront));
-    item("Move back", reorder(&MonmonierLayer::moveBack));
-    item("Background", reorder(&MonmonierLayer::background));
+    for (const auto& [caption, move] : moves)
+        AddItem(entry, serial, caption, [this, move = move](std::int32_t i) {
+            move(layers_, i);
+            LayersChanged();
+        });
     entry->addSeparator();
-    item("Remove", reorder(&MonmonierLayer::remove));
+    AddItem(entry, serial, "Remove", [this](std::int32_t i) {
+        layers_.remove(i);
+        LayersChanged();
+    });
 
     // Up to date from the start, for accessibility clients that read menus
     // without opening them.
@@ -311,6 +307,20 @@ QMenu* TResultLayerMenus::BuildEntry(std::int32_t index)
     connect(entry, &QMenu::aboutToShow, this, [this, entry, serial] { UpdateEntry(entry, serial); });
     return entry;
 }
+
+void TResultLayerMenus::AddItem(QMenu* entry, std::intptr_t serial, const char* caption,
+                                std::function<void(std::int32_t)> command, bool modifies)
+{
+    entry->addAction(tr(caption), this, [this, serial, command, modifies] {
+        const std::int32_t index = layers_.indexOfSerial(serial);
+        if (index < 0)
+            return;
+        command(index);
+        if (modifies)
+            document_.SetModified(true);
+    });
+}
+
 
 void TResultLayerMenus::UpdateEntry(QMenu* entry, std::intptr_t serial)
 {

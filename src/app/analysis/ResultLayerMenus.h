@@ -81,6 +81,11 @@ private:
     // The entries' captions and check marks as the layers are now.
     void RefreshEntries();
     QMenu* BuildEntry(std::int32_t index);
+    // Adds to a layer's entry an item running `command` on that layer (found
+    // again by its serial when chosen), then marking the document modified
+    // when `modifies`.
+    void AddItem(QMenu* entry, std::intptr_t serial, const char* caption,
+                 std::function<void(std::int32_t)> command, bool modifies = true);
     // The context menu's items as they apply to the layer now.
     void UpdateEntry(QMenu* entry, std::intptr_t serial);
     // Runs `command` on the layer with this serial, if it is still there.
