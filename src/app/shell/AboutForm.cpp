@@ -78,16 +78,11 @@ TSundrelAboutForm::TSundrelAboutForm(QWidget* parent) : QDialog(parent)
     const QString summary = tr("Finds zones of abrupt change (barriers) between sampled "
                                "populations on a map.");
     auto* description = MakeLabel(summary, summary, this);
-    const QString home = QString::fromLatin1(kProjectHome);
-    auto* link = MakeLabel(QStringLiteral("<a href=\"%1\">%1</a>").arg(home), home, this);
-    link->setTextInteractionFlags(Qt::TextBrowserInteraction);
-    link->setOpenExternalLinks(true);
 
     auto* heading = new QVBoxLayout;
     heading->addWidget(title);
     heading->addWidget(version_);
     heading->addWidget(description);
-    heading->addWidget(link);
     auto* top = new QHBoxLayout;
     top->addWidget(icon, 0, Qt::AlignTop);
     top->addSpacing(12);

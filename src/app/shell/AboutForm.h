@@ -10,9 +10,6 @@ class QTextBrowser;
 
 namespace sundrel::app {
 
-// The project's home page.
-inline constexpr const char* kProjectHome = "https://sundrel.example.org";
-
 class TSundrelAboutForm : public QDialog {
     Q_OBJECT
 
