@@ -2,6 +2,7 @@
 
 #include "app/document/DocumentBridge.h"
 #include "app/widgets/Progress.h"
+#include "app/widgets/ErrorBox.h"
 
 #include <QFileInfo>
 #include <QGroupBox>
@@ -148,7 +149,7 @@ void TExportDialog::Ended(const JobResult& result)
         break;
     case JobOutcome::Failed:
         failed_ = true;
-        ShowStatus(status_, QString::fromStdString(result.message), kFailureColour);
+        ShowStatus(status_, FailureText(result), kFailureColour);
         button_->setText(tr("Close"));
         button_->setEnabled(true);
         button_->setFocus();

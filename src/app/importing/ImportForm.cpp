@@ -4,6 +4,7 @@
 #include "app/importing/PreviewModels.h"
 #include "app/widgets/Accessibility.h"
 #include "app/widgets/Choices.h"
+#include "app/widgets/ErrorBox.h"
 #include "app/widgets/Fields.h"
 #include "app/widgets/Progress.h"
 #include "app/widgets/Settings.h"
@@ -17,11 +18,11 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSpinBox>
 #include <QTableView>
@@ -33,6 +34,15 @@ namespace {
 
 constexpr const char* kGroup = "Import";
 constexpr int kSpinMaximum = 32767;
+
+// True when an extraction's message names `line` as the one that failed
+// ("... at line N ...", "Error at line N ...").
+bool FailsOnLine(const std::string& message, std::int64_t line)
+{
+    static const QRegularExpression at(QStringLiteral("\\bline (\\d+)"));
+    const QRegularExpressionMatch found = at.match(QString::fromStdString(message));
+    return found.hasMatch() && found.captured(1).toLongLong() == line;
+}
 
 } // namespace
 
@@ -267,9 +277,9 @@ void TImportForm::ReadEnded(quint64 step, const JobResult& result)
         return;
     reading_ = false;
     if (result.Failed()) {
-        const QString message = QString::fromStdString(result.message);
-        ShowStatus(information_, message, kFailureColour);
-        QMessageBox::critical(this, kApplicationTitle, message);
+        ShowStatus(information_, FailureText(result), kFailureColour);
+        ShowErrorBox(this, kApplicationTitle, QString::fromStdString(result.message),
+                     ErrorDetail(result));
         return;
     }
     preview_->setPlainText(DisplayedPreview(worker_->previewText()));
@@ -288,7 +298,12 @@ void TImportForm::ExtractionEnded(quint64 step, const JobResult& result)
         model_->Set(requested_, nullptr);
         ok_->setEnabled(false);
         grid_->setEnabled(false);
-        ShowStatus(information_, QString::fromStdString(result.message), kFailureColour);
+        QString text = FailureText(result);
+        // Nothing skipped yet and the first line failed: a header, most likely.
+        if (lines_->value() == 1 && FailsOnLine(result.message, 1))
+            text += '\n' + tr("The first lines of the file may be a header: set \"Start import at "
+                              "line\" to the first line of numbers.");
+        ShowStatus(information_, text, kFailureColour);
         return;
     }
     points_ = std::move(extracted_);

@@ -3,6 +3,7 @@
 #include "app/document/DocumentBridge.h"
 #include "app/widgets/Accessibility.h"
 #include "app/widgets/Progress.h"
+#include "app/widgets/ErrorBox.h"
 #include "common/Errors.h"
 #include "model/MMapFactory.h"
 #include "model/Messages.h"
@@ -95,7 +96,7 @@ void TMapCreationControl::Ended(const JobResult& result, double seconds)
         return;
     running_ = false;
     if (result.Failed()) {
-        ShowFailure(QString::fromStdString(result.message));
+        ShowFailure(FailureText(result));
         bar_->setValue(0);
         ok_->setEnabled(false);
         cancel_->setFocus();

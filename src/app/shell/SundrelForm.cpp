@@ -14,6 +14,7 @@
 #include "app/view/LayerControls.h"
 #include "app/view/ViewController.h"
 #include "app/widgets/FileDialogs.h"
+#include "app/widgets/ErrorBox.h"
 #include "matrix/MatrixFile.h"
 #include "model/MMapFactory.h"
 #include "monmonier/SundrelDocument.h"
@@ -32,6 +33,8 @@ TSundrelForm::TSundrelForm(QWidget* parent) : TMainForm(parent, Deferred{})
 {
     documentExtension_ = ".dvk";
     dialogs_.openTitle = tr("Open triangulation and sundrels");
+    // The documents this window saves are the ones looked for first.
+    dialogs_.openSelected = tr("Sundrel files (*.dvk *.DVK)");
     dialogs_.saveTitle = tr("Save triangulation and sundrels");
     dialogs_.saveFilter = tr("Sundrel files (*.dvk)");
     dialogs_.defaultName = "MyMap.dvk";
@@ -218,7 +221,7 @@ void TSundrelForm::LayersLoaded(const JobResult& result)
         return;
     }
     if (result.Failed()) {
-        ShowError(QString::fromStdString(result.message));
+        ShowError(QString::fromStdString(result.message), ErrorDetail(result));
         layers_->reset();
         // Reset forgot the map: the layers take it again, so that a new
         // analysis on this map finds its populations.
