@@ -154,6 +154,11 @@ TEST_F(LifecycleTest, NewMapFromACoordinatesFileIsTheCommandLinesMap)
                       QColor(255, 0, 0));
             EXPECT_TRUE(importer->FilePreview()->toPlainText().startsWith(
                 "  1 | site latitude longitude"));
+            // The message says where to look.
+            const QString failure = importer->InformationLabel()->text();
+            EXPECT_TRUE(failure.startsWith("Error at line 1") ||
+                        failure.contains("at line 1 (column 1)")) << failure.toStdString();
+            EXPECT_TRUE(failure.contains("\"Start import at line\"")) << failure.toStdString();
             Shoot(importer, "import-form-error.png");
 
             importer->LinesEdit()->setValue(2);
@@ -204,6 +209,49 @@ TEST_F(LifecycleTest, NewMapFromACoordinatesFileIsTheCommandLinesMap)
     ASSERT_EQ(made.status, 0) << made.err;
     EXPECT_TRUE(test::ReadFile(saved) == test::ReadFile(cli)) << "the documents differ";
     Shoot(form.get(), "new-map.png");
+}
+
+// Where the file dialogs start: on the documents of the window's own kind,
+// and for data files in the folder of the last one chosen, coordinates or
+// matrices alike.
+TEST_F(LifecycleTest, FileDialogsStartWhereTheUsersFilesAre)
+{
+    const auto openFilter = [](TMainForm& form) {
+        QString filter;
+        WhenModal("OpenDialog", [&](QWidget* dialog) {
+            filter = static_cast<QFileDialog*>(dialog)->selectedNameFilter();
+            static_cast<QDialog*>(dialog)->reject();
+        });
+        form.findChild<QAction*>("OpenAction")->trigger();
+        return filter;
+    };
+    EXPECT_TRUE(openFilter(*Show<TMainForm>()).startsWith("Triangulation files"));
+    EXPECT_TRUE(openFilter(*Show<TSundrelForm>()).startsWith("Sundrel files"));
+
+    const fs::path data = dir_ / "data";
+    fs::create_directories(data);
+    test::WriteFile(data / "sites.txt", SitesText(5));
+    auto form = Show<TMainForm>();
+    bool missed = false;
+    ChooseFile("OpenDialog", data / "sites.txt", &missed);
+    WhenModal("ImportForm", [](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); },
+              &missed);
+    form->findChild<QAction*>("NewAction")->trigger();
+    ASSERT_FALSE(missed);
+
+    TMonmonierSetup setup;
+    QString folder;
+    WhenModal("MonmonierSetup", [&](QWidget*) {
+        WhenModal("LoadMatrixDialog", [&](QWidget* dialog) {
+            folder = static_cast<QFileDialog*>(dialog)->directory().absolutePath();
+            static_cast<QDialog*>(dialog)->reject();
+        });
+        QTest::mouseClick(setup.LoadButton(), Qt::LeftButton);
+        static_cast<QDialog&>(setup).reject();
+    });
+    setup.SetExpectedSize(5);
+    setup.ExecuteNew();
+    EXPECT_EQ(folder.toStdString(), data.string());
 }
 
 TEST_F(LifecycleTest, CancellingAnyStepOfNewOrOpenKeepsTheOpenDocument)
@@ -375,7 +423,11 @@ TEST_F(LifecycleTest, AFailedSaveKeepsTheDocumentModifiedAndThePreviousFile)
         [&shot](QWidget* dialog) {
             auto* progress = static_cast<TExportDialog*>(dialog);
             ASSERT_TRUE(WaitUntil([&] { return progress->Button()->text() == "Close"; }));
-            EXPECT_EQ(progress->StatusLabel()->text(), "File writing error");
+            // The message, then the file and the system's reason.
+            const QStringList lines = progress->StatusLabel()->text().split('\n');
+            ASSERT_EQ(lines.size(), 2);
+            EXPECT_EQ(lines[0], "File writing error");
+            EXPECT_TRUE(lines[1].contains("full.dvk")) << lines[1].toStdString();
             EXPECT_EQ(progress->StatusLabel()->palette().color(QPalette::WindowText),
                       QColor(255, 0, 0));
             shot = progress->grab().toImage();

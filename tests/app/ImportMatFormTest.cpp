@@ -224,9 +224,11 @@ TEST_F(ImportMatFormTest, FilesThatCannotServeAreRefusedAndNothingIsExtracted)
     EXPECT_EQ(form->takeMatrixFile(), nullptr);
 
     // A file that cannot be read: both lines red, nothing to set up.
-    const bool opened = Run(*form, dir_ / "missing.txt", [](TImportMatForm& f) {
+    const bool opened = Run(*form, dir_ / "missing.txt", [this](TImportMatForm& f) {
         EXPECT_EQ(f.ResultLabel(2)->text(), "Initialization error : ");
-        EXPECT_EQ(f.ResultLabel(3)->text(), "Impossible to open the file");
+        EXPECT_EQ(f.ResultLabel(3)->text(),
+                  "Impossible to open the file\n" + Q(dir_ / "missing.txt") +
+                      " (No such file or directory)");
         EXPECT_EQ(Colour(f.ResultLabel(3)), kRed);
         EXPECT_FALSE(f.MatricesEdit()->isEnabled());
         QTest::keyClick(&f, Qt::Key_Escape);
@@ -265,6 +267,21 @@ TEST_F(ImportMatFormTest, SquareAndLowerTriangularFilesExtractIntoAStore)
         f.PreviewNumberEdit()->setValue(3);
         EXPECT_TRUE(ShowsMatrix(f, kN, 2));
         Shoot(&f, "import-mat.png");
+
+        // A value typed is taken after a pause in typing, without leaving
+        // the field: OK waits meanwhile, and comes back for a value typed
+        // again unchanged.
+        f.MatricesEdit()->selectAll();
+        QTest::keyClick(f.MatricesEdit(), Qt::Key_Backspace);
+        QTest::keyClicks(f.MatricesEdit(), "3");
+        EXPECT_FALSE(f.OKButton()->isEnabled());
+        EXPECT_TRUE(WaitUntil([&] { return f.OKButton()->isEnabled(); }));
+        f.MatricesEdit()->selectAll();
+        QTest::keyClicks(f.MatricesEdit(), "2");
+        EXPECT_FALSE(f.OKButton()->isEnabled());
+        EXPECT_TRUE(WaitUntil([&] { return f.ResultLabel(2)->text() == "Number of matrices: 2"; }));
+        EXPECT_FALSE(f.OKButton()->isEnabled());
+        f.MatricesEdit()->setValue(3);
 
         // Another set-up takes back what OK would give until it is extracted.
         f.ColumnsEdit()->setValue(1);

@@ -85,8 +85,11 @@ protected:
 
 TEST_F(SetupTest, OneMatrixIsASingleRunWithLabels)
 {
-    const bool accepted = Run(dir_ / "distances.obs.txt", [](TMonmonierSetup& s) {
+    const fs::path file = dir_ / "distances.obs.txt";
+    const bool accepted = Run(file, [&](TMonmonierSetup& s) {
         EXPECT_EQ(s.StatusLabel()->text(), "Status : 1 matrix loaded (size : 40 x 40)");
+        // The file the user chose, not the store it was copied into.
+        EXPECT_EQ(s.FileLabel()->text().toStdString(), "File : " + file.string());
         EXPECT_TRUE(s.NoAnalysisButton()->isChecked());
         EXPECT_TRUE(s.LabelsGroup()->isEnabled());
         EXPECT_FALSE(s.BSTLabel()->isEnabled());

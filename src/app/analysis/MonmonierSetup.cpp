@@ -166,7 +166,7 @@ void TMonmonierSetup::ReadSettings()
         const auto dir = ReadString(settings, "OpenDir");
         if (!dir)
             return;
-        openDir_ = *dir;
+        TakeDataFolderFromSettings(*dir);
         const auto k = ReadInt(settings, "SundrelNumber");
         if (!k || *k < 1 || *k > kMaxSundrelNumber)
             return;
@@ -184,7 +184,7 @@ void TMonmonierSetup::WriteSettings() const
     QSettings settings;
     settings.beginGroup(kGroup);
     WriteWindowPosition(settings, this);
-    settings.setValue("OpenDir", openDir_);
+    settings.setValue("OpenDir", DataFolder());
     settings.setValue("SundrelNumber", sundrelNumber_);
     settings.setValue("Reported", report_->checkedId() == 1 ? 1 : 0);
     settings.endGroup();
@@ -244,10 +244,10 @@ void TMonmonierSetup::LoadCommand()
 {
     const QString fileName = AskFileToRead(
         this, {"LoadMatrixDialog", tr("Load matrix data"),
-               {tr("text files (*.txt *.TXT)"), tr("all files (*)")}, {}, openDir_, {}});
+               {tr("text files (*.txt *.TXT)"), tr("all files (*)")}, {}, DataFolder(), {}});
     if (fileName.isEmpty())
         return;
-    openDir_ = QFileInfo(fileName).absolutePath();
+    SetDataFolder(QFileInfo(fileName).absolutePath());
     // The store loaded before stays until another one is taken.
     std::unique_ptr<MatrixFile> store =
         LoadMatrices ? LoadMatrices(fileName, expectedSize_) : nullptr;
@@ -258,7 +258,8 @@ void TMonmonierSetup::LoadCommand()
     matrixSize_ = store_->size();
     CheckQuietly(matrixCount_ < 2 ? noAnalysis_ : analysis_);
     fileName_ = fileName;
-    fileLabel_->setText(tr("File : ") + QString::fromStdString(store_->fileName().string()));
+    // The file the user chose, not the store the matrices were copied into.
+    fileLabel_->setText(tr("File : ") + fileName);
     title_->setText(QString::fromStdString(ProposedTitle(fileName.toStdString())));
     UpdateStatus();
     (ok_->isEnabled() ? ok_ : cancel_)->setFocus();

@@ -134,7 +134,6 @@ private:
     bool newMode_ = true;
     std::unique_ptr<MatrixFile> store_;
     QString fileName_;
-    QString openDir_;
     // Configure mode: the layers and the configured layer's serial.
     MonmonierLayer* layers_ = nullptr;
     std::intptr_t serial_ = 0;

@@ -5,6 +5,7 @@
 #include "app/importing/DiskDialog.h"
 #include "app/widgets/Fields.h"
 #include "app/widgets/Progress.h"
+#include "app/widgets/ErrorBox.h"
 #include "app/widgets/Settings.h"
 #include "matrix/MatrixFile.h"
 #include "matrix/MatrixImportWorker.h"
@@ -75,8 +76,9 @@ TImportMatForm::TImportMatForm(DocumentBridge& bridge, QWidget* parent)
 
     size_->setReadOnly(true);
     size_->setMaximumWidth(90);
-    // Each value is taken once typed in full (Enter, leaving the field, the
-    // arrows), not at every key: a change may start an extraction.
+    // Each value is taken once typed in full (a pause in typing, Enter,
+    // leaving the field, the arrows), not at every key: a change may start
+    // an extraction.
     for (QSpinBox* spin : {matrices_, lines_, columns_, gap_, previewNumber_}) {
         spin->setKeyboardTracking(false);
         spin->setMaximum(kSpinMaximum);
@@ -148,6 +150,14 @@ TImportMatForm::TImportMatForm(DocumentBridge& bridge, QWidget* parent)
     connect(square_, &QCheckBox::toggled, this, [this] { Validate(); });
     for (QSpinBox* spin : {matrices_, lines_, columns_, gap_})
         connect(spin, &QSpinBox::valueChanged, this, [this] { Validate(); });
+    // While a value is being typed the results shown are not the fields':
+    // OK waits. A value typed again unchanged gives OK back.
+    TakeTypedValuesAfterPause(
+        {matrices_, lines_, columns_, gap_}, [this] { ok_->setEnabled(false); },
+        [this] {
+            if (!loading_ && !reading_ && !extracting_)
+                ok_->setEnabled(extracted_);
+        });
     connect(previewNumber_, &QSpinBox::valueChanged, this, [this] {
         if (extracted_ && !reading_ && !extracting_)
             ShowPreviewGrid();
@@ -499,7 +509,7 @@ void TImportMatForm::ReadEnded(quint64 step, const JobResult& result)
         break;
     case JobOutcome::Failed:
         SetResult(2, Q(msg::InitializationErrorPrefix), kFailureColour);
-        SetResult(3, Q(result.message), kFailureColour);
+        SetResult(3, FailureText(result), kFailureColour);
         break;
     case JobOutcome::Cancelled:
         reject();
@@ -525,7 +535,8 @@ void TImportMatForm::ExtractionEnded(quint64 step, const JobResult& result)
     // A half-written store is of no use: its file goes at once.
     store_->close();
     ok_->setEnabled(false);
-    SetResult(3, result.Failed() ? Q(result.message) : Q(msg::ExtractionCancelled), kFailureColour);
+    SetResult(3, result.Failed() ? FailureText(result) : Q(msg::ExtractionCancelled),
+              kFailureColour);
 }
 
 } // namespace sundrel::app

@@ -245,7 +245,8 @@ void TMainForm::ReadSettings()
     ReadMainFormSettings(settings, read);
     bounds_ = read.bounds;
     maximized_ = read.maximized;
-    openDir_ = read.openDir;
+    // The window starts the session: the folder it kept is the one in force.
+    SetDataFolder(read.openDir);
     openMapDir_ = read.openMapDir;
     if (bounds_)
         PlaceWindow(*this, *bounds_);
@@ -259,7 +260,7 @@ MainFormSettings TMainForm::Settings() const
     static_cast<DisplayState&>(settings) = document_->Display();
     settings.maximized = isMaximized();
     settings.bounds = WindowBounds(*this, bounds_);
-    settings.openDir = openDir_;
+    settings.openDir = DataFolder();
     settings.openMapDir = openMapDir_;
     return settings;
 }
@@ -300,10 +301,11 @@ bool TMainForm::CloseQuery()
     return SaveCommand();
 }
 
-QString TMainForm::AskOpenFileName(const QString& title, const QString& filters, QString& folder)
+QString TMainForm::AskOpenFileName(const QString& title, const QString& filters, QString& folder,
+                                   const QString& selected)
 {
     const QString fileName =
-        AskFileToRead(this, {"OpenDialog", title, filters.split(";;"), {}, folder, {}});
+        AskFileToRead(this, {"OpenDialog", title, filters.split(";;"), {}, folder, {}, selected});
     if (!fileName.isEmpty())
         folder = QFileInfo(fileName).absolutePath();
     return fileName;
@@ -322,8 +324,10 @@ void TMainForm::NewCommand()
 {
     if (!CloseQuery())
         return;
+    QString folder = DataFolder();
     const QString fileName = AskOpenFileName(tr("Open coordinates data file"),
-                                             tr("text (*.txt *.TXT);;All files (*)"), openDir_);
+                                             tr("text (*.txt *.TXT);;All files (*)"), folder);
+    SetDataFolder(folder);
     if (fileName.isEmpty() || !importForm_->Execute(fileName))
         return;
     std::unique_ptr<MMap> map;
@@ -353,7 +357,8 @@ void TMainForm::OpenCommand()
     if (!CloseQuery())
         return;
     const QString fileName =
-        AskOpenFileName(dialogs_.openTitle, dialogs_.openFilters, openMapDir_);
+        AskOpenFileName(dialogs_.openTitle, dialogs_.openFilters, openMapDir_,
+                        dialogs_.openSelected);
     if (!fileName.isEmpty())
         OpenDocument(fileName);
 }

@@ -137,6 +137,8 @@ protected:
     struct DocumentDialogs {
         QString openTitle;
         QString openFilters;
+        // The filter the open dialog starts on (none: the first).
+        QString openSelected;
         QString saveTitle;
         QString saveFilter;
         QString defaultName;
@@ -165,7 +167,8 @@ private:
     bool SaveTo(const QString& fileName);
     void SetDocumentName(const QString& fileName);
     // The file chosen in the open dialog, or an empty string.
-    QString AskOpenFileName(const QString& title, const QString& filters, QString& folder);
+    QString AskOpenFileName(const QString& title, const QString& filters, QString& folder,
+                            const QString& selected = {});
     QString AskSaveFileName();
 
     TCloseDialog* closeDialog_ = nullptr;
@@ -179,7 +182,6 @@ private:
     // from the settings and as the user has moved them since.
     std::optional<QRect> bounds_;
     bool maximized_ = false;
-    QString openDir_;
     QString openMapDir_;
     // The name the save dialog proposes.
     QString saveName_;

@@ -11,6 +11,8 @@ QString Ask(QFileDialog& dialog, const FileQuestion& question)
     dialog.setObjectName(question.name);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setNameFilters(question.filters);
+    if (!question.selectedFilter.isEmpty())
+        dialog.selectNameFilter(question.selectedFilter);
     if (!question.folder.isEmpty())
         dialog.setDirectory(question.folder);
     if (!question.proposed.isEmpty())
@@ -20,7 +22,29 @@ QString Ask(QFileDialog& dialog, const FileQuestion& question)
     return dialog.selectedFiles().front();
 }
 
+QString& TheDataFolder()
+{
+    static QString folder;
+    return folder;
+}
+
 } // namespace
+
+QString DataFolder()
+{
+    return TheDataFolder();
+}
+
+void SetDataFolder(const QString& folder)
+{
+    TheDataFolder() = folder;
+}
+
+void TakeDataFolderFromSettings(const QString& folder)
+{
+    if (TheDataFolder().isEmpty())
+        TheDataFolder() = folder;
+}
 
 std::filesystem::path ToPath(const QString& fileName)
 {
