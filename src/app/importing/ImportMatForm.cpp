@@ -3,6 +3,7 @@
 #include "app/document/DocumentBridge.h"
 #include "app/importing/PreviewModels.h"
 #include "app/importing/DiskDialog.h"
+#include "app/importing/ImportMatSettings.h"
 #include "app/widgets/Fields.h"
 #include "app/widgets/Progress.h"
 #include "app/widgets/ErrorBox.h"
@@ -31,8 +32,6 @@
 #include <QSpinBox>
 #include <QTableView>
 #include <QVBoxLayout>
-
-#include <limits>
 
 namespace sundrel::app {
 
@@ -184,42 +183,18 @@ void TImportMatForm::ReadSettings()
 {
     QSettings settings;
     settings.beginGroup(kGroup);
-    const auto inRange = [](const std::optional<int>& v, int min, int max) {
-        return v && *v >= min && *v <= max;
-    };
-    bool good = ReadWindowPosition(settings, this);
-    const auto size = ReadInt(settings, "MatrixSize");
-    const auto number = ReadInt(settings, "MatrixNumber");
-    const auto square = ReadInt(settings, "Square");
-    const auto lines = ReadInt(settings, "IgnoredLines");
-    const auto columns = ReadInt(settings, "IgnoredColumns");
-    const auto gap = ReadInt(settings, "IgnoredMatrices");
-    const auto folder = ReadString(settings, "TempDir");
-    const auto autoCheck = ReadInt(settings, "AutoCheck");
+    const bool placed = ReadWindowPosition(settings, this);
+    const std::optional<ImportMatSettings> read = ReadImportMatSettings(settings, kSpinMaximum);
     settings.endGroup();
-    good = good && inRange(size, 0, std::numeric_limits<int>::max()) &&
-           inRange(number, 1, kSpinMaximum) && inRange(square, 0, 1) &&
-           inRange(lines, 1, kSpinMaximum) && inRange(columns, 1, kSpinMaximum) &&
-           inRange(gap, 0, kSpinMaximum) && folder && inRange(autoCheck, 0, 1);
-    if (good) {
-        setMatrixSize(*size);
-        matrices_->setValue(*number);
-        square_->setChecked(*square == 1);
-        lines_->setValue(*lines);
-        columns_->setValue(*columns);
-        gap_->setValue(*gap);
-        folder_.Choose(std::filesystem::path(folder->toStdString()));
-        autoExtract_->setChecked(*autoCheck == 1);
-    } else {
-        setMatrixSize(0);
-        matrices_->setValue(1);
-        square_->setChecked(true);
-        lines_->setValue(1);
-        columns_->setValue(1);
-        gap_->setValue(1);
-        folder_.Choose({});
-        autoExtract_->setChecked(false);
-    }
+    const ImportMatSettings values = placed && read ? *read : ImportMatSettings{};
+    setMatrixSize(values.matrixSize);
+    matrices_->setValue(values.matrices);
+    square_->setChecked(values.square);
+    lines_->setValue(values.ignoredLines);
+    columns_->setValue(values.ignoredColumns);
+    gap_->setValue(values.ignoredMatrices);
+    folder_.Choose(std::filesystem::path(values.storeFolder.toStdString()));
+    autoExtract_->setChecked(values.autoExtract);
 }
 
 void TImportMatForm::WriteSettings() const
@@ -227,14 +202,10 @@ void TImportMatForm::WriteSettings() const
     QSettings settings;
     settings.beginGroup(kGroup);
     WriteWindowPosition(settings, this);
-    settings.setValue("MatrixSize", n_);
-    settings.setValue("MatrixNumber", matrices_->value());
-    settings.setValue("Square", square_->isChecked() ? 1 : 0);
-    settings.setValue("IgnoredLines", lines_->value());
-    settings.setValue("IgnoredColumns", columns_->value());
-    settings.setValue("IgnoredMatrices", gap_->value());
-    settings.setValue("TempDir", QString::fromStdString(folder_.Chosen().string()));
-    settings.setValue("AutoCheck", autoExtract_->isChecked() ? 1 : 0);
+    WriteImportMatSettings(settings, {n_, matrices_->value(), square_->isChecked(), lines_->value(),
+                                      columns_->value(), gap_->value(),
+                                      QString::fromStdString(folder_.Chosen().string()),
+                                      autoExtract_->isChecked()});
     settings.endGroup();
 }
 
