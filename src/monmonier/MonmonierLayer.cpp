@@ -68,6 +68,10 @@ void MonmonierLayer::stopCommand()
 void MonmonierLayer::jobEnded(const JobResult& result)
 {
     const bool acknowledged = runningCommand_ == kCommandLoad || runningCommand_ == kCommandNewAnalysis;
+    if (runningCommand_ == kCommandNewAnalysis) {
+        analysisCancelled_ = result.outcome == JobOutcome::Cancelled;
+        analysisRunning_ = false;
+    }
     if (runningCommand_ == kCommandLoad && result.outcome != JobOutcome::Cancelled) {
         JobResult loaded = result;
         std::intptr_t active = kLayersLoadFailed;
@@ -173,7 +177,7 @@ void MonmonierLayer::run(const Command& command)
         }
         postProgress(WM_LAYER_START, index, std::intptr_t(m) * request.sundrels);
         acknowledgePosted_ = true;
-        postMain(WM_LAYER_ADDED);
+        postMain(WM_LAYER_ADDED, layer->serial());
         layer->compute(request.sundrels);
         return;
     }
@@ -385,10 +389,27 @@ bool MonmonierLayer::newAnalysis(AnalysisRequest request)
     Command command(kCommandNewAnalysis);
     command.analysis = std::make_shared<AnalysisRequest>(std::move(request));
     command.styles = styles;
+    analysisRunning_ = true;
     if (!send(std::move(command))) {
         busy_ = false;
+        analysisRunning_ = false;
         return false;
     }
+    return true;
+}
+
+bool MonmonierLayer::stopAnalysis()
+{
+    if (!analysisRunning_)
+        return false;
+    stopCommand();
+    // The worker is idle: what the analysis left can be read.
+    if (runningCommand_ != kCommandNewAnalysis || !analysisCancelled_)
+        return false;
+    // Its layer, once added, is the last one. The window's acknowledgement
+    // of the addition may still be on its way: it finds the layer gone.
+    if (acknowledgePosted_)
+        eraseLayer(count() - 1);
     return true;
 }
 
@@ -460,6 +481,11 @@ void MonmonierLayer::remove(std::int32_t index)
     if (awaitingAcknowledge())
         return;
     stopCommand();
+    eraseLayer(index);
+}
+
+void MonmonierLayer::eraseLayer(std::int32_t index)
+{
     std::lock_guard<std::mutex> lock(listLock_);
     if (index < 0 || static_cast<std::size_t>(index) >= layers_.size())
         return;

@@ -125,6 +125,11 @@ public:
     // acknowledged it yet (see the worker's own busy() for a running command).
     bool awaitingAcknowledge() const;
 
+    // Stops a new analysis at whatever stage it is, waits for the worker,
+    // and removes the layer it had added. False when no new analysis was
+    // running (it may have ended meanwhile): nothing is then stopped.
+    bool stopAnalysis();
+
     void remove(std::int32_t layer);
     void removeAll();
     void activate(std::int32_t layer);
@@ -198,6 +203,8 @@ private:
     // The used bits and the paving matrix, made when a layer first needs them.
     void ensureInputs();
     void appendLayer(std::shared_ptr<SundrelMonmonier> layer);
+    // Takes a layer out of the list and the orders (the worker idle).
+    void eraseLayer(std::int32_t index);
     void destroyLayers();
     void postMain(int message, std::intptr_t w = 0, std::intptr_t l = 0);
     void postProgress(int message, std::intptr_t w = 0, std::intptr_t l = 0);
@@ -229,6 +236,10 @@ private:
     mutable std::mutex redrawLock_;
     std::int32_t pendingRedraws_ = 0;
     std::atomic<bool> busy_{false};
+    // A new analysis runs (set when it is sent, cleared when it ends), and
+    // whether the last one ended cancelled.
+    std::atomic<bool> analysisRunning_{false};
+    bool analysisCancelled_ = false;
 
     // Load results, taken in by completeLoad (held through it, so that a
     // save that finds the load taken in finds it complete).

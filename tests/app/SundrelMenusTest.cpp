@@ -3,10 +3,16 @@
 // their Layers menu items, their buttons and the visibility button.
 
 #include "AppTestSupport.h"
+#include "app/analysis/SundrelMonmonierDialog.h"
 #include "app/shell/SundrelForm.h"
 #include "app/view/OpenGLControl.h"
+#include "matrix/MatrixFile.h"
+#include "matrix/SMatrix.h"
+#include "support/CliRunner.h"
 
 #include <QAction>
+#include <QLabel>
+#include <QPushButton>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QScreen>
@@ -16,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 
 namespace {
 
@@ -248,6 +255,59 @@ TEST_F(SundrelMenusTest, ShowAllAndHideUnactiveLayersReachTheResultLayers)
     EXPECT_FALSE(form->Document().LayerVisible(4));
     form->LayerControls().ShowAllLayersCommand();
     EXPECT_TRUE(layers.allShown());
+    EXPECT_TRUE(form->Modified());
+}
+
+// "Stop" in the status window takes a new analysis back at either stage:
+// while its matrices are sorted, and once its layer is in the menus. The
+// document is as it was, and the next analysis runs.
+TEST_F(SundrelMenusTest, StopInTheStatusWindowTakesTheAnalysisBack)
+{
+    MonmonierLayer& layers = form->Layers();
+    auto* status = form->findChild<TSundrelMonmonierDialog*>();
+    ASSERT_NE(status, nullptr);
+    EXPECT_FALSE(status->StopButton()->isEnabled());
+    test::TempDir dir("stop");
+    const std::int32_t n = form->Map()->N();
+    const auto request = [&](std::int32_t m, const std::string& title) {
+        AnalysisRequest r;
+        r.store = std::make_unique<MatrixFile>(dir / (title + ".dat"));
+        r.store->initialize(n);
+        std::mt19937 rng(static_cast<unsigned>(m));
+        std::uniform_real_distribution<double> u(0.0, 1.0);
+        for (std::int32_t k = 0; k < m; ++k) {
+            std::vector<double> values(static_cast<std::size_t>(PairCount(n)));
+            for (double& v : values)
+                v = u(rng);
+            SMatrix matrix;
+            matrix.assign(n, std::move(values));
+            r.store->writeMatrix(matrix);
+        }
+        r.single = m == 1;
+        r.sundrels = r.single ? 3 : 20;
+        r.title = title;
+        return r;
+    };
+    for (const bool whileConstructing : {false, true}) {
+        ASSERT_TRUE(form->StartAnalysis(request(1500, "long")));
+        // Once its layer is in, the document is modified.
+        if (whileConstructing)
+            ASSERT_TRUE(WaitUntil([&] { return form->Modified(); }, 30000));
+        EXPECT_EQ(layers.count(), whileConstructing ? 3 : 2);
+        ASSERT_TRUE(status->StopButton()->isEnabled());
+        QTest::mouseClick(status->StopButton(), Qt::LeftButton);
+        EXPECT_EQ(layers.count(), 2);
+        EXPECT_TRUE(WaitUntil([&] { return status->Label()->text() == "Cancelled"; }));
+        test::Settle(100);
+        EXPECT_EQ(layers.count(), 2);
+        EXPECT_FALSE(form->Modified());
+        EXPECT_FALSE(status->StopButton()->isEnabled());
+        EXPECT_EQ(MenuTexts(form->ResultMenus().SundrelsMenu()).mid(9),
+                  QStringList({"distances", "resampled"}));
+    }
+    ASSERT_TRUE(form->StartAnalysis(request(1, "next")));
+    ASSERT_TRUE(WaitUntil([&] { return status->Label()->text() == "Done"; }, 30000));
+    EXPECT_EQ(layers.count(), 3);
     EXPECT_TRUE(form->Modified());
 }
 

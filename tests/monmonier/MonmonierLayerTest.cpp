@@ -10,7 +10,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <random>
+#include <thread>
 
 using namespace sundrel;
 
@@ -317,6 +320,52 @@ TEST_F(LayerSetTest, AFailedAnalysisReportsItAndLeavesTheLayersFree)
 
     // The next analysis runs.
     EXPECT_EQ(Add(layers, 1, 2, "after"), 0);
+}
+
+// Stopped while sorting its matrices or once its layer is in the list (the
+// worker held at that point until the stop is asked), an analysis leaves no
+// layer, and the next one runs.
+TEST_F(LayerSetTest, AStoppedAnalysisLeavesNoLayerAtEitherStage)
+{
+    for (const int stage : {WM_PROGRESS_STEP, WM_LAYER_START}) {
+        RecordingNotifier main, progress;
+        MonmonierLayer layers(MonmonierLayer::Windows{&main, &progress, nullptr});
+        layers.setMap(*map_);
+        ASSERT_TRUE(layers.wait());
+        Add(layers, 1, 2, "kept");
+        EXPECT_FALSE(layers.stopAnalysis());
+
+        std::atomic<bool> reached{false}, release{false};
+        progress.onMessage = [&](const RecordedMessage& m) {
+            if (m.message != stage || reached.exchange(true))
+                return;
+            while (!release)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        };
+        AnalysisRequest request;
+        request.store = Store(200, 5);
+        request.sundrels = 10;
+        request.title = "stopped";
+        ASSERT_TRUE(layers.newAnalysis(std::move(request)));
+        for (int i = 0; i < 10000 && !reached; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_TRUE(reached);
+        release = true;
+        EXPECT_TRUE(layers.stopAnalysis());
+        EXPECT_EQ(layers.lastResult().outcome, JobOutcome::Cancelled);
+        ASSERT_EQ(layers.count(), 1);
+        EXPECT_EQ(layers.layer(0)->name, "kept");
+        EXPECT_EQ(layers.drawOrder(), std::vector<std::int32_t>{0});
+        EXPECT_EQ(progress.lParams(WM_LAYER_CANCELLED).size(), 1u);
+        EXPECT_FALSE(layers.stopAnalysis());
+        // Its addition was announced once its layer was in: the window's
+        // acknowledgement still comes, and finds the layer gone.
+        EXPECT_EQ(main.lParams(WM_LAYER_ADDED).size(), stage == WM_LAYER_START ? 2u : 1u);
+        EXPECT_EQ(layers.awaitingAcknowledge(), stage == WM_LAYER_START);
+        layers.acknowledge();
+        progress.onMessage = nullptr;
+        EXPECT_EQ(Add(layers, 1, 2, "next"), 1);
+    }
 }
 
 } // namespace

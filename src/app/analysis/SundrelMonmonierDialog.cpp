@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QSettings>
 #include <QVBoxLayout>
 
@@ -31,7 +32,8 @@ const QColor kDoneColour(128, 0, 128);
 TSundrelMonmonierDialog::TSundrelMonmonierDialog(DocumentBridge& bridge, MonmonierLayer& layers,
                                                  QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint), layers_(layers),
-      box_(new QGroupBox(tr(" Ready "))), label_(new QLabel), bar_(NewProgressBar())
+      box_(new QGroupBox(tr(" Ready "))), label_(new QLabel), bar_(NewProgressBar()),
+      stop_(new QPushButton(tr("Stop")))
 {
     setObjectName("SundrelMonmonierDialog");
     setWindowTitle(tr("Sundrel status controler"));
@@ -48,6 +50,13 @@ TSundrelMonmonierDialog::TSundrelMonmonierDialog(DocumentBridge& bridge, Monmoni
     boxLayout->addWidget(bar_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(box_);
+    stop_->setEnabled(false);
+    stop_->setAutoDefault(false);
+    layout->addLayout(ButtonRow({stop_}));
+    connect(stop_, &QPushButton::clicked, this, [this] {
+        stop_->setEnabled(false);
+        emit stopRequested();
+    });
     setFixedSize(sizeHint().expandedTo(QSize(320, 0)));
 
     connect(&bridge, &DocumentBridge::layerReading, this, &TSundrelMonmonierDialog::Reading);
@@ -111,8 +120,9 @@ void TSundrelMonmonierDialog::SetBar(qint64 maximum)
     bar_->setValue(0);
 }
 
-void TSundrelMonmonierDialog::Begin(const QString& name, std::int32_t matrices)
+void TSundrelMonmonierDialog::Begin(const QString& name, std::int32_t matrices, bool stoppable)
 {
+    stop_->setEnabled(stoppable);
     SetTitle(tr(" Creating layer \""), name);
     // Two blanks after the comma: the window's own text.
     ShowStatus(label_, tr("Sorting matrix data,  please wait..."), kWorkingColour);
@@ -170,6 +180,7 @@ void TSundrelMonmonierDialog::Finish(const QString& text, const QColor& colour, 
 {
     box_->setTitle(tr(" Ready "));
     box_->setToolTip(QString());
+    stop_->setEnabled(false);
     ShowStatus(label_, text, colour);
     bar_->setRange(0, 100);
     bar_->setValue(0);

@@ -9,6 +9,9 @@
 // ends), always visible, never visible. Closing the window with its close
 // button keeps it closed until the work under way ends; the next work shows
 // it again (unless the mode is "never visible").
+//
+// "Stop" asks to stop a new analysis (the window that started it stops it
+// and removes its layer); it is offered while one runs.
 
 #include "common/Job.h"
 
@@ -20,6 +23,7 @@ class QCloseEvent;
 class QGroupBox;
 class QLabel;
 class QProgressBar;
+class QPushButton;
 
 namespace sundrel {
 class MonmonierLayer;
@@ -43,8 +47,9 @@ public:
     // Writes its settings.
     ~TSundrelMonmonierDialog() override;
 
-    // A layer's matrices are about to be sorted (two steps each).
-    void Begin(const QString& name, std::int32_t matrices);
+    // A layer's matrices are about to be sorted (two steps each); a new
+    // analysis offers "Stop" until it ends.
+    void Begin(const QString& name, std::int32_t matrices, bool stoppable = false);
     // Work goes on: shows the window as the mode and the user allow.
     void Show();
     void SetVisibility(int mode);
@@ -55,6 +60,10 @@ public:
     QGroupBox* Box() const { return box_; }
     QLabel* Label() const { return label_; }
     QProgressBar* Bar() const { return bar_; }
+    QPushButton* StopButton() const { return stop_; }
+
+signals:
+    void stopRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -83,6 +92,7 @@ private:
     QGroupBox* box_;
     QLabel* label_;
     QProgressBar* bar_;
+    QPushButton* stop_;
     int visibility_ = Automatic;
     bool closedByUser_ = false;
     bool working_ = false;

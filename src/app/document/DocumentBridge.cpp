@@ -182,7 +182,7 @@ void DocumentBridge::Deliver(Sender sender, int message, std::intptr_t w, std::i
         case WM_LAYER_ADDED:
             if (layers_)
                 layers_->acknowledge();
-            emit layerAdded();
+            emit layerAdded(static_cast<qintptr>(w));
             break;
         }
         break;

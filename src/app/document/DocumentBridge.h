@@ -98,10 +98,11 @@ signals:
     void exportEnded(const sundrel::JobResult& result);
 
     // Result layers, main window side: a document's layers read (and taken
-    // in) or not, a layer added (acknowledged).
+    // in) or not, a layer added (acknowledged; its serial, the layer may be
+    // gone already).
     void layersRedraw();
     void layersLoaded(const sundrel::JobResult& result);
-    void layerAdded();
+    void layerAdded(qintptr serial);
     // Result layers, status window side.
     void layerReading(int index, int matrices);
     void layerStarted(int index, qint64 steps);

@@ -64,7 +64,10 @@ TSundrelForm::TSundrelForm(QWidget* parent) : TMainForm(parent, Deferred{})
             viewer_->UpdateScene();
     });
     connect(bridge_.get(), &DocumentBridge::layersLoaded, this, &TSundrelForm::LayersLoaded);
-    connect(bridge_.get(), &DocumentBridge::layerAdded, this, [this] {
+    connect(bridge_.get(), &DocumentBridge::layerAdded, this, [this](qintptr serial) {
+        // A stopped analysis took its layer back before it came here.
+        if (layers_->indexOfSerial(serial) < 0)
+            return;
         SetModified(true);
         menus_->LayersChanged();
         viewer_->UpdateScene();
@@ -84,6 +87,13 @@ TSundrelForm::TSundrelForm(QWidget* parent) : TMainForm(parent, Deferred{})
         *document_, *layerControls_,
         TResultLayerMenus::Windows{setup_, report_, selection_, status_}, this);
     menus_->NewAnalysis = [this] { NewAnalysisCommand(); };
+    connect(status_, &TSundrelMonmonierDialog::stopRequested, this, [this] {
+        if (!layers_->stopAnalysis())
+            return;
+        SetModified(modifiedBeforeAnalysis_);
+        menus_->LayersChanged();
+        viewer_->UpdateScene();
+    });
     menuBar()->insertMenu(menuBar()->actions().back(), menus_->SundrelsMenu());
     // Configure mode edits a layer live.
     connect(setup_, &TMonmonierSetup::layerEdited, this, [this](int) {
@@ -155,11 +165,25 @@ bool TSundrelForm::NewAnalysisCommand()
     request.labelStyle = setup_->LabelStyle();
     request.title = setup_->Title().toStdString();
     request.showReport = setup_->ReportWanted();
-    status_->Begin(setup_->Title(), setup_->MatrixCount());
-    if (!layers_->newAnalysis(std::move(request))) {
+    if (!StartAnalysis(std::move(request))) {
         ShowError(tr("The result layers are still being read; try again in a moment."));
         return false;
     }
+    return true;
+}
+
+bool TSundrelForm::StartAnalysis(AnalysisRequest request)
+{
+    if (!request.store)
+        return false;
+    const QString title = QString::fromStdString(request.title);
+    const std::int32_t matrices = request.store->matrixCount();
+    const bool modified = Modified();
+    if (!layers_->newAnalysis(std::move(request)))
+        return false;
+    modifiedBeforeAnalysis_ = modified;
+    // The worker's first steps reach the window after this: they follow.
+    status_->Begin(title, matrices, true);
     return true;
 }
 

@@ -38,6 +38,10 @@ public:
     // "Sundrels" > "New...": the set-up, then the analysis on the layers'
     // worker; false when nothing was started.
     bool NewAnalysisCommand();
+    // Hands a new analysis to the layers' worker, the status window
+    // following it; its "Stop" cancels the analysis and removes its layer.
+    // False while the layers are busy.
+    bool StartAnalysis(AnalysisRequest request);
 
 protected:
     void EnableMapControls(bool enabled) override;
@@ -66,6 +70,9 @@ private:
     TReportForm* report_ = nullptr;
     TSundrelSelection* selection_ = nullptr;
     std::unique_ptr<TResultLayerMenus> menus_;
+    // Whether the document was modified when the running analysis started:
+    // so it is again once the analysis is stopped.
+    bool modifiedBeforeAnalysis_ = false;
     // A document's layers read while a save ran, taken in once it ended.
     std::optional<JobResult> pendingLoad_;
     // Declared last: its worker stops before the rest of the window goes.
