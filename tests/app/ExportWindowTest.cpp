@@ -25,8 +25,14 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <regex>
+#include <sstream>
+#include <vector>
 
 namespace {
 
@@ -50,6 +56,72 @@ void Type(QLineEdit* edit, const QString& text)
 {
     edit->selectAll();
     QTest::keyClicks(edit, text);
+}
+
+// The image of a printed PDF page: its pixel width, and the width in points
+// at which the page's content stream draws it (the transformation in force
+// at its "Do", applied to the unit square). Streams are inflated as zlib
+// data; image streams are skipped.
+struct PlacedImage {
+    int pixels = 0;
+    double points = 0.0;
+};
+
+PlacedImage FindPlacedImage(const std::string& pdf)
+{
+    PlacedImage found;
+    std::smatch match;
+    if (std::regex_search(pdf, match, std::regex(R"(/Subtype\s*/Image[^>]*?/Width\s+(\d+))")))
+        found.pixels = std::stoi(match[1]);
+    for (std::size_t at = pdf.find("stream"); at != std::string::npos;
+         at = pdf.find("stream", at + 6)) {
+        if (at >= 3 && pdf.compare(at - 3, 3, "end") == 0)
+            continue;
+        const std::size_t dict = pdf.rfind("<<", at);
+        const std::string head = pdf.substr(dict, at - dict);
+        std::size_t begin = at + 6;
+        begin += pdf[begin] == '\r';
+        begin += pdf[begin] == '\n';
+        const std::size_t end = pdf.find("endstream", begin);
+        if (dict == std::string::npos || end == std::string::npos ||
+            head.find("/Image") != std::string::npos)
+            continue;
+        QByteArray data = QByteArray::fromStdString(pdf.substr(begin, end - begin));
+        if (head.find("/FlateDecode") != std::string::npos) {
+            // qUncompress takes zlib data after a four-byte size hint.
+            data.prepend(QByteArray::fromHex("00100000"));
+            data = qUncompress(data);
+        }
+        // A small interpreter of q, Q, cm and Do.
+        std::vector<std::array<double, 6>> stack{{1, 0, 0, 1, 0, 0}};
+        std::vector<double> operands;
+        std::istringstream in(data.toStdString());
+        std::string token;
+        while (in >> token) {
+            if (token == "q") {
+                stack.push_back(stack.back());
+            } else if (token == "Q") {
+                if (stack.size() > 1)
+                    stack.pop_back();
+            } else if (token == "cm" && operands.size() >= 6) {
+                const double* m = &operands[operands.size() - 6];
+                const auto& c = stack.back();
+                stack.back() = {m[0] * c[0] + m[1] * c[2], m[0] * c[1] + m[1] * c[3],
+                                m[2] * c[0] + m[3] * c[2], m[2] * c[1] + m[3] * c[3],
+                                m[4] * c[0] + m[5] * c[2] + c[4], m[4] * c[1] + m[5] * c[3] + c[5]};
+            } else if (token == "Do") {
+                const auto& c = stack.back();
+                found.points = std::hypot(c[0], c[1]);
+            }
+            char* last = nullptr;
+            const double value = std::strtod(token.c_str(), &last);
+            if (last && *last == '\0' && !token.empty())
+                operands.push_back(value);
+            else
+                operands.clear();
+        }
+    }
+    return found;
 }
 
 class ExportWindowTest : public ::testing::Test {
@@ -146,18 +218,37 @@ TEST_F(ExportWindowTest, PostScriptRendersAndEqualsTheCommandLines)
     EXPECT_GT(fs::file_size(dir / "ps.png"), 1000u);
 }
 
-// "Print..." to a PDF file: the print dialog, the size dialog in printing
-// mode (pixel sizes read-only), and a page that holds the map.
+// "Print..." to a PDF file on A4: the print dialog, the size dialog in
+// printing mode (pixel sizes read-only) starting from the printable area at
+// the printer's resolution (300 dpi at most) although the last bitmap was
+// 1600 px at 72 dpi, and a page that holds the map at its own size: labels
+// print at their point size.
 TEST_F(ExportWindowTest, PrintingToAPdfFileGivesAPageWithTheMap)
 {
+    auto* sizes = form->findChild<TBitmapSizeConfiguration*>();
+    ASSERT_NE(sizes, nullptr);
+    sizes->SetImageMode();
+    Type(sizes->ResolutionEdit(), "72");
+    Type(sizes->PixelWidthEdit(), "1600");
     const fs::path pdf = dir / "printed.pdf";
-    form->Exports().Printer().setOutputFileName(QString::fromStdString(pdf.string()));
+    QPrinter& printer = form->Exports().Printer();
+    printer.setOutputFileName(QString::fromStdString(pdf.string()));
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    const QRectF area = printer.pageLayout().paintRect(QPageLayout::Millimeter);
+    const double dpi = std::min(300, printer.resolution());
     test::WhenModal("PrintDialog", [](QWidget* dialog) { static_cast<QDialog*>(dialog)->accept(); });
     bool readOnly = false;
     test::WhenModal("BitmapSizeConfiguration", [&](QWidget* dialog) {
         auto* size = static_cast<TBitmapSizeConfiguration*>(dialog);
         readOnly = size->PixelWidthEdit()->isReadOnly() && size->PixelHeightEdit()->isReadOnly();
         EXPECT_EQ(size->windowTitle(), "Printing size");
+        EXPECT_DOUBLE_EQ(size->Resolution() * 2.54, dpi);
+        const double width = size->PixelWidth() / size->Resolution() * 10.0;
+        const double height = size->PixelHeight() / size->Resolution() * 10.0;
+        EXPECT_LE(width, area.width());
+        EXPECT_LE(height, area.height());
+        EXPECT_TRUE(area.width() - width < 0.2 || area.height() - height < 0.2)
+            << width << " x " << height << " mm";
         QTest::mouseClick(size->OkButton(), Qt::LeftButton);
     });
     ASSERT_TRUE(form->Exports().PrintCommand());
@@ -165,6 +256,11 @@ TEST_F(ExportWindowTest, PrintingToAPdfFileGivesAPageWithTheMap)
     ASSERT_TRUE(fs::exists(pdf));
     EXPECT_EQ(test::ReadFile(pdf).substr(0, 5), "%PDF-");
     EXPECT_EQ(form->Exports().Printer().docName(), "example.dvk - " + QCoreApplication::applicationName());
+    const PlacedImage image = FindPlacedImage(test::ReadFile(pdf));
+    EXPECT_EQ(image.pixels, sizes->PixelWidth());
+    EXPECT_NEAR(image.points, sizes->PixelWidth() / dpi * 72.0, 0.5);
+    sizes->SetImageMode();
+    EXPECT_EQ(sizes->PixelWidth(), 1600);
 
     const QString gs = QStandardPaths::findExecutable("gs");
     if (gs.isEmpty())
@@ -306,6 +402,45 @@ TEST(BitmapSizeDialogTest, SettingsSurviveARestart)
     EXPECT_EQ(again.ResolutionUnit()->currentIndex(), 1);
     EXPECT_EQ(again.HeightUnit()->currentIndex(), 1);
     EXPECT_EQ(again.WidthUnit()->currentIndex(), 0);
+}
+
+// The printing size starts from the printable area at the printer's
+// resolution (300 dpi at most), whatever the image size is; once chosen it
+// is kept, in the next session too, apart from the image size.
+TEST(BitmapSizeDialogTest, PrintingSizeStartsFromThePageAndIsKeptApart)
+{
+    QSettings().clear();
+    {
+        TBitmapSizeConfiguration size;
+        size.SetImageMode();
+        size.SetAspectRatio(1.0);
+        size.show();
+        Type(size.ResolutionEdit(), "72");
+        Type(size.PixelWidthEdit(), "1600");
+        // A4's printable area, 1200 dpi: 300 dpi, the width of the page.
+        size.SetPrintingMode(19.0, 27.7, 1200.0, 1.0);
+        EXPECT_EQ(size.windowTitle(), "Printing size");
+        EXPECT_DOUBLE_EQ(size.Resolution() * 2.54, 300.0);
+        EXPECT_EQ(size.PixelWidth(), 2244); // 19 cm at 300 dpi
+        EXPECT_EQ(size.WidthEdit()->text(), "19.00");
+        // A wide view fills the height instead; a 150 dpi printer keeps its own.
+        size.SetPrintingMode(19.0, 10.0, 150.0, 0.5);
+        EXPECT_DOUBLE_EQ(size.Resolution() * 2.54, 150.0);
+        EXPECT_EQ(size.PixelHeight(), 590);
+        EXPECT_EQ(size.PixelWidth(), 295);
+        Type(size.ResolutionEdit(), "200");
+        QTest::mouseClick(size.OkButton(), Qt::LeftButton);
+        size.SetImageMode();
+        EXPECT_EQ(size.PixelWidth(), 1600);
+        EXPECT_DOUBLE_EQ(size.Resolution() * 2.54, 72.0);
+    }
+    TBitmapSizeConfiguration next;
+    next.SetPrintingMode(19.0, 27.7, 1200.0, 0.5);
+    EXPECT_DOUBLE_EQ(next.Resolution() * 2.54, 200.0);
+    EXPECT_EQ(next.PixelWidth(), 295);
+    next.SetImageMode();
+    EXPECT_EQ(next.PixelWidth(), 1600);
+    EXPECT_DOUBLE_EQ(next.Resolution() * 2.54, 72.0);
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include <QSettings>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -22,6 +23,9 @@ namespace sundrel::app {
 namespace {
 
 const QString kGroup = QStringLiteral("BitmapExport");
+const QString kPrintingGroup = QStringLiteral("PrintingSize");
+// Finer than this, a page image only grows: no printed label gets sharper.
+constexpr double kMaximumPrintingDpi = 300.0;
 
 // A decimal number typed with a point or a comma.
 std::optional<double> ParseNumber(const QString& text)
@@ -113,14 +117,29 @@ TBitmapSizeConfiguration::~TBitmapSizeConfiguration() { WriteSettings(); }
 
 void TBitmapSizeConfiguration::SetImageMode()
 {
+    if (printingMode_)
+        std::swap(size_, other_);
+    printingMode_ = false;
     setWindowTitle(tr("Image size"));
     pixelWidth_->setReadOnly(false);
     pixelHeight_->setReadOnly(false);
     message_->clear();
 }
 
-void TBitmapSizeConfiguration::SetPrintingMode()
+void TBitmapSizeConfiguration::SetPrintingMode(double pageWidth, double pageHeight,
+                                               double printerDpi, double ratio)
 {
+    if (!printingMode_)
+        std::swap(size_, other_);
+    printingMode_ = true;
+    size_.SetRatio(ratio);
+    if (!printingChosen_ && pageWidth > 0.0 && pageHeight > 0.0 && printerDpi > 0.0) {
+        size_.SetResolution(std::min(printerDpi, kMaximumPrintingDpi) / 2.54);
+        size_.SetWidthCentimetres(pageWidth);
+        if (size_.HeightCentimetres() > pageHeight)
+            size_.SetHeightCentimetres(pageHeight);
+    }
+    Show();
     setWindowTitle(tr("Printing size"));
     pixelWidth_->setReadOnly(true);
     pixelHeight_->setReadOnly(true);
@@ -141,6 +160,7 @@ void TBitmapSizeConfiguration::accept()
         return;
     }
     message_->clear();
+    printingChosen_ = printingChosen_ || printingMode_;
     QDialog::accept();
 }
 
@@ -182,12 +202,19 @@ void TBitmapSizeConfiguration::ReadSettings()
     unit("HeightUnitComboBoxItemIndex", heightUnit_);
     unit("ResolutionUnitComboBoxItemIndex", resolutionUnit_);
     // Kept in double precision: 72 dpi read back is exactly 72 / 2.54.
-    if (const auto r = ParseNumber(settings.value("Resolution").toString()); r && *r > 0.0)
-        size_.resolution = *r;
-    if (const auto w = ReadInt(settings, "Width"); w && *w > 0)
-        size_.SetWidth(*w);
-    else
-        size_.SetWidth(800);
+    const auto size = [&](BitmapSize& into) {
+        const auto r = ParseNumber(settings.value("Resolution").toString());
+        const auto w = ReadInt(settings, "Width");
+        if (r && *r > 0.0)
+            into.resolution = *r;
+        into.SetWidth(w && *w > 0 ? *w : 800);
+        return r && *r > 0.0 && w && *w > 0;
+    };
+    size(size_);
+    settings.endGroup();
+    settings.beginGroup(kPrintingGroup);
+    printingChosen_ = size(other_);
+    settings.endGroup();
 }
 
 void TBitmapSizeConfiguration::WriteSettings() const
@@ -197,8 +224,17 @@ void TBitmapSizeConfiguration::WriteSettings() const
     settings.setValue("WidthUnitComboBoxItemIndex", widthUnit_->currentIndex());
     settings.setValue("HeightUnitComboBoxItemIndex", heightUnit_->currentIndex());
     settings.setValue("ResolutionUnitComboBoxItemIndex", resolutionUnit_->currentIndex());
-    settings.setValue("Resolution", QString::number(size_.resolution, 'g', 17));
-    settings.setValue("Width", static_cast<int>(size_.width));
+    const auto size = [&](const BitmapSize& from) {
+        settings.setValue("Resolution", QString::number(from.resolution, 'g', 17));
+        settings.setValue("Width", static_cast<int>(from.width));
+    };
+    size(printingMode_ ? other_ : size_);
+    settings.endGroup();
+    if (printingChosen_) {
+        settings.beginGroup(kPrintingGroup);
+        size(printingMode_ ? size_ : other_);
+        settings.endGroup();
+    }
 }
 
 } // namespace sundrel::app

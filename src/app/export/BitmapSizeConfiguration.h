@@ -5,7 +5,8 @@
 // mode the pixel sizes follow the physical size and the resolution. OK
 // refuses a size the renderer cannot make, before anything is drawn. The
 // units, the resolution and the pixel width are kept in the settings group
-// "BitmapExport".
+// "BitmapExport"; the printing size, once the user chose one, apart in
+// "PrintingSize".
 
 #include "common/BitmapSize.h"
 
@@ -27,10 +28,15 @@ public:
 
     // "Image size", pixel sizes writable.
     void SetImageMode();
-    // "Printing size", pixel sizes read-only.
-    void SetPrintingMode();
+    // "Printing size", pixel sizes read-only, for a printable area of
+    // `pageWidth` x `pageHeight` cm on a printer of `printerDpi`, and a view
+    // of `ratio` (width over height). Until the user chose a printing size,
+    // the size fills the printable area at the printer's resolution (at most
+    // 300 dpi): labels then print at their point size.
+    void SetPrintingMode(double pageWidth, double pageHeight, double printerDpi, double ratio);
     // View width over view height; the present pixel width is applied again.
     void SetAspectRatio(double ratio);
+    bool PrintingMode() const { return printingMode_; }
     // The largest image side the renderer makes (the off-screen limit by
     // default).
     void SetLimit(std::int64_t pixels) { limit_ = pixels; }
@@ -62,7 +68,12 @@ private:
     static double FromCentimetres(double cm, const QComboBox* unit);
     static double ToCentimetres(double value, const QComboBox* unit);
 
+    // The size in force, and the other mode's.
     BitmapSize size_;
+    BitmapSize other_;
+    bool printingMode_ = false;
+    // A printing size was chosen (now or in an earlier session).
+    bool printingChosen_ = false;
     std::int64_t limit_ = 0;
     QLineEdit* pixelWidth_;
     QLineEdit* pixelHeight_;

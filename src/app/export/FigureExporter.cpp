@@ -89,12 +89,16 @@ QString TFigureExporter::AskFileName(const QString& name, const QString& title,
 
 bool TFigureExporter::AskSize(bool printing)
 {
-    if (printing)
-        sizeDialog_->SetPrintingMode();
-    else
-        sizeDialog_->SetImageMode();
     const MBounds& shown = view_.CurrentView();
-    sizeDialog_->SetAspectRatio(shown.Width() / shown.Height());
+    const double ratio = shown.Width() / shown.Height();
+    if (printing) {
+        const QRectF area = Printer().pageLayout().paintRect(QPageLayout::Millimeter);
+        sizeDialog_->SetPrintingMode(area.width() / 10.0, area.height() / 10.0,
+                                     Printer().resolution(), ratio);
+    } else {
+        sizeDialog_->SetImageMode();
+        sizeDialog_->SetAspectRatio(ratio);
+    }
     return sizeDialog_->exec() == QDialog::Accepted;
 }
 
