@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QSettings>
 #include <QTest>
+#include <QToolBar>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -167,6 +168,40 @@ TEST_F(ViewToolsTest, LayerAndPointCommandsMarkTheDocumentModified)
     form->LayerControls().ShowAllLayersCommand();
     for (int layer = 0; layer < 5; ++layer)
         EXPECT_TRUE(form->Document().LayerVisible(layer)) << layer;
+}
+
+// With no map the tool bar's picture buttons look disabled, as their menu
+// items are: their pictures are faint until a map is open.
+TEST(ToolBarLookTest, PictureButtonsLookDisabledWithoutAMap)
+{
+    QSettings().clear();
+    TSundrelForm form;
+    form.show();
+    ASSERT_TRUE(WaitUntil([&] { return form.Viewer().View()->Initialized(); }, 20000));
+    QList<QToolButton*> buttons;
+    for (const char* bar : {"Tools", "Layers"})
+        for (QToolButton* button : form.findChild<QToolBar*>(bar)->findChildren<QToolButton*>())
+            if (button->defaultAction() && !button->defaultAction()->icon().isNull())
+                buttons << button;
+    ASSERT_GE(buttons.size(), 10);
+    const auto dark = [&] {
+        QList<int> counts;
+        for (QToolButton* button : buttons) {
+            const QImage image = button->grab().toImage();
+            int count = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    count += qGray(image.pixel(x, y)) < 110;
+            counts << count;
+        }
+        return counts;
+    };
+    const QList<int> without = dark();
+    ASSERT_TRUE(test::ShowAndOpen(form, kExample));
+    test::Settle();
+    const QList<int> with = dark();
+    for (qsizetype i = 0; i < buttons.size(); ++i)
+        EXPECT_LT(without[i] * 4, with[i]) << buttons[i]->text().toStdString();
 }
 
 } // namespace

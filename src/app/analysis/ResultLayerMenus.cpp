@@ -143,7 +143,7 @@ void TResultLayerMenus::CreateTargetControls()
         for (const int size : {16, 32})
             icon.addFile(QStringLiteral("%1-%2.png").arg(QLatin1String(info.icon)).arg(size),
                          QSize(size, size));
-        auto* button = new QAction(icon, tr(info.hint), this);
+        auto* button = new QAction(WithFaintDisabledLook(icon), tr(info.hint), this);
         button->setToolTip(tr(info.hint));
         layerControls_.AddTarget(button, menus[0], menus[1], QString::fromUtf8(info.suffix));
         connect(button, &QAction::triggered, this, [this, target, popup = menus[2]] {

@@ -67,8 +67,8 @@ TViewTools::TViewTools(TOpenDocument& document, TViewController& view, TMapEdito
     for (const ToolInfo& info : kTools) {
         QAction* action = menu_->addAction(tr(info.caption));
         // The buttons show the tool's cursor; their text stays the caption.
-        action->setIcon(QIcon(QStringLiteral(":/cursors/%1.png")
-                                  .arg(info.cursor ? info.cursor : "ArrowSelect")));
+        action->setIcon(WithFaintDisabledLook(QIcon(
+            QStringLiteral(":/cursors/%1.png").arg(info.cursor ? info.cursor : "ArrowSelect"))));
         action->setCheckable(true);
         action->setData(static_cast<int>(info.tool));
         tools_->addAction(action);

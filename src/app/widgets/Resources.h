@@ -13,4 +13,9 @@ void InitResources();
 // The application's icon, every size of it that is compiled in.
 QIcon ApplicationIcon();
 
+// `icon` with a disabled look of its own at each of its sizes: its pictures
+// faint. The style's own disabled look hardly differs from the normal one for
+// dark line pictures, so buttons without a map looked usable.
+QIcon WithFaintDisabledLook(const QIcon& icon);
+
 } // namespace sundrel::app
