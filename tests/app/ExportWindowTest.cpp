@@ -423,6 +423,8 @@ TEST(BitmapSizeDialogTest, PrintingSizeStartsFromThePageAndIsKeptApart)
         EXPECT_DOUBLE_EQ(size.Resolution() * 2.54, 300.0);
         EXPECT_EQ(size.PixelWidth(), 2244); // 19 cm at 300 dpi
         EXPECT_EQ(size.WidthEdit()->text(), "19.00");
+        size.grab().save(
+            QString::fromStdString((fs::path(SUNDREL_SCREENSHOT_DIR) / "printing-size.png").string()));
         // A wide view fills the height instead; a 150 dpi printer keeps its own.
         size.SetPrintingMode(19.0, 10.0, 150.0, 0.5);
         EXPECT_DOUBLE_EQ(size.Resolution() * 2.54, 150.0);

@@ -295,6 +295,9 @@ TEST_F(SundrelMenusTest, StopInTheStatusWindowTakesTheAnalysisBack)
             ASSERT_TRUE(WaitUntil([&] { return form->Modified(); }, 30000));
         EXPECT_EQ(layers.count(), whileConstructing ? 3 : 2);
         ASSERT_TRUE(status->StopButton()->isEnabled());
+        if (whileConstructing)
+            status->grab().save(QString::fromStdString(
+                (std::filesystem::path(SUNDREL_SCREENSHOT_DIR) / "status-stop.png").string()));
         QTest::mouseClick(status->StopButton(), Qt::LeftButton);
         EXPECT_EQ(layers.count(), 2);
         EXPECT_TRUE(WaitUntil([&] { return status->Label()->text() == "Cancelled"; }));
