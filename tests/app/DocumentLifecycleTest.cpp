@@ -428,6 +428,9 @@ TEST_F(LifecycleTest, AFailedSaveKeepsTheDocumentModifiedAndThePreviousFile)
             ASSERT_EQ(lines.size(), 2);
             EXPECT_EQ(lines[0], "File writing error");
             EXPECT_TRUE(lines[1].contains("full.dvk")) << lines[1].toStdString();
+            // Shown whole, however the path wraps.
+            QLabel* label = progress->StatusLabel();
+            EXPECT_GE(label->height(), label->heightForWidth(label->width()));
             EXPECT_EQ(progress->StatusLabel()->palette().color(QPalette::WindowText),
                       QColor(255, 0, 0));
             shot = progress->grab().toImage();

@@ -150,6 +150,9 @@ void TExportDialog::Ended(const JobResult& result)
     case JobOutcome::Failed:
         failed_ = true;
         ShowStatus(status_, FailureText(result), kFailureColour);
+        // The file and the reason come on lines of their own: the dialog
+        // grows to show them whole.
+        adjustSize();
         button_->setText(tr("Close"));
         button_->setEnabled(true);
         button_->setFocus();
