@@ -194,6 +194,10 @@ inline std::string PopulationsFileFaults(const std::string& file, const std::vec
     return out;
 }
 
+// The window's genotype worker.
+inline constexpr const char* GenotypeWorkerNotResponding = "The genotype reading is not responding";
+inline constexpr const char* NoGenotypesRead = "No genotype file has been read";
+
 // Distances.
 inline constexpr const char* TwoPopulationsNeeded = "Distances need at least two populations";
 inline std::string UndefinedNei(std::string_view a, std::string_view b, std::size_t loci)
