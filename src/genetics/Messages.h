@@ -199,6 +199,8 @@ inline constexpr const char* GenotypeWorkerNotResponding = "The genotype reading
 inline constexpr const char* NoGenotypesRead = "No genotype file has been read";
 
 // Distances.
+inline constexpr const char* ComputingDistances = "Computing distances, please wait...";
+inline constexpr const char* DistancesCanceled = "Distance computation canceled";
 inline constexpr const char* TwoPopulationsNeeded = "Distances need at least two populations";
 inline std::string UndefinedNei(std::string_view a, std::string_view b, std::size_t loci)
 {

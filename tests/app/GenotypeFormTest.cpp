@@ -71,7 +71,7 @@ protected:
         ChooseFile("GenotypeFileDialog", file, &missed);
         QTest::mouseClick(dialog->BrowseButton(), Qt::LeftButton);
         ASSERT_FALSE(missed);
-        ASSERT_TRUE(WaitUntil([&] { return !dialog->Reading(); }));
+        ASSERT_TRUE(WaitUntil([&] { return !dialog->IsReading(); }));
     }
 
     // Runs the dialog on `file` with `choices`, then the set-up with two
@@ -217,12 +217,12 @@ TEST_F(GenotypeFormTest, OtherPopulationCountsAreRefusedAndCancelLeavesNothingBe
             test::Toggle(dialog->ResamplingButtons()->button(1));
             dialog->ReplicatesEdit()->setValue(1000000);
             QTest::mouseClick(dialog->OKButton(), Qt::LeftButton);
-            ASSERT_TRUE(dialog->Computing());
+            ASSERT_TRUE(dialog->IsComputing());
             EXPECT_FALSE(dialog->DistanceBox()->isEnabled());
             EXPECT_EQ(stores_.FileCount(), 1u);
             test::Settle(300);
             QTest::mouseClick(dialog->CancelButton(), Qt::LeftButton);
-            ASSERT_TRUE(WaitUntil([&] { return !dialog->Computing(); }));
+            ASSERT_TRUE(WaitUntil([&] { return !dialog->IsComputing(); }));
             EXPECT_TRUE(dialog->isVisible());
             EXPECT_EQ(dialog->StatusLabel()->text(), "Distance computation canceled");
             EXPECT_TRUE(dialog->DistanceBox()->isEnabled());

@@ -52,7 +52,8 @@ TEST(GenotypeWorker, ReadsThenComputesTheCommandLinesMatricesAndReportsEachEnd)
     ASSERT_TRUE(worker.wait());
     EXPECT_FALSE(worker.dataRead());
     ASSERT_EQ(owner.messages().back(), (RecordedMessage{WM_IMPORT_INIT_ERROR, std::intptr_t(bad), 0}));
-    EXPECT_NE(owner.results().back().message.find("/nonexistent/cats.gen"), std::string::npos);
+    EXPECT_EQ(owner.results().back().kind, FailureKind::File);
+    EXPECT_EQ(owner.results().back().file, "/nonexistent/cats.gen");
     MatrixFile unused(StorePath("unused"));
     worker.startComputing({}, unused);
     ASSERT_TRUE(worker.wait());

@@ -200,7 +200,7 @@ TGenotypeForm::~TGenotypeForm()
     WriteSettings();
 }
 
-genetics::ReadOptions TGenotypeForm::Reading() const
+genetics::ReadOptions TGenotypeForm::ReadingOptions() const
 {
     genetics::ReadOptions options;
     options.format = static_cast<GenotypeFormat>(format_->currentIndex());
@@ -272,10 +272,10 @@ void TGenotypeForm::BrowseCommand()
         this, {"GenotypeFileDialog", tr("Open genotype file"),
                {tr("genotype files (*.gen *.dat *.str *.csv *.txt *.tsv *.vcf *.vcf.gz *.gtx)"),
                 tr("all files (*)")},
-               {}, openDir_, {}});
+               {}, DataFolder(), {}, {}});
     if (fileName.isEmpty())
         return;
-    openDir_ = QFileInfo(fileName).absolutePath();
+    SetDataFolder(QFileInfo(fileName).absolutePath());
     file_->setText(fileName);
     ShowFormatOptions();
     StartReading();
@@ -285,9 +285,10 @@ void TGenotypeForm::BrowseSamplesCommand()
 {
     const QString fileName =
         AskFileToRead(this, {"SamplesFileDialog", tr("Open samples file"),
-                             {tr("text files (*.txt *.tsv)"), tr("all files (*)")}, {}, openDir_, {}});
+                             {tr("text files (*.txt *.tsv)"), tr("all files (*)")}, {}, DataFolder(), {}, {}});
     if (fileName.isEmpty())
         return;
+    SetDataFolder(QFileInfo(fileName).absolutePath());
     samples_->setText(fileName);
     StartReading();
 }
@@ -306,7 +307,7 @@ void TGenotypeForm::StartReading()
     ShowStatus(status_, tr("Reading genotypes. Please wait..."), kWorkingColour);
     reading_ = true;
     try {
-        step_ = worker_->startReading(ToPath(file_->text()).string(), Reading());
+        step_ = worker_->startReading(ToPath(file_->text()).string(), ReadingOptions());
     } catch (const std::exception& e) {
         reading_ = false;
         ShowStatus(status_, Q(e.what()), kFailureColour);
@@ -373,7 +374,7 @@ void TGenotypeForm::OKCommand()
     computing_ = true;
     EnableControls(false);
     bar_->setValue(0);
-    ShowStatus(status_, tr("Computing distances, please wait..."), kWorkingColour);
+    ShowStatus(status_, Q(msg::ComputingDistances), kWorkingColour);
     try {
         step_ = worker_->startComputing(request, *store_);
     } catch (const std::exception& e) {
@@ -420,12 +421,8 @@ void TGenotypeForm::ComputationEnded(quint64 step, const JobResult& result)
 
 void TGenotypeForm::Failed(const QString& status, const JobResult& result)
 {
-    const QString message = Q(result.message);
-    ShowStatus(status_, status + '\n' + message, kFailureColour);
-    QString detail;
-    if (result.kind == FailureKind::File && !result.file.empty())
-        detail = Q(result.file) + (result.reason.empty() ? QString() : " (" + Q(result.reason) + ')');
-    ShowErrorBox(this, windowTitle(), message, detail);
+    ShowStatus(status_, status + '\n' + FailureText(result), kFailureColour);
+    ShowErrorBox(this, windowTitle(), Q(result.message), ErrorDetail(result));
 }
 
 void TGenotypeForm::CancelPressed()

@@ -62,7 +62,7 @@ public:
     QString FileName() const;
 
     // The choices as they stand.
-    genetics::ReadOptions Reading() const;
+    genetics::ReadOptions ReadingOptions() const;
     genetics::DistanceRequest Request() const;
 
     QLineEdit* FileEdit() const { return file_; }
@@ -88,8 +88,8 @@ public:
     QPushButton* OKButton() const { return ok_; }
     QPushButton* CancelButton() const { return cancel_; }
     // True while the file is read, and while the matrices are computed.
-    bool Reading() const { return reading_; }
-    bool Computing() const { return computing_; }
+    bool IsReading() const { return reading_; }
+    bool IsComputing() const { return computing_; }
 
 protected:
     void done(int result) override;
@@ -144,7 +144,6 @@ private:
     QPushButton* cancel_;
 
     std::int32_t expectedSize_ = -1;
-    QString openDir_;
     // The file read and found fit for the map: OK computes its matrices.
     bool fit_ = false;
     bool reading_ = false;

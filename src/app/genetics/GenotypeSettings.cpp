@@ -4,8 +4,10 @@
 
 #include "app/genetics/ColumnBox.h"
 #include "app/genetics/GenotypeForm.h"
+#include "app/widgets/FileDialogs.h"
 #include "app/widgets/Settings.h"
 
+#include <QAbstractButton>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QLineEdit>
@@ -31,7 +33,7 @@ void TGenotypeForm::ReadSettings()
         return v && *v >= 0 && *v < count ? v : std::nullopt;
     };
     if (const auto dir = ReadString(settings, "OpenDir"))
-        openDir_ = *dir;
+        TakeDataFolderFromSettings(*dir);
     if (const auto file = ReadString(settings, "File"))
         file_->setText(*file);
     if (const auto v = index("Format", 6))
@@ -65,7 +67,7 @@ void TGenotypeForm::WriteSettings() const
     QSettings settings;
     settings.beginGroup(kGroup);
     WriteWindowPosition(settings, this);
-    settings.setValue("OpenDir", openDir_);
+    settings.setValue("OpenDir", DataFolder());
     settings.setValue("File", file_->text());
     settings.setValue("Format", format_->currentIndex());
     settings.setValue("Distance", distance_->currentIndex());
