@@ -50,7 +50,7 @@ inline constexpr const char* NoLoci = "the file names no locus";
 inline std::string GenotypeCount(std::size_t found, std::size_t loci)
 {
     return std::to_string(found) + " genotype" + (found == 1 ? "" : "s") + " for " +
-           std::to_string(loci) + " loci" + (found < loci ? " (the line is cut short)" : "");
+           std::to_string(loci) + (loci == 1 ? " locus" : " loci") + (found < loci ? " (the line is cut short)" : "");
 }
 
 inline std::string FieldCount(std::size_t found, std::size_t expected)

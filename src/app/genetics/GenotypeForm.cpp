@@ -114,8 +114,9 @@ TGenotypeForm::TGenotypeForm(DocumentBridge& bridge, StoreFolder& stores, QWidge
     readLayout->addWidget(status_);
     summary_->setReadOnly(true);
     summary_->setAccessibleName(tr("Summary"));
-    summary_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    summary_->setMinimumHeight(summary_->fontMetrics().height() * 7);
+    // The alleles per locus make a long line: wrapped, it stays in view.
+    summary_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    summary_->setMinimumHeight(summary_->fontMetrics().height() * 9);
     readLayout->addWidget(summary_);
 
     // The distance and the replicates.
@@ -171,8 +172,12 @@ TGenotypeForm::TGenotypeForm(DocumentBridge& bridge, StoreFolder& stores, QWidge
     });
     for (QComboBox* box : {rows_, markerNames_})
         connect(box, &QComboBox::currentIndexChanged, this, &TGenotypeForm::StartReading);
-    for (QSpinBox* box : {labelColumn_, populationColumn_, firstLocus_})
+    // A column typed in is read once typing pauses, not at each digit.
+    for (QSpinBox* box : {labelColumn_, populationColumn_, firstLocus_}) {
+        box->setKeyboardTracking(false);
         connect(box, &QSpinBox::valueChanged, this, &TGenotypeForm::StartReading);
+    }
+    TakeTypedValuesAfterPause({labelColumn_, populationColumn_, firstLocus_}, nullptr, nullptr);
     OnChosen(resampling_, this, [this](int id) {
         replicates_->setEnabled(id != 0 && !computing_);
         seed_->setEnabled(id != 0 && !computing_);
