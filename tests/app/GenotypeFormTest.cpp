@@ -5,6 +5,7 @@
 
 #include "AppTestSupport.h"
 #include "app/analysis/MonmonierSetup.h"
+#include "app/genetics/ColumnBox.h"
 #include "app/genetics/GenotypeForm.h"
 #include "app/importing/ImportMatForm.h"
 #include "app/shell/SundrelForm.h"
@@ -12,6 +13,7 @@
 
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -219,7 +221,8 @@ TEST_F(GenotypeFormTest, OtherPopulationCountsAreRefusedAndCancelLeavesNothingBe
             QTest::mouseClick(dialog->OKButton(), Qt::LeftButton);
             ASSERT_TRUE(dialog->IsComputing());
             EXPECT_FALSE(dialog->DistanceBox()->isEnabled());
-            EXPECT_EQ(stores_.FileCount(), 1u);
+            // The worker makes the store's file as it starts.
+            EXPECT_TRUE(WaitUntil([&] { return stores_.FileCount() == 1u; }));
             test::Settle(300);
             QTest::mouseClick(dialog->CancelButton(), Qt::LeftButton);
             ASSERT_TRUE(WaitUntil([&] { return !dialog->IsComputing(); }));
@@ -235,6 +238,63 @@ TEST_F(GenotypeFormTest, OtherPopulationCountsAreRefusedAndCancelLeavesNothingBe
     EXPECT_EQ(form_->Layers().count(), 0);
     EXPECT_FALSE(form_->Modified());
     EXPECT_EQ(stores_.FileCount(), 0u);
+}
+
+TEST_F(GenotypeFormTest, TheFormatAndLayoutChosenAreTheOnesRead)
+{
+    const fs::path str = fs::path(SUNDREL_GENETICS_FIXTURES) / "nancycats.str";
+    bool missed = false;
+    WhenModal(
+        "GenotypeForm",
+        [&](QWidget* d) {
+            auto* dialog = static_cast<TGenotypeForm*>(d);
+            const auto summary = [&] { return dialog->SummaryView()->toPlainText(); };
+            const auto settle = [&] { ASSERT_TRUE(WaitUntil([&] { return !dialog->IsReading(); })); };
+            // Detected: the third column is taken for a locus.
+            ReadFile(dialog, str);
+            EXPECT_TRUE(summary().startsWith("17 populations, 237 individuals, 10 loci")) << summary().toStdString();
+            EXPECT_FALSE(dialog->ColumnsGroup()->isVisible());
+
+            // STRUCTURE chosen: its layout is shown and applied. Loci from
+            // the fourth column; the third column as the populations' makes
+            // one population, refused.
+            dialog->FormatBox()->setCurrentIndex(3);
+            settle();
+            EXPECT_TRUE(dialog->ColumnsGroup()->isVisible());
+            EXPECT_FALSE(dialog->SamplesRow()->isVisible());
+            dialog->FirstLocusColumnEdit()->setValue(4);
+            settle();
+            EXPECT_TRUE(summary().startsWith("17 populations, 237 individuals, 9 loci")) << summary().toStdString();
+            EXPECT_TRUE(dialog->OKButton()->isEnabled());
+            dialog->PopulationColumnEdit()->setValue(3);
+            settle();
+            EXPECT_TRUE(summary().startsWith("1 populations, 237 individuals, 9 loci")) << summary().toStdString();
+            EXPECT_EQ(dialog->StatusLabel()->text().toStdString(),
+                      "The genotypes hold 1 population but the map has 17 sites");
+            EXPECT_FALSE(dialog->OKButton()->isEnabled());
+            dialog->PopulationColumnEdit()->setValue(2);
+            settle();
+            EXPECT_TRUE(dialog->OKButton()->isEnabled());
+
+            // GENEPOP forced on it: refused with the file and the reason.
+            QString boxText;
+            WhenModal("ErrorBox", [&](QWidget* box) {
+                boxText = static_cast<QMessageBox*>(box)->text();
+                static_cast<QMessageBox*>(box)->accept();
+            });
+            dialog->FormatBox()->setCurrentIndex(1);
+            settle();
+            EXPECT_TRUE(boxText.startsWith(QString::fromStdString(str.string() + ": no POP line"))) << boxText.toStdString();
+            EXPECT_FALSE(dialog->OKButton()->isEnabled());
+            EXPECT_FALSE(dialog->ColumnsGroup()->isVisible());
+            // VCF shows the samples file.
+            dialog->FormatBox()->setCurrentIndex(5);
+            EXPECT_TRUE(dialog->SamplesRow()->isVisible());
+            QTest::mouseClick(dialog->CancelButton(), Qt::LeftButton);
+        },
+        &missed);
+    EXPECT_FALSE(form_->NewFromGenotypesCommand());
+    EXPECT_FALSE(missed);
 }
 
 } // namespace
