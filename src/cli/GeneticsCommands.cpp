@@ -55,23 +55,19 @@ private:
     int shown_ = -1;
 };
 
-void Compute(const GenotypeData& data, const DistanceRequest& request, MatrixSink& sink)
+// Runs `compute` with progress on a terminal and Ctrl-C as its cancel.
+template <typename Computation>
+void Compute(Computation compute)
 {
     DistanceProgress progress;
     DistanceHooks hooks;
     hooks.progress = [&](std::int64_t done, std::int64_t total) { progress(done, total); };
     hooks.cancel = &Interrupt();
     try {
-        ComputeDistanceMatrices(data, request, sink, hooks);
+        compute(hooks);
     } catch (const Abort&) {
         throw Error(msg::DistancesCanceled);
     }
-}
-
-std::int64_t MatrixCount(const DistanceRequest& request)
-{
-    return (request.observed ? 1 : 0) +
-           (request.resampling == Resampling::None ? 0 : request.lastReplicate - request.firstReplicate + 1);
 }
 
 } // namespace
@@ -186,9 +182,8 @@ std::unique_ptr<MatrixFile> ComputeStore(const GenotypeData& data, const Distanc
     const auto n = static_cast<std::int32_t>(data.populationCount());
     if (n < 2)
         throw Error(msg::TwoPopulationsNeeded);
-    std::unique_ptr<MatrixFile> store = NewTemporaryStore(storeOptions, PairCount(n) * 12 * MatrixCount(request));
-    StoreSink sink(*store, n);
-    Compute(data, request, sink);
+    std::unique_ptr<MatrixFile> store = NewTemporaryStore(storeOptions, RequiredStoreBytes(n, request));
+    Compute([&](const DistanceHooks& hooks) { ComputeIntoStore(data, request, *store, hooks); });
     return store;
 }
 
@@ -222,13 +217,13 @@ int RunDistances(Arguments& args)
     request.observed = request.resampling == Resampling::None || request.firstReplicate == 1;
     AtomicFile file(output);
     TextMatrixSink sink(file.stream(), static_cast<std::int32_t>(data.populationCount()));
-    Compute(data, request, sink);
+    Compute([&](const DistanceHooks& hooks) { ComputeDistanceMatrices(data, request, sink, hooks); });
     file.close();
     CheckInterrupted();
     file.commit();
 
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-    const std::int64_t count = MatrixCount(request);
+    const std::int64_t count = RequestedMatrixCount(request);
     std::string what = request.observed ? "the observed matrix" : "";
     if (request.resampling != Resampling::None)
         what += std::string(request.observed ? " and " : "") + "replicates " + std::to_string(request.firstReplicate) +

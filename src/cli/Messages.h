@@ -86,8 +86,4 @@ inline constexpr const char* ExtractingMatrices = "Extracting matrices, please w
 inline constexpr const char* Exporting = "Exporting:";
 inline constexpr const char* DpiRange = "--dpi takes a resolution from 1 to 2400";
 
-// Distances from genotypes.
-inline constexpr const char* ComputingDistances = "Computing distances, please wait...";
-inline constexpr const char* DistancesCanceled = "Distance computation canceled";
-
 } // namespace sundrel::msg

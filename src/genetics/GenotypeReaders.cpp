@@ -110,13 +110,19 @@ public:
     std::size_t size() const { return lines_.size(); }
     std::string_view operator[](std::size_t i) const { return lines_[i]; }
 
-    // Refuses a field holding control characters or bytes that are not UTF-8.
+    // Refuses a field holding control characters other than tabs (white
+    // space a field split at commas may keep) or bytes that are not UTF-8.
     void checkText(std::size_t index, std::string_view field) const
     {
         for (char c : field)
             if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F) {
-                if (NotText(field))
-                    fail(static_cast<std::int64_t>(index + 1), msg::GenotypesBinary);
+                std::size_t start = 0;
+                while (start <= field.size()) {
+                    const std::size_t tab = std::min(field.find('\t', start), field.size());
+                    if (NotText(field.substr(start, tab - start)))
+                        fail(static_cast<std::int64_t>(index + 1), msg::GenotypesBinary);
+                    start = tab + 1;
+                }
                 return;
             }
     }

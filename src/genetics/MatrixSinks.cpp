@@ -1,12 +1,37 @@
 #include "genetics/MatrixSinks.h"
 
+#include "common/Errors.h"
+#include "genetics/Messages.h"
 #include "matrix/MatrixFile.h"
 #include "matrix/SMatrix.h"
 
+#include <algorithm>
 #include <charconv>
 #include <ostream>
 
 namespace sundrel::genetics {
+
+std::int64_t RequestedMatrixCount(const DistanceRequest& request)
+{
+    const std::int64_t replicates = request.resampling == Resampling::None
+                                        ? 0
+                                        : std::max<std::int64_t>(0, request.lastReplicate - request.firstReplicate + 1);
+    return (request.observed ? 1 : 0) + replicates;
+}
+
+std::int64_t RequiredStoreBytes(std::int32_t populations, const DistanceRequest& request)
+{
+    return PairCount(populations) * 12 * RequestedMatrixCount(request);
+}
+
+void ComputeIntoStore(const GenotypeData& data, const DistanceRequest& request, MatrixFile& store,
+                      const DistanceHooks& hooks)
+{
+    if (data.populationCount() < 2)
+        throw Error(msg::TwoPopulationsNeeded);
+    StoreSink sink(store, static_cast<std::int32_t>(data.populationCount()));
+    ComputeDistanceMatrices(data, request, sink, hooks);
+}
 
 StoreSink::StoreSink(MatrixFile& store, std::int32_t populations) : store_(store), n_(populations)
 {

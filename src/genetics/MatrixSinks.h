@@ -16,6 +16,19 @@ class MatrixFile;
 
 namespace sundrel::genetics {
 
+// How many matrices `request` makes: the observed one when asked, then the
+// replicates.
+std::int64_t RequestedMatrixCount(const DistanceRequest& request);
+// The room a store needs for them and their sorted permutations.
+std::int64_t RequiredStoreBytes(std::int32_t populations, const DistanceRequest& request);
+
+// Computes the matrices `request` asks for into `store`, which is
+// (re)initialised for the data's populations: what the command line and the
+// window both hand to an analysis. Raises Error for fewer than two
+// populations, before any work.
+void ComputeIntoStore(const GenotypeData& data, const DistanceRequest& request, MatrixFile& store,
+                      const DistanceHooks& hooks = {});
+
 // Appends each matrix to a store initialised for N populations.
 class StoreSink : public MatrixSink {
 public:

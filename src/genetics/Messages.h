@@ -50,7 +50,7 @@ inline constexpr const char* NoLoci = "the file names no locus";
 inline std::string GenotypeCount(std::size_t found, std::size_t loci)
 {
     return std::to_string(found) + " genotype" + (found == 1 ? "" : "s") + " for " +
-           std::to_string(loci) + " loci" + (found < loci ? " (the line is cut short)" : "");
+           std::to_string(loci) + (loci == 1 ? " locus" : " loci") + (found < loci ? " (the line is cut short)" : "");
 }
 
 inline std::string FieldCount(std::size_t found, std::size_t expected)
@@ -194,7 +194,13 @@ inline std::string PopulationsFileFaults(const std::string& file, const std::vec
     return out;
 }
 
+// The window's genotype worker.
+inline constexpr const char* GenotypeWorkerNotResponding = "The genotype reading is not responding";
+inline constexpr const char* NoGenotypesRead = "No genotype file has been read";
+
 // Distances.
+inline constexpr const char* ComputingDistances = "Computing distances, please wait...";
+inline constexpr const char* DistancesCanceled = "Distance computation canceled";
 inline constexpr const char* TwoPopulationsNeeded = "Distances need at least two populations";
 inline std::string UndefinedNei(std::string_view a, std::string_view b, std::size_t loci)
 {

@@ -143,8 +143,8 @@ TEST_F(SundrelMenusTest, ContextMenusFollowTheKindTheActiveLayerAndTheDrawingOrd
     Click(OpenEntry("distances"), "Foreground");
     EXPECT_TRUE(form->Modified());
     EXPECT_EQ(layers.drawOrder(), (std::vector<std::int32_t>{1, 0}));
-    // The entries follow the nine fixed items in the new order.
-    EXPECT_EQ(MenuTexts(form->ResultMenus().SundrelsMenu()).mid(9), QStringList({"resampled", "distances"}));
+    // The entries follow the ten fixed items in the new order.
+    EXPECT_EQ(MenuTexts(form->ResultMenus().SundrelsMenu()).mid(10), QStringList({"resampled", "distances"}));
     EXPECT_FALSE(FindAction(OpenEntry("distances"), "Move front")->isEnabled());
     CloseMenus();
     EXPECT_TRUE(FindAction(OpenEntry("resampled"), "Move front")->isEnabled());
@@ -162,7 +162,7 @@ TEST_F(SundrelMenusTest, RemovingTheFirstLayerLeavesTheOtherEntryActingOnIt)
     MonmonierLayer& layers = form->Layers();
     Click(OpenEntry("distances"), "Remove");
     ASSERT_EQ(layers.count(), 1);
-    EXPECT_EQ(MenuTexts(form->ResultMenus().SundrelsMenu()).mid(9), QStringList({"resampled"}));
+    EXPECT_EQ(MenuTexts(form->ResultMenus().SundrelsMenu()).mid(10), QStringList({"resampled"}));
     Click(OpenEntry("resampled"), "Hide labels");
     EXPECT_EQ(layers.layer(0)->name, "resampled");
     EXPECT_TRUE(layers.layer(0)->visible);

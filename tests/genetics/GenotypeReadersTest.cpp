@@ -177,6 +177,8 @@ TEST(GenotypeReaders, MalformedInputIsRefusedWithPathLineAndReason)
         {std::string("\xFF\xFEt\0i\0t\0", 8), "data.txt: the file is UTF-16 text"},
         {std::string("t\nl1\nPOP\na\x01 , 0101\n"), "data.txt, line 4: the file holds bytes that are not text"},
         {std::string("t\nl1\nPOP\na , 0101\n\0\0\x01\x02", 22), "data.txt, line 5: the file holds bytes that are not text"},
+        // Tabs are text: loci separated by tabs make one locus, not binary data.
+        {"t\nl1\tl2\nPOP\na , 0101 0102\n", "data.txt, line 4: 2 genotypes for 1 locus"},
         {"##fileformat=VCFv4.2\n1\t2\n", "data.txt, line 2: no #CHROM header line"},
     };
     for (const Case& c : cases) {

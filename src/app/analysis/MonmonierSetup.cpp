@@ -240,6 +240,17 @@ bool TMonmonierSetup::ExecuteNew()
     return accepted;
 }
 
+bool TMonmonierSetup::ExecuteNew(std::unique_ptr<MatrixFile> store, const QString& source)
+{
+    hide();
+    setModal(true);
+    PrepareNewAnalysis();
+    TakeLoaded(std::move(store), source);
+    const bool accepted = exec() == QDialog::Accepted;
+    setModal(false);
+    return accepted;
+}
+
 void TMonmonierSetup::LoadCommand()
 {
     const QString fileName = AskFileToRead(
@@ -251,16 +262,22 @@ void TMonmonierSetup::LoadCommand()
     // The store loaded before stays until another one is taken.
     std::unique_ptr<MatrixFile> store =
         LoadMatrices ? LoadMatrices(fileName, expectedSize_) : nullptr;
+    if (store)
+        TakeLoaded(std::move(store), fileName);
+}
+
+void TMonmonierSetup::TakeLoaded(std::unique_ptr<MatrixFile> store, const QString& source)
+{
     if (!store)
         return;
     store_ = std::move(store);
     matrixCount_ = store_->matrixCount();
     matrixSize_ = store_->size();
     CheckQuietly(matrixCount_ < 2 ? noAnalysis_ : analysis_);
-    fileName_ = fileName;
+    fileName_ = source;
     // The file the user chose, not the store the matrices were copied into.
-    fileLabel_->setText(tr("File : ") + fileName);
-    title_->setText(QString::fromStdString(ProposedTitle(fileName.toStdString())));
+    fileLabel_->setText(tr("File : ") + source);
+    title_->setText(QString::fromStdString(ProposedTitle(source.toStdString())));
     UpdateStatus();
     (ok_->isEnabled() ? ok_ : cancel_)->setFocus();
 }

@@ -51,6 +51,10 @@ public:
     // Resets the dialog for a new analysis and shows it modally; true for
     // OK (the choices and the store are then ready to be taken).
     bool ExecuteNew();
+    // The same with matrices already in `store`, as if loaded from
+    // `source` (which names the title): the set-up of matrices computed
+    // elsewhere, such as from genotypes.
+    bool ExecuteNew(std::unique_ptr<MatrixFile> store, const QString& source);
     void PrepareNewAnalysis();
 
     std::int32_t MatrixCount() const { return matrixCount_; }
@@ -99,6 +103,8 @@ private:
     void ReadSettings();
     void WriteSettings() const;
     void LoadCommand();
+    // Takes `store`, loaded from `source`, as the matrices of the analysis.
+    void TakeLoaded(std::unique_ptr<MatrixFile> store, const QString& source);
     void UpdateStatus();
     void SetChoicesEnabled(bool enabled);
     void SetSundrelNumber(std::int32_t k);

@@ -70,6 +70,10 @@ TResultLayerMenus::TResultLayerMenus(TOpenDocument& document, TLayerControls& la
         if (NewAnalysis)
             NewAnalysis();
     });
+    menu_->addAction(tr("New from genotypes..."), this, [this] {
+        if (NewFromGenotypes)
+            NewFromGenotypes();
+    });
     menu_->addSeparator();
     // Each command changes the layers, then the entries follow and the
     // document is modified.

@@ -53,6 +53,8 @@ public:
 
     // "Sundrels" > "New...".
     std::function<void()> NewAnalysis;
+    // "Sundrels" > "New from genotypes...".
+    std::function<void()> NewFromGenotypes;
 
     QMenu* SundrelsMenu() const { return menu_; }
     // Where a target's per-layer entries are listed.

@@ -216,8 +216,11 @@ void DocumentBridge::Deliver(Sender sender, int message, std::intptr_t w, std::i
             emit reportReady(static_cast<qintptr>(l));
         break;
     case Sender::CoordinateImport:
-    case Sender::MatrixImport: {
-        ImportSignals& to = sender == Sender::MatrixImport ? matrixImport_ : coordinateImport_;
+    case Sender::MatrixImport:
+    case Sender::GenotypeImport: {
+        ImportSignals& to = sender == Sender::MatrixImport     ? matrixImport_
+                            : sender == Sender::GenotypeImport ? genotypeImport_
+                                                               : coordinateImport_;
         const auto step = static_cast<quint64>(w);
         switch (message) {
         case WM_IMPORT_PROGRESS: // also the reader's progress while indexing

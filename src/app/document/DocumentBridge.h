@@ -38,6 +38,7 @@ enum class Sender {
     Reports,      // finished reports, to the report window
     CoordinateImport, // the coordinate import dialog's data-file worker
     MatrixImport,     // the matrix import dialog's data-file worker
+    GenotypeImport,   // the genotype dialog's worker (reading, distances)
     Count
 };
 
@@ -85,6 +86,9 @@ public:
 
     ImportSignals& coordinateImport() { return coordinateImport_; }
     ImportSignals& matrixImport() { return matrixImport_; }
+    // Reading genotypes ends as readEnded, computing matrices as
+    // extractionEnded; no fileRead.
+    ImportSignals& genotypeImport() { return genotypeImport_; }
 
 signals:
     // Map creation: one progress signal per whole percent, then its end
@@ -128,6 +132,7 @@ private:
     MonmonierLayer* layers_ = nullptr;
     ImportSignals coordinateImport_;
     ImportSignals matrixImport_;
+    ImportSignals genotypeImport_;
 };
 
 } // namespace sundrel::app

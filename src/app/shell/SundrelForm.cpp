@@ -9,6 +9,7 @@
 #include "app/document/OpenDocument.h"
 #include "app/edit/MapEditor.h"
 #include "app/export/FigureExporter.h"
+#include "app/genetics/GenotypeForm.h"
 #include "app/importing/ImportMatForm.h"
 #include "app/shell/SundrelSettings.h"
 #include "app/view/LayerControls.h"
@@ -80,6 +81,7 @@ TSundrelForm::TSundrelForm(QWidget* parent) : TMainForm(parent, Deferred{})
         return importMat_->Execute(fileName) ? importMat_->takeMatrixFile()
                                              : std::unique_ptr<MatrixFile>();
     };
+    genotypes_ = new TGenotypeForm(*bridge_, importMat_->Stores(), this);
     status_ = new TSundrelMonmonierDialog(*bridge_, *layers_, this);
     report_ = new TReportForm(*bridge_, *layers_, this);
     selection_ = new TSundrelSelection(*layers_, this);
@@ -94,6 +96,7 @@ TSundrelForm::TSundrelForm(QWidget* parent) : TMainForm(parent, Deferred{})
         menus_->LayersChanged();
         viewer_->UpdateScene();
     });
+    menus_->NewFromGenotypes = [this] { NewFromGenotypesCommand(); };
     menuBar()->insertMenu(menuBar()->actions().back(), menus_->SundrelsMenu());
     // Configure mode edits a layer live.
     connect(setup_, &TMonmonierSetup::layerEdited, this, [this](int) {
@@ -111,6 +114,7 @@ TSundrelForm::~TSundrelForm()
     // The windows that show layers go before them, and the matrix import
     // (its worker reports through the bridge).
     delete setup_;
+    delete genotypes_;
     delete importMat_;
     delete status_;
     delete report_;
@@ -155,6 +159,24 @@ bool TSundrelForm::NewAnalysisCommand()
     setup_->SetExpectedSize(Map()->N());
     if (!setup_->ExecuteNew())
         return false;
+    return StartSetUpAnalysis();
+}
+
+bool TSundrelForm::NewFromGenotypesCommand()
+{
+    if (!Map())
+        return false;
+    genotypes_->SetExpectedSize(Map()->N());
+    if (!genotypes_->Execute())
+        return false;
+    setup_->SetExpectedSize(Map()->N());
+    if (!setup_->ExecuteNew(genotypes_->TakeStore(), genotypes_->FileName()))
+        return false;
+    return StartSetUpAnalysis();
+}
+
+bool TSundrelForm::StartSetUpAnalysis()
+{
     std::unique_ptr<MatrixFile> store = setup_->TakeStore();
     if (!store)
         return false;

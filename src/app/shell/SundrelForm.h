@@ -14,6 +14,7 @@
 
 namespace sundrel::app {
 
+class TGenotypeForm;
 class TImportMatForm;
 class TMonmonierSetup;
 class TReportForm;
@@ -42,6 +43,10 @@ public:
     // following it; its "Stop" cancels the analysis and removes its layer.
     // False while the layers are busy.
     bool StartAnalysis(AnalysisRequest request);
+    // "Sundrels" > "New from genotypes...": the matrices computed from a
+    // genotype file, the set-up, then the analysis; false when nothing was
+    // started.
+    bool NewFromGenotypesCommand();
 
 protected:
     void EnableMapControls(bool enabled) override;
@@ -62,10 +67,13 @@ private:
     void LayersLoaded(const JobResult& result);
     // Before the map is edited: the layers' worker stops reading it.
     bool LayersLetGoOfTheMap();
+    // The analysis the set-up accepted, on the layers' worker.
+    bool StartSetUpAnalysis();
 
     QAction* exportTriangulation_ = nullptr;
     TMonmonierSetup* setup_ = nullptr;
     TImportMatForm* importMat_ = nullptr;
+    TGenotypeForm* genotypes_ = nullptr;
     TSundrelMonmonierDialog* status_ = nullptr;
     TReportForm* report_ = nullptr;
     TSundrelSelection* selection_ = nullptr;
