@@ -93,14 +93,17 @@ TViewTools::TViewTools(TOpenDocument& document, TViewController& view, TMapEdito
 
     // The highlighted element blinks while a map is open.
     blink_->setInterval(333);
-    connect(blink_, &QTimer::timeout, this, [this] {
-        MMap* map = document_.EditableMap();
-        if (!map)
-            return;
-        map->highlight.blink = !map->highlight.blink;
-        if (map->highlight.kind != 5)
-            view_.UpdateScene();
-    });
+    connect(blink_, &QTimer::timeout, this, &TViewTools::Blink);
+}
+
+void TViewTools::Blink()
+{
+    MMap* map = document_.EditableMap();
+    if (!map)
+        return;
+    map->highlight.blink = !map->highlight.blink;
+    if (map->highlight.kind != 5)
+        view_.UpdateScene();
 }
 
 QAction* TViewTools::ToolAction(Tool tool) const

@@ -54,6 +54,9 @@ public:
     QString ToolText() const;
     // The commands that need a map, and the blinking.
     void EnableMapCommands(bool enabled);
+    // One step of the blinking (the selection timer's): the highlighted
+    // element shown or hidden.
+    void Blink();
 
 protected:
     // The view's mouse, keys and pop-up menu; the double-clicks of the zoom
