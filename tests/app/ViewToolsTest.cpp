@@ -200,8 +200,12 @@ TEST_F(ViewToolsTest, FramesFromTheKeptSceneMatchWholeFrames)
     const QPoint press(view->width() / 2 + 7, view->height() / 2 - 9);
     QTest::mousePress(view, Qt::LeftButton, {}, press);
     QTest::mouseMove(view, press + QPoint(20, 10));
+    // (The result layers, computed again behind the edit, hold still.)
+    const auto layersStill = [&] { return test::LayersComputed(*form); };
+    ASSERT_TRUE(WaitUntil(layersStill));
     ExpectSameAsWhole("drag");
     QTest::mouseRelease(view, Qt::LeftButton, {}, press + QPoint(20, 10));
+    ASSERT_TRUE(WaitUntil(layersStill));
     ASSERT_GT(Map().V(), 0);
 
     const MPolygon& cell = Map().cells[0];
@@ -272,6 +276,16 @@ TEST_F(ViewToolsTest, BlinksReuseTheSceneAndChangesDrawItAgain)
              QTest::mouseClick(view, Qt::LeftButton, {}, at);
              ASSERT_EQ(Map().V(), v + 1);
          }},
+        {"result layer", [&] {
+             // As the layers' worker changes a layer: it asks for a redraw
+             // by a message, which a frame painted first makes void.
+             std::shared_ptr<SundrelMonmonier> single;
+             for (std::int32_t i = 0; i < form->Layers().count() && !single; ++i)
+                 if (form->Layers().layer(i)->isSingle())
+                     single = form->Layers().layer(i);
+             ASSERT_NE(single, nullptr);
+             single->setShowTrace(!single->showTrace());
+         }},
     };
     for (const auto& [name, change] : changes) {
         // Both kept scenes are out of date after the change.
@@ -288,7 +302,7 @@ TEST_F(ViewToolsTest, BlinksReuseTheSceneAndChangesDrawItAgain)
         }
         // An edit has the result layers computed again, and drawn when
         // they are.
-        ASSERT_TRUE(test::WaitUntil([&] { return test::LayersComputed(*form); }));
+        ASSERT_TRUE(WaitUntil([&] { return test::LayersComputed(*form); }));
         test::Settle();
         for (const bool blink : {true, false}) {
             Map().highlight.blink = blink;

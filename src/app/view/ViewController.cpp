@@ -5,6 +5,7 @@
 #include "app/view/ScrollingPanel.h"
 #include "app/view/ViewGeometry.h"
 #include "app/widgets/Progress.h"
+#include "monmonier/MonmonierLayer.h"
 #include "render/Export.h"
 #include "render/MapDrawing.h"
 
@@ -237,6 +238,11 @@ void TViewController::RenderScene()
         if (ExtraLayers)
             ExtraLayers(canvas);
     };
+    // Result layers changed by their worker since they were last drawn: both
+    // kept scenes are out of date. (Drawing them clears the request, so
+    // the request's own message may then find nothing to redraw.)
+    if (const MonmonierLayer* layers = document_.Layers(); layers && layers->redrawPending())
+        ++generation_;
     if (map && buffered_ && CopyBufferedScene(canvas, scene)) {
         render::DrawHighlight(canvas, *map);
         glFlush();
