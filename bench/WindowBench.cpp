@@ -44,6 +44,19 @@
 // populations (1,000 by default) started in the window; while the worker
 // sorts the matrices, the view is redrawn again and again: the longest and
 // the median redraw.
+//
+// BM_HighlightFrame: a site highlighted by a Select click on 10,000 sites at
+// "Reset zoom"; each iteration is one step of the blinking and the frame it
+// asks for (painted into the view's framebuffer and read back, as above),
+// and the same frame painted on the screen (repaint, composition included).
+// Medians. Second argument 1: the scene kept off screen (the window's way);
+// 0: the whole scene drawn at every frame.
+//
+// BM_InputWhileBlinking: a site highlighted by a Select click on 100,000
+// sites, the selection timer blinking; another thread posts a mouse move
+// every 20 ms for 4 s. The latency of each move is the time from its post to
+// its handling by the view: median, 90th percentile and longest, and the
+// frames painted meanwhile. Second argument as above.
 
 #include "PointSets.h"
 
@@ -73,6 +86,7 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QLineF>
 #include <QProcess>
 #include <QImage>
 #include <QMouseEvent>
@@ -87,8 +101,10 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <random>
+#include <thread>
 
 #include <unistd.h>
 
@@ -697,6 +713,151 @@ void BM_RedrawWhileSorting(benchmark::State& state)
     std::filesystem::remove(file);
 }
 BENCHMARK(BM_RedrawWhileSorting)->Arg(1000)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+
+// A Select click on the site nearest the view's centre; the map's site.
+QPoint SelectCentralSite(app::TMainForm& form)
+{
+    app::TOpenGLControl* view = form.Viewer().View();
+    const MMap& map = *form.Map();
+    const QPointF centre(view->width() / 2.0, view->height() / 2.0);
+    QPoint best;
+    double bestDistance = -1.0;
+    for (std::int32_t i = 0; i < map.N(); ++i) {
+        const MPolygon& cell = map.cells[static_cast<std::size_t>(i)];
+        const QPointF p = app::MapToPixel(form.Viewer().CurrentView(), view->width(),
+                                          view->height(), {cell.siteX, cell.siteY});
+        const double d = QLineF(p, centre).length();
+        if (bestDistance < 0 || d < bestDistance) {
+            bestDistance = d;
+            best = p.toPoint();
+        }
+    }
+    form.Tools().SetTool(app::Tool::Select);
+    SendMouse(view, QEvent::MouseButtonPress, best, Qt::LeftButton);
+    SendMouse(view, QEvent::MouseButtonRelease, best, Qt::NoButton);
+    QApplication::processEvents();
+    return best;
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
+void BM_HighlightFrame(benchmark::State& state)
+{
+    const auto file = MakeDocument(static_cast<std::size_t>(state.range(0)), "highlight");
+    app::TMainForm form;
+    ShowAndOpen(form, file);
+    form.Viewer().SetSceneBuffered(state.range(1) != 0);
+    SelectCentralSite(form);
+    app::TOpenGLControl* view = form.Viewer().View();
+    // Warm: both blink states drawn once.
+    for (int k = 0; k < 2; ++k) {
+        form.Tools().Blink();
+        benchmark::DoNotOptimize(view->grabFramebuffer().constBits());
+    }
+    std::vector<double> grabbed;
+    std::vector<double> shown;
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        form.Tools().Blink();
+        const QImage image = view->grabFramebuffer();
+        benchmark::DoNotOptimize(image.constBits());
+        grabbed.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
+        clock.restart();
+        form.Tools().Blink();
+        view->repaint();
+        shown.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
+    }
+    state.counters["grabbed frame ms"] = Median(grabbed);
+    state.counters["shown frame ms"] = Median(shown);
+    state.counters["highlight kind"] = form.Map()->highlight.kind;
+    state.counters["zoom %"] = form.Viewer().ZoomText().split(' ').front().toDouble();
+    form.CloseMap();
+    std::filesystem::remove(file);
+}
+BENCHMARK(BM_HighlightFrame)->Args({10000, 0})->Args({10000, 1})->Unit(benchmark::kMillisecond)->Iterations(30)->UseRealTime();
+
+// Records when each posted mouse move reaches the view, before the tools.
+class MoveLatency : public QObject {
+public:
+    explicit MoveLatency(std::size_t count) : posted(count), handled(count, -1.0) {}
+    std::vector<std::atomic<qint64>> posted; // ns on `clock`
+    std::vector<double> handled;             // latency in ms, -1 until handled
+    QElapsedTimer clock;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::MouseMove) {
+            const auto k = static_cast<std::size_t>(static_cast<QMouseEvent*>(event)->timestamp());
+            if (k < handled.size() && handled[k] < 0)
+                handled[k] = static_cast<double>(clock.nsecsElapsed() - posted[k].load()) / 1e6;
+        }
+        return false;
+    }
+};
+
+void BM_InputWhileBlinking(benchmark::State& state)
+{
+    const auto file = MakeDocument(static_cast<std::size_t>(state.range(0)), "blinking");
+    app::TMainForm form;
+    ShowAndOpen(form, file);
+    form.Viewer().SetSceneBuffered(state.range(1) != 0);
+    const QPoint at = SelectCentralSite(form);
+    app::TOpenGLControl* view = form.Viewer().View();
+    constexpr std::size_t kMoves = 200;
+    for (auto _ : state) {
+        MoveLatency latency(kMoves);
+        view->installEventFilter(&latency);
+        // Let the blinking start after the click's frame.
+        QElapsedTimer settle;
+        settle.start();
+        while (settle.elapsed() < 1500)
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        int frames = 0;
+        const auto counter = QObject::connect(view, &QOpenGLWidget::frameSwapped, [&] { ++frames; });
+        latency.clock.start();
+        std::thread poster([&] {
+            for (std::size_t k = 0; k < kMoves; ++k) {
+                const QPointF local(at + QPoint(static_cast<int>(k % 7), 0));
+                auto* event = new QMouseEvent(QEvent::MouseMove, local, view->mapToGlobal(local),
+                                              Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+                event->setTimestamp(k);
+                latency.posted[k].store(latency.clock.nsecsElapsed());
+                QCoreApplication::postEvent(view, event);
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        });
+        QElapsedTimer limit;
+        limit.start();
+        while (limit.elapsed() < 60000 &&
+               std::any_of(latency.handled.begin(), latency.handled.end(),
+                           [](double ms) { return ms < 0; }))
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        poster.join();
+        QApplication::processEvents();
+        QObject::disconnect(counter);
+        view->removeEventFilter(&latency);
+        std::vector<double> values;
+        for (double ms : latency.handled)
+            if (ms >= 0)
+                values.push_back(ms);
+        std::sort(values.begin(), values.end());
+        state.counters["median latency ms"] = Median(values);
+        state.counters["p90 latency ms"] = values.empty() ? 0.0 : values[values.size() * 9 / 10];
+        state.counters["longest latency ms"] = values.empty() ? 0.0 : values.back();
+        state.counters["moves handled"] = static_cast<double>(values.size());
+        state.counters["frames"] = frames;
+    }
+    state.counters["highlight kind"] = form.Map()->highlight.kind;
+    form.CloseMap();
+    std::filesystem::remove(file);
+}
+BENCHMARK(BM_InputWhileBlinking)->Args({100000, 0})->Args({100000, 1})->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
 
 } // namespace
 

@@ -282,7 +282,8 @@ void DrawScene(Canvas& c, const Scene& scene)
         scene.extraLayers();
     if (scene.visible[kLabels])
         DrawLabels(c, map, scene.labelsFont);
-    DrawHighlight(c, map);
+    if (scene.highlight)
+        DrawHighlight(c, map);
     glFlush();
 }
 

@@ -48,6 +48,7 @@ struct Scene {
     GLFONT* placeholderFont = nullptr;
     std::function<void()> extraLayers;   // drawn after the points, under the labels
     const std::vector<Backdrop>* backdrops = nullptr; // beneath the map layers
+    bool highlight = true;               // false: the caller draws it on top
 };
 
 // Clears and draws the scene with the current projection.

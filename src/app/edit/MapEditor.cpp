@@ -341,7 +341,7 @@ void TMapEditor::Press(Tool tool, QPointF pixel)
     MMap& map = *document_.EditableMap();
     if (tool == Tool::Select) {
         PickAt(pixel);
-        view_.UpdateScene();
+        view_.UpdateOverlay();
         return;
     }
     if (tool == Tool::RemovePoint) {
@@ -363,7 +363,7 @@ void TMapEditor::Press(Tool tool, QPointF pixel)
         } else {
             map.highlight.kind = 5;
         }
-        view_.UpdateScene();
+        view_.UpdateOverlay();
         return;
     }
     if (tool == Tool::AddPoint) {

@@ -128,6 +128,7 @@ void TOpenGLControl::paintGL()
     else
         DefaultRenderScene(*this);
     ++frames_;
+    emit painted();
 }
 
 void TOpenGLControl::RenderAFrame()

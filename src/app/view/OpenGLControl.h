@@ -52,6 +52,8 @@ public:
 
     // Asks for a frame while the control is visible.
     void RenderAFrame();
+    // A frame asked for and not painted yet.
+    bool FramePending() const { return framePending_; }
     // Runs the change-size handler with the context current, then a frame.
     void ChangeSize();
     // Both do nothing until the context exists.
@@ -64,6 +66,10 @@ public:
     static int FpsToMs(int fps);
     // Frames painted per second since the counter was last reset.
     double getFrameRate() const;
+
+signals:
+    // After each frame painted by the render handler.
+    void painted();
 
 protected:
     void initializeGL() override;

@@ -5,12 +5,16 @@
 #include "app/view/ScrollingPanel.h"
 #include "app/view/ViewGeometry.h"
 #include "app/widgets/Progress.h"
+#include "monmonier/MonmonierLayer.h"
 #include "render/Export.h"
 #include "render/MapDrawing.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
+#include <QOpenGLContext>
+#include <QOpenGLExtraFunctions>
+#include <QOpenGLFramebufferObject>
 
 #include <GL/gl.h>
 
@@ -27,6 +31,23 @@ constexpr double kPickHalfBox = 4.0;
 // The text shown while no map is open: a sans font of about 24 pixels.
 constexpr const char* kPlaceholderFace = "Sans Serif";
 constexpr double kPlaceholderPixels = 24.0;
+
+constexpr std::int32_t kNothingHighlighted = 5;
+
+// The element the scene leaves out: the highlighted one while its blinking
+// hides it (the highlight is then drawn in its place).
+MapHighlight LeftOut(const MMap& map)
+{
+    const MapHighlight& h = map.highlight;
+    if (!h.blink || h.kind < 1 || h.kind >= kNothingHighlighted)
+        return {};
+    return {h.kind, h.first, h.second, true};
+}
+
+bool SameElement(const MapHighlight& a, const MapHighlight& b)
+{
+    return a.kind == b.kind && a.first == b.first && a.second == b.second;
+}
 
 } // namespace
 
@@ -77,7 +98,7 @@ void TViewController::DocumentChanged(unsigned what)
         view_->UpdateSize();
     else if (what & (TOpenDocument::StyleChange | TOpenDocument::ColourTableChange |
                      TOpenDocument::VisibilityChange | TOpenDocument::LayersChange))
-        view_->UpdateScene();
+        UpdateScene();
 }
 
 QString TViewController::ZoomText() const
@@ -93,6 +114,18 @@ void TViewController::EnableMapCommands(bool enabled)
 
 void TViewController::UpdateScene()
 {
+    ++generation_;
+    view_->UpdateScene();
+}
+
+void TViewController::UpdateOverlay()
+{
+    view_->UpdateScene();
+}
+
+void TViewController::SetSceneBuffered(bool buffered)
+{
+    buffered_ = buffered;
     view_->UpdateScene();
 }
 
@@ -179,6 +212,9 @@ void TViewController::SetupRC()
 void TViewController::ReleaseRC()
 {
     fonts_.reset();
+    whole_.target.reset();
+    blinking_.target.reset();
+    buffersFailed_ = false;
 }
 
 void TViewController::RenderScene()
@@ -202,9 +238,62 @@ void TViewController::RenderScene()
         if (ExtraLayers)
             ExtraLayers(canvas);
     };
-    render::DrawScene(canvas, scene);
+    // Result layers changed by their worker since they were last drawn: both
+    // kept scenes are out of date. (Drawing them clears the request, so
+    // the request's own message may then find nothing to redraw.)
+    if (const MonmonierLayer* layers = document_.Layers(); layers && layers->redrawPending())
+        ++generation_;
+    if (map && buffered_ && CopyBufferedScene(canvas, scene)) {
+        render::DrawHighlight(canvas, *map);
+        glFlush();
+    } else {
+        render::DrawScene(canvas, scene);
+        ++sceneDraws_;
+    }
     if (Overlay)
         Overlay();
+}
+
+bool TViewController::CopyBufferedScene(render::Canvas& canvas, const render::Scene& scene)
+{
+    QOpenGLContext* context = QOpenGLContext::currentContext();
+    if (buffersFailed_ || !context || !QOpenGLFramebufferObject::hasOpenGLFramebufferObjects() ||
+        !QOpenGLFramebufferObject::hasOpenGLFramebufferBlit())
+        return false;
+    const MapHighlight leftOut = LeftOut(*scene.map);
+    SceneBuffer& buffer = leftOut.kind == kNothingHighlighted ? whole_ : blinking_;
+    const QSize size(view_->ClientWidth(), view_->ClientHeight());
+    QOpenGLExtraFunctions* gl = context->extraFunctions();
+    const GLuint shown = view_->defaultFramebufferObject();
+    if (!buffer.target || buffer.target->size() != size) {
+        // Backdrop fills go through the stencil, as in the view's own buffer.
+        buffer.target = std::make_unique<QOpenGLFramebufferObject>(
+            size, QOpenGLFramebufferObject::CombinedDepthStencil, GL_TEXTURE_2D, GL_RGBA8);
+        buffer.generation = 0;
+        gl->glBindFramebuffer(GL_FRAMEBUFFER, shown);
+        if (!buffer.target->isValid()) {
+            // The view goes on drawing the whole scene at every frame.
+            buffersFailed_ = true;
+            whole_.target.reset();
+            blinking_.target.reset();
+            return false;
+        }
+    }
+    if (buffer.generation != generation_ || !SameElement(buffer.leftOut, leftOut)) {
+        render::Scene withoutHighlight = scene;
+        withoutHighlight.highlight = false;
+        gl->glBindFramebuffer(GL_FRAMEBUFFER, buffer.target->handle());
+        render::DrawScene(canvas, withoutHighlight);
+        ++sceneDraws_;
+        buffer.generation = generation_;
+        buffer.leftOut = leftOut;
+    }
+    gl->glBindFramebuffer(GL_READ_FRAMEBUFFER, buffer.target->handle());
+    gl->glBindFramebuffer(GL_DRAW_FRAMEBUFFER, shown);
+    gl->glBlitFramebuffer(0, 0, size.width(), size.height(), 0, 0, size.width(), size.height(),
+                          GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    gl->glBindFramebuffer(GL_FRAMEBUFFER, shown);
+    return true;
 }
 
 void TViewController::Resize(int width, int height)
@@ -223,7 +312,9 @@ void TViewController::Resize(int width, int height)
         return;
     }
     // The requested view fitted to the client's aspect becomes the actual
-    // view; the requested one stays as it is.
+    // view; the requested one stays as it is. The buffered scene is out of
+    // date.
+    ++generation_;
     actual_ = render::SetFittedProjection(document_.RequestedView(), width, height, -20.0, 20.0);
     view_->Primitives().screen.scale = actual_.Width() / width;
     area_ = ScrollArea(map->outerBounds, actual_);

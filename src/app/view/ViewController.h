@@ -5,6 +5,14 @@
 // the "Zoom" menu and the zoom's status panel, and the drawing of the scene.
 // Zooming, scrolling and panning ask the document for another view; what the
 // document says changed is drawn again.
+//
+// The scene is drawn once into an off-screen buffer of the view's size and
+// copied to the view at each frame, with the highlight and the overlay drawn
+// on top: a blink or a moving zoom rectangle costs a copy, not the whole map.
+// While the highlight is hidden by its blinking the scene leaves the
+// highlighted element out, so that element gets a second buffer, kept while
+// the same element stays highlighted. The buffers are drawn again after
+// UpdateScene, a resize or another view.
 
 #include "model/MMap.h"
 #include "model/Picking.h"
@@ -20,7 +28,12 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QOpenGLFramebufferObject;
 class QWidget;
+
+namespace sundrel::render {
+struct Scene;
+}
 
 namespace sundrel::app {
 
@@ -77,6 +90,14 @@ public:
     void EnableMapCommands(bool enabled);
     // The scene drawn again.
     void UpdateScene();
+    // A frame over the scene as it is: only the highlight or the overlay
+    // changed.
+    void UpdateOverlay();
+    // Off: every frame draws the whole scene, as an export does.
+    void SetSceneBuffered(bool buffered);
+    bool SceneBuffered() const { return buffered_; }
+    // Times the whole scene was drawn, into a buffer or the view.
+    int SceneDraws() const { return sceneDraws_; }
     // The view fitted again (the view shown follows the one asked for).
     void UpdateSize();
 
@@ -89,6 +110,17 @@ private:
     void ReleaseRC();
     void UpdateScrollBars();
     void Scroll(bool horizontally, int position);
+    // Draws the scene into a buffer when what it holds is out of date and
+    // copies it to the view; false when no buffer can be had.
+    bool CopyBufferedScene(render::Canvas& canvas, const render::Scene& scene);
+
+    // A drawing of the scene kept off screen: the scene's generation it
+    // shows and the element it leaves out (kind 5: none).
+    struct SceneBuffer {
+        std::unique_ptr<QOpenGLFramebufferObject> target;
+        unsigned generation = 0;
+        MapHighlight leftOut;
+    };
 
     TOpenDocument& document_;
     TScrollingPanel* panel_;
@@ -102,6 +134,14 @@ private:
     MBounds area_;
     // Fonts of the view's context: made on first use, freed with it.
     std::unique_ptr<render::CachedFonts> fonts_;
+    // The scene with nothing left out, and with the blinking element left
+    // out; their generation moves on with every change of the scene.
+    SceneBuffer whole_;
+    SceneBuffer blinking_;
+    unsigned generation_ = 1;
+    bool buffered_ = true;
+    bool buffersFailed_ = false;
+    int sceneDraws_ = 0;
 };
 
 } // namespace sundrel::app

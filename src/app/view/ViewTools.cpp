@@ -90,17 +90,26 @@ TViewTools::TViewTools(TOpenDocument& document, TViewController& view, TMapEdito
             button->installEventFilter(this);
     view_.View()->installEventFilter(this);
     view_.Overlay = [this] { DrawZoomRectangle(); };
+    // Queued: the held move is done after the frame, not inside it.
+    connect(view_.View(), &TOpenGLControl::painted, this, &TViewTools::DoHeldMove,
+            Qt::QueuedConnection);
 
     // The highlighted element blinks while a map is open.
     blink_->setInterval(333);
-    connect(blink_, &QTimer::timeout, this, [this] {
-        MMap* map = document_.EditableMap();
-        if (!map)
-            return;
-        map->highlight.blink = !map->highlight.blink;
-        if (map->highlight.kind != 5)
-            view_.UpdateScene();
-    });
+    connect(blink_, &QTimer::timeout, this, &TViewTools::Blink);
+}
+
+void TViewTools::Blink()
+{
+    MMap* map = document_.EditableMap();
+    if (!map)
+        return;
+    const bool owed = map->highlight.kind != 5;
+    if (owed && view_.View()->FramePending())
+        return;
+    map->highlight.blink = !map->highlight.blink;
+    if (owed)
+        view_.UpdateOverlay();
 }
 
 QAction* TViewTools::ToolAction(Tool tool) const
@@ -156,6 +165,7 @@ void TViewTools::SetTool(Tool tool)
     tool_ = tool;
     zoomRectShown_ = false;
     panning_ = false;
+    moveHeld_ = false;
     ToolAction(tool)->setChecked(true);
     UpdateTool();
 }
@@ -262,12 +272,14 @@ void TViewTools::MousePress(QMouseEvent* event)
 {
     if (!document_.Map() || event->button() != Qt::LeftButton)
         return;
+    moveHeld_ = false;
+    movedSinceFrame_ = false;
     view_.View()->setFocus();
     switch (const Tool tool = EffectiveTool()) {
     case Tool::Zoom:
         zoomStart_ = zoomEnd_ = event->position();
         zoomRectShown_ = true;
-        view_.UpdateScene();
+        view_.UpdateOverlay();
         break;
     case Tool::Unzoom:
         view_.ZoomOut();
@@ -288,20 +300,48 @@ void TViewTools::MouseMove(QMouseEvent* event)
         return;
     TOpenGLControl* view = view_.View();
     if (zoomRectShown_) {
+        // Only the last rectangle shows: the frames asked for meanwhile are
+        // one.
         zoomEnd_ = QPointF(std::clamp(event->position().x(), 1.0, view->width() - 1.0),
                            std::clamp(event->position().y(), 1.0, view->height() - 1.0));
-        view_.UpdateScene();
+        view_.UpdateOverlay();
         return;
     }
+    if (panning_ || (event->buttons() & Qt::LeftButton))
+        HoldOrDragTo(event->position(), event->buttons());
+}
+
+void TViewTools::HoldOrDragTo(QPointF position, Qt::MouseButtons buttons)
+{
+    if (movedSinceFrame_ && view_.View()->FramePending()) {
+        moveHeld_ = true;
+        heldPosition_ = position;
+        heldButtons_ = buttons;
+        return;
+    }
+    DragTo(position, buttons);
+}
+
+void TViewTools::DragTo(QPointF position, Qt::MouseButtons buttons)
+{
+    moveHeld_ = false;
+    movedSinceFrame_ = true;
     if (panning_) {
-        const MXY at = view_.ViewToMap(event->position());
+        const MXY at = view_.ViewToMap(position);
         view_.Pan(panOrigin_.x - at.x, panOrigin_.y - at.y);
         // The grabbed point stays under the cursor.
-        panOrigin_ = view_.ViewToMap(event->position());
+        panOrigin_ = view_.ViewToMap(position);
         return;
     }
-    if (event->buttons() & Qt::LeftButton)
-        editor_.Move(event->position());
+    if (buttons & Qt::LeftButton)
+        editor_.Move(position);
+}
+
+void TViewTools::DoHeldMove()
+{
+    movedSinceFrame_ = false;
+    if (moveHeld_ && document_.Map())
+        DragTo(heldPosition_, heldButtons_);
 }
 
 void TViewTools::MouseRelease(QMouseEvent* event)
@@ -320,6 +360,9 @@ void TViewTools::MouseRelease(QMouseEvent* event)
             view_.ZoomToPixels(x1, y1, x2, y2);
         return;
     }
+    // The gesture ends where the mouse was last seen.
+    if (moveHeld_)
+        DragTo(heldPosition_, heldButtons_);
     if (panning_) {
         panning_ = false;
         return;

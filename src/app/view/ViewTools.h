@@ -54,6 +54,10 @@ public:
     QString ToolText() const;
     // The commands that need a map, and the blinking.
     void EnableMapCommands(bool enabled);
+    // One step of the blinking (the selection timer's): the highlighted
+    // element shown or hidden. Dropped while the view still owes a frame, so
+    // that a slow frame never queues blinks behind it.
+    void Blink();
 
 protected:
     // The view's mouse, keys and pop-up menu; the double-clicks of the zoom
@@ -66,6 +70,12 @@ private:
     void MousePress(QMouseEvent* event);
     void MouseMove(QMouseEvent* event);
     void MouseRelease(QMouseEvent* event);
+    // A drag or a pan to a position. A move arriving while the view still
+    // owes the frame of the move before is held, a later one replacing it,
+    // and done once that frame is painted (or before the release).
+    void HoldOrDragTo(QPointF position, Qt::MouseButtons buttons);
+    void DragTo(QPointF position, Qt::MouseButtons buttons);
+    void DoHeldMove();
     // Draws the zoom rectangle over the scene.
     void DrawZoomRectangle();
 
@@ -88,6 +98,10 @@ private:
     QPointF zoomEnd_;
     bool panning_ = false;
     MXY panOrigin_;
+    bool movedSinceFrame_ = false;
+    bool moveHeld_ = false;
+    QPointF heldPosition_;
+    Qt::MouseButtons heldButtons_;
 };
 
 } // namespace sundrel::app
