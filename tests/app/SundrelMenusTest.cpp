@@ -305,7 +305,7 @@ TEST_F(SundrelMenusTest, StopInTheStatusWindowTakesTheAnalysisBack)
         EXPECT_EQ(layers.count(), 2);
         EXPECT_FALSE(form->Modified());
         EXPECT_FALSE(status->StopButton()->isEnabled());
-        EXPECT_EQ(MenuTexts(form->ResultMenus().SundrelsMenu()).mid(9),
+        EXPECT_EQ(MenuTexts(form->ResultMenus().SundrelsMenu()).mid(10),
                   QStringList({"distances", "resampled"}));
     }
     ASSERT_TRUE(form->StartAnalysis(request(1, "next")));
