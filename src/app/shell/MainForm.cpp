@@ -5,6 +5,9 @@
 #include "app/edit/MapEditor.h"
 #include "app/export/ExportDialog.h"
 #include "app/export/FigureExporter.h"
+#include "app/geo/BackdropDialog.h"
+#include "app/geo/BackdropLayers.h"
+#include "app/geo/GisExport.h"
 #include "app/importing/ImportForm.h"
 #include "app/importing/MapCreationControl.h"
 #include "app/shell/AboutForm.h"
@@ -20,6 +23,7 @@
 #include "app/widgets/Resources.h"
 #include "common/Errors.h"
 #include "common/Messages.h"
+#include "geo/Sidecar.h"
 #include "model/MMapFactory.h"
 #include "model/Messages.h"
 
@@ -99,6 +103,21 @@ TMainForm::TMainForm(QWidget* parent, Deferred)
             [this](const QString& m) { statusBar()->showMessage(m, 3000); });
     connect(exports_.get(), &TFigureExporter::failed, this,
             [this](const QString& m) { ShowError(m); });
+    // Backdrops beneath the map, in the view and in every figure; the GIS
+    // layers among the exports.
+    backdrops_ = std::make_unique<TBackdropLayers>(*document_);
+    viewer_->Backdrops = [this] { return backdrops_->Drawn(); };
+    exports_->Backdrops = [this] { return backdrops_->Drawn(); };
+    connect(backdrops_.get(), &TBackdropLayers::changed, viewer_.get(),
+            &TViewController::UpdateScene);
+    connect(backdrops_.get(), &TBackdropLayers::failed, this,
+            [this](const QString& m) { ShowError(m); });
+    connect(backdrops_.get(), &TBackdropLayers::noted, this,
+            [this](const QString& m) { statusBar()->showMessage(m, 10000); });
+    gisExport_ = new TGisExport(*document_, *exports_, this);
+    connect(gisExport_, &TGisExport::failed, this, [this](const QString& m) { ShowError(m); });
+    connect(gisExport_, &TGisExport::written, this,
+            [this](const QString& m) { statusBar()->showMessage(m, 10000); });
     CreateMenus();
     connect(document_.get(), &TOpenDocument::changed, this, [this](unsigned what) {
         if (what & TOpenDocument::ModifiedChange)
@@ -132,6 +151,10 @@ TMainForm::~TMainForm()
     delete importForm_;
     delete creationControl_;
     delete closeDialog_;
+    delete backdropDialog_;
+    viewer_->Backdrops = nullptr;
+    exports_->Backdrops = nullptr;
+    backdrops_.reset();
     exports_.reset();
     // The factory's worker ends (a creation cancelled) before the bridge it
     // reports to.
@@ -174,6 +197,9 @@ void TMainForm::CreateMenus()
     for (QMenu* menu : {editor_->EditMenu(), tools_->ToolsMenu(), viewer_->ZoomMenu(),
                         layerControls_->LayersMenu(), layerControls_->PointsMenu()})
         menuBar()->addMenu(menu);
+    layerControls_->LayersMenu()->addSeparator();
+    backdropAction_ = layerControls_->LayersMenu()->addAction(tr("Backdrop..."), this,
+                                                             &TMainForm::BackdropCommand);
     // The style buttons of the active layer share the first row with the
     // tools, where there is room.
     addToolBar(tools_->ToolBar());
@@ -220,6 +246,8 @@ void TMainForm::UpdateCommands()
     saveAction_->setEnabled(open && Modified());
     saveAsAction_->setEnabled(open);
     exports_->EnableMapCommands(open);
+    gisExport_->EnableMapCommands(open);
+    backdropAction_->setEnabled(open);
 }
 
 void TMainForm::EnableMapControls(bool enabled)
@@ -337,10 +365,14 @@ void TMainForm::NewCommand()
         viewer_->UpdateSize();
         return;
     }
-    // The new map takes the window's current styles.
+    // The new map takes the window's current styles, and the coordinate
+    // system of sites given in degrees.
     if (Map())
         CloseMap();
-    document_->New(std::move(map));
+    geo::DocumentGeography geography;
+    if (const auto& crs = importForm_->GetCrs())
+        geography.SetCrs(*crs);
+    document_->New(std::move(map), std::move(geography));
     EnableMapControls(true);
     SetDocumentName(QString());
     saveName_ = dialogs_.defaultName;
@@ -395,22 +427,33 @@ bool TMainForm::OpenDocument(const QString& fileName)
             viewer_->UpdateSize();
         return false;
     }
+    // What travels beside it: a sidecar that cannot be read is named, and
+    // the document opens without it.
+    std::vector<std::string> warnings;
+    geo::DocumentGeography geography = geo::ReadGeography(file, &warnings);
     // The new document exists: the open one gives way to it.
     if (Map())
         CloseMap();
-    document_->Open(std::move(document.map), document.header);
+    document_->Open(std::move(document.map), document.header, std::move(geography));
     EnableMapControls(true);
     SetModified(false);
     SetDocumentName(fileName);
     documentStamp_ = stamp;
     AfterLoad(document.header, file);
     emit documentChanged();
+    if (!warnings.empty()) {
+        QStringList lines;
+        for (const std::string& w : warnings)
+            lines << QString::fromStdString(w);
+        ShowError(lines.join('\n'));
+    }
     return true;
 }
 
 void TMainForm::SaveMap(const std::filesystem::path& file, const JobHooks& hooks)
 {
-    SaveMapDocument(file, document_->Header(), *Map(), *factory_, &hooks);
+    geo::SaveMapDocument(file, document_->Geography(), document_->Header(), *Map(), *factory_,
+                         &hooks);
 }
 
 std::int64_t TMainForm::SaveStepCount() const
@@ -487,6 +530,19 @@ void TMainForm::SetDocumentName(const QString& fileName)
     setWindowTitle(fileName.isEmpty()
                        ? QString(kApplicationTitle)
                        : QString(kApplicationTitle) + " - " + QFileInfo(fileName).fileName());
+}
+
+TBackdropDialog* TMainForm::BackdropDialog()
+{
+    if (!backdropDialog_)
+        backdropDialog_ = new TBackdropDialog(*document_, *backdrops_, this);
+    return backdropDialog_;
+}
+
+void TMainForm::BackdropCommand()
+{
+    if (Map())
+        BackdropDialog()->Execute();
 }
 
 void TMainForm::CloseCommand()

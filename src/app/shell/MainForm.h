@@ -35,8 +35,11 @@ struct JobHooks;
 namespace sundrel::app {
 
 class DocumentBridge;
+class TBackdropDialog;
+class TBackdropLayers;
 class TCloseDialog;
 class TFigureExporter;
+class TGisExport;
 class TImportForm;
 class TLayerControls;
 class TMapCreationControl;
@@ -90,6 +93,14 @@ public:
     TMapEditor& Editor() const { return *editor_; }
     TStyleController& Styles() const { return *styles_; }
     TFigureExporter& Exports() const { return *exports_; }
+    TGisExport& GisExport() const { return *gisExport_; }
+    TBackdropLayers& Backdrops() const { return *backdrops_; }
+    TImportForm* ImportForm() const { return importForm_; }
+
+    // "Layers" > "Backdrop...": the backdrop dialog, made when first asked
+    // for.
+    TBackdropDialog* BackdropDialog();
+    void BackdropCommand();
 
 signals:
     // A document was read, created, saved or closed (tests and the derived
@@ -156,6 +167,8 @@ protected:
     std::unique_ptr<TLayerControls> layerControls_;
     std::unique_ptr<TStyleController> styles_;
     std::unique_ptr<TFigureExporter> exports_;
+    std::unique_ptr<TBackdropLayers> backdrops_;
+    TGisExport* gisExport_ = nullptr;
 
 private:
     void CreateMenus();
@@ -174,6 +187,8 @@ private:
     TCloseDialog* closeDialog_ = nullptr;
     TImportForm* importForm_ = nullptr;
     TMapCreationControl* creationControl_ = nullptr;
+    TBackdropDialog* backdropDialog_ = nullptr;
+    QAction* backdropAction_ = nullptr;
     QAction* closeAction_ = nullptr;
     QAction* saveAction_ = nullptr;
     QAction* saveAsAction_ = nullptr;
