@@ -332,6 +332,21 @@ TEST_F(GeographyWindowTest, BackdropAddedInTheDialogIsSavedAndDrawnAsTheCommandL
                 return;
             }
             EXPECT_EQ(dialog->List()->item(0)->text(), "coast.geojson");
+            // The list shows the topmost first: a second file goes on top,
+            // "Move down" draws it beneath, "Remove" takes it away.
+            fs::copy_file(kCoast, dir / "second.geojson");
+            ChooseFile("AddBackdropDialog", dir / "second.geojson", &missed);
+            QTest::mouseClick(dialog->AddButton(), Qt::LeftButton);
+            EXPECT_EQ(dialog->List()->count(), 2);
+            EXPECT_EQ(dialog->List()->item(0)->text(), "second.geojson");
+            EXPECT_FALSE(dialog->UpButton()->isEnabled());
+            QTest::mouseClick(dialog->DownButton(), Qt::LeftButton);
+            EXPECT_EQ(dialog->List()->item(1)->text(), "second.geojson");
+            EXPECT_EQ(form->Document().Geography().backdrops.at(0).file, dir / "second.geojson");
+            EXPECT_TRUE(dialog->UpButton()->isEnabled());
+            QTest::mouseClick(dialog->RemoveButton(), Qt::LeftButton);
+            EXPECT_EQ(dialog->List()->count(), 1);
+            EXPECT_EQ(form->Document().Geography().backdrops.at(0).file, kCoast);
             for (auto [button, colour] : {std::pair{dialog->LineColourButton(), line},
                                           std::pair{dialog->FillColourButton(), fill}}) {
                 bool shown = false;

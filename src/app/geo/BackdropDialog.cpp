@@ -50,7 +50,7 @@ TBackdropDialog::TBackdropDialog(TOpenDocument& document, TBackdropLayers& drawn
     setWindowTitle(tr("Backdrops"));
     setModal(true);
 
-    QLabel* listLabel = FieldLabel(tr("Backdrops, the lowest first:"), list_);
+    QLabel* listLabel = FieldLabel(tr("Backdrops, the topmost first:"), list_);
     list_->setMinimumHeight(140);
     auto* listButtons = new QVBoxLayout;
     for (QPushButton* b : {add_, remove_, up_, down_})
