@@ -8,6 +8,7 @@
 #include "app/export/BitmapSizeConfiguration.h"
 #include "app/geo/BackdropDialog.h"
 #include "app/geo/BackdropLayers.h"
+#include "app/geo/GeoControls.h"
 #include "app/geo/GisExport.h"
 #include "app/importing/ImportForm.h"
 #include "geo/Sidecar.h"
@@ -125,7 +126,7 @@ TEST_F(GeographyWindowTest, SitesInDegreesMakeTheCommandLinesMapAndCoordinateSys
             // The preview shows the file's degrees, the map takes metres.
             EXPECT_EQ(importer->DataPreview()->model()->index(0, 0).data().toString().toDouble(),
                       8.454);
-            ASSERT_TRUE(importer->GetCrs().has_value());
+            ASSERT_TRUE(importer->Geography().crs.has_value());
             EXPECT_GT(std::abs(importer->GetPoints()[0].x), 1000.0);
             QTest::mouseClick(importer->OKButton(), Qt::LeftButton);
         },
@@ -197,8 +198,8 @@ TEST_F(GeographyWindowTest, SidecarsTravelWithEveryDocumentTheWindowWrites)
     const QString shown = form->errors.join('\n');
     EXPECT_TRUE(shown.contains(Q(geo::CrsSidecar(sundrel)))) << shown.toStdString();
     EXPECT_TRUE(shown.contains(Q(dir / "out" / "gone.shp"))) << shown.toStdString();
-    EXPECT_TRUE(form->Backdrops().Unreadable(dir / "out" / "gone.shp"));
-    EXPECT_EQ(form->Backdrops().Drawn(), nullptr);
+    EXPECT_TRUE(form->Geography().Backdrops().Unreadable(dir / "out" / "gone.shp"));
+    EXPECT_EQ(form->Geography().Backdrops().Drawn(), nullptr);
     // Saved again, the unread texts are carried as they were.
     form->SetModified(true);
     ASSERT_TRUE(form->SaveCommand());
@@ -244,7 +245,7 @@ TEST_F(GeographyWindowTest, GisLayersAreTheCommandLines)
     ASSERT_TRUE(WaitUntil([&] { return test::LayersComputed(*form); }));
     bool missed = false;
     ChooseFile("ExportGisDialog", dir / "plane.geojson", &missed);
-    EXPECT_FALSE(form->GisExport().ExportCommand());
+    EXPECT_FALSE(form->Geography().GisExport().ExportCommand());
     ASSERT_EQ(form->errors.size(), 1);
     EXPECT_TRUE(form->errors[0].startsWith("GeoJSON is written in longitude/latitude"));
     EXPECT_TRUE(form->errors[0].contains(Q(dir / "plane.geojson")));
@@ -262,7 +263,7 @@ TEST_F(GeographyWindowTest, GisLayersAreTheCommandLines)
         const fs::path window = dir / (std::string("window") + extension);
         const fs::path cli = dir / (std::string("cli") + extension);
         ChooseFile("ExportGisDialog", window, &missed);
-        ASSERT_TRUE(form->GisExport().ExportCommand()) << extension;
+        ASSERT_TRUE(form->Geography().GisExport().ExportCommand()) << extension;
         ASSERT_FALSE(missed);
         const test::CliResult run = test::RunCli({"gis", example.string(), "-o", cli.string()});
         ASSERT_EQ(run.status, 0) << run.err;
@@ -363,7 +364,7 @@ TEST_F(GeographyWindowTest, BackdropAddedInTheDialogIsSavedAndDrawnAsTheCommandL
             // Hidden and shown again by its check box, however it is toggled.
             dialog->List()->item(0)->setCheckState(Qt::Unchecked);
             EXPECT_FALSE(form->Document().Geography().backdrops.at(0).style.visible);
-            EXPECT_EQ(form->Backdrops().Drawn(), nullptr);
+            EXPECT_EQ(form->Geography().Backdrops().Drawn(), nullptr);
             dialog->List()->item(0)->setCheckState(Qt::Checked);
             test::ExpectAccessible(dialog);
             dialog->grab().save(Q(kScreenshotDir / "backdrop-dialog.png"));

@@ -138,6 +138,14 @@ TImportForm::~TImportForm()
     WriteSettings();
 }
 
+geo::DocumentGeography TImportForm::Geography() const
+{
+    geo::DocumentGeography geography;
+    if (crs_)
+        geography.SetCrs(*crs_);
+    return geography;
+}
+
 void TImportForm::ReadSettings()
 {
     QSettings settings;

@@ -11,6 +11,7 @@
 #include "common/Job.h"
 #include "geo/CoordinateSystem.h"
 #include "geo/GeographicSites.h"
+#include "geo/Sidecar.h"
 #include "import/CoordinateImport.h"
 #include "model/MXY.h"
 
@@ -55,8 +56,9 @@ public:
     // The points of the last extraction, (X, Y) whatever the order in the
     // file, as the map takes them: projected when they are in degrees.
     const std::vector<MXY>& GetPoints() const { return crs_ ? sites_ : points_; }
-    // The coordinate system of GetPoints() when they were projected.
-    const std::optional<geo::CoordinateSystem>& GetCrs() const { return crs_; }
+    // The coordinate system of GetPoints() when they were projected (none:
+    // an unknown plane system), for the new document.
+    geo::DocumentGeography Geography() const;
 
     QLabel* FileLabel() const { return fileLabel_; }
     QPlainTextEdit* FilePreview() const { return preview_; }

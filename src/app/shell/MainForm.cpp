@@ -5,9 +5,7 @@
 #include "app/edit/MapEditor.h"
 #include "app/export/ExportDialog.h"
 #include "app/export/FigureExporter.h"
-#include "app/geo/BackdropDialog.h"
-#include "app/geo/BackdropLayers.h"
-#include "app/geo/GisExport.h"
+#include "app/geo/GeoControls.h"
 #include "app/importing/ImportForm.h"
 #include "app/importing/MapCreationControl.h"
 #include "app/shell/AboutForm.h"
@@ -103,21 +101,8 @@ TMainForm::TMainForm(QWidget* parent, Deferred)
             [this](const QString& m) { statusBar()->showMessage(m, 3000); });
     connect(exports_.get(), &TFigureExporter::failed, this,
             [this](const QString& m) { ShowError(m); });
-    // Backdrops beneath the map, in the view and in every figure; the GIS
-    // layers among the exports.
-    backdrops_ = std::make_unique<TBackdropLayers>(*document_);
-    viewer_->Backdrops = [this] { return backdrops_->Drawn(); };
-    exports_->Backdrops = [this] { return backdrops_->Drawn(); };
-    connect(backdrops_.get(), &TBackdropLayers::changed, viewer_.get(),
-            &TViewController::UpdateScene);
-    connect(backdrops_.get(), &TBackdropLayers::failed, this,
-            [this](const QString& m) { ShowError(m); });
-    connect(backdrops_.get(), &TBackdropLayers::noted, this,
-            [this](const QString& m) { statusBar()->showMessage(m, 10000); });
-    gisExport_ = new TGisExport(*document_, *exports_, this);
-    connect(gisExport_, &TGisExport::failed, this, [this](const QString& m) { ShowError(m); });
-    connect(gisExport_, &TGisExport::written, this,
-            [this](const QString& m) { statusBar()->showMessage(m, 10000); });
+    geo_ = std::make_unique<TGeoControls>(*document_, *viewer_, *exports_, this);
+    connect(geo_.get(), &TGeoControls::failed, this, [this](const QString& m) { ShowError(m); });
     CreateMenus();
     connect(document_.get(), &TOpenDocument::changed, this, [this](unsigned what) {
         if (what & TOpenDocument::ModifiedChange)
@@ -151,10 +136,7 @@ TMainForm::~TMainForm()
     delete importForm_;
     delete creationControl_;
     delete closeDialog_;
-    delete backdropDialog_;
-    viewer_->Backdrops = nullptr;
-    exports_->Backdrops = nullptr;
-    backdrops_.reset();
+    geo_.reset();
     exports_.reset();
     // The factory's worker ends (a creation cancelled) before the bridge it
     // reports to.
@@ -197,9 +179,7 @@ void TMainForm::CreateMenus()
     for (QMenu* menu : {editor_->EditMenu(), tools_->ToolsMenu(), viewer_->ZoomMenu(),
                         layerControls_->LayersMenu(), layerControls_->PointsMenu()})
         menuBar()->addMenu(menu);
-    layerControls_->LayersMenu()->addSeparator();
-    backdropAction_ = layerControls_->LayersMenu()->addAction(tr("Backdrop..."), this,
-                                                             &TMainForm::BackdropCommand);
+    geo_->AddMenuEntries(layerControls_->LayersMenu());
     // The style buttons of the active layer share the first row with the
     // tools, where there is room.
     addToolBar(tools_->ToolBar());
@@ -246,8 +226,7 @@ void TMainForm::UpdateCommands()
     saveAction_->setEnabled(open && Modified());
     saveAsAction_->setEnabled(open);
     exports_->EnableMapCommands(open);
-    gisExport_->EnableMapCommands(open);
-    backdropAction_->setEnabled(open);
+    geo_->EnableMapCommands(open);
 }
 
 void TMainForm::EnableMapControls(bool enabled)
@@ -369,10 +348,7 @@ void TMainForm::NewCommand()
     // system of sites given in degrees.
     if (Map())
         CloseMap();
-    geo::DocumentGeography geography;
-    if (const auto& crs = importForm_->GetCrs())
-        geography.SetCrs(*crs);
-    document_->New(std::move(map), std::move(geography));
+    document_->New(std::move(map), importForm_->Geography());
     EnableMapControls(true);
     SetDocumentName(QString());
     saveName_ = dialogs_.defaultName;
@@ -427,10 +403,9 @@ bool TMainForm::OpenDocument(const QString& fileName)
             viewer_->UpdateSize();
         return false;
     }
-    // What travels beside it: a sidecar that cannot be read is named, and
-    // the document opens without it.
-    std::vector<std::string> warnings;
-    geo::DocumentGeography geography = geo::ReadGeography(file, &warnings);
+    // Its sidecars: one that cannot be read is named, the document opens.
+    QString warnings;
+    geo::DocumentGeography geography = TGeoControls::Read(file, warnings);
     // The new document exists: the open one gives way to it.
     if (Map())
         CloseMap();
@@ -441,12 +416,8 @@ bool TMainForm::OpenDocument(const QString& fileName)
     documentStamp_ = stamp;
     AfterLoad(document.header, file);
     emit documentChanged();
-    if (!warnings.empty()) {
-        QStringList lines;
-        for (const std::string& w : warnings)
-            lines << QString::fromStdString(w);
-        ShowError(lines.join('\n'));
-    }
+    if (!warnings.isEmpty())
+        ShowError(warnings);
     return true;
 }
 
@@ -530,19 +501,6 @@ void TMainForm::SetDocumentName(const QString& fileName)
     setWindowTitle(fileName.isEmpty()
                        ? QString(kApplicationTitle)
                        : QString(kApplicationTitle) + " - " + QFileInfo(fileName).fileName());
-}
-
-TBackdropDialog* TMainForm::BackdropDialog()
-{
-    if (!backdropDialog_)
-        backdropDialog_ = new TBackdropDialog(*document_, *backdrops_, this);
-    return backdropDialog_;
-}
-
-void TMainForm::BackdropCommand()
-{
-    if (Map())
-        BackdropDialog()->Execute();
 }
 
 void TMainForm::CloseCommand()

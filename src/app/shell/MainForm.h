@@ -35,11 +35,9 @@ struct JobHooks;
 namespace sundrel::app {
 
 class DocumentBridge;
-class TBackdropDialog;
-class TBackdropLayers;
 class TCloseDialog;
 class TFigureExporter;
-class TGisExport;
+class TGeoControls;
 class TImportForm;
 class TLayerControls;
 class TMapCreationControl;
@@ -93,14 +91,7 @@ public:
     TMapEditor& Editor() const { return *editor_; }
     TStyleController& Styles() const { return *styles_; }
     TFigureExporter& Exports() const { return *exports_; }
-    TGisExport& GisExport() const { return *gisExport_; }
-    TBackdropLayers& Backdrops() const { return *backdrops_; }
-    TImportForm* ImportForm() const { return importForm_; }
-
-    // "Layers" > "Backdrop...": the backdrop dialog, made when first asked
-    // for.
-    TBackdropDialog* BackdropDialog();
-    void BackdropCommand();
+    TGeoControls& Geography() const { return *geo_; }
 
 signals:
     // A document was read, created, saved or closed (tests and the derived
@@ -167,8 +158,7 @@ protected:
     std::unique_ptr<TLayerControls> layerControls_;
     std::unique_ptr<TStyleController> styles_;
     std::unique_ptr<TFigureExporter> exports_;
-    std::unique_ptr<TBackdropLayers> backdrops_;
-    TGisExport* gisExport_ = nullptr;
+    std::unique_ptr<TGeoControls> geo_;
 
 private:
     void CreateMenus();
@@ -187,8 +177,6 @@ private:
     TCloseDialog* closeDialog_ = nullptr;
     TImportForm* importForm_ = nullptr;
     TMapCreationControl* creationControl_ = nullptr;
-    TBackdropDialog* backdropDialog_ = nullptr;
-    QAction* backdropAction_ = nullptr;
     QAction* closeAction_ = nullptr;
     QAction* saveAction_ = nullptr;
     QAction* saveAsAction_ = nullptr;
