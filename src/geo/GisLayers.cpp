@@ -237,6 +237,11 @@ fs::path GisLayerFile(const fs::path& target, GisFormat format, const std::strin
     return file;
 }
 
+int GisLayerCount(const MonmonierLayer* layers)
+{
+    return layers && layers->count() > 0 ? 4 : 3;
+}
+
 std::vector<GisLayerWritten> WriteGisLayers(const fs::path& target, const MMap& map,
                                             const MonmonierLayer* layers,
                                             const GisOptions& options)
@@ -252,7 +257,7 @@ std::vector<GisLayerWritten> WriteGisLayers(const fs::path& target, const MMap& 
         throw Error(msg::ReprojectionNeedsCrs);
     EnsureGdal();
 
-    const bool barriers = layers && layers->count() > 0;
+    const bool barriers = GisLayerCount(layers) == 4;
     std::vector<std::string> names{"sites", "delaunay", "cells"};
     if (barriers)
         names.push_back("barriers");
@@ -292,6 +297,7 @@ std::vector<GisLayerWritten> WriteGisLayers(const fs::path& target, const MMap& 
         };
         auto add = [&](const std::string& name, LayerOut& out) {
             written.push_back({name, GisLayerFile(target, *format, name), out.Count()});
+            PostStep(options.progress);
         };
         const std::string where = target.string();
         const std::int32_t n = std::min<std::int32_t>(map.N(), static_cast<std::int32_t>(map.cells.size()));

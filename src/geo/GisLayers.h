@@ -28,6 +28,7 @@
 
 namespace sundrel {
 class JobFeedback;
+class Notifier;
 
 class MonmonierLayer;
 }
@@ -48,7 +49,12 @@ struct GisOptions {
     // Looked at between features: once cancelled, the export stops with the
     // silent abort and nothing is written (may be null).
     const JobFeedback* feedback = nullptr;
+    // Told one step (WM_EXPORT_STEP) as each layer is complete (may be null).
+    Notifier* progress = nullptr;
 };
+
+// The layers WriteGisLayers writes for a document: 3, or 4 with barriers.
+int GisLayerCount(const MonmonierLayer* layers);
 
 struct GisLayerWritten {
     std::string name;

@@ -45,7 +45,7 @@ void TOpenDocument::Release()
 
 // ------------------------------------------------------------- the document
 
-void TOpenDocument::New(std::unique_ptr<MMap> map)
+void TOpenDocument::New(std::unique_ptr<MMap> map, geo::DocumentGeography geography)
 {
     // The new map takes the styles in force.
     for (std::size_t layer = 0; layer < 5; ++layer) {
@@ -60,14 +60,17 @@ void TOpenDocument::New(std::unique_ptr<MMap> map)
     map->voronoiLineWidth = state_.voronoiLineSize;
     Release();
     map_ = std::move(map);
+    geography_ = std::move(geography);
     requested_ = map_->frameBounds;
     emit changed(kEverything);
 }
 
-void TOpenDocument::Open(std::unique_ptr<MMap> map, const DocumentHeader& header)
+void TOpenDocument::Open(std::unique_ptr<MMap> map, const DocumentHeader& header,
+                         geo::DocumentGeography geography)
 {
     Release();
     map_ = std::move(map);
+    geography_ = std::move(geography);
     requested_ = map_->frameBounds;
     state_.originalPointSize = header.originalPointSize;
     state_.virtualPointSize = header.virtualPointSize;
@@ -85,7 +88,17 @@ void TOpenDocument::Open(std::unique_ptr<MMap> map, const DocumentHeader& header
 void TOpenDocument::Close()
 {
     Release();
-    emit changed(MapChange);
+    geography_ = {};
+    emit changed(MapChange | GeographyChange);
+}
+
+void TOpenDocument::SetBackdrops(std::vector<geo::BackdropEntry> backdrops)
+{
+    if (!map_ || backdrops == geography_.backdrops)
+        return;
+    geography_.backdrops = std::move(backdrops);
+    modified_ = true;
+    emit changed(GeographyChange | ModifiedChange);
 }
 
 void TOpenDocument::Restore(std::unique_ptr<MMap> restored)

@@ -6,9 +6,12 @@
 // and the styles new result layers take. This object is the only code that
 // changes these, in the map and the result layers too (their fields carry
 // them into documents); the view, the menus, the header writer and the
-// settings read them here and follow changed().
+// settings read them here and follow changed(). It also holds what travels
+// beside the document: its coordinate system and its backdrops, which the
+// savers write as its sidecars.
 
 #include "app/document/DisplayState.h"
+#include "geo/Sidecar.h"
 #include "model/MapDocument.h"
 
 #include <QObject>
@@ -48,6 +51,7 @@ public:
         ViewChange = 64,       // the view asked for
         ModifiedChange = 128,
         NameChange = 256,
+        GeographyChange = 512, // the coordinate system or the backdrops
     };
 
     explicit TOpenDocument(MMapFactory& factory, QObject* parent = nullptr);
@@ -62,13 +66,16 @@ public:
     const MMap* Map() const { return map_.get(); }
     // The map whose virtual points and highlight the editor changes.
     MMap* EditableMap() { return map_.get(); }
-    // A new map, which takes the styles in force; the open one goes.
-    void New(std::unique_ptr<MMap> map);
+    // A new map, which takes the styles in force, with its coordinate system
+    // (none: an unknown plane system); the open one goes.
+    void New(std::unique_ptr<MMap> map, geo::DocumentGeography geography = {});
     // A map read from a document, which brings its styles: its colours,
-    // font, and its header's sizes, active layer and visibility; the open one
-    // goes.
-    void Open(std::unique_ptr<MMap> map, const DocumentHeader& header);
-    // The map goes; the styles in force stay for the next one.
+    // font, and its header's sizes, active layer and visibility; and its
+    // sidecars as read. The open one goes.
+    void Open(std::unique_ptr<MMap> map, const DocumentHeader& header,
+              geo::DocumentGeography geography = {});
+    // The map goes, with its geography; the styles in force stay for the
+    // next one.
     void Close();
     // The map as it was before the first edit, taken back in place (the same
     // object: what points into it stays valid).
@@ -81,6 +88,11 @@ public:
     // document's names map layers only).
     DocumentHeader MapHeader() const;
     DocumentHeader Header() const;
+    // What the savers write beside the document.
+    const geo::DocumentGeography& Geography() const { return geography_; }
+    // A new backdrop list (drawing order, the first lowest): the document is
+    // modified, since its sidecar changes.
+    void SetBackdrops(std::vector<geo::BackdropEntry> backdrops);
 
     // ---------------------------------------------------- what the user sees
     // The styles in force, for the settings (the start's are set before any
@@ -149,6 +161,7 @@ private:
     DisplayState state_;
     std::vector<std::uint32_t> colourTable_;
     MBounds requested_;
+    geo::DocumentGeography geography_;
 };
 
 } // namespace sundrel::app

@@ -70,6 +70,8 @@ render::ExportSource TFigureExporter::ViewSource() const
     source.view = view_.CurrentView();
     source.primitives = &view_.View()->Primitives();
     source.screenPixelsPerInch = view_.View()->Primitives().screen.resolution;
+    if (Backdrops)
+        source.backdrops = Backdrops();
     return source;
 }
 

@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QMenu;
@@ -37,6 +38,8 @@ public:
 
     // Where the file dialogs start when the document has no name yet.
     std::function<QString()> DocumentFolder;
+    // The backdrops the figures draw beneath the map, as the view does.
+    std::function<const std::vector<render::Backdrop>*()> Backdrops;
 
     // "Export" with "PostScript (*.ps)" and "Bitmap (*.bmp)"; "Printer
     // setup..." and "Print...".

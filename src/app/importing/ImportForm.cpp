@@ -12,6 +12,7 @@
 #include "import/FileReader.h"
 
 #include <QAbstractTableModel>
+#include <QCheckBox>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -50,6 +51,7 @@ TImportForm::TImportForm(DocumentBridge& bridge, QWidget* parent)
     : QDialog(parent), bridge_(bridge), fileLabel_(new QLabel), preview_(new QPlainTextEdit),
       lines_(new QSpinBox), columns_(new QSpinBox), number_(new QSpinBox),
       xFirst_(new QRadioButton(tr("X first"))), yFirst_(new QRadioButton(tr("Y first"))),
+      geographic_(new QCheckBox(tr("Longitude / latitude (degrees)"))),
       information_(NewStatusLine(tr("Information"), 2)), bar_(NewProgressBar()),
       ok_(new QPushButton(tr("OK"))),
       cancel_(new QPushButton(tr("Cancel"))), grid_(new QTableView),
@@ -82,6 +84,8 @@ TImportForm::TImportForm(DocumentBridge& bridge, QWidget* parent)
     orderLayout->addWidget(xFirst_);
     orderLayout->addWidget(yFirst_);
     xFirst_->setChecked(true);
+    geographic_->setToolTip(tr("X is the longitude and Y the latitude, in degrees: the sites are "
+                               "projected onto a plane centred on them before triangulation"));
 
     ok_->setDefault(true);
     ok_->setEnabled(false);
@@ -99,6 +103,7 @@ TImportForm::TImportForm(DocumentBridge& bridge, QWidget* parent)
     left->addWidget(preview_, 1);
     left->addWidget(setup);
     left->addWidget(order);
+    left->addWidget(geographic_);
     left->addWidget(information_);
     left->addWidget(bar_);
     left->addLayout(ButtonRow({ok_, cancel_}));
@@ -116,6 +121,7 @@ TImportForm::TImportForm(DocumentBridge& bridge, QWidget* parent)
         connect(spin, &QSpinBox::valueChanged, this, &TImportForm::SetupChanged);
     for (QRadioButton* order : {xFirst_, yFirst_})
         OnChecked(order, this, [this] { SetupChanged(); });
+    connect(geographic_, &QCheckBox::toggled, this, &TImportForm::SetupChanged);
 
     ImportSignals& worker = bridge_.coordinateImport();
     connect(&worker, &ImportSignals::progress, this, &TImportForm::Progress);
@@ -130,6 +136,14 @@ TImportForm::~TImportForm()
 {
     StopWorker();
     WriteSettings();
+}
+
+geo::DocumentGeography TImportForm::Geography() const
+{
+    geo::DocumentGeography geography;
+    if (crs_)
+        geography.SetCrs(*crs_);
+    return geography;
 }
 
 void TImportForm::ReadSettings()
@@ -155,6 +169,8 @@ void TImportForm::ReadSettings()
         number_->setValue(10);
         xFirst_->setChecked(true);
     }
+    // Read alone: settings written before it existed keep the rest.
+    geographic_->setChecked(ReadInt(settings, "Geographic").value_or(0) == 1);
     settings.endGroup();
 }
 
@@ -167,6 +183,7 @@ void TImportForm::WriteSettings() const
     settings.setValue("IgnoredColumns", columns_->value());
     settings.setValue("PointsNumber", number_->value());
     settings.setValue("DataOrder", yFirst_->isChecked() ? 1 : 0);
+    settings.setValue("Geographic", geographic_->isChecked() ? 1 : 0);
     settings.endGroup();
 }
 
@@ -183,6 +200,8 @@ bool TImportForm::Execute(const QString& fileName)
     fileLabel_->setText(tr("Importing data from file: ") + fileName);
     preview_->clear();
     points_.clear();
+    sites_.clear();
+    crs_.reset();
     model_->Set(0, nullptr);
     grid_->setEnabled(false);
     ok_->setEnabled(false);
@@ -235,7 +254,10 @@ void TImportForm::StartExtraction()
     const std::int64_t firstColumn = columns_->value();
     const std::int64_t count = number_->value();
     const DataOrder order = yFirst_->isChecked() ? DataOrder::YFirst : DataOrder::XFirst;
+    const bool geographic = geographic_->isChecked();
     points_.clear();
+    sites_.clear();
+    crs_.reset();
     requested_ = count;
     model_->Set(0, nullptr);
     ShowStatus(information_, tr("Extracting data, please wait..."), kWorkingColour);
@@ -244,10 +266,15 @@ void TImportForm::StartExtraction()
     grid_->setEnabled(false);
     extracting_ = true;
     try {
-        step_ = worker_->startExtraction([this, firstLine, firstColumn, count, order](
+        step_ = worker_->startExtraction([this, firstLine, firstColumn, count, order, geographic](
                                      FileReader& reader, const DataFileWorker::Progress& progress) {
             extracted_.clear();
+            projected_.reset();
             extracted_ = ExtractCoordinates(reader, firstLine, firstColumn, count, order, progress);
+            // Degrees are checked and projected as the command line does;
+            // a refusal names the site's line.
+            if (geographic)
+                projected_ = geo::ProjectSites(extracted_, firstLine);
         });
     } catch (const std::exception& e) {
         extracting_ = false;
@@ -308,6 +335,11 @@ void TImportForm::ExtractionEnded(quint64 step, const JobResult& result)
     }
     points_ = std::move(extracted_);
     extracted_.clear();
+    if (projected_) {
+        sites_ = std::move(projected_->sites);
+        crs_ = std::move(projected_->crs);
+        projected_.reset();
+    }
     model_->Set(static_cast<std::int64_t>(points_.size()), &points_);
     ok_->setEnabled(!points_.empty());
     grid_->setEnabled(true);

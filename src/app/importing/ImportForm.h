@@ -3,9 +3,15 @@
 // file (first line, first column, number of points, axis order), with a
 // preview of the file and of the values extracted. The file is read and the
 // values extracted on a worker, again after every change of the set-up; OK
-// is possible only after a successful extraction.
+// is possible only after a successful extraction. With "Longitude /
+// latitude (degrees)" the values are sites in degrees, projected for the map
+// as the command line's `map --geographic` does; a site refused is named by
+// its line, with the reason, and OK stays off.
 
 #include "common/Job.h"
+#include "geo/CoordinateSystem.h"
+#include "geo/GeographicSites.h"
+#include "geo/Sidecar.h"
 #include "import/CoordinateImport.h"
 #include "model/MXY.h"
 
@@ -14,8 +20,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
+class QCheckBox;
 class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
@@ -45,8 +53,12 @@ public:
     // Shows the dialog for `fileName` until OK or Cancel; true for OK.
     bool Execute(const QString& fileName);
     std::int64_t GetPointCount() const { return static_cast<std::int64_t>(points_.size()); }
-    // The points of the last extraction, (X, Y) whatever the order in the file.
-    const std::vector<MXY>& GetPoints() const { return points_; }
+    // The points of the last extraction, (X, Y) whatever the order in the
+    // file, as the map takes them: projected when they are in degrees.
+    const std::vector<MXY>& GetPoints() const { return crs_ ? sites_ : points_; }
+    // The coordinate system of GetPoints() when they were projected (none:
+    // an unknown plane system), for the new document.
+    geo::DocumentGeography Geography() const;
 
     QLabel* FileLabel() const { return fileLabel_; }
     QPlainTextEdit* FilePreview() const { return preview_; }
@@ -55,6 +67,7 @@ public:
     QSpinBox* NumberEdit() const { return number_; }
     QRadioButton* XFirstButton() const { return xFirst_; }
     QRadioButton* YFirstButton() const { return yFirst_; }
+    QCheckBox* GeographicBox() const { return geographic_; }
     QLabel* InformationLabel() const { return information_; }
     QProgressBar* ProgressBar() const { return bar_; }
     QPushButton* OKButton() const { return ok_; }
@@ -88,6 +101,7 @@ private:
     QSpinBox* number_;
     QRadioButton* xFirst_;
     QRadioButton* yFirst_;
+    QCheckBox* geographic_;
     QLabel* information_;
     QProgressBar* bar_;
     QPushButton* ok_;
@@ -101,8 +115,12 @@ private:
     bool reading_ = false;
     bool extracting_ = false;
     std::vector<MXY> points_;
+    // The points projected, and their system, when they are in degrees.
+    std::vector<MXY> sites_;
+    std::optional<geo::CoordinateSystem> crs_;
     // Written by the worker's extraction, taken once it is done.
     std::vector<MXY> extracted_;
+    std::optional<geo::ProjectedSites> projected_;
     std::int64_t requested_ = 0;
     // The step whose reports count; earlier steps' are dropped.
     quint64 step_ = 0;

@@ -5,6 +5,7 @@
 #include "app/edit/MapEditor.h"
 #include "app/export/ExportDialog.h"
 #include "app/export/FigureExporter.h"
+#include "app/geo/GeoControls.h"
 #include "app/importing/ImportForm.h"
 #include "app/importing/MapCreationControl.h"
 #include "app/shell/AboutForm.h"
@@ -20,6 +21,7 @@
 #include "app/widgets/Resources.h"
 #include "common/Errors.h"
 #include "common/Messages.h"
+#include "geo/Sidecar.h"
 #include "model/MMapFactory.h"
 #include "model/Messages.h"
 
@@ -99,6 +101,8 @@ TMainForm::TMainForm(QWidget* parent, Deferred)
             [this](const QString& m) { statusBar()->showMessage(m, 3000); });
     connect(exports_.get(), &TFigureExporter::failed, this,
             [this](const QString& m) { ShowError(m); });
+    geo_ = std::make_unique<TGeoControls>(*document_, *viewer_, *exports_, this);
+    connect(geo_.get(), &TGeoControls::failed, this, [this](const QString& m) { ShowError(m); });
     CreateMenus();
     connect(document_.get(), &TOpenDocument::changed, this, [this](unsigned what) {
         if (what & TOpenDocument::ModifiedChange)
@@ -132,6 +136,7 @@ TMainForm::~TMainForm()
     delete importForm_;
     delete creationControl_;
     delete closeDialog_;
+    geo_.reset();
     exports_.reset();
     // The factory's worker ends (a creation cancelled) before the bridge it
     // reports to.
@@ -174,6 +179,7 @@ void TMainForm::CreateMenus()
     for (QMenu* menu : {editor_->EditMenu(), tools_->ToolsMenu(), viewer_->ZoomMenu(),
                         layerControls_->LayersMenu(), layerControls_->PointsMenu()})
         menuBar()->addMenu(menu);
+    geo_->AddMenuEntries(layerControls_->LayersMenu());
     // The style buttons of the active layer share the first row with the
     // tools, where there is room.
     addToolBar(tools_->ToolBar());
@@ -220,6 +226,7 @@ void TMainForm::UpdateCommands()
     saveAction_->setEnabled(open && Modified());
     saveAsAction_->setEnabled(open);
     exports_->EnableMapCommands(open);
+    geo_->EnableMapCommands(open);
 }
 
 void TMainForm::EnableMapControls(bool enabled)
@@ -337,10 +344,11 @@ void TMainForm::NewCommand()
         viewer_->UpdateSize();
         return;
     }
-    // The new map takes the window's current styles.
+    // The new map takes the window's current styles, and the coordinate
+    // system of sites given in degrees.
     if (Map())
         CloseMap();
-    document_->New(std::move(map));
+    document_->New(std::move(map), importForm_->Geography());
     EnableMapControls(true);
     SetDocumentName(QString());
     saveName_ = dialogs_.defaultName;
@@ -395,22 +403,28 @@ bool TMainForm::OpenDocument(const QString& fileName)
             viewer_->UpdateSize();
         return false;
     }
+    // Its sidecars: one that cannot be read is named, the document opens.
+    QString warnings;
+    geo::DocumentGeography geography = TGeoControls::Read(file, warnings);
     // The new document exists: the open one gives way to it.
     if (Map())
         CloseMap();
-    document_->Open(std::move(document.map), document.header);
+    document_->Open(std::move(document.map), document.header, std::move(geography));
     EnableMapControls(true);
     SetModified(false);
     SetDocumentName(fileName);
     documentStamp_ = stamp;
     AfterLoad(document.header, file);
     emit documentChanged();
+    if (!warnings.isEmpty())
+        ShowError(warnings);
     return true;
 }
 
 void TMainForm::SaveMap(const std::filesystem::path& file, const JobHooks& hooks)
 {
-    SaveMapDocument(file, document_->Header(), *Map(), *factory_, &hooks);
+    geo::SaveMapDocument(file, document_->Geography(), document_->Header(), *Map(), *factory_,
+                         &hooks);
 }
 
 std::int64_t TMainForm::SaveStepCount() const

@@ -37,6 +37,7 @@ namespace sundrel::app {
 class DocumentBridge;
 class TCloseDialog;
 class TFigureExporter;
+class TGeoControls;
 class TImportForm;
 class TLayerControls;
 class TMapCreationControl;
@@ -90,6 +91,7 @@ public:
     TMapEditor& Editor() const { return *editor_; }
     TStyleController& Styles() const { return *styles_; }
     TFigureExporter& Exports() const { return *exports_; }
+    TGeoControls& Geography() const { return *geo_; }
 
 signals:
     // A document was read, created, saved or closed (tests and the derived
@@ -156,6 +158,7 @@ protected:
     std::unique_ptr<TLayerControls> layerControls_;
     std::unique_ptr<TStyleController> styles_;
     std::unique_ptr<TFigureExporter> exports_;
+    std::unique_ptr<TGeoControls> geo_;
 
 private:
     void CreateMenus();

@@ -14,8 +14,9 @@
 #include "app/shell/SundrelSettings.h"
 #include "app/view/LayerControls.h"
 #include "app/view/ViewController.h"
-#include "app/widgets/FileDialogs.h"
 #include "app/widgets/ErrorBox.h"
+#include "app/widgets/FileDialogs.h"
+#include "geo/Sidecar.h"
 #include "matrix/MatrixFile.h"
 #include "model/MMapFactory.h"
 #include "monmonier/SundrelDocument.h"
@@ -293,7 +294,8 @@ void TSundrelForm::SaveMap(const std::filesystem::path& file, const JobHooks& ho
 {
     // The save waits for the layers' command and takes in a load that ended;
     // no new computation starts while it runs (see LayersLoaded).
-    SaveSundrelDocument(file, document_->Header(), *Map(), *layers_, *factory_, &hooks);
+    geo::SaveSundrelDocument(file, document_->Geography(), document_->Header(), *Map(), *layers_,
+                             *factory_, &hooks);
 }
 
 std::int64_t TSundrelForm::SaveStepCount() const
@@ -319,8 +321,9 @@ bool TSundrelForm::ExportTriangulationCommand()
     parameters.file = ToPath(fileName);
     render::ExportSource source;
     const DocumentHeader header = document_->MapHeader();
-    source.extra = [this, header](const std::filesystem::path& file, const JobHooks& hooks) {
-        ExportTriangulation(file, header, *Map(), *factory_, &hooks);
+    source.extra = [this, header, geography = document_->Geography()](
+                       const std::filesystem::path& file, const JobHooks& hooks) {
+        geo::ExportTriangulation(file, geography, header, *Map(), *factory_, &hooks);
     };
     return exports_->Run(render::kJobExtra, parameters, std::move(source),
                          TMainForm::SaveStepCount() + 2) == JobOutcome::Done;

@@ -97,7 +97,8 @@ void TViewController::DocumentChanged(unsigned what)
     if (what & (TOpenDocument::MapChange | TOpenDocument::ViewChange))
         view_->UpdateSize();
     else if (what & (TOpenDocument::StyleChange | TOpenDocument::ColourTableChange |
-                     TOpenDocument::VisibilityChange | TOpenDocument::LayersChange))
+                     TOpenDocument::VisibilityChange | TOpenDocument::LayersChange |
+                     TOpenDocument::GeographyChange))
         UpdateScene();
 }
 
@@ -234,6 +235,8 @@ void TViewController::RenderScene()
         fonts_->Acquire(kPlaceholderFace, 0, static_cast<std::int32_t>(std::lround(points)));
     if (map)
         scene.labelsFont = fonts_->Acquire(map->font.name, map->font.style, map->font.size);
+    if (map && Backdrops)
+        scene.backdrops = Backdrops();
     scene.extraLayers = [this, &canvas] {
         if (ExtraLayers)
             ExtraLayers(canvas);

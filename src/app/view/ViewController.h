@@ -24,6 +24,11 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
+
+namespace sundrel::render {
+class Backdrop;
+}
 
 class QAction;
 class QLabel;
@@ -54,6 +59,8 @@ public:
     // rectangle).
     std::function<void(render::Canvas&)> ExtraLayers;
     std::function<void()> Overlay;
+    // The backdrops drawn beneath the map (null or none: no backdrop).
+    std::function<const std::vector<render::Backdrop>*()> Backdrops;
 
     // The window's central widget, and the view in it.
     TScrollingPanel* Panel() const { return panel_; }
