@@ -476,7 +476,7 @@ void FileReader::ReadValues(std::int64_t lineIndex, int skippedFields, int value
     std::int64_t position = r.offsets[static_cast<std::size_t>(lineIndex)];
     for (int i = 0; i < skippedFields; ++i) {
         if (!r.TakeField(position, false))
-            throw Error(msg::MissingField(lineIndex + 1, std::int64_t{i} + 1));
+            throw LineError(msg::MissingField(lineIndex + 1, std::int64_t{i} + 1), lineIndex + 1);
     }
     for (int i = 0; i < valueCount; ++i) {
         const std::int64_t column = std::int64_t{i} + skippedFields + 1;
@@ -493,23 +493,23 @@ void FileReader::ReadValues(std::int64_t lineIndex, int skippedFields, int value
             }
         }
         if (!r.TakeField(position, true))
-            throw Error(msg::MissingField(lineIndex + 1, column));
+            throw LineError(msg::MissingField(lineIndex + 1, column), lineIndex + 1);
         try {
             values[i] = r.ConvertTakenField();
         } catch (const NotAValueError& e) {
             // Bytes that are no text are described, never shown.
             if (r.content == TextKind::Utf16)
-                throw Error(msg::Utf16TextAt(lineIndex + 1, column));
+                throw LineError(msg::Utf16TextAt(lineIndex + 1, column), lineIndex + 1);
             if (r.content == TextKind::Binary || NotText(r.field))
-                throw Error(msg::NotTextAt(lineIndex + 1, column));
+                throw LineError(msg::NotTextAt(lineIndex + 1, column), lineIndex + 1);
             // Say where the text stands, as for a missing value.
-            throw Error(msg::NotAValueAt(e.text(), lineIndex + 1, column));
+            throw LineError(msg::NotAValueAt(e.text(), lineIndex + 1, column), lineIndex + 1);
         }
     }
     // Fields are read across line breaks; ending at or past the next line's
     // start means some came from there.
     if (lineIndex + 1 < lineCount && position >= r.offsets[static_cast<std::size_t>(lineIndex) + 1])
-        throw Error(msg::LineTooShort(lineIndex + 1));
+        throw LineError(msg::LineTooShort(lineIndex + 1), lineIndex + 1);
 }
 
 std::string FileReader::GetPreview(Notifier* progress)

@@ -3,6 +3,7 @@
 // Opening indexes the start of every line once; any line can then be read
 // again directly, skipping leading fields and converting the next ones.
 
+#include "common/Errors.h"
 #include "import/Messages.h"
 
 #include <cstdint>
@@ -30,6 +31,17 @@ TextKind ClassifyText(const char* bytes, std::size_t n);
 // True when a field holds bytes no text would: controls, or bytes that are
 // not UTF-8.
 bool NotText(std::string_view field);
+
+// A failure at one line of a file: the message names the line; its number
+// travels with it for callers that help with that line (a header, say).
+class LineError : public Error {
+public:
+    LineError(const std::string& message, std::int64_t line) : Error(message), line_(line) {}
+    std::int64_t line() const { return line_; }
+
+private:
+    std::int64_t line_;
+};
 
 class FileReader {
 public:

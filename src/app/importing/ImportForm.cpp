@@ -23,11 +23,12 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpression>
 #include <QSettings>
 #include <QSpinBox>
 #include <QTableView>
 #include <QVBoxLayout>
+
+#include <optional>
 
 namespace sundrel::app {
 
@@ -36,13 +37,17 @@ namespace {
 constexpr const char* kGroup = "Import";
 constexpr int kSpinMaximum = 32767;
 
-// True when an extraction's message names `line` as the one that failed
-// ("... at line N ...", "Error at line N ...").
-bool FailsOnLine(const std::string& message, std::int64_t line)
+// The line an extraction failed on, when it failed on one.
+std::optional<std::int64_t> FailedLine(const JobResult& result)
 {
-    static const QRegularExpression at(QStringLiteral("\\bline (\\d+)"));
-    const QRegularExpressionMatch found = at.match(QString::fromStdString(message));
-    return found.hasMatch() && found.captured(1).toLongLong() == line;
+    try {
+        if (result.failure)
+            std::rethrow_exception(result.failure);
+    } catch (const LineError& e) {
+        return e.line();
+    } catch (...) {
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -327,7 +332,7 @@ void TImportForm::ExtractionEnded(quint64 step, const JobResult& result)
         grid_->setEnabled(false);
         QString text = FailureText(result);
         // Nothing skipped yet and the first line failed: a header, most likely.
-        if (lines_->value() == 1 && FailsOnLine(result.message, 1))
+        if (lines_->value() == 1 && FailedLine(result) == 1)
             text += '\n' + tr("The first lines of the file may be a header: set \"Start import at "
                               "line\" to the first line of numbers.");
         ShowStatus(information_, text, kFailureColour);
