@@ -75,6 +75,7 @@ const CommandHelp kCommands[] = {
 
 const char* kOptions =
     "\n"
+    "options:\n"
     "  -h, --help        this help; COMMAND --help: the help of that command\n"
     "  --version         the version\n";
 
@@ -99,7 +100,8 @@ std::string CommandUsage(std::string command)
     std::string text;
     for (const CommandHelp& c : kCommands)
         if (command == c.name)
-            text += "usage: sundrel-cli " + std::string(c.text + 2);
+            text += (text.empty() ? "usage: sundrel-cli " : "   or: sundrel-cli ") +
+                    std::string(c.text + 2);
     return text;
 }
 
