@@ -16,9 +16,10 @@ namespace test {
 namespace {
 
 pid_t Spawn(const std::vector<std::string>& args, const std::string& outPath,
-            const std::string& errPath, const std::vector<std::string>& environment)
+            const std::string& errPath, const std::vector<std::string>& environment,
+            const std::string& program = SUNDREL_CLI_PATH)
 {
-    std::vector<std::string> all{SUNDREL_CLI_PATH};
+    std::vector<std::string> all{program};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& a : all)
@@ -60,6 +61,16 @@ CliResult RunCli(const std::vector<std::string>& args, const CliOptions& options
     if (options.stdoutPath.empty())
         r.out = ReadFile(outPath);
     r.err = ReadFile(errPath);
+    return r;
+}
+
+CliResult RunProgram(const std::string& program, const std::vector<std::string>& args)
+{
+    TempDir io("cli-io");
+    CliResult r;
+    r.status = Wait(Spawn(args, (io / "out").string(), (io / "err").string(), {}, program));
+    r.out = ReadFile(io / "out");
+    r.err = ReadFile(io / "err");
     return r;
 }
 

@@ -23,6 +23,8 @@ struct CliOptions {
 
 // Runs sundrel-cli with the arguments (no shell quoting involved).
 CliResult RunCli(const std::vector<std::string>& args, const CliOptions& options = {});
+// The same with another program than the build's sundrel-cli (a copy of it).
+CliResult RunProgram(const std::string& program, const std::vector<std::string>& args);
 
 // Starts sundrel-cli without waiting (output to files in `io`), for tests
 // that signal it; WaitCli collects it.
