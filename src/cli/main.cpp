@@ -112,6 +112,8 @@ int Run(const std::string& command, sundrel::cli::Arguments& args)
             return RunDistances(args);
         if (command == "gis")
             return RunGis(args);
+        if (command == "merge")
+            return RunMerge(args);
         throw UsageError("unknown command " + command);
     } catch (const sundrel::FileError& e) {
         std::fprintf(stderr, "%s\n",
