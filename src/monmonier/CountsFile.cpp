@@ -254,8 +254,13 @@ bool CountsFile::complete() const
 std::string FormatRanges(const std::vector<ReplicateRange>& ranges)
 {
     std::string text;
-    for (const ReplicateRange& r : ranges)
-        text += (text.empty() ? "" : ",") + std::to_string(r.from) + "-" + std::to_string(r.to);
+    for (const ReplicateRange& r : ranges) {
+        if (!text.empty())
+            text += ',';
+        text += std::to_string(r.from);
+        text += '-';
+        text += std::to_string(r.to);
+    }
     return text;
 }
 
@@ -312,6 +317,9 @@ CountsFile ParseCounts(const std::string& text, const std::string& file)
             throw Error(file + " ends before its " + key +
                         " line: the file is incomplete (a piece stopped while writing it?)");
         const std::string& line = lines[at];
+        if (cutShort && at + 1 == lines.size())
+            Fault(file, static_cast<std::int64_t>(at) + 1,
+                  "the file ends inside this line: it is incomplete (a piece stopped while writing it?)");
         const std::string prefix = std::string(key) + " ";
         if (line.rfind(prefix, 0) != 0)
             Fault(file, static_cast<std::int64_t>(at) + 1,
