@@ -32,7 +32,7 @@ CountsLayer::CountsLayer(const CountsFile& counts, const std::vector<MPolygon>* 
     setSelection(flags);
 }
 
-void CountsLayer::compute(std::int32_t k)
+void CountsLayer::checkEdges() const
 {
     const CountsHeader& h = file_.header;
     if (paving_) {
@@ -46,6 +46,10 @@ void CountsLayer::compute(std::int32_t k)
                             ", which the map does not have");
         }
     }
+}
+
+void CountsLayer::compute(std::int32_t k)
+{
     {
         std::lock_guard<std::mutex> lock(sundrelLock_);
         k_ = k;

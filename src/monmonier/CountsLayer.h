@@ -14,8 +14,11 @@ public:
     CountsLayer(const CountsFile& counts, const std::vector<MPolygon>* cells, UsedBits* used,
                 const PavingMatrix* paving);
 
-    // Sets the counts; raises Error when the file's population count is not
-    // the map's or an edge counted separates two cells that do not touch.
+    // Raises Error when an edge counted separates two cells that do not
+    // touch on the map (checked when the layer is added: after an edit of
+    // the map, the edges it no longer has are not drawn, as for any layer).
+    void checkEdges() const;
+    // Sets the counts.
     void compute(std::int32_t k) override;
 
     const CountsFile& countsFile() const { return file_; }

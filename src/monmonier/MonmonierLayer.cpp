@@ -197,6 +197,7 @@ void MonmonierLayer::run(const Command& command)
         made->textColor = command.styles.valueColor;
         made->font = command.styles.valueFont;
         made->onRedrawRequest = [this] { requestRedraw(); };
+        made->checkEdges();
         made->compute(command.counts->header.sundrels);
         appendLayer(made);
         requestRedraw();
