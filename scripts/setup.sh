@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(cmake make g++ libgtest-dev libbenchmark-dev zlib1g-dev
   qt6-base-dev libqt6opengl6-dev libgl2ps-dev libglu1-mesa-dev libgl-dev libegl-dev
   libegl-mesa0 libgl1-mesa-dri xvfb xauth ghostscript fonts-dejavu-core
-  libproj-dev libgdal-dev gdal-bin)
+  libproj-dev libgdal-dev gdal-bin
+  slurmctld slurmd slurm-client munge parallel)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -3,6 +3,7 @@
 
 #include "cli/Messages.h"
 #include "cli/CommandLine.h"
+#include "cli/Counts.h"
 #include "cli/Documents.h"
 #include "cli/GenotypeOptions.h"
 #include "cli/Interrupt.h"
@@ -119,6 +120,7 @@ int RunAnalyse(Arguments& args)
     selection.fill(true);
     std::string genotypes;
     GenotypeOptions genetics;
+    std::string countsFile, piece;
     while (!args.Done()) {
         if (TakeMatrixOption(args, matrices) || TakeGenotypeOption(args, genetics))
             continue;
@@ -147,10 +149,38 @@ int RunAnalyse(Arguments& args)
             selection = ParseRanks(args.Value("--select"));
         else if (args.Take("--report"))
             reportFile = args.Value("--report");
+        else if (args.Take("--counts"))
+            countsFile = args.Value("--counts");
+        else if (args.Take("--piece"))
+            piece = args.Value("--piece");
         else if (args.IsOption())
             throw UsageError("unknown option " + args.Next());
         else
             inputs.push_back(args.Next());
+    }
+    if (!countsFile.empty() || !piece.empty() || (genotypes.empty() && genetics.rangeGiven)) {
+        // A piece of a significance test: counts instead of a document.
+        if (countsFile.empty())
+            throw UsageError("--piece and --replicates over a matrix file write a counts file: --counts FILE");
+        if (!output.empty())
+            throw UsageError("analyse writes either a document (-o) or counts (--counts), not both");
+        if (inputs.size() != (genotypes.empty() ? 2u : 1u))
+            throw UsageError(genotypes.empty() ? "analyse needs a document and a matrix file"
+                                               : "analyse --genotypes needs a document and no matrix file");
+        PieceRequest request;
+        request.document = inputs[0];
+        request.matrixFile = genotypes.empty() ? inputs[1] : std::string();
+        request.genotypes = genotypes;
+        request.matrices = matrices;
+        request.genetics = genetics;
+        request.sundrels = k;
+        request.selection = selection;
+        request.name = name;
+        request.named = named;
+        request.countsFile = countsFile;
+        request.reportFile = reportFile;
+        request.piece = piece;
+        return RunPiece(std::move(request));
     }
     if (inputs.size() != (genotypes.empty() ? 2u : 1u))
         throw UsageError(genotypes.empty() ? "analyse needs a document and a matrix file"
@@ -323,8 +353,11 @@ int RunBarriers(Arguments& args)
     std::string input;
     std::string format = "csv";
     std::int32_t only = -1;
+    std::vector<std::string> countsFiles;
     while (!args.Done()) {
-        if (args.Take("--layer"))
+        if (args.Take("--counts"))
+            countsFiles.push_back(args.Value("--counts"));
+        else if (args.Take("--layer"))
             only = LayerOption(args, "--layer");
         else if (args.Take("--format")) {
             format = args.Value("--format");
@@ -338,6 +371,7 @@ int RunBarriers(Arguments& args)
         throw UsageError("barriers needs a sundrel document");
 
     ComputedDocument document(input);
+    AddCountsLayers(document, countsFiles);
     MonmonierLayer& layers = document.layers;
     const std::vector<std::int32_t> chosen = Chosen(layers, only);
     if (layers.count() == 0)

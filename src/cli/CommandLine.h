@@ -62,6 +62,7 @@ int RunBarriers(Arguments& args);
 int RunExport(Arguments& args);
 int RunDistances(Arguments& args);
 int RunGis(Arguments& args);
+int RunMerge(Arguments& args);
 
 } // namespace sundrel::cli
 

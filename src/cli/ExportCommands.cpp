@@ -3,6 +3,7 @@
 
 #include "cli/Messages.h"
 #include "cli/CommandLine.h"
+#include "cli/Counts.h"
 #include "cli/Documents.h"
 #include "cli/Interrupt.h"
 
@@ -146,8 +147,11 @@ int RunExport(Arguments& args)
     bool haveView = false;
     MBounds view;
     std::vector<geo::BackdropEntry> extraBackdrops;
+    std::vector<std::string> countsFiles;
     while (!args.Done()) {
-        if (args.Take("-o") || args.Take("--output"))
+        if (args.Take("--counts"))
+            countsFiles.push_back(args.Value("--counts"));
+        else if (args.Take("-o") || args.Take("--output"))
             output = args.Value("-o");
         else if (args.Take("--width"))
             width = ParseInteger(args.Value("--width"), "--width", 1, 1 << 30);
@@ -198,6 +202,7 @@ int RunExport(Arguments& args)
 
     EnsureFontSupport();
     ComputedDocument document(input);
+    AddCountsLayers(document, countsFiles);
     MonmonierLayer& layers = document.layers;
     const OpenDocument& open = document.open;
     const MMap& map = *open.doc.map;

@@ -2,6 +2,7 @@
 // document as GIS layers (GeoPackage, GeoJSON or shapefiles).
 
 #include "cli/CommandLine.h"
+#include "cli/Counts.h"
 #include "cli/Documents.h"
 #include "cli/Interrupt.h"
 
@@ -17,8 +18,11 @@ int RunGis(Arguments& args)
 {
     std::string input, output;
     std::optional<geo::CoordinateSystem> crs, toCrs;
+    std::vector<std::string> countsFiles;
     while (!args.Done()) {
-        if (args.Take("-o") || args.Take("--output"))
+        if (args.Take("--counts"))
+            countsFiles.push_back(args.Value("--counts"));
+        else if (args.Take("-o") || args.Take("--output"))
             output = args.Value("-o");
         else if (args.Take("--crs"))
             crs = geo::CoordinateSystem::FromText(args.Value("--crs"));
@@ -37,6 +41,7 @@ int RunGis(Arguments& args)
     CheckOutputTarget(output);
 
     ComputedDocument document(input);
+    AddCountsLayers(document, countsFiles);
     PrintWarnings(document.open.geographyWarnings);
     geo::GisOptions options;
     options.crs = crs ? crs : document.open.geography.crs;

@@ -48,6 +48,14 @@ const CommandHelp kCommands[] = {
      "  analyse DOC --genotypes GENOTYPES -o OUT.dvk [genotype options] [--temp-dir DIR] ...\n"
      "      add a single run on the observed distances and, with --bootstrap M, a\n"
      "      significance test on the replicates\n"},
+    {"analyse",
+     "  analyse DOC (MATRICES | --genotypes GENOTYPES --bootstrap M ...) --counts PART.counts\n"
+     "          [--replicates FROM-TO | --piece I/N] [--report PART.trace] ...\n"
+     "      a piece of a significance test: the per-edge counts of replicates FROM-TO\n"
+     "      (or of task I of N), for merge\n"},
+    {"merge",
+     "  merge PARTS.counts... -o OUT.counts [--partial] [--reports TRACES... --report OUT.txt]\n"
+     "      add the counts of the pieces (and join their reports) into those of one run\n"},
     {"distances",
      "  distances GENOTYPES -o MATRICES.txt [--format genepop|fstat|structure|table|vcf]\n"
      "            [--samples FILE] [--populations FILE] [--distance nei|edwards|reynolds|rogers|prevosti]\n"
@@ -59,7 +67,7 @@ const CommandHelp kCommands[] = {
      "  report DOC.dvk [--layer I] [-o FILE]\n"
      "      the report of a layer (all layers when no index is given)\n"},
     {"barriers",
-     "  barriers DOC.dvk [--layer I] [--format csv|json]\n"
+     "  barriers DOC.dvk [--layer I] [--format csv|json] [--counts FILE]...\n"
      "      the sundrels and edge counts, for other programs\n"},
     {"export",
      "  export DOC -o OUT.(bmp|png|ps|eps|svg|pdf) [--width W] [--height H] [--dpi D]\n"
@@ -169,6 +177,8 @@ int Run(const std::string& command, sundrel::cli::Arguments& args)
             return RunDistances(args);
         if (command == "gis")
             return RunGis(args);
+        if (command == "merge")
+            return RunMerge(args);
         throw UsageError("unknown command " + command);
     } catch (const sundrel::FileError& e) {
         std::fprintf(stderr, "%s\n",

@@ -1,5 +1,7 @@
 #include "monmonier/MonmonierLayer.h"
 
+#include "monmonier/CountsLayer.h"
+
 #include "common/Errors.h"
 #include "common/Messages.h"
 #include "common/Notifier.h"
@@ -168,6 +170,8 @@ void MonmonierLayer::run(const Command& command)
         made->name = request.title;
         made->showReport = request.showReport;
         made->setSelection(request.selection);
+        if (request.replicateTotal > 0)
+            made->setReplicateNumbering(request.firstReplicate, request.replicateTotal);
         std::shared_ptr<SundrelMonmonier> layer(std::move(made));
         appendLayer(layer);
         std::int32_t index;
@@ -179,6 +183,24 @@ void MonmonierLayer::run(const Command& command)
         acknowledgePosted_ = true;
         postMain(WM_LAYER_ADDED, layer->serial());
         layer->compute(request.sundrels);
+        return;
+    }
+    if (command.code == kCommandAddCounts) {
+        if (command.counts->header.populations != populationCount_)
+            throw Error("The counts of \"" + command.counts->header.name + "\" are for " +
+                        std::to_string(command.counts->header.populations) +
+                        " populations; the map has " + std::to_string(populationCount_));
+        ensureInputs();
+        auto made = std::make_shared<CountsLayer>(*command.counts, cells_, &usedBits_, paving_.get());
+        made->lineColor = command.styles.multipleColor;
+        made->lineSize = command.styles.multipleSize;
+        made->textColor = command.styles.valueColor;
+        made->font = command.styles.valueFont;
+        made->onRedrawRequest = [this] { requestRedraw(); };
+        made->checkEdges();
+        made->compute(command.counts->header.sundrels);
+        appendLayer(made);
+        requestRedraw();
         return;
     }
     if (command.code == kCommandMapChanged) {
@@ -378,6 +400,17 @@ std::string MonmonierLayer::loadError() const
 {
     std::lock_guard<std::mutex> lock(loadLock_);
     return loadError_;
+}
+
+bool MonmonierLayer::addCounts(const CountsFile& counts)
+{
+    if (awaitingAcknowledge())
+        return false;
+    stopCommand();
+    Command command(kCommandAddCounts);
+    command.counts = std::make_shared<const CountsFile>(counts);
+    command.styles = styles;
+    return send(std::move(command));
 }
 
 bool MonmonierLayer::newAnalysis(AnalysisRequest request)

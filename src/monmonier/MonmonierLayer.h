@@ -29,11 +29,13 @@ namespace sundrel {
 
 class MatrixFile;
 class Notifier;
+struct CountsFile;
 
 // Worker commands.
 inline constexpr std::int32_t kCommandLoad = -10;
 inline constexpr std::int32_t kCommandToggle = -11;
 inline constexpr std::int32_t kCommandNewAnalysis = -100;
+inline constexpr std::int32_t kCommandAddCounts = -101;
 inline constexpr std::int32_t kCommandMapChanged = -1000;
 
 // Style given to new layers, kept in the settings and in documents.
@@ -58,6 +60,10 @@ struct AnalysisRequest {
     std::string title;
     bool showReport = false;
     std::array<bool, 10> selection{true, true, true, true, true, true, true, true, true, true};
+    // A piece of a significance test: the store holds replicates
+    // firstReplicate .. of a test of replicateTotal (0: the store is the test).
+    std::int32_t firstReplicate = 1;
+    std::int32_t replicateTotal = 0;
 };
 
 // A layer as read from a document, before it is computed.
@@ -111,6 +117,11 @@ public:
     std::string loadError() const;
     // Starts a new analysis on the worker. False while busy.
     bool newAnalysis(AnalysisRequest request);
+    // Adds the counts of a significance test made elsewhere as a layer of
+    // its own (see CountsLayer), computed on the worker; the job fails with
+    // the system's message when the map has not an edge counted. False
+    // while busy.
+    bool addCounts(const CountsFile& counts);
     // The index of the layer with this serial (see SundrelMonmonier::serial),
     // or -1 when it is gone.
     std::int32_t indexOfSerial(std::intptr_t serial) const;
@@ -189,6 +200,7 @@ private:
         std::int32_t arg;
         std::filesystem::path file;
         std::shared_ptr<AnalysisRequest> analysis;
+        std::shared_ptr<const CountsFile> counts;
         // The styles of a new layer, taken when the analysis is asked for:
         // the window may change `styles` while the worker runs.
         LayerStyles styles;

@@ -198,18 +198,18 @@ void SundrelMonmonier::compute(std::int32_t k)
     } else {
         reportLine(msg::ReportMultipleLayer(title));
         reportLine(msg::ReportParameters);
-        reportLine(msg::ReportMatrixCount(m_));
+        reportLine(msg::ReportMatrixCount(reportedCount_ > 0 ? reportedCount_ : m_));
         reportLine(msg::ReportSundrelCount(k));
     }
 
     for (std::int32_t m = 0; m < m_; ++m) {
         reportLine("");
-        reportLine(msg::ReportLoadingMatrix(m + 1));
+        reportLine(msg::ReportLoadingMatrix(m + firstReplicate_));
         std::fill(used_->begin(), used_->end(), 0);
         try {
             for (std::int32_t s = 0; s < k; ++s) {
                 reportLine("");
-                reportLine(msg::ReportConstructingSundrel(s + 1, title, m + 1));
+                reportLine(msg::ReportConstructingSundrel(s + 1, title, m + firstReplicate_));
                 sundrels_[static_cast<std::size_t>(m)][static_cast<std::size_t>(s)]->construct(
                     selection_[static_cast<std::size_t>(std::min(s, 9))]);
                 post(WM_PROGRESS_POSITION, std::intptr_t(k) * m + s + 1);
@@ -314,6 +314,13 @@ void SundrelMonmonier::setSelection(const std::array<bool, 10>& flags)
 {
     std::lock_guard<std::mutex> lock(sundrelLock_);
     selection_ = flags;
+}
+
+void SundrelMonmonier::setReplicateNumbering(std::int32_t first, std::int32_t total)
+{
+    std::lock_guard<std::mutex> lock(sundrelLock_);
+    firstReplicate_ = first;
+    reportedCount_ = total;
 }
 
 std::array<bool, 10> SundrelMonmonier::getSelection() const

@@ -83,6 +83,9 @@ public:
     void reportLine(std::string line);
 
     void setSelection(const std::array<bool, 10>& flags);
+    // A layer over replicates first .. first + M - 1 of a test of `total`:
+    // its report numbers the matrices and states M as the whole test's.
+    void setReplicateNumbering(std::int32_t first, std::int32_t total);
     std::array<bool, 10> getSelection() const;
 
     // Read access, each under its lock.
@@ -134,6 +137,8 @@ protected:
     void buildTouching();
     std::array<bool, 10> selection_;
     bool showTrace_ = false;
+    std::int32_t firstReplicate_ = 1;
+    std::int32_t reportedCount_ = 0; // 0: M
 
     mutable std::mutex nameLock_;
     mutable std::mutex sundrelLock_;

@@ -1,6 +1,7 @@
 #include "common/Errors.h"
 #include "matrix/MatrixFile.h"
 #include "model/MMapFactory.h"
+#include "monmonier/CountsFile.h"
 #include "monmonier/MonmonierLayer.h"
 #include "monmonier/Paving.h"
 #include "support/CliRunner.h"
@@ -366,6 +367,69 @@ TEST_F(LayerSetTest, AStoppedAnalysisLeavesNoLayerAtEitherStage)
         progress.onMessage = nullptr;
         EXPECT_EQ(Add(layers, 1, 2, "next"), 1);
     }
+}
+
+} // namespace
+
+namespace {
+
+// Counts made elsewhere become a significance layer with the same count
+// list; counts naming an edge the map lacks, or another N, are refused.
+TEST_F(LayerSetTest, CountsFromElsewhereMakeASignificanceLayer)
+{
+    MonmonierLayer layers;
+    layers.setMap(*map_);
+    layers.wait();
+    const std::int32_t computed = Add(layers, 6, 2, "test");
+    CountsFile counts;
+    counts.header.populations = map_->N();
+    counts.header.replicates = 6;
+    counts.header.sundrels = 2;
+    counts.header.selection = "1,2,3,4,5,6,7,8,9,>9";
+    counts.header.name = "test";
+    counts.ranges = {{1, 6}};
+    for (const SundrelElement& e : layers.layer(computed)->countList())
+        counts.edges.push_back({e.i, e.j, static_cast<std::int64_t>(e.distance)});
+    ASSERT_TRUE(layers.addCounts(counts));
+    ASSERT_TRUE(layers.wait());
+    EXPECT_EQ(layers.lastResult().message, "");
+    ASSERT_EQ(layers.count(), 2);
+    const auto made = layers.layer(1);
+    EXPECT_FALSE(made->isSingle());
+    EXPECT_EQ(made->countList(), layers.layer(computed)->countList());
+    EXPECT_EQ(made->maxCount(), layers.layer(computed)->maxCount());
+    EXPECT_EQ(made->matrixCount(), 6);
+    EXPECT_EQ(made->sundrelCount(), 2);
+    EXPECT_EQ(made->name, "test");
+    EXPECT_EQ(layers.multipleLayers(), (std::vector<std::int32_t>{0, 1}));
+
+    // A map edit computes the layers again: the counts stay.
+    factory_.AddVirtualPoint(*map_, 500.25, 500.5);
+    layers.mapChanged(&map_->cells);
+    ASSERT_TRUE(layers.wait());
+    EXPECT_EQ(layers.lastResult().message, "");
+    EXPECT_EQ(layers.layer(1)->countList().size(), counts.edges.size());
+
+    // Two populations whose cells do not touch.
+    const PavingMatrix& paving = *layers.layer(0)->paving();
+    std::int64_t apart = 0;
+    while (paving[static_cast<std::size_t>(apart)] != -1)
+        ++apart;
+    CountsFile stray = counts;
+    std::int32_t hi = 0, lo = 0;
+    PairOf(apart, hi, lo);
+    stray.edges = {{hi, lo, 1}};
+    ASSERT_TRUE(layers.addCounts(stray));
+    layers.wait();
+    EXPECT_EQ(layers.lastResult().message, "The counts of \"test\" name the edge " + std::to_string(hi + 1) +
+                                               " " + std::to_string(lo + 1) + ", which the map does not have");
+    CountsFile other = counts;
+    other.header.populations = 7;
+    ASSERT_TRUE(layers.addCounts(other));
+    layers.wait();
+    EXPECT_EQ(layers.lastResult().message,
+              "The counts of \"test\" are for 7 populations; the map has " + std::to_string(map_->N()));
+    EXPECT_EQ(layers.count(), 2);
 }
 
 } // namespace
