@@ -7,6 +7,7 @@
 #include "cli/Interrupt.h"
 
 #include "common/AtomicFile.h"
+#include "common/Errors.h"
 #include "geo/Messages.h"
 #include "geo/GisLayers.h"
 
@@ -43,8 +44,13 @@ int RunGis(Arguments& args)
     ComputedDocument document(input);
     AddCountsLayers(document, countsFiles);
     PrintWarnings(document.open.geographyWarnings);
+    // --crs names the system of a document that has none; one that has a
+    // system is reprojected (--to-crs), never relabelled.
+    const std::optional<geo::CoordinateSystem>& own = document.open.geography.crs;
+    if (crs && own && !(*crs == *own))
+        throw Error(msg::CrsAlreadyKnown(own->Description()));
     geo::GisOptions options;
-    options.crs = crs ? crs : document.open.geography.crs;
+    options.crs = crs ? crs : own;
     options.toCrs = toCrs;
     options.feedback = &Interrupt();
     InterruptGuard interrupts;

@@ -2,6 +2,7 @@
 
 #include "common/Errors.h"
 #include "common/Messages.h"
+#include "common/PrivateFiles.h"
 #include "common/Process.h"
 
 #include <array>
@@ -56,9 +57,83 @@ constexpr std::size_t kSlots = 64;
 constexpr std::size_t kPathBytes = 4096;
 struct Slot {
     std::atomic<int> state{kFree};
+    bool folder = false;
     char path[kPathBytes];
 };
 std::array<Slot, kSlots> gSlots;
+
+void Register(const std::filesystem::path& file, bool folder)
+{
+    const std::string text = file.string();
+    if (text.size() >= kPathBytes)
+        return;
+    for (Slot& slot : gSlots) {
+        int expected = kFree;
+        if (slot.state.compare_exchange_strong(expected, kClaimed)) {
+            std::memcpy(slot.path, text.c_str(), text.size() + 1);
+            slot.folder = folder;
+            slot.state.store(kReady);
+            return;
+        }
+    }
+}
+
+// The temporary file's stream: writes go to the C stream through a buffer
+// of their own, and the position counts the bytes written (tellp).
+class CFileBuffer : public std::streambuf {
+public:
+    explicit CFileBuffer(std::FILE* file) : file_(file) { setp(buffer_, buffer_ + sizeof buffer_); }
+
+    // Hands what is buffered to the C stream; false when that failed.
+    bool drain()
+    {
+        const std::size_t n = static_cast<std::size_t>(pptr() - pbase());
+        if (n > 0 && std::fwrite(pbase(), 1, n, file_) != n)
+            return false;
+        written_ += static_cast<std::int64_t>(n);
+        setp(buffer_, buffer_ + sizeof buffer_);
+        return true;
+    }
+    void rewound()
+    {
+        setp(buffer_, buffer_ + sizeof buffer_);
+        written_ = 0;
+    }
+
+protected:
+    int_type overflow(int_type c) override
+    {
+        if (!drain())
+            return traits_type::eof();
+        if (!traits_type::eq_int_type(c, traits_type::eof())) {
+            *pptr() = traits_type::to_char_type(c);
+            pbump(1);
+        }
+        return traits_type::not_eof(c);
+    }
+    std::streamsize xsputn(const char* data, std::streamsize n) override
+    {
+        if (n < static_cast<std::streamsize>(epptr() - pptr()))
+            return std::streambuf::xsputn(data, n);
+        if (!drain())
+            return 0;
+        const std::size_t put = std::fwrite(data, 1, static_cast<std::size_t>(n), file_);
+        written_ += static_cast<std::int64_t>(put);
+        return static_cast<std::streamsize>(put);
+    }
+    int sync() override { return drain() ? 0 : -1; }
+    pos_type seekoff(off_type offset, std::ios_base::seekdir dir, std::ios_base::openmode) override
+    {
+        if (offset != 0 || dir != std::ios_base::cur)
+            return pos_type(off_type(-1));
+        return pos_type(written_ + (pptr() - pbase()));
+    }
+
+private:
+    std::FILE* file_;
+    std::int64_t written_ = 0;
+    char buffer_[1 << 16];
+};
 
 } // namespace
 
@@ -191,17 +266,12 @@ void RemoveStaleTemporaryFiles(const std::filesystem::path& folder)
 
 void RegisterTemporaryFile(const std::filesystem::path& file)
 {
-    const std::string text = file.string();
-    if (text.size() >= kPathBytes)
-        return;
-    for (Slot& slot : gSlots) {
-        int expected = kFree;
-        if (slot.state.compare_exchange_strong(expected, kClaimed)) {
-            std::memcpy(slot.path, text.c_str(), text.size() + 1);
-            slot.state.store(kReady);
-            return;
-        }
-    }
+    Register(file, false);
+}
+
+void RegisterTemporaryFolder(const std::filesystem::path& folder)
+{
+    Register(folder, true);
 }
 
 void UnregisterTemporaryFile(const std::filesystem::path& file)
@@ -222,47 +292,47 @@ void RemoveRegisteredTemporaryFiles() noexcept
     for (Slot& slot : gSlots) {
         if (slot.state.load() != kReady)
             continue;
+        if (slot.folder)
+            RemoveFolderNow(slot.path);
 #if !defined(_WIN32)
-        ::unlink(slot.path);
+        else
+            ::unlink(slot.path);
 #else
-        std::remove(slot.path);
+        else
+            std::remove(slot.path);
 #endif
     }
 }
 
 AtomicFile::AtomicFile(std::filesystem::path target)
-    : target_(std::move(target)), destination_(CheckOutputTarget(target_)),
-      temp_(TemporarySibling(destination_.file))
+    : target_(std::move(target)), destination_(CheckOutputTarget(target_))
 {
     RemoveStaleTemporaryFiles(destination_.file.parent_path());
+    int error = 0;
+    const int fd = CreatePrivateFileNamed([&] { return TemporarySibling(destination_.file); },
+                                          temp_, error);
+    if (fd < 0)
+        Refuse(target_, SystemReason(error));
     RegisterTemporaryFile(temp_);
-    errno = 0;
-    out_.open(temp_, std::ios::binary | std::ios::out | std::ios::trunc);
-    if (!out_.is_open()) {
-        const int error = errno ? errno : EACCES;
+    cfile_ = StreamOfDescriptor(fd, "wb");
+    if (!cfile_) {
+        error = errno ? errno : EIO;
+        std::error_code ec;
+        std::filesystem::remove(temp_, ec);
         UnregisterTemporaryFile(temp_);
         Refuse(target_, SystemReason(error));
     }
-#if !defined(_WIN32)
-    // The new file takes the permissions (and, for root, the owner) of the
-    // one it replaces.
-    if (destination_.exists) {
-        if (::geteuid() == 0)
-            (void)::chown(temp_.c_str(), static_cast<uid_t>(destination_.owner),
-                          static_cast<gid_t>(destination_.group));
-        (void)::chmod(temp_.c_str(), static_cast<mode_t>(destination_.mode));
-    }
-#endif
+    buffer_ = std::make_unique<CFileBuffer>(cfile_);
+    out_.rdbuf(buffer_.get());
 }
 
 AtomicFile::~AtomicFile()
 {
     if (committed_)
         return;
+    out_.rdbuf(nullptr);
     if (cfile_)
         std::fclose(cfile_);
-    if (out_.is_open())
-        out_.close();
     std::error_code ec;
     std::filesystem::remove(temp_, ec);
     UnregisterTemporaryFile(temp_);
@@ -270,37 +340,26 @@ AtomicFile::~AtomicFile()
 
 std::FILE* AtomicFile::cStream()
 {
-    if (cfile_)
-        return cfile_;
-    out_.close();
-    errno = 0;
-    cfile_ = std::fopen(temp_.string().c_str(), "wb");
     if (!cfile_)
-        fail(msg::ImpossibleToOpen, errno);
+        fail(msg::ImpossibleToOpen, EBADF);
+    errno = 0;
+    if (!static_cast<CFileBuffer*>(buffer_.get())->drain())
+        fail(msg::FileWritingError, errno);
     return cfile_;
 }
 
 void AtomicFile::restart()
 {
-    if (cfile_) {
-        errno = 0;
-        if (std::fflush(cfile_) != 0)
-            fail(msg::FileWritingError, errno);
-        std::rewind(cfile_);
-#if !defined(_WIN32)
-        if (::ftruncate(::fileno(cfile_), 0) != 0)
-            fail(msg::FileWritingError, errno);
-#else
-        cfile_ = std::freopen(nullptr, "wb", cfile_);
-        if (!cfile_)
-            fail(msg::FileWritingError, errno);
-#endif
-        return;
-    }
-    out_.close();
-    out_.open(temp_, std::ios::binary | std::ios::out | std::ios::trunc);
-    if (!out_.is_open())
+    if (!cfile_)
+        fail(msg::FileWritingError, EBADF);
+    errno = 0;
+    if (std::fflush(cfile_) != 0)
         fail(msg::FileWritingError, errno);
+    std::rewind(cfile_);
+    if (const int error = TruncateStream(cfile_))
+        fail(msg::FileWritingError, error);
+    static_cast<CFileBuffer*>(buffer_.get())->rewound();
+    out_.clear();
 }
 
 void AtomicFile::fail(const char* message, int error)
@@ -311,7 +370,7 @@ void AtomicFile::fail(const char* message, int error)
 void AtomicFile::raise(const Error& failure)
 {
     const int error = errno;
-    const bool streamFailed = cfile_ ? std::ferror(cfile_) != 0 : !out_;
+    const bool streamFailed = !out_ || (cfile_ && std::ferror(cfile_) != 0);
     if (streamFailed && !dynamic_cast<const FileError*>(&failure))
         fail(failure.what(), error);
     throw;
@@ -320,7 +379,7 @@ void AtomicFile::raise(const Error& failure)
 void AtomicFile::checkStream()
 {
     const int error = errno;
-    if (cfile_ ? std::ferror(cfile_) != 0 : !out_)
+    if (!out_ || (cfile_ && std::ferror(cfile_) != 0))
         fail(msg::FileWritingError, error);
 }
 
@@ -329,42 +388,29 @@ void AtomicFile::close()
     if (closed_)
         return;
     closed_ = true;
+    if (!cfile_)
+        fail(msg::FileWritingError, EBADF);
     errno = 0;
-    int error = 0;
-    bool ok = true;
-    if (cfile_) {
-        ok = std::fflush(cfile_) == 0 && !std::ferror(cfile_);
-        error = ok ? 0 : errno;
-        const bool closedOk = std::fclose(cfile_) == 0;
-        cfile_ = nullptr;
-        if (ok && !closedOk) {
-            ok = false;
-            error = errno;
-        }
-    } else {
-        out_.flush();
-        ok = static_cast<bool>(out_);
-        error = ok ? 0 : errno;
-        out_.close();
-        if (ok && out_.fail()) {
-            ok = false;
-            error = errno;
-        }
-    }
-#if !defined(_WIN32)
-    // On the disk before it replaces anything: a power loss then leaves the
-    // old file or the new one, never an empty one.
+    bool ok = static_cast<bool>(out_) && static_cast<CFileBuffer*>(buffer_.get())->drain();
+    ok = ok && std::fflush(cfile_) == 0 && !std::ferror(cfile_);
+    int error = ok ? 0 : errno;
     if (ok) {
-        const int fd = ::open(temp_.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd >= 0) {
-            if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) {
-                ok = false;
-                error = errno;
-            }
-            ::close(fd);
-        }
+        // The new file takes the permissions (and, for root, the owner) of
+        // the one it replaces, and is on the disk before it replaces
+        // anything: a power loss then leaves the old file or the new one,
+        // never an empty one.
+        TakePermissions(cfile_, destination_.exists, destination_.mode, destination_.owner,
+                        destination_.group);
+        error = SyncStream(cfile_);
+        ok = error == 0;
     }
-#endif
+    out_.rdbuf(nullptr);
+    const bool closedOk = std::fclose(cfile_) == 0;
+    cfile_ = nullptr;
+    if (ok && !closedOk) {
+        ok = false;
+        error = errno;
+    }
     if (!ok)
         fail(msg::FileWritingError, error);
 }
@@ -378,14 +424,7 @@ void AtomicFile::commit()
         fail(msg::FileWritingError, ec.value());
     committed_ = true;
     UnregisterTemporaryFile(temp_);
-#if !defined(_WIN32)
-    std::filesystem::path folder = destination_.file.parent_path();
-    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd >= 0) {
-        (void)::fsync(fd);
-        ::close(fd);
-    }
-#endif
+    SyncFolder(destination_.file.parent_path());
 }
 
 } // namespace sundrel

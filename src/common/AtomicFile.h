@@ -11,7 +11,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
+#include <memory>
+#include <ostream>
+#include <streambuf>
 
 namespace sundrel {
 
@@ -55,7 +57,9 @@ FileStamp StampOf(const std::filesystem::path& file);
 class AtomicFile {
 public:
     // Checks the target, removes the temporary files that processes which no
-    // longer run left beside it, and creates the temporary file.
+    // longer run left beside it, and creates the temporary file (a name of
+    // its own, readable by the user alone until it takes the target's
+    // permissions when closed).
     explicit AtomicFile(std::filesystem::path target);
     ~AtomicFile(); // removes the temporary file unless committed
 
@@ -63,8 +67,9 @@ public:
     AtomicFile& operator=(const AtomicFile&) = delete;
 
     std::ostream& stream() { return out_; }
-    // The temporary file as a C stream instead of stream(), for libraries
-    // that write to one (owned by this object; closed by close()).
+    // The temporary file as a C stream, for libraries that write to one
+    // (owned by this object; closed by close()). What stream() wrote before
+    // comes first.
     std::FILE* cStream();
     // Empties the temporary file, for a writer that starts again.
     void restart();
@@ -80,8 +85,10 @@ public:
     // failed, while the system's reason is still known.
     void checkStream();
 
-    // Flushes and closes the temporary file and forces it to the disk; raises
-    // FileError("File writing error") when a write or the close failed.
+    // Flushes the temporary file, gives it the target's permissions (a new
+    // target: those of a new file), forces it to the disk and closes it;
+    // raises FileError("File writing error") when a write or the close
+    // failed.
     void close();
     // close() if not done yet, then renames the temporary file over the
     // target; raises FileError("File writing error") when any of it fails
@@ -94,26 +101,31 @@ private:
     std::filesystem::path target_;
     OutputTarget destination_;
     std::filesystem::path temp_;
-    std::ofstream out_;
     std::FILE* cfile_ = nullptr;
+    std::unique_ptr<std::streambuf> buffer_;
+    std::ostream out_{nullptr};
     bool closed_ = false;
     bool committed_ = false;
 };
 
 // A name for a temporary file beside `target`, unique within this process and
-// across processes: "<name>.~<process>-<counter>.tmp".
+// across processes: "<name>.~<process>-<counter>.tmp". Only ever created
+// exclusively (CreatePrivateFile), the next counter taken when it exists.
 std::filesystem::path TemporarySibling(const std::filesystem::path& target);
 
-// Removes from `folder` the temporary files named by TemporarySibling whose
-// process no longer exists (a process killed outright, a power loss); files
-// of running processes stay. Failures are ignored.
+// Removes from `folder` the temporary files (and folders, with what they
+// hold) named by TemporarySibling whose process no longer exists (a process
+// killed outright, a power loss); those of running processes stay. Failures
+// are ignored.
 void RemoveStaleTemporaryFiles(const std::filesystem::path& folder);
 
 // The temporary files this process is writing, kept where a signal handler
 // can remove them before the process ends.
 void RegisterTemporaryFile(const std::filesystem::path& file);
 void UnregisterTemporaryFile(const std::filesystem::path& file);
-// Removes every registered file; safe in a signal handler.
+// A temporary folder, removed with the files it holds.
+void RegisterTemporaryFolder(const std::filesystem::path& folder);
+// Removes every registered file and folder; safe in a signal handler.
 void RemoveRegisteredTemporaryFiles() noexcept;
 
 } // namespace sundrel

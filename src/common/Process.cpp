@@ -47,9 +47,17 @@ void RemoveFilesOfEndedProcesses(
             return;
         const std::optional<std::uint64_t> process = processOf(it->path().filename().string());
         std::error_code sc;
-        if (!process || *process == self || ProcessExists(*process) || !it->is_regular_file(sc))
+        if (!process || *process == self || ProcessExists(*process))
             continue;
-        std::filesystem::remove(it->path(), sc);
+        // A file, or a temporary folder with what it holds; a symbolic link
+        // is removed itself, never what it points to.
+        const auto status = it->symlink_status(sc);
+        if (sc)
+            continue;
+        if (std::filesystem::is_directory(status))
+            std::filesystem::remove_all(it->path(), sc);
+        else if (std::filesystem::is_regular_file(it->status(sc)))
+            std::filesystem::remove(it->path(), sc);
     }
 }
 

@@ -17,9 +17,10 @@ std::uint64_t ProcessId();
 // where the system cannot tell.
 bool ProcessExists(std::uint64_t id);
 
-// Removes the regular files of `folder` that `processOf` attributes (from
-// the file's name) to a process other than this one that no longer runs:
-// what a process killed before it could clean up left behind. Names it
+// Removes the regular files and folders (with what they hold) of `folder`
+// that `processOf` attributes (from the name) to a process other than this
+// one that no longer runs: what a process killed before it could clean up
+// left behind. Names it
 // gives no process to are kept, and so is everything on any error.
 void RemoveFilesOfEndedProcesses(
     const std::filesystem::path& folder,

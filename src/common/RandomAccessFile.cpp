@@ -4,6 +4,10 @@
 
 #include "common/RandomAccessFile.h"
 
+#include "common/PrivateFiles.h"
+
+#include <cerrno>
+
 #if defined(__unix__) || defined(__APPLE__)
 #include <algorithm>
 #include <cerrno>
@@ -275,6 +279,23 @@ std::unique_ptr<RandomAccessFile> RandomAccessFile::Open(const std::filesystem::
         return nullptr;
     (void)mapReads;
     return std::make_unique<StreamFile>(std::move(s), path);
+#endif
+}
+
+std::unique_ptr<RandomAccessFile> RandomAccessFile::CreateNew(const std::filesystem::path& path,
+                                                              bool mapReads, int& error)
+{
+    const int fd = CreatePrivateFile(path, error);
+    if (fd < 0)
+        return nullptr;
+#if defined(__unix__) || defined(__APPLE__)
+    return std::make_unique<PosixFile>(fd, mapReads);
+#else
+    CloseDescriptor(fd);
+    auto file = Open(path, mapReads);
+    if (!file)
+        error = EACCES;
+    return file;
 #endif
 }
 

@@ -23,6 +23,13 @@ public:
     static std::unique_ptr<RandomAccessFile> Open(const std::filesystem::path& path,
                                                   bool mapReads = false);
 
+    // Creates the file only when no entry of that name exists (never opening
+    // another's file or a symbolic link), readable and writable by the user
+    // alone. Null with the system's error in `error` (EEXIST: the name is
+    // taken).
+    static std::unique_ptr<RandomAccessFile> CreateNew(const std::filesystem::path& path,
+                                                       bool mapReads, int& error);
+
     virtual ~RandomAccessFile() = default;
     // False on any error or short transfer.
     virtual bool ReadAt(std::int64_t offset, void* data, std::size_t size) = 0;

@@ -84,7 +84,44 @@ std::string Number(double v)
     return s == "-0" ? "0" : s;
 }
 
+// A name for a system that has none (one given as a PROJ string): its
+// projection (or "Longitude/latitude") on its datum.
+std::string NameOfUnnamed(PJ_CONTEXT* ctx, PJ* crs)
+{
+    auto known = [](const char* text) {
+        return text && *text && std::string(text) != "unknown" ? std::string(text) : std::string();
+    };
+    Object base(proj_get_source_crs(ctx, crs)); // a bound system's own
+    PJ* system = base.pj && proj_get_type(crs) == PJ_TYPE_BOUND_CRS ? base.pj : crs;
+    std::string what;
+    const PJ_TYPE type = proj_get_type(system);
+    if (type == PJ_TYPE_PROJECTED_CRS) {
+        Object conversion(proj_crs_get_coordoperation(ctx, system));
+        if (conversion.pj) {
+            what = known(proj_get_name(conversion.pj));
+            const char* method = nullptr;
+            if (what.empty() && proj_coordoperation_get_method_info(ctx, conversion.pj, &method,
+                                                                    nullptr, nullptr))
+                what = known(method);
+        }
+    } else if (type == PJ_TYPE_GEOGRAPHIC_2D_CRS || type == PJ_TYPE_GEOGRAPHIC_3D_CRS ||
+               type == PJ_TYPE_GEOGRAPHIC_CRS) {
+        what = "Longitude/latitude";
+    }
+    Object datum(proj_crs_get_datum_forced(ctx, system));
+    const std::string on = datum.pj ? known(proj_get_name(datum.pj)) : std::string();
+    if (what.empty())
+        return on.empty() ? "unknown" : "unknown system on " + on;
+    return on.empty() ? what : what + " on " + on;
+}
+
 } // namespace
+
+bool CoordinateSystem::Area::Holds(const MXY& p) const
+{
+    const bool lon = west <= east ? p.x >= west && p.x <= east : p.x >= west || p.x <= east;
+    return lon && p.y >= south && p.y <= north;
+}
 
 CoordinateSystem CoordinateSystem::FromText(const std::string& text)
 {
@@ -103,7 +140,11 @@ CoordinateSystem CoordinateSystem::FromText(const std::string& text)
         throw Error(msg::CrsNotUnderstood(text, context.Reason()));
     c.wkt_ = wkt;
     const char* name = proj_get_name(crs.pj);
-    c.name_ = name ? name : "unknown";
+    c.name_ = name && std::string(name) != "unknown" ? name : NameOfUnnamed(context.ctx, crs.pj);
+    double west = 0, south = 0, east = 0, north = 0;
+    if (proj_get_area_of_use(context.ctx, crs.pj, &west, &south, &east, &north, nullptr) &&
+        west >= -180 && east <= 180 && south >= -90 && north <= 90)
+        c.area_ = Area{west, south, east, north};
     const char* authority = proj_get_id_auth_name(crs.pj, 0);
     const char* code = proj_get_id_code(crs.pj, 0);
     if (authority && code)

@@ -29,13 +29,23 @@ public:
 
     // The system as WKT2 (2019) on one line, as the .prj sidecar holds it.
     const std::string& Wkt() const { return wkt_; }
-    // Its name ("WGS 84 / UTM zone 32N"), and its code when it has one.
+    // Its name ("WGS 84 / UTM zone 32N"), and its code when it has one. A
+    // system without a name (from a PROJ string) is named by what it is:
+    // "UTM zone 32N on World Geodetic System 1984".
     const std::string& Name() const { return name_; }
     const std::string& Authority() const { return authority_; }
     bool IsGeographic() const { return geographic_; }
     bool IsProjected() const { return projected_; }
     // "NAME (EPSG:CODE)" or "NAME".
     std::string Description() const;
+
+    // Where the system may be used, in degrees (west > east when the area
+    // crosses the antimeridian); none when the system does not say.
+    struct Area {
+        double west, south, east, north;
+        bool Holds(const MXY& lonLat) const;
+    };
+    const std::optional<Area>& AreaOfUse() const { return area_; }
 
     bool operator==(const CoordinateSystem& other) const { return wkt_ == other.wkt_; }
 
@@ -44,6 +54,7 @@ private:
     std::string wkt_;
     std::string name_;
     std::string authority_;
+    std::optional<Area> area_;
     bool geographic_ = false;
     bool projected_ = false;
 };

@@ -13,7 +13,12 @@ namespace sundrel::geo {
 void EnsureGdal()
 {
     static std::once_flag once;
-    std::call_once(once, [] { GDALAllRegister(); });
+    std::call_once(once, [] {
+        // GDAL's own messages never reach the user's screen: those that
+        // explain a failure are read back (GdalErrors::Reason) into ours.
+        CPLSetErrorHandler(CPLQuietErrorHandler);
+        GDALAllRegister();
+    });
 }
 
 GdalErrors::GdalErrors()

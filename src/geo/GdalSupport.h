@@ -14,7 +14,8 @@ class GDALDataset;
 
 namespace sundrel::geo {
 
-// Registers the drivers (once, for every thread).
+// Registers the drivers and keeps GDAL's messages off standard error (once,
+// for every thread).
 void EnsureGdal();
 
 // While it lives, GDAL's errors on this thread are kept instead of printed;

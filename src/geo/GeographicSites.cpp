@@ -119,6 +119,15 @@ ProjectedSites ProjectSites(const std::vector<MXY>& lonLat, std::int64_t firstLi
     std::vector<MXY> sites = WrapDegrees(lonLat, firstLine);
     if (crs && !crs->IsProjected())
         throw Error(msg::CrsNotProjected(crs->Description()));
+    if (crs && crs->AreaOfUse())
+        for (std::size_t k = 0; k < sites.size(); ++k)
+            if (!crs->AreaOfUse()->Holds(sites[k])) {
+                const CoordinateSystem::Area& a = *crs->AreaOfUse();
+                throw SiteError(msg::SiteOutsideArea(firstLine + static_cast<std::int64_t>(k),
+                                                     crs->Description(), Text(a.west),
+                                                     Text(a.east), Text(a.south), Text(a.north)),
+                                static_cast<std::int64_t>(k));
+            }
     CoordinateSystem target = crs ? *crs : [&] {
         const MXY centre = CentreOfSites(sites, firstLine);
         return CoordinateSystem::AzimuthalEquidistant(centre.x, centre.y);

@@ -47,7 +47,7 @@ struct ProjectedSites {
 
 // The sites in degrees projected for triangulation: onto `crs` when given
 // (it must be a projected system; no pole or hemisphere limit applies, the
-// system's own area does), else onto the azimuthal equidistant projection
+// system's own area of use does: a site outside it is refused), else onto the azimuthal equidistant projection
 // centred on them. Raises SiteError with the line and the reason, or Error
 // for a system that gives degrees.
 ProjectedSites ProjectSites(const std::vector<MXY>& lonLat, std::int64_t firstLine,

@@ -4,6 +4,7 @@
 #include "common/Errors.h"
 #include "common/Job.h"
 #include "common/Messages.h"
+#include "common/PrivateFiles.h"
 #include "geo/GdalSupport.h"
 #include "geo/Messages.h"
 #include "monmonier/MonmonierLayer.h"
@@ -14,7 +15,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
+#include <fstream>
 
 namespace sundrel::geo {
 
@@ -26,6 +29,13 @@ std::string Lower(std::string s)
 {
     std::transform(s.begin(), s.end(), s.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+std::string Upper(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     return s;
 }
 
@@ -48,20 +58,29 @@ struct FieldSpec {
     int width;
 };
 
-// A temporary folder beside the target, removed with what it holds unless
-// its files were moved out.
+// A temporary folder beside the target, of the user alone and created under
+// a name nobody has (the next counter on a clash), removed with what it
+// holds unless its files were moved out, and by the signal handler when the
+// process is ended meanwhile.
 class TemporaryFolder {
 public:
-    explicit TemporaryFolder(const fs::path& target) : path_(TemporarySibling(target))
+    explicit TemporaryFolder(const fs::path& target)
     {
-        std::error_code ec;
-        if (!fs::create_directory(path_, ec))
-            throw FileError(msg::ImpossibleToOpen, target, SystemReason(ec ? ec.value() : EEXIST));
+        RemoveStaleTemporaryFiles(target.parent_path());
+        int error = EEXIST;
+        for (int attempt = 0; attempt < 1000 && error == EEXIST; ++attempt) {
+            path_ = TemporarySibling(target);
+            error = CreatePrivateFolder(path_);
+        }
+        if (error)
+            throw FileError(msg::ImpossibleToOpen, target, SystemReason(error));
+        RegisterTemporaryFolder(path_);
     }
     ~TemporaryFolder()
     {
         std::error_code ec;
         fs::remove_all(path_, ec);
+        UnregisterTemporaryFile(path_);
     }
     const fs::path& path() const { return path_; }
 
@@ -69,15 +88,262 @@ private:
     fs::path path_;
 };
 
+// The files an export to `target` may write: one a layer, and for
+// shapefiles each layer's companions (either case of the extensions).
+std::vector<fs::path> PossibleLayerFiles(const fs::path& target, GisFormat format)
+{
+    if (format == GisFormat::GeoPackage)
+        return {target};
+    std::vector<std::string> extensions{target.extension().string()};
+    if (format == GisFormat::Shapefile)
+        for (const char* e : {".shp", ".shx", ".dbf", ".prj", ".cpg"}) {
+            extensions.push_back(e);
+            extensions.push_back(Upper(e));
+        }
+    std::vector<fs::path> files;
+    for (const char* layer : {"sites", "delaunay", "cells", "barriers"})
+        for (const std::string& extension : extensions) {
+            fs::path file = GisLayerFile(target, format, layer);
+            file.replace_extension(extension);
+            if (std::find(files.begin(), files.end(), file) == files.end())
+                files.push_back(file);
+        }
+    return files;
+}
+
+// Moves the complete set written in `folder` into place as one: every file
+// is first copied beside its destination (through a symbolic link, keeping a
+// replaced file's permissions, on the disk), then all are renamed into place
+// while the signals wait, and the files of an earlier export to the same
+// target that this one did not write (a layer, a .prj) are removed.
+void PlaceLayerFiles(const fs::path& folder, const fs::path& target, GisFormat format)
+{
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(folder))
+        files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    const fs::path destination = target.parent_path();
+    std::vector<std::unique_ptr<AtomicFile>> copies;
+    for (const fs::path& file : files) {
+        copies.push_back(std::make_unique<AtomicFile>(destination / file.filename()));
+        AtomicFile& copy = *copies.back();
+        std::error_code ec;
+        if (fs::file_size(file, ec) > 0) {
+            std::ifstream in(file, std::ios::binary);
+            errno = 0;
+            if (!in || !(copy.stream() << in.rdbuf()))
+                throw FileError(msg::FileWritingError, copy.target(),
+                                SystemReason(errno ? errno : EIO));
+        }
+        copy.close();
+    }
+    DeferredSignals wait;
+    std::vector<fs::path> placed;
+    for (std::unique_ptr<AtomicFile>& copy : copies) {
+        copy->commit();
+        placed.push_back(copy->target().filename());
+    }
+    for (const fs::path& old : PossibleLayerFiles(target, format)) {
+        if (std::find(placed.begin(), placed.end(), old.filename()) != placed.end())
+            continue;
+        std::error_code ec;
+        const auto status = fs::symlink_status(old, ec);
+        if (fs::is_regular_file(status) || fs::is_symlink(status))
+            fs::remove(old, ec);
+    }
+}
+
+// Geometries in longitude/latitude that cross the antimeridian, cut there:
+// a line into a MultiLineString, a polygon into a MultiPolygon, each part on
+// one side of ±180° (as GIS programs and GeoJSON's standard require).
+// Geometries that do not cross it are returned as they are.
+namespace antimeridian {
+
+// The points with longitudes made continuous along the way (a step of more
+// than 180 degrees goes the short way round).
+std::vector<MXY> Unwrapped(const OGRSimpleCurve& curve)
+{
+    std::vector<MXY> points;
+    for (int k = 0; k < curve.getNumPoints(); ++k) {
+        MXY p{curve.getX(k), curve.getY(k)};
+        if (!points.empty()) {
+            while (p.x - points.back().x > 180.0)
+                p.x -= 360.0;
+            while (p.x - points.back().x < -180.0)
+                p.x += 360.0;
+        }
+        points.push_back(p);
+    }
+    return points;
+}
+
+// The turn (…, -1, 0, 1, …) of the strip [-180 + 360 k, 180 + 360 k] holding x.
+int Turn(double x)
+{
+    return static_cast<int>(std::floor((x + 180.0) / 360.0));
+}
+
+double Cross(const MXY& a, const MXY& b, double x)
+{
+    return a.y + (b.y - a.y) * (x - a.x) / (b.x - a.x);
+}
+
+std::unique_ptr<OGRGeometry> CutLine(std::unique_ptr<OGRGeometry> geometry,
+                                     const OGRLineString& line)
+{
+    const std::vector<MXY> points = Unwrapped(line);
+    if (points.size() < 2)
+        return geometry;
+    // Parts in continuous longitudes, split where a segment crosses ±180.
+    std::vector<std::vector<MXY>> parts(1, std::vector<MXY>{points[0]});
+    for (std::size_t k = 1; k < points.size(); ++k) {
+        const MXY& a = points[k - 1];
+        const MXY& b = points[k];
+        const double step = b.x > a.x ? 360.0 : -360.0;
+        double edge = 180.0 + 360.0 * (b.x > a.x ? std::ceil((a.x - 180.0) / 360.0)
+                                                 : std::floor((a.x - 180.0) / 360.0));
+        for (; b.x > a.x ? edge < b.x : edge > b.x; edge += step) {
+            if (edge == a.x)
+                continue;
+            const MXY at{edge, Cross(a, b, edge)};
+            parts.back().push_back(at);
+            parts.push_back({at});
+        }
+        parts.back().push_back(b);
+    }
+    // Each part moved to the side of ±180 it lies on.
+    auto lines = std::make_unique<OGRMultiLineString>();
+    bool moved = false;
+    for (const std::vector<MXY>& part : parts) {
+        double west = part[0].x, east = part[0].x;
+        for (const MXY& p : part) {
+            west = std::min(west, p.x);
+            east = std::max(east, p.x);
+        }
+        const double shift = 360.0 * Turn((west + east) / 2.0);
+        moved = moved || shift != 0.0;
+        auto out = std::make_unique<OGRLineString>();
+        for (const MXY& p : part)
+            out->addPoint(p.x - shift, p.y);
+        lines->addGeometryDirectly(out.release());
+    }
+    if (parts.size() == 1 && !moved)
+        return geometry;
+    if (parts.size() == 1)
+        return std::unique_ptr<OGRGeometry>(lines->getGeometryRef(0)->clone());
+    return lines;
+}
+
+// The ring (closed, repeated last point) clipped to lo <= x <= hi
+// (Sutherland-Hodgman against each side).
+std::vector<MXY> Clip(std::vector<MXY> ring, double lo, double hi)
+{
+    auto side = [&](std::vector<MXY> in, bool low) {
+        std::vector<MXY> out;
+        const double edge = low ? lo : hi;
+        auto inside = [&](const MXY& p) { return low ? p.x >= edge : p.x <= edge; };
+        for (std::size_t k = 0; k + 1 < in.size(); ++k) {
+            const MXY& a = in[k];
+            const MXY& b = in[k + 1];
+            if (inside(a))
+                out.push_back(a);
+            if (inside(a) != inside(b))
+                out.push_back({edge, Cross(a, b, edge)});
+        }
+        if (!out.empty())
+            out.push_back(out.front());
+        return out;
+    };
+    return side(side(std::move(ring), true), false);
+}
+
+std::unique_ptr<OGRGeometry> CutPolygon(std::unique_ptr<OGRGeometry> geometry,
+                                        const OGRPolygon& polygon)
+{
+    const OGRLinearRing* outer = polygon.getExteriorRing();
+    if (!outer || polygon.getNumInteriorRings() > 0)
+        return geometry;
+    std::vector<MXY> ring = Unwrapped(*outer);
+    if (ring.size() < 4)
+        return geometry;
+    double west = ring[0].x, east = ring[0].x;
+    for (const MXY& p : ring) {
+        west = std::min(west, p.x);
+        east = std::max(east, p.x);
+    }
+    if (west >= -180.0 && east <= 180.0)
+        return geometry;
+    auto parts = std::make_unique<OGRMultiPolygon>();
+    for (int turn = Turn(west); turn <= Turn(east); ++turn) {
+        const std::vector<MXY> piece = Clip(ring, -180.0 + 360.0 * turn, 180.0 + 360.0 * turn);
+        if (piece.size() < 4)
+            continue;
+        auto cut = std::make_unique<OGRLinearRing>();
+        for (const MXY& p : piece) {
+            const double x = p.x - 360.0 * turn;
+            const int n = cut->getNumPoints();
+            if (n == 0 || cut->getX(n - 1) != x || cut->getY(n - 1) != p.y)
+                cut->addPoint(x, p.y);
+        }
+        if (cut->getNumPoints() < 4 || cut->get_Area() == 0.0)
+            continue;
+        auto part = std::make_unique<OGRPolygon>();
+        part->addRingDirectly(cut.release());
+        parts->addGeometryDirectly(part.release());
+    }
+    if (parts->getNumGeometries() == 0)
+        return geometry;
+    if (parts->getNumGeometries() == 1)
+        return std::unique_ptr<OGRGeometry>(parts->getGeometryRef(0)->clone());
+    return parts;
+}
+
+std::unique_ptr<OGRGeometry> Cut(std::unique_ptr<OGRGeometry> geometry)
+{
+    switch (wkbFlatten(geometry->getGeometryType())) {
+    case wkbLineString: {
+        const OGRLineString& line = *geometry->toLineString();
+        return CutLine(std::move(geometry), line);
+    }
+    case wkbPolygon: {
+        const OGRPolygon& polygon = *geometry->toPolygon();
+        return CutPolygon(std::move(geometry), polygon);
+    }
+    case wkbMultiLineString: {
+        auto lines = std::make_unique<OGRMultiLineString>();
+        bool changed = false;
+        for (const OGRLineString* part : *geometry->toMultiLineString()) {
+            std::unique_ptr<OGRGeometry> one(part->clone());
+            std::unique_ptr<OGRGeometry> cut = Cut(std::move(one));
+            changed = changed || wkbFlatten(cut->getGeometryType()) != wkbLineString ||
+                      !cut->Equals(part);
+            if (wkbFlatten(cut->getGeometryType()) == wkbMultiLineString) {
+                for (const OGRLineString* p : *cut->toMultiLineString())
+                    lines->addGeometry(p);
+            } else {
+                lines->addGeometry(cut.get());
+            }
+        }
+        if (!changed)
+            return geometry;
+        return lines;
+    }
+    default:
+        return geometry;
+    }
+}
+
+} // namespace antimeridian
+
 // One output layer: its dataset (shared by the layers of a GeoPackage), the
 // layer, and the reprojection of its features.
 class LayerOut {
 public:
     LayerOut(GDALDataset* dataset, const std::string& name, OGRwkbGeometryType type,
              const OGRSpatialReference* srs, const std::vector<FieldSpec>& fields,
-             OGRCoordinateTransformation* ct, const std::string& target,
+             OGRCoordinateTransformation* ct, bool cut, const std::string& target,
              const JobFeedback* feedback)
-        : name_(name), ct_(ct), target_(target), feedback_(feedback)
+        : name_(name), ct_(ct), cut_(cut), target_(target), feedback_(feedback)
     {
         GdalErrors errors;
         char** options = nullptr;
@@ -126,6 +392,8 @@ public:
                                                    ct_->GetTargetCS()->GetName()
                                                        ? ct_->GetTargetCS()->GetName()
                                                        : "?"));
+        if (cut_)
+            geometry = antimeridian::Cut(std::move(geometry));
         feature_->SetGeometryDirectly(geometry.release());
         if (layer_->CreateFeature(feature_.get()) != OGRERR_NONE)
             throw Error(msg::GisWriteFailed(target_, errors.Reason("a feature cannot be written")));
@@ -141,6 +409,7 @@ private:
     std::string name_;
     OGRLayer* layer_ = nullptr;
     OGRCoordinateTransformation* ct_;
+    bool cut_;
     std::string target_;
     const JobFeedback* feedback_;
     std::unique_ptr<OGRFeature, FeatureDeleter> feature_;
@@ -265,14 +534,20 @@ std::vector<GisLayerWritten> WriteGisLayers(const fs::path& target, const MMap& 
     for (const std::string& name : names)
         CheckOutputTarget(GisLayerFile(target, *format, name));
 
+    // GeoJSON is reprojected here, not by OGR, so that its geometries are
+    // cut at the antimeridian like those of any other output in degrees.
+    std::optional<CoordinateSystem> to = options.toCrs;
+    if (*format == GisFormat::GeoJson)
+        to = CoordinateSystem::LonLat();
     std::optional<OGRSpatialReference> srs, toSrs;
     if (options.crs)
         srs = SpatialReference(*options.crs);
     TransformationPtr ct;
-    if (options.toCrs) {
-        toSrs = SpatialReference(*options.toCrs);
+    if (to) {
+        toSrs = SpatialReference(*to);
         ct = MakeTransformation(*srs, *toSrs);
     }
+    const bool cut = to && to->IsGeographic() && !options.crs->IsGeographic();
     const OGRSpatialReference* layerSrs = toSrs ? &*toSrs : srs ? &*srs : nullptr;
 
     TemporaryFolder folder(target);
@@ -304,7 +579,7 @@ std::vector<GisLayerWritten> WriteGisLayers(const fs::path& target, const MMap& 
 
         {
             LayerOut out(dataset("sites"), "sites", wkbPoint, layerSrs,
-                         {{"population", OFTInteger, 0}, {"kind", OFTString, 8}}, ct.get(), where,
+                         {{"population", OFTInteger, 0}, {"kind", OFTString, 8}}, ct.get(), cut, where,
                          options.feedback);
             for (std::int32_t i = 0; i < n; ++i) {
                 const MPolygon& cell = map.cells[static_cast<std::size_t>(i)];
@@ -324,7 +599,7 @@ std::vector<GisLayerWritten> WriteGisLayers(const fs::path& target, const MMap& 
         {
             LayerOut out(dataset("delaunay"), "delaunay", wkbLineString, layerSrs,
                          {{"pop_i", OFTInteger, 0}, {"pop_j", OFTInteger, 0}, {"length", OFTReal, 0}},
-                         ct.get(), where, options.feedback);
+                         ct.get(), cut, where, options.feedback);
             for (std::int32_t i = 0; i < n; ++i) {
                 const MPolygon& a = map.cells[static_cast<std::size_t>(i)];
                 for (std::int32_t j : a.neighbours) {
@@ -345,7 +620,7 @@ std::vector<GisLayerWritten> WriteGisLayers(const fs::path& target, const MMap& 
         }
         {
             LayerOut out(dataset("cells"), "cells", wkbPolygon, layerSrs,
-                         {{"population", OFTInteger, 0}, {"area", OFTReal, 0}}, ct.get(), where,
+                         {{"population", OFTInteger, 0}, {"area", OFTReal, 0}}, ct.get(), cut, where,
                          options.feedback);
             for (std::int32_t i = 0; i < n; ++i) {
                 std::unique_ptr<OGRPolygon> polygon = CellPolygon(map.cells[static_cast<std::size_t>(i)]);
@@ -367,7 +642,7 @@ std::vector<GisLayerWritten> WriteGisLayers(const fs::path& target, const MMap& 
                           {"pop_j", OFTInteger, 0},
                           {"count", OFTInteger, 0},
                           {"support", OFTReal, 0}},
-                         ct.get(), where, options.feedback);
+                         ct.get(), cut, where, options.feedback);
             for (std::int32_t index = 0; index < layers->count(); ++index) {
                 const auto layer = layers->layer(index);
                 const std::vector<MPolygon>* cells = layer ? layer->cells() : nullptr;
@@ -422,21 +697,10 @@ std::vector<GisLayerWritten> WriteGisLayers(const fs::path& target, const MMap& 
         }
     }
 
-    // Complete: every file moves into place.
-    std::vector<fs::path> files;
-    for (const auto& entry : fs::directory_iterator(folder.path()))
-        files.push_back(entry.path());
-    std::sort(files.begin(), files.end());
-    const fs::path destination = target.parent_path();
-    for (const fs::path& file : files)
-        CheckOutputTarget(destination / file.filename());
-    for (const fs::path& file : files) {
-        std::error_code ec;
-        fs::rename(file, destination / file.filename(), ec);
-        if (ec)
-            throw FileError(msg::FileWritingError, destination / file.filename(),
-                            SystemReason(ec.value()));
-    }
+    // Complete: the set replaces the previous one, unless cancelled meanwhile.
+    if (options.feedback)
+        options.feedback->checkCancelled(msg::ComputationAborted);
+    PlaceLayerFiles(folder.path(), target, *format);
     return written;
 }
 

@@ -55,6 +55,13 @@ inline std::string SiteNotProjected(std::int64_t line, const std::string& name)
     return "Line " + std::to_string(line) + ": the site cannot be projected to " + name +
            " (outside the area of the coordinate system)";
 }
+inline std::string SiteOutsideArea(std::int64_t line, const std::string& name,
+                                   const std::string& west, const std::string& east,
+                                   const std::string& south, const std::string& north)
+{
+    return "Line " + std::to_string(line) + ": the site lies outside the area of use of " + name +
+           ": longitudes " + west + " to " + east + ", latitudes " + south + " to " + north;
+}
 
 // The sidecars beside a document.
 inline std::string SidecarUnreadable(const std::string& file, const std::string& reason)
@@ -78,6 +85,12 @@ inline constexpr const char* GeoJsonIsLonLat =
 inline constexpr const char* ReprojectionNeedsCrs =
     "The coordinate system of the document is unknown (it has no .prj file beside it): name it "
     "with --crs to reproject the layers";
+inline std::string CrsAlreadyKnown(const std::string& name)
+{
+    return "The document's coordinates are in " + name +
+           " (its .prj file): --crs cannot name another system for them; use --to-crs to "
+           "reproject the layers";
+}
 inline std::string FeatureNotReprojected(const std::string& layer, std::int64_t feature,
                                          const std::string& to)
 {

@@ -4,6 +4,7 @@
 #include "common/Job.h"
 #include "common/Messages.h"
 #include "common/Notifier.h"
+#include "common/PrivateFiles.h"
 #include "geo/Messages.h"
 #include "model/MMapFactory.h"
 #include "model/MapDocument.h"
@@ -169,19 +170,26 @@ void DocumentFiles::commit()
         for (const Sidecar& s : sidecars_) {
             if (!fs::exists(fs::symlink_status(s.target, ec)))
                 continue;
-            const fs::path aside = TemporarySibling(s.target);
-            RegisterTemporaryFile(aside);
-            fs::rename(s.target, aside, ec);
-            if (ec) {
-                UnregisterTemporaryFile(aside);
-                throw FileError(msg::FileWritingError, s.target, SystemReason(ec.value()));
+            // Aside under a name nobody has (the next counter on a clash).
+            fs::path aside;
+            int error = EEXIST;
+            for (int attempt = 0; attempt < 1000 && error == EEXIST; ++attempt) {
+                aside = TemporarySibling(s.target);
+                error = RenameNoReplace(s.target, aside);
             }
+            if (error)
+                throw FileError(msg::FileWritingError, s.target, SystemReason(error));
+            RegisterTemporaryFile(aside);
             moved.emplace_back(s.target, aside);
         }
         if (fs::is_regular_file(documentFile_, ec)) {
-            keep = TemporarySibling(documentFile_);
+            for (int attempt = 0; attempt < 1000; ++attempt) {
+                keep = TemporarySibling(documentFile_);
+                fs::create_hard_link(documentFile_, keep, ec);
+                if (ec != std::errc::file_exists)
+                    break;
+            }
             RegisterTemporaryFile(keep);
-            fs::create_hard_link(documentFile_, keep, ec);
             if (ec) {
                 // A filesystem without hard links: no way back once the
                 // document is replaced.

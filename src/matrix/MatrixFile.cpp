@@ -11,10 +11,12 @@
 
 #include <atomic>
 #include <bit>
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <ostream>
 #include <system_error>
 
@@ -98,6 +100,28 @@ bool ReadRecord(RandomAccessFile& file, std::int64_t at, T* values, std::size_t 
     return true;
 }
 
+// The process of a temporary store's name:
+// Monmonier_<day>_<month>_<year>_<hour>_<minute>_<second>_<process>_<n>.dat
+std::optional<std::uint64_t> StoreProcess(const std::string& name)
+{
+    if (name.rfind("Monmonier_", 0) != 0 || name.size() < 14 ||
+        name.compare(name.size() - 4, 4, ".dat") != 0)
+        return std::nullopt;
+    const std::string fields = name.substr(10, name.size() - 14);
+    std::vector<std::string> parts(1);
+    for (char c : fields) {
+        if (c == '_')
+            parts.emplace_back();
+        else if (c >= '0' && c <= '9')
+            parts.back() += c;
+        else
+            return std::nullopt;
+    }
+    if (parts.size() != 8 || parts[6].empty() || parts[6].size() > 19)
+        return std::nullopt;
+    return std::stoull(parts[6]);
+}
+
 } // namespace
 
 MatrixFile::MatrixFile(std::filesystem::path fileName) : fileName_(std::move(fileName)) {}
@@ -131,13 +155,24 @@ void MatrixFile::open()
         return;
     // Only a temporary store of ours is mapped; a document may be rewritten
     // by other programs while it is open.
-    if (!keep_)
+    if (keep_) {
+        file_ = RandomAccessFile::Open(fileName_, false);
+        if (!file_)
+            throw Error(msg::ImpossibleToOpen);
+    } else {
+        // A temporary store is created here or not at all: a name another
+        // user made first is never opened, the next counter is taken.
+        int error = 0;
+        for (int attempt = 0; attempt < 1000 && !file_; ++attempt) {
+            file_ = RandomAccessFile::CreateNew(fileName_, true, error);
+            if (file_ || error != EEXIST || !StoreProcess(fileName_.filename().string()))
+                break;
+            fileName_ = TemporaryMatrixFileName(fileName_.parent_path());
+        }
+        if (!file_)
+            throw Error(msg::ImpossibleToOpen);
+        created_ = true;
         RegisterTemporaryFile(fileName_);
-    file_ = RandomAccessFile::Open(fileName_, !keep_);
-    if (!file_) {
-        if (!keep_)
-            UnregisterTemporaryFile(fileName_);
-        throw Error(msg::ImpossibleToOpen);
     }
     opened_.store(true, std::memory_order_release);
 }
@@ -347,11 +382,13 @@ void MatrixFile::close()
         permutationOffset_ = -1;
         permutationCount_ = 0;
         sorted_ = false;
-        // Only a plain file of ours is ever deleted.
-        std::error_code ec;
-        if (std::filesystem::is_regular_file(fileName_, ec))
+        // Only the file this store created is ever deleted.
+        if (created_) {
+            std::error_code ec;
             std::filesystem::remove(fileName_, ec);
-        UnregisterTemporaryFile(fileName_);
+            UnregisterTemporaryFile(fileName_);
+            created_ = false;
+        }
     }
 }
 
@@ -376,25 +413,7 @@ std::filesystem::path TemporaryMatrixFileName(const std::filesystem::path& folde
 
 void RemoveStaleMatrixStores(const std::filesystem::path& folder)
 {
-    // Monmonier_<day>_<month>_<year>_<hour>_<minute>_<second>_<process>_<n>.dat
-    RemoveFilesOfEndedProcesses(folder, [](const std::string& name) -> std::optional<std::uint64_t> {
-        if (name.rfind("Monmonier_", 0) != 0 || name.size() < 14 ||
-            name.compare(name.size() - 4, 4, ".dat") != 0)
-            return std::nullopt;
-        const std::string fields = name.substr(10, name.size() - 14);
-        std::vector<std::string> parts(1);
-        for (char c : fields) {
-            if (c == '_')
-                parts.emplace_back();
-            else if (c >= '0' && c <= '9')
-                parts.back() += c;
-            else
-                return std::nullopt;
-        }
-        if (parts.size() != 8 || parts[6].empty() || parts[6].size() > 19)
-            return std::nullopt;
-        return std::stoull(parts[6]);
-    });
+    RemoveFilesOfEndedProcesses(folder, StoreProcess);
 }
 
 } // namespace sundrel

@@ -2,7 +2,9 @@
 // Many distance matrices kept on disk: a block of fixed-size records, matrix
 // k (N (N - 1) / 2 doubles in half-matrix order) at baseOffset + k·matrixBytes,
 // then the sorted permutation of every matrix (N (N - 1) / 2 32-bit pair
-// indices). A temporary store is deleted when closed; once the block has been
+// indices). A temporary store is created on first use, by its name or, when
+// that name exists, by the next counter's (never opening a file it did not
+// create), readable by the user alone, and deleted when closed; once the block has been
 // copied into a document, the store re-points itself at the document and
 // stays. Single distances are served by random access, so memory does not
 // grow with the number of matrices.
@@ -74,6 +76,8 @@ public:
     // Forgets the matrices; deletes the file unless it is kept.
     void close();
 
+    // The store's file (a temporary store's name may change when it is
+    // created: see above).
     const std::filesystem::path& fileName() const { return fileName_; }
     std::int32_t matrixCount() const { return matrixCount_; }
     std::int32_t size() const { return size_; }
@@ -104,6 +108,7 @@ private:
     std::int32_t permutationCount_ = 0;
     bool sorted_ = false;
     bool keep_ = false;
+    bool created_ = false; // the temporary file is this store's own
     std::int64_t baseOffset_ = 0;
     std::int64_t savedOffset_ = 0;
     std::filesystem::path savedFileName_;

@@ -4,10 +4,12 @@
 #include "common/Errors.h"
 #include "common/Messages.h"
 #include "common/Process.h"
+#include "common/RandomAccessFile.h"
 #include "model/MMapFactory.h"
 #include "model/Messages.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <limits>
 #include <system_error>
@@ -175,29 +177,22 @@ std::unique_ptr<EditHistory> EditHistory::Create(const std::filesystem::path& fo
         return std::stoull(fields.substr(0, cut));
     });
 
-    // A stale file of an earlier program with the same process id keeps its
-    // name; the next counter value is tried instead.
-    for (int attempt = 0; attempt < 100; ++attempt) {
+    // Created here or not at all, readable by the user alone: a name that
+    // exists (a stale file of an earlier program with the same process id,
+    // or one another user made first) is never opened; the next counter
+    // value is tried instead.
+    for (int attempt = 0; attempt < 1000; ++attempt) {
         const std::filesystem::path name =
             dir / ("SundrelHistory_" + std::to_string(ProcessId()) + "_" +
                    std::to_string(counter.fetch_add(1)) + ".tmp");
-        if (std::filesystem::exists(name, ec))
-            continue;
-        // "x": created here or not at all.
-        std::FILE* created = std::fopen(name.string().c_str(), "wbx");
-        if (!created) {
-            if (std::filesystem::exists(name, ec))
+        int error = 0;
+        std::unique_ptr<RandomAccessFile> file = RandomAccessFile::CreateNew(name, false, error);
+        if (!file) {
+            if (error == EEXIST)
                 continue;
             throw Error(msg::ImpossibleToOpen);
         }
-        std::fclose(created);
-        std::filesystem::permissions(name,
-                                     std::filesystem::perms::owner_read |
-                                         std::filesystem::perms::owner_write,
-                                     ec);
-        std::unique_ptr<EditHistory> history(new EditHistory(name));
-        if (!history->file_.is_open())
-            throw Error(msg::ImpossibleToOpen);
+        std::unique_ptr<EditHistory> history(new EditHistory(name, std::move(file)));
         // The end header of an empty history.
         const std::vector<unsigned char> end(kHeaderBytes, 0);
         try {
@@ -210,14 +205,14 @@ std::unique_ptr<EditHistory> EditHistory::Create(const std::filesystem::path& fo
     throw Error(msg::ImpossibleToOpen);
 }
 
-EditHistory::EditHistory(std::filesystem::path path)
-    : path_(std::move(path)), file_(path_, std::ios::in | std::ios::out | std::ios::binary)
+EditHistory::EditHistory(std::filesystem::path path, std::unique_ptr<RandomAccessFile> file)
+    : path_(std::move(path)), file_(std::move(file))
 {
 }
 
 EditHistory::~EditHistory()
 {
-    file_.close();
+    file_.reset();
     std::error_code ec;
     std::filesystem::remove(path_, ec);
 }
@@ -236,31 +231,23 @@ void EditHistory::CheckUsable() const
         throw Error(failure_);
 }
 
-// Each transfer seeks first, which also drops what the stream buffered, so
-// every read sees the file as it is.
 void EditHistory::Write(std::int64_t offset, const std::vector<unsigned char>& bytes)
 {
-    file_.clear();
-    file_.seekp(offset);
-    file_.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    file_.flush();
-    if (!file_)
+    if (!file_->WriteAt(offset, bytes.data(), bytes.size()))
         Fail(msg::FileWritingError);
 }
 
 std::vector<unsigned char> EditHistory::Read(std::int64_t offset, std::int64_t size)
 {
+    // Every read sees the file as it is now, nothing kept from before.
+    file_->DropPages();
     // A count read from a damaged file must not make us allocate more than
     // the file holds.
-    file_.clear();
-    file_.seekg(0, std::ios::end);
-    const std::int64_t fileSize = file_ ? static_cast<std::int64_t>(file_.tellg()) : -1;
+    const std::int64_t fileSize = file_->Size();
     if (offset < 0 || size < 0 || fileSize < 0 || size > fileSize - offset)
         Fail(msg::FileReadingError);
     std::vector<unsigned char> bytes(static_cast<std::size_t>(size));
-    file_.seekg(offset);
-    file_.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size));
-    if (!file_ || file_.gcount() != static_cast<std::streamsize>(size))
+    if (!file_->ReadAt(offset, bytes.data(), bytes.size()))
         Fail(msg::FileReadingError);
     return bytes;
 }

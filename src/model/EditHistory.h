@@ -13,7 +13,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,6 +20,7 @@
 namespace sundrel {
 
 class MMapFactory;
+class RandomAccessFile;
 
 enum class EditAction : std::uint8_t { None = 0, AddPoint = 1, DeletePoint = 2, MovePoint = 3, RemoveAll = 4 };
 
@@ -78,7 +78,7 @@ public:
     void RedoDone();
 
 private:
-    explicit EditHistory(std::filesystem::path path);
+    EditHistory(std::filesystem::path path, std::unique_ptr<RandomAccessFile> file);
 
     void Append(EditAction type, const std::vector<HistoryItem>& items);
     void Write(std::int64_t offset, const std::vector<unsigned char>& bytes);
@@ -87,7 +87,7 @@ private:
     void CheckUsable() const;
 
     std::filesystem::path path_;
-    std::fstream file_;
+    std::unique_ptr<RandomAccessFile> file_;
     bool broken_ = false;
     std::string failure_;
 

@@ -133,6 +133,13 @@ TEST_F(GeoStudy, SitesThatCannotBeMappedAreRefusedByLine)
          "Sites in degrees need a projected coordinate system, and WGS 84 (EPSG:4326) gives degrees\n"},
         {"8 45\n9 46\n", {"--crs", "EPSG:0"}, "The coordinate system is not understood: EPSG:0"},
         {"8 45\n9 46\n8 45\n", {}, "lines 2 and 4 give the same position\n"},
+        // Outside the named system's area of use.
+        {"-91 40\n-92 41\n8 45\n", {"--crs", "EPSG:32615"},
+         "Line 4: the site lies outside the area of use of WGS 84 / UTM zone 15N (EPSG:32615): "
+         "longitudes -96 to -90, latitudes 0 to 84\n"},
+        {"-91 40\n-92 41\n", {"--crs", "EPSG:2056"},
+         "Line 2: the site lies outside the area of use of CH1903+ / LV95 (EPSG:2056): "
+         "longitudes 5.96 to 10.49, latitudes 45.82 to 47.81\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
@@ -295,6 +302,111 @@ TEST_F(GeoStudy, GisSystemsAndRefusals)
     EXPECT_EQ(r.status, 2);
     for (const auto& e : fs::directory_iterator(dir_->path()))
         EXPECT_EQ(e.path().filename().string().find(".~"), std::string::npos) << e.path();
+}
+
+// An export replaces the set an earlier one made whole: through links, with
+// the replaced files' modes, and without the files it does not write.
+TEST_F(GeoStudy, GisSetsReplaceTheirPredecessorsWhole)
+{
+    ASSERT_EQ(Cli({"map", kExamples + "/sites.txt", "--first-line", "2", "-o", Path("flat.dvt")}).status, 0);
+    ASSERT_EQ(Cli({"gis", Path("study.dvk"), "-o", Path("set.shp")}).status, 0);
+    for (const char* layer : {"sites", "delaunay", "cells", "barriers"})
+        EXPECT_TRUE(fs::exists(Path(std::string("set.") + layer + ".prj"))) << layer;
+    auto r = Cli({"gis", Path("flat.dvt"), "-o", Path("set.shp")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir_->path()))
+        if (e.path().filename().string().rfind("set.", 0) == 0)
+            names.insert(e.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"set.cells.cpg", "set.cells.dbf", "set.cells.shp",
+                                            "set.cells.shx", "set.delaunay.cpg", "set.delaunay.dbf",
+                                            "set.delaunay.shp", "set.delaunay.shx", "set.sites.cpg",
+                                            "set.sites.dbf", "set.sites.shp", "set.sites.shx"}));
+    ASSERT_EQ(Cli({"gis", Path("study.dvk"), "-o", Path("set.geojson")}).status, 0);
+    EXPECT_TRUE(fs::exists(Path("set.barriers.geojson")));
+    ASSERT_EQ(Cli({"gis", Path("map.dvt"), "-o", Path("set.geojson")}).status, 0);
+    EXPECT_FALSE(fs::exists(Path("set.barriers.geojson")));
+    EXPECT_TRUE(fs::exists(Path("set.cells.geojson")));
+
+    // Through a symbolic link, keeping the replaced file's mode.
+    fs::create_directory(Path("real"));
+    test::WriteFile(Path("real/layers.gpkg"), "previous");
+    fs::permissions(Path("real/layers.gpkg"), fs::perms(0640));
+    fs::create_symlink(Path("real/layers.gpkg"), Path("link.gpkg"));
+    r = Cli({"gis", Path("study.dvk"), "-o", Path("link.gpkg")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(Path("link.gpkg"))));
+    EXPECT_EQ(fs::status(Path("real/layers.gpkg")).permissions(), fs::perms(0640));
+    EXPECT_EQ(Open(Path("link.gpkg"))->GetLayerCount(), 4);
+
+    // A document with a system is reprojected, never relabelled.
+    r = Cli({"gis", Path("study.dvk"), "--crs", "EPSG:32632", "-o", Path("relabelled.gpkg")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "The document's coordinates are in Azimuthal equidistant around longitude "
+                     "7.965, latitude 46.0315 (WGS 84) (its .prj file): --crs cannot name another "
+                     "system for them; use --to-crs to reproject the layers\n");
+    EXPECT_FALSE(fs::exists(Path("relabelled.gpkg")));
+    r = Cli({"gis", Path("flat.dvt"), "--crs", "EPSG:32632", "-o", Path("named.gpkg")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (const auto& e : fs::directory_iterator(dir_->path()))
+        EXPECT_EQ(e.path().filename().string().find(".~"), std::string::npos) << e.path();
+}
+
+// A system given as a PROJ string is named by what it is.
+TEST_F(GeoStudy, SystemsWithoutANameAreNamedByWhatTheyAre)
+{
+    auto r = Cli({"map", kExamples + "/sites.txt", "--first-line", "2", "--geographic", "--crs",
+                  "+proj=utm +zone=32 +datum=WGS84", "-o", Path("projstring.dvt")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("coordinate system: UTM zone 32N on World Geodetic System 1984 ("),
+              std::string::npos)
+        << r.out;
+    r = Cli({"info", Path("projstring.dvt")});
+    EXPECT_NE(r.out.find("\ncoordinate system: UTM zone 32N on World Geodetic System 1984\n"),
+              std::string::npos)
+        << r.out;
+    r = Cli({"map", kExamples + "/sites.txt", "--first-line", "2", "--crs",
+             "+proj=laea +lat_0=46 +lon_0=8 +datum=WGS84", "-o", Path("laea.dvt")});
+    EXPECT_NE(Cli({"info", Path("laea.dvt")})
+                  .out.find("\ncoordinate system: Lambert Azimuthal Equal Area on World Geodetic "
+                            "System 1984\n"),
+              std::string::npos);
+}
+
+// Sites on both sides of the antimeridian: GeoJSON cells and lines are cut
+// at ±180 degrees into parts that each lie on one side, valid for GEOS.
+TEST_F(GeoStudy, GeoJsonIsCutAtTheAntimeridian)
+{
+    ASSERT_TRUE(OGRGeometryFactory::haveGEOS()); // validity is GEOS's
+    test::WriteFile(Path("fiji.txt"), "179.5 -17.0\n179.9 -16.2\n-179.6 -16.8\n-179.8 -17.9\n"
+                                      "179.7 -18.4\n-179.5 -16.0\n179.6 -15.7\n-179.9 -18.8\n");
+    ASSERT_EQ(Cli({"map", Path("fiji.txt"), "--geographic", "-o", Path("fiji.dvt")}).status, 0);
+    auto r = Cli({"gis", Path("fiji.dvt"), "-o", Path("fiji.geojson")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    int cut = 0;
+    for (const char* layer : {"sites", "delaunay", "cells"}) {
+        SCOPED_TRACE(layer);
+        Dataset ds = Open(Path(std::string("fiji.") + layer + ".geojson"));
+        ASSERT_TRUE(ds);
+        for (auto& f : *ds->GetLayer(0)) {
+            OGRGeometry* g = f->GetGeometryRef();
+            ASSERT_NE(g, nullptr);
+            EXPECT_TRUE(g->IsValid()) << g->exportToJson();
+            const auto type = wkbFlatten(g->getGeometryType());
+            cut += type == wkbMultiPolygon || type == wkbMultiLineString;
+            std::vector<const OGRGeometry*> parts{g};
+            if (type == wkbMultiPolygon || type == wkbMultiLineString)
+                parts.assign(g->toGeometryCollection()->begin(), g->toGeometryCollection()->end());
+            for (const OGRGeometry* part : parts) {
+                OGREnvelope e;
+                part->getEnvelope(&e);
+                EXPECT_TRUE((e.MinX >= 0 || e.MaxX <= 0) && e.MinX >= -180 && e.MaxX <= 180)
+                    << part->exportToJson();
+                EXPECT_LT(e.MaxX - e.MinX, 5.0) << part->exportToJson();
+            }
+        }
+    }
+    EXPECT_GT(cut, 2);
 }
 
 TEST_F(GeoStudy, BackdropsUnderTheFigures)

@@ -221,11 +221,11 @@ protected:
     }
     fs::path Big() const { return dir_ / "big.dvt"; }
 
-    // Starts the export and waits until its temporary file exists; false
-    // when the export ended first.
-    bool StartExport(const fs::path& out, test::RunningCli& running)
+    // Starts the export (or another command writing `out`) and waits until
+    // its temporary file exists; false when the export ended first.
+    bool StartExport(const fs::path& out, test::RunningCli& running, const char* command = "export")
     {
-        running = test::StartCli({"export", Big().string(), "-o", out.string()}, dir_.path());
+        running = test::StartCli({command, Big().string(), "-o", out.string()}, dir_.path());
         for (int k = 0; k < 20000; ++k) {
             for (const auto& name : Temporaries(out.parent_path()))
                 if (name.rfind(out.filename().string() + ".~", 0) == 0)
@@ -264,6 +264,30 @@ TEST_F(CliSignals, InterruptedExportsLeaveNoTemporaryFile)
     EXPECT_NE(r.status, 0);
     EXPECT_EQ(test::ReadFile(out), "previous figure");
     EXPECT_TRUE(Temporaries(out.parent_path()).empty());
+}
+
+// GIS layers are written in a temporary folder: an interrupt, or two,
+// leave neither the folder nor part of a set, and keep GDAL's own messages
+// off the screen.
+TEST_F(CliSignals, InterruptedGisExportsLeaveNoTemporaryFolder)
+{
+    const auto folder = dir_ / "layers";
+    fs::create_directory(folder);
+    for (const char* target : {"big.gpkg", "big.shp"}) {
+        for (int signals : {1, 2}) {
+            SCOPED_TRACE(std::string(target) + " " + std::to_string(signals));
+            test::RunningCli running;
+            if (!StartExport(folder / target, running, "gis"))
+                GTEST_SKIP() << "the export ended before it could be interrupted";
+            for (int k = 0; k < signals; ++k)
+                ::kill(running.pid, SIGINT);
+            const test::CliResult r = test::WaitCli(running);
+            EXPECT_NE(r.status, 0);
+            EXPECT_EQ(r.err.find("ERROR"), std::string::npos) << r.err;
+            EXPECT_EQ(r.err.find("locked"), std::string::npos) << r.err;
+            EXPECT_TRUE(fs::is_empty(folder)) << Temporaries(folder).size();
+        }
+    }
 }
 
 TEST_F(CliSignals, FilesOfDeadProcessesAreRemovedOthersStay)
