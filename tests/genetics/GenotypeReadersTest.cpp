@@ -394,7 +394,10 @@ TEST(GenotypeReaders, PopulationsReorderByNameAndCountsAreChecked)
                                "populations not named \"A\", \"B\"");
     }
     const std::vector<double> before = ObservedDistances(d, Distance::Nei, UntypedRule::Mean);
-    ReorderPopulations(d, {"C", "A", "B"}, "order.txt");
+    // The order file may end its lines in CR alone.
+    test::TempDir temp("genotype-order");
+    test::WriteFile(temp / "order.txt", "C\r A \r\rB\r");
+    ReorderPopulations(d, ReadPopulationNames((temp / "order.txt").string()), "order.txt");
     EXPECT_EQ(d.populations, (std::vector<std::string>{"C", "A", "B"}));
     EXPECT_EQ(d.individuals, (std::vector<std::string>{"C", "a1", "A", "b1", "B"}));
     const std::vector<double> after = ObservedDistances(d, Distance::Nei, UntypedRule::Mean);
