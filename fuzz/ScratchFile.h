@@ -16,9 +16,10 @@ namespace sundrel::fuzz {
 
 class ScratchFile {
 public:
-    explicit ScratchFile(const std::string& stem)
+    // "STEM-PID" then `suffix`, in the temporary folder.
+    explicit ScratchFile(const std::string& stem, const std::string& suffix = "")
         : path_(std::filesystem::temp_directory_path() /
-                (stem + "-" + std::to_string(::getpid())))
+                (stem + "-" + std::to_string(::getpid()) + suffix))
     {
     }
     ~ScratchFile() { Remove(); }

@@ -15,7 +15,9 @@
 #include "matrix/MatrixFile.h"
 #include "matrix/SMatrix.h"
 
+#include <charconv>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <unistd.h>
 
@@ -28,6 +30,18 @@ namespace {
 int ColumnOption(Arguments& args, const char* option, int min)
 {
     return static_cast<int>(ParseInteger(args.Value(option), option, min, 1 << 20));
+}
+
+// A seed: any unsigned 64-bit number, as the generator takes.
+std::uint64_t SeedOption(const std::string& text)
+{
+    std::uint64_t v = 0;
+    const char* end = text.data() + text.size();
+    const auto [p, ec] = std::from_chars(text.data(), end, v);
+    if (ec != std::errc() || p != end)
+        throw UsageError("--seed must be a whole number from 0 to " + std::to_string(UINT64_MAX) + ", not '" +
+                         text + "'");
+    return v;
 }
 
 // Progress of a computation on standard error, on a terminal only.
@@ -105,7 +119,7 @@ bool TakeGenotypeOption(Arguments& args, GenotypeOptions& options)
         options.request.resampling = kind == "loci" ? Resampling::Loci : Resampling::Individuals;
         options.resampleGiven = true;
     } else if (args.Take("--seed")) {
-        options.request.seed = static_cast<std::uint64_t>(ParseInteger(args.Value("--seed"), "--seed", 0, INT64_MAX));
+        options.request.seed = SeedOption(args.Value("--seed"));
         options.seedGiven = true;
     } else if (args.Take("--replicates")) {
         const std::string range = args.Value("--replicates");

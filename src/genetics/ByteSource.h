@@ -8,6 +8,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace sundrel {
 class JobFeedback;
@@ -33,6 +35,11 @@ using SourceOpener = std::function<std::unique_ptr<ByteSource>(const std::filesy
 
 // Everything the source holds; stops with the silent abort once `cancel` is set.
 std::string ReadAll(ByteSource& source, const JobFeedback* cancel = nullptr);
+
+// The lines of a text, without their ends: a line ends in a line feed, a
+// carriage return and a line feed, or a carriage return alone (old Mac
+// files). A final line end opens no line of its own.
+std::vector<std::string_view> SplitLines(std::string_view text);
 
 // True when the bytes start as gzip data do.
 inline bool IsGzip(const std::string& bytes)

@@ -79,8 +79,8 @@ bool IsInteger(std::string_view s)
     return AllDigits(s);
 }
 
-// The file's lines (line feeds, carriage returns before them dropped), after
-// a UTF-8 byte order mark. Text that is not text is refused here.
+// The file's lines (ended by LF, CRLF or CR alone), after a UTF-8 byte order
+// mark. Text that is not text is refused here.
 class Lines {
 public:
     Lines(const std::string& path, std::string_view text) : path_(path)
@@ -90,17 +90,7 @@ public:
         const TextKind kind = ClassifyText(text.data(), std::min<std::size_t>(text.size(), 1 << 16));
         if (kind == TextKind::Utf16)
             fail(0, msg::GenotypesUtf16);
-        std::size_t start = 0;
-        while (start < text.size()) {
-            std::size_t end = text.find('\n', start);
-            if (end == std::string_view::npos)
-                end = text.size();
-            std::string_view line = text.substr(start, end - start);
-            if (!line.empty() && line.back() == '\r')
-                line.remove_suffix(1);
-            lines_.push_back(line);
-            start = end + 1;
-        }
+        lines_ = SplitLines(text);
         if (kind == TextKind::Binary)
             for (std::size_t i = 0; i < lines_.size(); ++i)
                 if (lines_[i].find('\0') != std::string_view::npos)
@@ -111,7 +101,8 @@ public:
     std::string_view operator[](std::size_t i) const { return lines_[i]; }
 
     // Refuses a field holding control characters other than tabs (white
-    // space a field split at commas may keep) or bytes that are not UTF-8.
+    // space a field split at commas may keep) as binary data, and one whose
+    // bytes are not UTF-8 (a name in Latin-1, say) as such.
     void checkText(std::size_t index, std::string_view field) const
     {
         for (char c : field)
@@ -119,8 +110,13 @@ public:
                 std::size_t start = 0;
                 while (start <= field.size()) {
                     const std::size_t tab = std::min(field.find('\t', start), field.size());
-                    if (NotText(field.substr(start, tab - start)))
-                        fail(static_cast<std::int64_t>(index + 1), msg::GenotypesBinary);
+                    const std::string_view part = field.substr(start, tab - start);
+                    if (NotText(part)) {
+                        const bool controls = std::any_of(part.begin(), part.end(), [](char ch) {
+                            return static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F;
+                        });
+                        failAt(index, controls ? msg::GenotypesBinary : msg::GenotypesNotUtf8);
+                    }
                     start = tab + 1;
                 }
                 return;
@@ -317,9 +313,12 @@ GenotypeData ReadGenepop(const Lines& lines, const ReadOptions& options, const s
             continue;
         const std::size_t comma = line.find(',');
         if (comma == std::string_view::npos) {
-            if (population.empty())
-                lines.failAt(i, msg::GenepopNoComma);
+            // A line continues the individual before it with genotypes
+            // only, and only while that one lacks some: anything else is
+            // an individual whose line lacks its comma.
             SplitSpaces(line, tokens);
+            if (population.empty() || population.back().genotypes.size() >= nloc || !AllDigits(tokens[0]))
+                lines.failAt(i, msg::GenepopNoComma);
             population.back().genotypes.insert(population.back().genotypes.end(), tokens.begin(), tokens.end());
             continue;
         }
@@ -464,14 +463,6 @@ bool PairedHeaders(std::string_view a, std::string_view b)
            ((x == '1' && y == '2') || (x == 'a' && y == 'b') || (x == 'A' && y == 'B'));
 }
 
-std::string_view Unquote(std::string_view s)
-{
-    s = Trim(s);
-    if (s.size() >= 2 && s.front() == '"' && s.back() == '"')
-        s = s.substr(1, s.size() - 2);
-    return s;
-}
-
 // The 0-based column of a 1-based option, checked against the row's fields.
 std::size_t Column(const Lines& lines, std::size_t lineIndex, const char* what, int column, std::size_t fields)
 {
@@ -520,19 +511,34 @@ GenotypeData ReadStructure(const Lines& lines, const ReadOptions& options, const
         lines.failAt(rows[0], msg::NoLocusColumn);
     const std::size_t fc = static_cast<std::size_t>(firstLocus - 1);
 
-    // Two rows per individual: asked for, or every pair of rows shares its label.
+    // Two rows per individual: asked for, or the labels come in runs of
+    // exactly two rows of one population (labels naming the sites come in
+    // longer runs). Labels that are the population names leave it open
+    // when every site has two rows: the summary says what was chosen.
     int perIndividual = layout.rowsPerIndividual;
     if (perIndividual == 0) {
         perIndividual = 1;
         if (labelColumn > 0 && rows.size() % 2 == 0) {
             perIndividual = 2;
-            std::vector<std::string_view> t2;
+            bool labelsArePopulations = true;
+            std::vector<std::string_view> t2, t3;
             for (std::size_t r = 0; r + 1 < rows.size() && perIndividual == 2; r += 2) {
                 SplitSpaces(lines[rows[r]], tokens);
                 SplitSpaces(lines[rows[r + 1]], t2);
-                if (tokens.size() <= lc || t2.size() <= lc || tokens[lc] != t2[lc])
+                if (tokens.size() <= std::max(lc, pc) || t2.size() <= std::max(lc, pc) || tokens[lc] != t2[lc] ||
+                    tokens[pc] != t2[pc]) {
                     perIndividual = 1;
+                    break;
+                }
+                labelsArePopulations = labelsArePopulations && tokens[lc] == tokens[pc];
+                if (r + 2 < rows.size()) {
+                    SplitSpaces(lines[rows[r + 2]], t3);
+                    if (t3.size() > lc && t3[lc] == tokens[lc])
+                        perIndividual = 1; // a run longer than two
+                }
             }
+            if (perIndividual == 2 && labelsArePopulations && (fields - fc) % 2 == 0)
+                b.data().notes.push_back(msg::TwoRowsChosen);
         }
     }
     if (perIndividual == 2 && rows.size() % 2)
@@ -581,6 +587,67 @@ GenotypeData ReadStructure(const Lines& lines, const ReadOptions& options, const
     return b.finish();
 }
 
+// Splits a table row at `delimiter` as spreadsheets and R's write.csv write
+// it (RFC 4180): a field in double quotes may hold the delimiter, and two
+// quotes in it stand for one. Fields are trimmed outside their quotes.
+// Raises the table's fault when a quote is left open on the line.
+void SplitRow(const Lines& lines, std::size_t index, char delimiter, std::vector<std::string>& out)
+{
+    const std::string_view line = lines[index];
+    out.clear();
+    std::size_t i = 0;
+    for (;;) {
+        std::size_t at = i;
+        while (at < line.size() && line[at] != delimiter && IsSpace(line[at]))
+            ++at;
+        std::string field;
+        if (at < line.size() && line[at] == '"') {
+            for (++at;; ++at) {
+                if (at >= line.size())
+                    lines.failAt(index, msg::TableOpenQuote);
+                if (line[at] == '"') {
+                    if (at + 1 < line.size() && line[at + 1] == '"')
+                        ++at;
+                    else
+                        break;
+                }
+                field += line[at];
+            }
+            i = std::min(line.find(delimiter, at + 1), line.size());
+            field += Trim(line.substr(at + 1, i - at - 1));
+        } else {
+            i = std::min(line.find(delimiter, i), line.size());
+            field = Trim(line.substr(at, i - at));
+        }
+        out.push_back(std::move(field));
+        if (i >= line.size())
+            return;
+        ++i;
+    }
+}
+
+// True when `c` occurs in `line` outside double quotes.
+bool HasUnquoted(std::string_view line, char c)
+{
+    bool quoted = false;
+    for (char x : line) {
+        if (x == '"')
+            quoted = !quoted;
+        else if (x == c && !quoted)
+            return true;
+    }
+    return false;
+}
+
+// An allele as genotype tables write them: a whole number (120, 0120) or
+// bases (A, T, ACG, an indel's "-").
+bool LooksLikeAllele(std::string_view s)
+{
+    return AllDigits(s) || (!s.empty() && std::all_of(s.begin(), s.end(), [](char c) {
+                                return std::strchr("ACGTNacgtn-*", c) != nullptr && c != '\0';
+                            }));
+}
+
 // A plain table with a header row, comma- or tab-separated.
 GenotypeData ReadTable(const Lines& lines, const ReadOptions& options, const std::string& path)
 {
@@ -591,11 +658,9 @@ GenotypeData ReadTable(const Lines& lines, const ReadOptions& options, const std
         ++h;
     if (h >= lines.size())
         lines.fail(0, msg::NoGenotypes);
-    const char delimiter = lines[h].find(',') != std::string_view::npos ? ',' : '\t';
-    std::vector<std::string_view> header, cells;
-    SplitOn(lines[h], delimiter, header);
-    for (auto& cell : header)
-        cell = Unquote(cell);
+    const char delimiter = HasUnquoted(lines[h], ',') ? ',' : '\t';
+    std::vector<std::string> header, cells;
+    SplitRow(lines, h, delimiter, header);
     const std::size_t fields = header.size();
     const int labelColumn = layout.labelColumn < 0 ? 1 : layout.labelColumn;
     int popColumn = layout.populationColumn;
@@ -621,9 +686,11 @@ GenotypeData ReadTable(const Lines& lines, const ReadOptions& options, const std
     // "l1.1", "l1.2"), else one haploid column per locus.
     bool joined = false;
     for (std::size_t i = h + 1; i < lines.size() && !joined; ++i) {
-        SplitOn(lines[i], delimiter, cells);
+        if (Trim(lines[i]).empty())
+            continue;
+        SplitRow(lines, i, delimiter, cells);
         for (std::size_t c = fc; c < cells.size(); ++c)
-            if (cells[c].find_first_of("/|") != std::string_view::npos)
+            if (cells[c].find_first_of("/|") != std::string::npos)
                 joined = true;
     }
     const std::size_t columns = fields - fc;
@@ -648,28 +715,40 @@ GenotypeData ReadTable(const Lines& lines, const ReadOptions& options, const std
     b.setLoci(std::move(loci));
 
     const auto isMissing = [&](std::string_view s) { return TableMissing(s, options.missing); };
+    // Whether some allele column holds alleles only (and one at least).
+    std::vector<char> alleles(columns, 1), typed(columns, 0);
     for (std::size_t i = h + 1; i < lines.size(); ++i) {
         b.checkCancel(i);
         if (Trim(lines[i]).empty())
             continue;
-        SplitOn(lines[i], delimiter, cells);
+        SplitRow(lines, i, delimiter, cells);
         if (cells.size() != fields)
             lines.failAt(i, msg::HeaderFieldCount(cells.size(), fields));
-        for (auto& cell : cells)
-            cell = Unquote(cell);
         lines.checkText(i, cells[pc]);
         const std::int32_t pop = b.population(cells[pc]);
         std::string name;
         if (labelColumn > 0) {
             lines.checkText(i, cells[lc]);
-            name = std::string(cells[lc]);
+            name = cells[lc];
         } else {
             name = std::to_string(b.data().individuals.size() + 1);
         }
         const std::size_t k = b.individual(name, pop);
+        for (std::size_t c = fc; c < fields; ++c) {
+            const std::string_view cell = cells[c];
+            if (isMissing(cell))
+                continue;
+            typed[c - fc] = 1;
+            const std::size_t sep = cell.find_first_of("/|");
+            if (!(sep == std::string_view::npos
+                      ? LooksLikeAllele(cell)
+                      : (isMissing(cell.substr(0, sep)) || LooksLikeAllele(Trim(cell.substr(0, sep)))) &&
+                            (isMissing(cell.substr(sep + 1)) || LooksLikeAllele(Trim(cell.substr(sep + 1))))))
+                alleles[c - fc] = 0;
+        }
         for (std::size_t l = 0; l < nloc; ++l) {
             if (!joined) {
-                b.set(k, l, Trim(cells[fc + 2 * l]), Trim(cells[fc + 2 * l + 1]), false, i, isMissing);
+                b.set(k, l, cells[fc + 2 * l], cells[fc + 2 * l + 1], false, i, isMissing);
                 continue;
             }
             const std::string_view cell = cells[fc + l];
@@ -682,6 +761,18 @@ GenotypeData ReadTable(const Lines& lines, const ReadOptions& options, const std
                 b.set(k, l, Trim(cell.substr(0, sep)), Trim(cell.substr(sep + 1)), false, i, isMissing);
         }
     }
+    // A table of other data (sampling dates, places, coordinates) would read
+    // as genotypes of populations of one: refused unless the columns were
+    // chosen.
+    bool genotypes = false;
+    for (std::size_t c = 0; c < columns; ++c)
+        genotypes = genotypes || (alleles[c] && typed[c]);
+    if (!genotypes && layout.firstLocusColumn <= 0 && !b.data().individuals.empty())
+        lines.failAt(h, msg::NoGenotypeColumn(fc + 1));
+    const GenotypeData& data = b.data();
+    if (layout.populationColumn <= 0 && data.individuals.size() >= 2 &&
+        data.populations.size() == data.individuals.size())
+        lines.failAt(h, msg::PopulationOfOne(data.individuals.size(), pc + 1, header[pc]));
     return b.finish();
 }
 
@@ -890,17 +981,11 @@ GenotypeFormat DetectFormat(std::string_view text)
         text.remove_prefix(3);
     if (text.rfind("##fileformat=VCF", 0) == 0 || text.rfind("#CHROM", 0) == 0)
         return GenotypeFormat::Vcf;
+    const std::vector<std::string_view> all = SplitLines(text);
     std::vector<std::string_view> lines;
-    std::size_t start = 0;
-    while (start < text.size() && lines.size() < 3) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos)
-            end = text.size();
-        const std::string_view line = Trim(text.substr(start, end - start));
-        if (!line.empty())
-            lines.push_back(line);
-        start = end + 1;
-    }
+    for (std::size_t k = 0; k < all.size() && lines.size() < 3; ++k)
+        if (!Trim(all[k]).empty())
+            lines.push_back(Trim(all[k]));
     if (lines.empty())
         return GenotypeFormat::Detect;
     std::vector<std::string_view> first, second;
@@ -908,11 +993,8 @@ GenotypeFormat DetectFormat(std::string_view text)
     if (first.size() == 4 && std::all_of(first.begin(), first.end(), AllDigits))
         return GenotypeFormat::Fstat;
     // GENEPOP: a line POP after the title.
-    for (std::size_t at = text.find('\n'); at != std::string_view::npos; at = text.find('\n', at + 1)) {
-        const std::size_t end = text.find('\n', at + 1);
-        if (IsPopLine(text.substr(at + 1, end == std::string_view::npos ? std::string_view::npos : end - at - 1)))
-            return GenotypeFormat::Genepop;
-    }
+    if (std::any_of(all.begin() + 1, all.end(), IsPopLine))
+        return GenotypeFormat::Genepop;
     if (lines[0].find(',') != std::string_view::npos)
         return GenotypeFormat::Table;
     if (lines.size() < 2)

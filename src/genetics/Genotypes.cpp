@@ -25,8 +25,11 @@ GenotypeSummary Summarise(const GenotypeData& data)
             const Copy* g = data.genotype(i, l);
             if (g[0] == kMissing)
                 ++missing[p];
-            else
-                s.maxPloidy = std::max(s.maxPloidy, g[1] == kAbsent ? 1 : 2);
+            else {
+                const int ploidy = g[1] == kAbsent ? 1 : 2;
+                s.maxPloidy = std::max(s.maxPloidy, ploidy);
+                s.minPloidy = s.minPloidy ? std::min(s.minPloidy, ploidy) : ploidy;
+            }
         }
     }
     for (std::size_t p = 0; p < data.populationCount(); ++p) {
@@ -36,6 +39,7 @@ GenotypeSummary Summarise(const GenotypeData& data)
     for (std::size_t l = 0; l < nloc; ++l)
         s.alleles.emplace_back(data.loci[l], static_cast<std::int64_t>(data.alleles[l].size()));
     s.individuals = static_cast<std::int64_t>(data.individualCount());
+    s.notes = data.notes;
     return s;
 }
 
@@ -45,7 +49,11 @@ std::vector<std::string> SummaryLines(const GenotypeSummary& s)
     char buffer[64];
     lines.push_back(std::to_string(s.populations.size()) + " populations, " + std::to_string(s.individuals) +
                     " individuals, " + std::to_string(s.alleles.size()) + " loci" +
-                    (s.maxPloidy == 1 ? " (haploid)" : s.maxPloidy == 2 ? " (diploid)" : ""));
+                    (s.minPloidy == 1 && s.maxPloidy == 2 ? " (haploid and diploid)"
+                     : s.maxPloidy == 1                   ? " (haploid)"
+                     : s.maxPloidy == 2                   ? " (diploid)"
+                                                          : ""));
+    lines.insert(lines.end(), s.notes.begin(), s.notes.end());
     lines.push_back("population: individuals, missing genotypes");
     for (std::size_t p = 0; p < s.populations.size(); ++p) {
         std::snprintf(buffer, sizeof buffer, "%0.1f%%", s.populations[p].missingPercent);
@@ -116,18 +124,13 @@ std::vector<std::string> ReadPopulationNames(const std::string& path)
     const std::unique_ptr<ByteSource> source = OpenFileSource(path);
     const std::string text = ReadAll(*source);
     std::vector<std::string> names;
-    std::size_t start = 0;
-    if (text.rfind("\xEF\xBB\xBF", 0) == 0)
-        start = 3;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(start, end - start);
-        const auto first = line.find_first_not_of(" \t\r");
-        if (first != std::string::npos)
-            names.push_back(line.substr(first, line.find_last_not_of(" \t\r") - first + 1));
-        start = end + 1;
+    std::string_view body = text;
+    if (body.rfind("\xEF\xBB\xBF", 0) == 0)
+        body.remove_prefix(3);
+    for (const std::string_view line : SplitLines(body)) {
+        const auto first = line.find_first_not_of(" \t");
+        if (first != std::string_view::npos)
+            names.emplace_back(line.substr(first, line.find_last_not_of(" \t") - first + 1));
     }
     return names;
 }

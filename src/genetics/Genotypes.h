@@ -26,6 +26,8 @@ struct GenotypeData {
     // Individual-major: copies[(individual * loci + locus) * 2 + c]. A
     // missing genotype has both copies kMissing; a haploid one kAbsent second.
     std::vector<Copy> copies;
+    // What the reader chose where the file left a choice, for the summary.
+    std::vector<std::string> notes;
 
     std::size_t populationCount() const { return populations.size(); }
     std::size_t locusCount() const { return loci.size(); }
@@ -48,6 +50,8 @@ struct GenotypeSummary {
     std::vector<std::pair<std::string, std::int64_t>> alleles; // per locus
     std::int64_t individuals = 0;
     int maxPloidy = 0;
+    int minPloidy = 0; // of the typed genotypes; below maxPloidy when they mix
+    std::vector<std::string> notes;
 };
 
 GenotypeSummary Summarise(const GenotypeData& data);

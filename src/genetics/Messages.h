@@ -35,9 +35,23 @@ inline std::string QuotedList(const std::vector<std::string>& names)
     return out;
 }
 
+// A list of names that may run to thousands, kept to a line: every name up
+// to three, else the first three and an ellipsis after ", first:". `count`
+// is "800 samples have" or the like, said before the names.
+inline std::string FirstNames(const std::string& count, const std::vector<std::string>& names, bool quoted)
+{
+    constexpr std::size_t kShown = 3;
+    std::string out = count + (names.size() > kShown ? ", first: " : ": ");
+    for (std::size_t i = 0; i < names.size() && i < kShown; ++i)
+        out += (i ? ", " : "") + (quoted ? Quoted(names[i]) : names[i]);
+    return names.size() > kShown ? out + " \u2026" : out;
+}
+
 inline constexpr const char* GenotypesUtf16 =
     "the file is UTF-16 text, which cannot be read: save it as UTF-8 or ASCII text";
 inline constexpr const char* GenotypesBinary = "the file holds bytes that are not text (binary data)";
+inline constexpr const char* GenotypesNotUtf8 =
+    "the text is not UTF-8 (Latin-1 or another encoding?): save the file as UTF-8";
 inline constexpr const char* GenotypesCompressed =
     "the file is compressed (gzip), which this program cannot read";
 inline constexpr const char* GenotypesBadCompression = "the compressed data are damaged or cut short";
@@ -127,11 +141,27 @@ inline constexpr const char* OddAlleleColumns =
 inline constexpr const char* RowsNotPaired =
     "two rows per individual: the rows of an individual must follow each other with the same "
     "label and population";
+inline constexpr const char* TwoRowsChosen =
+    "read as two rows per individual (each label comes in a run of two rows); "
+    "if each row is an individual, read it with one row per individual";
 inline constexpr const char* OddRowCount = "two rows per individual, but the file holds an odd number of rows";
 inline std::string HeaderFieldCount(std::size_t found, std::size_t expected)
 {
     return std::to_string(found) + " fields where the header has " + std::to_string(expected) +
            (found < expected ? " (an allele column is missing or the line is cut short)" : "");
+}
+inline constexpr const char* TableOpenQuote = "a field opens a double quote that the line does not close";
+inline std::string NoGenotypeColumn(std::size_t firstColumn)
+{
+    return "no column from column " + std::to_string(firstColumn) +
+           " on holds genotypes (whole numbers such as 120 or 0120, bases such as A, pairs such as "
+           "120/124): choose the first locus column if this is a genotype table";
+}
+inline std::string PopulationOfOne(std::size_t individuals, std::size_t column, std::string_view header)
+{
+    return "each of the " + std::to_string(individuals) + " individuals is a population of its own (column " +
+           std::to_string(column) + ", " + Quoted(header) +
+           "): choose the population column if that is meant";
 }
 inline constexpr const char* NoPopulationColumn = "the table needs a population column";
 inline constexpr const char* NoLocusColumn = "no allele column follows the label and population columns";
@@ -161,11 +191,18 @@ inline std::string SampleRepeated(std::string_view sample)
 }
 inline std::string SamplesUnassigned(const std::string& vcf, const std::vector<std::string>& samples)
 {
-    return vcf + ": samples with no population in the samples file: " + QuotedList(samples);
+    const std::size_t n = samples.size();
+    return vcf + ": " +
+           FirstNames(std::to_string(n) + (n == 1 ? " sample has" : " samples have") +
+                          " no population in the samples file",
+                      samples, false);
 }
 inline std::string SamplesNotInVcf(const std::string& file, const std::vector<std::string>& samples)
 {
-    return file + ": samples not in the VCF file: " + QuotedList(samples);
+    const std::size_t n = samples.size();
+    return file + ": " +
+           FirstNames(std::to_string(n) + (n == 1 ? " sample is" : " samples are") + " not in the VCF file",
+                      samples, false);
 }
 
 // Populations against the map.
@@ -181,16 +218,17 @@ inline std::string PopulationsFileFaults(const std::string& file, const std::vec
 {
     std::string out = file + ":";
     const char* sep = " ";
-    if (!unknown.empty()) {
-        out += sep + std::string("unknown populations ") + QuotedList(unknown);
+    const auto add = [&](const char* what, const std::vector<std::string>& names) {
+        if (names.empty())
+            return;
+        // A few are named whole; many are counted, with the first few.
+        out += sep + (names.size() <= 3 ? std::string(what) + " " + QuotedList(names)
+                                        : FirstNames(std::to_string(names.size()) + " " + what, names, true));
         sep = "; ";
-    }
-    if (!repeated.empty()) {
-        out += sep + std::string("populations named twice ") + QuotedList(repeated);
-        sep = "; ";
-    }
-    if (!missing.empty())
-        out += sep + std::string("populations not named ") + QuotedList(missing);
+    };
+    add("unknown populations", unknown);
+    add("populations named twice", repeated);
+    add("populations not named", missing);
     return out;
 }
 

@@ -9,6 +9,7 @@
 #include <ogrsf_frmts.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -71,10 +72,17 @@ std::string FormatBackdropList(const std::vector<BackdropEntry>& list,
             folder.empty() ? std::filesystem::path() : file.lexically_relative(folder.lexically_normal());
         if (!relative.empty() && *relative.begin() != "..")
             file = relative;
+        const std::string name = file.string();
+        // The name runs to the line end, so it cannot hold a line feed.
+        if (name.find('\n') != std::string::npos)
+            throw Error(msg::BackdropNameWithLineBreak(name));
+        // The reader takes one carriage return before the line feed as part
+        // of the line end; a name ending in one keeps it behind a second.
+        const char* end = !name.empty() && name.back() == '\r' ? "\r\n" : "\n";
         text += std::string("visible=") + (s.visible ? "1" : "0") + " line=" +
                 FormatColour(s.lineColour) + " size=" + Size(s.lineSize) +
                 " fill=" + (s.filled ? FormatColour(s.fillColour) : std::string("none")) +
-                " point=" + Size(s.pointSize) + " file=" + file.string() + "\n";
+                " point=" + Size(s.pointSize) + " file=" + name + end;
     }
     return text;
 }
@@ -99,7 +107,11 @@ std::vector<BackdropEntry> ParseBackdropList(const std::string& text,
         const std::size_t start = line.find_first_not_of(" \t");
         if (start == std::string::npos || line[start] == '#')
             continue;
-        const std::size_t fileAt = line.find("file=");
+        // The key "file=" starts a field ("profile=" is another key).
+        std::size_t fileAt = line.find("file=");
+        while (fileAt != std::string::npos && fileAt > 0 &&
+               !std::isspace(static_cast<unsigned char>(line[fileAt - 1])))
+            fileAt = line.find("file=", fileAt + 1);
         if (fileAt == std::string::npos || fileAt + 5 >= line.size()) {
             warn("no file=");
             continue;
@@ -119,6 +131,8 @@ std::vector<BackdropEntry> ParseBackdropList(const std::string& text,
                 const auto colour = ParseColour(value);
                 ok = colour.has_value();
                 (key == "line" ? e.style.lineColour : e.style.fillColour) = colour.value_or(0);
+                if (key == "fill")
+                    e.style.filled = true;
             } else if (key == "fill") {
                 e.style.filled = false;
             } else if (key == "size" || key == "point") {
@@ -131,6 +145,10 @@ std::vector<BackdropEntry> ParseBackdropList(const std::string& text,
         }
         if (!ok)
             continue;
+        // Unfilled polygons have no fill colour to keep: the list writes
+        // "fill=none", so the same list reads back.
+        if (!e.style.filled)
+            e.style.fillColour = BackdropStyle().fillColour;
         const std::filesystem::path file = line.substr(fileAt + 5);
         e.file = (file.is_absolute() ? file : folder / file).lexically_normal();
         list.push_back(std::move(e));

@@ -113,5 +113,9 @@ inline std::string BackdropNotReprojected(const std::string& file)
            "document or of the backdrop being unknown: " +
            file;
 }
+inline std::string BackdropNameWithLineBreak(const std::string& file)
+{
+    return "The backdrop list cannot hold a file name with a line break: " + file;
+}
 
 } // namespace sundrel::msg

@@ -74,6 +74,11 @@ TEST(CliDistances, SplitRunsConcatenateToTheWholeRunByteForByte)
         EXPECT_EQ(first + second + third, whole);
         EXPECT_EQ(std::count(whole.begin(), whole.end(), '\n'), 31 * 18);
     }
+    // Any unsigned 64-bit seed.
+    const auto top = Cli({"distances", kCats, "--bootstrap", "2", "--seed", "18446744073709551615", "-o",
+                          (temp / "top.txt").string()});
+    ASSERT_EQ(top.status, 0) << top.err;
+    EXPECT_NE(top.out.find("seed 18446744073709551615)"), std::string::npos) << top.out;
 }
 
 TEST(CliDistances, PopulationsFileReordersAndVcfReadsCompressed)
@@ -153,6 +158,7 @@ TEST(CliDistances, RefusalsNameWhatIsWrongAndLeaveNoOutput)
     test::WriteFile(temp / "order.txt", "1\n2\nnineteen\n2\n");
     test::WriteFile(temp / "bad.gen", "t\nl1, l2\nPOP\na , 0101 0102\nb , 0101 01\n");
     test::WriteFile(temp / "apart.gen", "t\nl1\nPOP\na , 0101\nA , 0101\nPOP\nb , 0202\nB , 0303\n");
+    test::WriteFile(temp / "sites.csv", "id,site,lat,lon\n1,S1,45.1,6.2\n2,S2,45.3,6.1\n3,S3,45.2,6.0\n");
     struct Case {
         std::vector<std::string> args;
         int status;
@@ -163,17 +169,20 @@ TEST(CliDistances, RefusalsNameWhatIsWrongAndLeaveNoOutput)
          "The genotypes hold 17 populations but the map has 40 sites\n"},
         {{"distances", kCats, "--populations", (temp / "order.txt").string(), "-o", txt}, 1,
          (temp / "order.txt").string() + ": unknown populations \"nineteen\"; populations named twice \"2\"; "
-                                         "populations not named \"3\", \"4\", \"5\", \"6\", \"7\", \"8\", \"9\", \"10\", "
-                                         "\"11\", \"12\", \"13\", \"14\", \"15\", \"16\", \"17\"\n"},
+                                         "15 populations not named, first: \"3\", \"4\", \"5\" \u2026\n"},
         {{"distances", (temp / "bad.gen").string(), "-o", txt}, 1,
          (temp / "bad.gen").string() + ", line 5: genotype \"01\" has 2 digits where this file's genotypes have 4\n"},
         {{"distances", (temp / "apart.gen").string(), "-o", txt}, 1,
          "Nei's distance between populations \"A\" and \"B\" is undefined: they share no allele at any of the 1 loci\n"},
+        {{"distances", (temp / "sites.csv").string(), "-o", txt}, 1,
+         (temp / "sites.csv").string() + ", line 1: no column from column 3 on holds genotypes"},
         {{"distances", (temp / "missing.gen").string(), "-o", txt}, 1,
          "Impossible to open the file: " + (temp / "missing.gen").string() + " (No such file or directory)\n"},
         {{"distances", kCats, "--seed", "3", "-o", txt}, 2, "sundrel-cli: --resample, --seed and --replicates need --bootstrap M\n"},
         {{"distances", kCats, "--bootstrap", "10", "--replicates", "5-11", "-o", txt}, 2,
          "sundrel-cli: --replicates must lie within 1-10 (--bootstrap 10)\n"},
+        {{"distances", kCats, "--bootstrap", "2", "--seed", "18446744073709551616", "-o", txt}, 2,
+         "sundrel-cli: --seed must be a whole number from 0 to 18446744073709551615, not '18446744073709551616'\n"},
         {{"distances", kCats, "--distance", "fst", "-o", txt}, 2,
          "sundrel-cli: --distance takes nei, edwards, reynolds, rogers or prevosti, not 'fst'\n"},
     };
@@ -184,7 +193,7 @@ TEST(CliDistances, RefusalsNameWhatIsWrongAndLeaveNoOutput)
         EXPECT_FALSE(std::filesystem::exists(out));
         EXPECT_FALSE(std::filesystem::exists(txt));
     }
-    EXPECT_EQ(temp.FileCount(), 4u); // the map and the three inputs written above
+    EXPECT_EQ(temp.FileCount(), 5u); // the map and the four inputs written above
 }
 
 } // namespace

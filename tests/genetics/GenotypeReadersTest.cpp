@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 namespace {
@@ -78,14 +79,30 @@ TEST(GenotypeReaders, OneDataSetReadsAlikeFromEveryFormat)
         {"vcf", kVcf, GenotypeFormat::Vcf, vcf},
     };
     const std::vector<double> expected = {0.75, 0.25, 0, 0.5, 0.5, 0, 0.75, 0.25, 0.25, 0.75, 0, 0, 1, 1, 0};
+    // Each file also with old Mac line ends (CR alone), its samples file too.
+    std::vector<Case> everyEnd = cases;
+    std::vector<std::string> crTexts;
+    crTexts.reserve(cases.size());
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        std::string cr = c.text;
+        std::replace(cr.begin(), cr.end(), '\n', '\r');
+        crTexts.push_back(cr);
+    }
+    for (std::size_t k = 0; k < cases.size(); ++k)
+        everyEnd.push_back({cases[k].name, crTexts[k], cases[k].format, cases[k].options});
+    std::string crSamples = kSamples;
+    std::replace(crSamples.begin(), crSamples.end(), '\n', '\r');
+    for (std::size_t k = 0; k < everyEnd.size(); ++k) {
+        const Case& c = everyEnd[k];
+        const bool cr = k >= cases.size();
+        SCOPED_TRACE(std::string(c.name) + (cr ? ", CR line ends" : ""));
+        test::WriteFile(temp / "samples.txt", cr ? crSamples : kSamples);
         EXPECT_EQ(DetectFormat(c.text), c.format);
         const GenotypeData d = Parse(c.text, c.options);
         EXPECT_EQ(d.populationCount(), 3u);
         EXPECT_EQ(d.individualCount(), 5u);
         ASSERT_EQ(d.locusCount(), 2u);
-        EXPECT_EQ(d.loci[0], &c.text == &kStructure1 ? "L1" : "loc1");
+        EXPECT_EQ(d.loci[0], c.text.rfind("a1\tA", 0) == 0 ? "L1" : "loc1");
         EXPECT_EQ(d.alleles[0].size(), 3u);
         EXPECT_EQ(d.alleles[1].size(), 2u);
         EXPECT_EQ(d.genotype(1, 1)[0], kMissing);
@@ -160,6 +177,12 @@ TEST(GenotypeReaders, MalformedInputIsRefusedWithPathLineAndReason)
         {"t\nl1\nPOP\na , 0101\nPOP\n", "data.txt, line 5: this POP line opens a population with no individual"},
         {"t\nl1\nPOP\na , 01x1\n", "data.txt, line 4: genotype \"01x1\" is not made of digits"},
         {"t\nl1\nPOP\na 0101\n", "data.txt, line 4: an individual's line needs a comma"},
+        // A line lacking its comma is named, not the individual before it.
+        {"t\nl1, l2\nPOP\na , 0101 0102\nb 0101 0102\n", "data.txt, line 5: an individual's line needs a comma"},
+        {"t\nl1, l2\nPOP\na , 0101\nb 0101\n", "data.txt, line 5: an individual's line needs a comma"},
+        {"t\nl1\nPOP\nZ\xFCrich , 0101\n", "data.txt, line 4: the text is not UTF-8 (Latin-1 or another encoding?)"},
+        {"ind,pop,l1\nZ\xFCrich,A,01\n", "data.txt, line 2: the text is not UTF-8"},
+        {"ind,pop,l1\n\"a,A,01\n", "data.txt, line 2: a field opens a double quote that the line does not close"},
         {"t\nl1, l2\nPOP\na , 0101 0000\nb , 0102 0000\n", "data.txt: locus \"l2\" has no typed allele in any population"},
         {"3 1 2 2\nl1\n1 0101\n2 0102\n", "data.txt: population \"3\" has no individual"},
         {"2 1 2 2\nl1\n1 0101\n4 0102\n", "data.txt, line 4: population \"4\" is not a number from 1 to 2"},
@@ -199,9 +222,9 @@ TEST(GenotypeReaders, VcfSamplesAreAllAssignedAndAllPresent)
         options.samplesFile = (temp / "samples.txt").string();
         return ErrorOf(vcf, options);
     };
-    EXPECT_EQ(vcfError("a1 A\nA A\nb1 B\nC C\n", kVcf), "data.txt: samples with no population in the samples file: \"B\"");
+    EXPECT_EQ(vcfError("a1 A\nA A\nb1 B\nC C\n", kVcf), "data.txt: 1 sample has no population in the samples file: B");
     EXPECT_EQ(vcfError(kSamples + "z Z\ny Z\n", kVcf),
-              (temp / "samples.txt").string() + ": samples not in the VCF file: \"z\", \"y\"");
+              (temp / "samples.txt").string() + ": 2 samples are not in the VCF file: z, y");
     EXPECT_EQ(vcfError("a1 A\na1 B\n", kVcf), (temp / "samples.txt").string() + ", line 2: sample \"a1\" is assigned twice");
     EXPECT_EQ(vcfError("a1\n", kVcf).find("line 1: expected a sample name"), (temp / "samples.txt").string().size() + 2);
     std::string bad = kVcf;
@@ -252,6 +275,107 @@ TEST(GenotypeReaders, GzipNeedsTheDecompressingSourceAndRefusesDamagedData)
     EXPECT_EQ(text, ReadAll(*once) + ReadAll(*sundrel::gzip::OpenSource(gz)));
 }
 
+// STRUCTURE rows pair up only when the labels come in runs of exactly two
+// rows of one population; labels that are the populations leave it open,
+// and the summary says what was chosen.
+TEST(GenotypeReaders, StructureRowsPairOnlyInRunsOfTwo)
+{
+    const auto rows = [](const std::string& text) {
+        const GenotypeData d = Parse(text, {});
+        return std::make_pair(d.individualCount(), d.locusCount());
+    };
+    // Site names as labels, four individuals at each site: one row each.
+    const std::string sites = "S1 1 01 02 01 01\nS1 1 02 02 01 02\nS1 1 01 01 02 02\nS1 1 01 02 01 01\n"
+                              "S2 2 02 02 01 01\nS2 2 01 02 02 02\nS2 2 02 02 01 02\nS2 2 01 01 01 01\n";
+    EXPECT_EQ(rows(sites), std::make_pair(std::size_t(8), std::size_t(2)));
+    // Pairs of one label but of two populations are two individuals.
+    EXPECT_EQ(rows("a 1 01 02\na 2 01 01\nb 1 02 02\nb 2 01 02\n"), std::make_pair(std::size_t(4), std::size_t(1)));
+    // Individual labels in pairs: two rows each, nothing to say.
+    const GenotypeData pairs = Parse(kStructure2);
+    EXPECT_EQ(pairs.individualCount(), 5u);
+    EXPECT_TRUE(pairs.notes.empty());
+    // Site names as labels, two rows at each site: two rows per individual,
+    // said in the summary; asked for one row, one row it is.
+    const std::string twoEach = "S1 S1 01 02\nS1 S1 02 02\nS2 S2 01 01\nS2 S2 02 01\n";
+    const std::vector<std::string> lines = SummaryLines(Summarise(Parse(twoEach)));
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "2 populations, 2 individuals, 2 loci (diploid)");
+    EXPECT_EQ(lines[1], "read as two rows per individual (each label comes in a run of two rows); if each row is "
+                        "an individual, read it with one row per individual");
+    ReadOptions one;
+    one.columns.rowsPerIndividual = 1;
+    const GenotypeData d = Parse(twoEach, one);
+    EXPECT_EQ(d.individualCount(), 4u);
+    EXPECT_TRUE(d.notes.empty());
+}
+
+// Tables as R's write.csv and spreadsheets write them; tables of other data
+// are refused unless their columns are chosen.
+TEST(GenotypeReaders, TablesReadQuotedFieldsAndRefuseOtherData)
+{
+    const GenotypeData quoted = Parse("\"ind\",\"pop\",\"l1\",\"l1\"\n\"a\",\"Nancy, colony P01\",\"01\",\"02\"\n"
+                                      "\"b\",  \"Nancy, \"\"old\"\" colony\" ,01,01\n\"c\",\"Nancy, colony P01\",02,02\n");
+    EXPECT_EQ(quoted.populations, (std::vector<std::string>{"Nancy, colony P01", "Nancy, \"old\" colony"}));
+    EXPECT_EQ(quoted.individualCount(), 3u);
+    EXPECT_EQ(quoted.loci, (std::vector<std::string>{"l1"}));
+    // A tab-separated header whose quoted names hold commas stays tabbed.
+    EXPECT_EQ(Parse("ind\t\"pop, site\"\tl1\na\tA\t01/02\nb\tA\t01/01\nc\tB\t02/02\n").populations,
+              (std::vector<std::string>{"A", "B"}));
+
+    const std::string metadata = "id,site,lat,lon,date\n1,S1,45.1,6.2,2019-05-03\n2,S2,45.3,6.1,2019-05-04\n"
+                                 "3,S3,45.2,6.0,2019-05-04\n";
+    EXPECT_EQ(ErrorOf(metadata), "data.txt, line 1: no column from column 3 on holds genotypes (whole numbers such "
+                                 "as 120 or 0120, bases such as A, pairs such as 120/124): choose the first locus "
+                                 "column if this is a genotype table");
+    const std::string counts = "id,year,count\n1,2001,3\n2,2002,4\n3,2003,3\n";
+    EXPECT_EQ(ErrorOf(counts), "data.txt, line 1: each of the 3 individuals is a population of its own (column 2, "
+                               "\"year\"): choose the population column if that is meant");
+    ReadOptions chosen;
+    chosen.columns.populationColumn = 2;
+    EXPECT_EQ(Parse(counts, chosen).populationCount(), 3u);
+    chosen.columns.firstLocusColumn = 3;
+    EXPECT_EQ(Parse(metadata, chosen).locusCount(), 3u);
+    // Bases are alleles.
+    EXPECT_EQ(Parse("ind,pop,snp1,snp2\na,P,A/G,T\nb,P,G/G,-\nc,Q,A/A,C\n").locusCount(), 2u);
+}
+
+TEST(GenotypeReaders, LongNameListsAreCountedAndCut)
+{
+    test::TempDir temp("genotype-long-lists");
+    std::string header = "##fileformat=VCFv4.2\n#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT";
+    std::string row = "\n1\t10\tl1\tA\tC\t.\t.\t.\tGT";
+    for (int k = 0; k < 800; ++k) {
+        header += "\ts0_" + std::to_string(k);
+        row += k % 2 ? "\t0/1" : "\t1";
+    }
+    const std::string vcf = header + row + "\n";
+    ReadOptions options;
+    options.samplesFile = (temp / "samples.txt").string();
+    test::WriteFile(temp / "samples.txt", "other P\n");
+    EXPECT_EQ(ErrorOf(vcf, options), "data.txt: 800 samples have no population in the samples file, first: s0_0, "
+                                     "s0_1, s0_2 \u2026");
+    std::string all;
+    for (int k = 0; k < 800; ++k)
+        all += "s0_" + std::to_string(k) + (k < 400 ? " P\n" : " Q\n");
+    test::WriteFile(temp / "samples.txt", all + "x P\ny P\n");
+    EXPECT_EQ(ErrorOf(vcf, options), options.samplesFile + ": 2 samples are not in the VCF file: x, y");
+    test::WriteFile(temp / "samples.txt", all);
+    const GenotypeData mixed = Parse(vcf, options);
+    EXPECT_EQ(SummaryLines(Summarise(mixed))[0], "2 populations, 800 individuals, 1 loci (haploid and diploid)");
+    // The population order file: a few named whole, many counted.
+    GenotypeData d = mixed;
+    std::vector<std::string> names(600, "nowhere");
+    for (int k = 0; k < 600; ++k)
+        names[static_cast<std::size_t>(k)] += std::to_string(k);
+    try {
+        ReorderPopulations(d, names, "order.txt");
+        FAIL();
+    } catch (const sundrel::Error& e) {
+        EXPECT_STREQ(e.what(), "order.txt: 600 unknown populations, first: \"nowhere0\", \"nowhere1\", \"nowhere2\" "
+                               "\u2026; populations not named \"P\", \"Q\"");
+    }
+}
+
 TEST(GenotypeReaders, PopulationsReorderByNameAndCountsAreChecked)
 {
     GenotypeData d = Parse(kGenepop);
@@ -270,7 +394,10 @@ TEST(GenotypeReaders, PopulationsReorderByNameAndCountsAreChecked)
                                "populations not named \"A\", \"B\"");
     }
     const std::vector<double> before = ObservedDistances(d, Distance::Nei, UntypedRule::Mean);
-    ReorderPopulations(d, {"C", "A", "B"}, "order.txt");
+    // The order file may end its lines in CR alone.
+    test::TempDir temp("genotype-order");
+    test::WriteFile(temp / "order.txt", "C\r A \r\rB\r");
+    ReorderPopulations(d, ReadPopulationNames((temp / "order.txt").string()), "order.txt");
     EXPECT_EQ(d.populations, (std::vector<std::string>{"C", "A", "B"}));
     EXPECT_EQ(d.individuals, (std::vector<std::string>{"C", "a1", "A", "b1", "B"}));
     const std::vector<double> after = ObservedDistances(d, Distance::Nei, UntypedRule::Mean);

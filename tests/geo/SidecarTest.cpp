@@ -184,4 +184,33 @@ TEST(BackdropList, TextFormRoundTrip)
         EXPECT_FALSE(ParseColour(bad)) << bad;
 }
 
+// Lists that read must write and read back to the same list.
+TEST(BackdropList, WhatReadsSurvivesASave)
+{
+    const auto again = [](const std::vector<BackdropEntry>& list) {
+        return ParseBackdropList(FormatBackdropList(list, "/d"), "/d", "list");
+    };
+    // A name ending in a carriage return keeps it through saves.
+    const std::vector<BackdropEntry> cr = ParseBackdropList("file=x\r\r\n", "/d", "list");
+    ASSERT_EQ(cr.size(), 1u);
+    EXPECT_EQ(cr[0].file, "/d/x\r");
+    EXPECT_EQ(again(cr), cr);
+    EXPECT_EQ(again(again(cr)), cr);
+    // "profile=" is a key of its own, not the file; the fill colour of an
+    // unfilled backdrop is not kept, whatever the order of the fill fields.
+    std::vector<std::string> warnings;
+    const std::vector<BackdropEntry> list = ParseBackdropList(
+        "profile=1 file=a b\nfill=#102030 fill=none file=c\nfill=none fill=#102030 file=e\n", "/d", "list",
+        &warnings);
+    EXPECT_TRUE(warnings.empty());
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0].file, "/d/a b");
+    EXPECT_FALSE(list[1].style.filled);
+    EXPECT_TRUE(list[2].style.filled);
+    EXPECT_EQ(list[2].style.fillColour, 0x00302010u);
+    EXPECT_EQ(again(list), list);
+    // A name with a line feed would become two lines: refused.
+    EXPECT_THROW(FormatBackdropList({{"/d/a\nvisible=0 file=b", {}}}, "/d"), sundrel::Error);
+}
+
 } // namespace
