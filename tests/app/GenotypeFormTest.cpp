@@ -14,7 +14,10 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QTimer>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -105,7 +108,12 @@ protected:
                 auto* setup = static_cast<TMonmonierSetup*>(d);
                 EXPECT_EQ(setup->TitleEdit()->text(), "nancycats");
                 EXPECT_EQ(setup->IsSingleRun(), choices.resampling == 0);
+                // The test counts over the replicates only.
+                EXPECT_EQ(setup->MatrixCount(), choices.resampling == 0 ? 1 : choices.replicates);
+                EXPECT_TRUE(setup->LabelsGroup()->isEnabled());
                 test::Toggle(setup->SundrelButton(2));
+                if (shot)
+                    setup->grab().save(QString::fromStdString((kScreenshotDir / "genotype-setup.png").string()));
                 QTest::mouseClick(setup->OKButton(), Qt::LeftButton);
             },
             &missed);
@@ -120,6 +128,10 @@ protected:
     std::unique_ptr<TSundrelForm> form_;
 };
 
+// One request gives both layers of `analyse --genotypes`: the single run on
+// the observed matrix and, with resampling, the significance test on the M
+// replicates alone ("nancycats bootstrap"); the document is the command
+// line's, byte for byte.
 TEST_F(GenotypeFormTest, TheDocumentIsTheCommandLinesForTheSameChoices)
 {
     const fs::path genotypes = kExamples / "nancycats.gen";
@@ -133,35 +145,30 @@ TEST_F(GenotypeFormTest, TheDocumentIsTheCommandLinesForTheSameChoices)
         SCOPED_TRACE(c.options[1]);
         OpenForm();
         ASSERT_TRUE(NewFromGenotypes(genotypes, c, i == 0 ? "genotype-form.png" : nullptr));
-        ASSERT_TRUE(WaitUntil([&] { return form_->Layers().count() == 1 && LayersComputed(*form_); }));
+        const int layers = c.resampling == 0 ? 1 : 2;
+        ASSERT_TRUE(WaitUntil([&] { return form_->Layers().count() == layers && LayersComputed(*form_); }));
+        EXPECT_TRUE(form_->Layers().layer(0)->isSingle());
+        EXPECT_EQ(form_->Layers().layer(0)->matrixCount(), 1);
+        if (layers == 2) {
+            EXPECT_FALSE(form_->Layers().layer(1)->isSingle());
+            EXPECT_EQ(form_->Layers().layer(1)->matrixCount(), c.replicates);
+            EXPECT_EQ(form_->Layers().layer(1)->layerName(), "nancycats bootstrap");
+        }
+        if (i == 0)
+            form_->grab().save(QString::fromStdString((kScreenshotDir / "genotype-window.png").string()));
         const fs::path window = dir_ / ("window-" + std::to_string(i) + ".dvk");
         bool missed = false;
         ChooseFile("SaveDialog", window, &missed);
         ASSERT_TRUE(form_->SaveCommand());
         ASSERT_FALSE(missed);
 
-        // The command line: the written matrices imported, one store.
-        const fs::path matrices = dir_ / ("matrices-" + std::to_string(i) + ".txt");
-        std::vector<std::string> distances = {"distances", genotypes.string(), "-o", matrices.string()};
-        distances.insert(distances.end(), c.options.begin(), c.options.end());
-        const test::CliResult made = test::RunCli(distances);
-        ASSERT_EQ(made.status, 0) << made.err;
-        const int count = c.resampling == 0 ? 1 : 1 + c.replicates;
         const fs::path cli = dir_ / ("cli-" + std::to_string(i) + ".dvk");
-        const test::CliResult analysed = test::RunCli(
-            {"analyse", map_.string(), matrices.string(), "--size", "17", "--matrices", std::to_string(count),
-             "--gap", "1", "--sundrels", "2", "--name", "nancycats", "-o", cli.string()});
+        std::vector<std::string> args = {"analyse", map_.string(), "--genotypes", genotypes.string(),
+                                         "--sundrels", "2", "-o", cli.string()};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const test::CliResult analysed = test::RunCli(args);
         ASSERT_EQ(analysed.status, 0) << analysed.err;
         EXPECT_TRUE(test::ReadFile(window) == test::ReadFile(cli)) << "document " << i << " differs";
-        if (c.resampling == 0) {
-            // A single run is also `analyse --genotypes`'s first layer.
-            const fs::path direct = dir_ / "direct.dvk";
-            std::vector<std::string> args = {"analyse", map_.string(), "--genotypes", genotypes.string(),
-                                             "--sundrels", "2", "-o", direct.string()};
-            args.insert(args.end(), c.options.begin(), c.options.end());
-            ASSERT_EQ(test::RunCli(args).status, 0);
-            EXPECT_TRUE(test::ReadFile(window) == test::ReadFile(direct));
-        }
         ++i;
     }
     // The choices of the last run are kept.
@@ -221,8 +228,9 @@ TEST_F(GenotypeFormTest, OtherPopulationCountsAreRefusedAndCancelLeavesNothingBe
             QTest::mouseClick(dialog->OKButton(), Qt::LeftButton);
             ASSERT_TRUE(dialog->IsComputing());
             EXPECT_FALSE(dialog->DistanceBox()->isEnabled());
-            // The worker makes the store's file as it starts.
-            EXPECT_TRUE(WaitUntil([&] { return stores_.FileCount() == 1u; }));
+            // The worker makes each store's file as it starts: the observed
+            // matrix's, then the replicates'.
+            EXPECT_TRUE(WaitUntil([&] { return stores_.FileCount() == 2u; }));
             test::Settle(300);
             QTest::mouseClick(dialog->CancelButton(), Qt::LeftButton);
             ASSERT_TRUE(WaitUntil([&] { return !dialog->IsComputing(); }));
@@ -290,6 +298,65 @@ TEST_F(GenotypeFormTest, TheFormatAndLayoutChosenAreTheOnesRead)
             // VCF shows the samples file.
             dialog->FormatBox()->setCurrentIndex(5);
             EXPECT_TRUE(dialog->SamplesRow()->isVisible());
+            QTest::mouseClick(dialog->CancelButton(), Qt::LeftButton);
+        },
+        &missed);
+    EXPECT_FALSE(form_->NewFromGenotypesCommand());
+    EXPECT_FALSE(missed);
+}
+
+// A VCF file chosen while the samples field is empty waits for its samples
+// file (no error box before the row that asks for it can be used); the
+// samples dialog offers every file; once named, the file is read.
+TEST_F(GenotypeFormTest, AVcfFileWaitsForItsSamplesFile)
+{
+    const fs::path vcf = dir_ / "two.vcf";
+    test::WriteFile(vcf, "##fileformat=VCFv4.2\n"
+                         "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT\ta1\ta2\tb1\n"
+                         "1\t10\t.\tA\tG\t.\tPASS\t.\tGT\t0/1\t0/0\t1/1\n"
+                         "1\t20\t.\tC\tT\t.\tPASS\t.\tGT\t0/0\t0/1\t1/1\n");
+    const fs::path samples = dir_ / "samples.list";
+    test::WriteFile(samples, "a1 colony A\na2 colony A\nb1 colony B\n");
+    // Any error box that comes is recorded and closed.
+    QStringList boxes;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            boxes << box->text();
+            box->accept();
+        }
+    });
+    watch.start(20);
+    bool missed = false;
+    WhenModal(
+        "GenotypeForm",
+        [&](QWidget* d) {
+            auto* dialog = static_cast<TGenotypeForm*>(d);
+            dialog->SamplesEdit()->clear();
+            ReadFile(dialog, vcf);
+            test::Settle();
+            EXPECT_TRUE(boxes.isEmpty()) << boxes.join('\n').toStdString();
+            EXPECT_TRUE(dialog->SamplesRow()->isVisible());
+            EXPECT_EQ(dialog->StatusLabel()->text(),
+                      "Choose the samples file: a VCF file needs a samples file assigning each sample "
+                      "to a population.");
+            EXPECT_NE(dialog->StatusLabel()->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+            EXPECT_FALSE(dialog->OKButton()->isEnabled());
+
+            QStringList filters;
+            WhenModal("SamplesFileDialog", [&](QWidget* files) {
+                filters = static_cast<QFileDialog*>(files)->nameFilters();
+                auto* name = files->findChild<QLineEdit*>("fileNameEdit");
+                name->setText(QString::fromStdString(samples.string()));
+                static_cast<QDialog*>(files)->accept();
+            }, &missed);
+            QTest::mouseClick(dialog->SamplesButton(), Qt::LeftButton);
+            EXPECT_TRUE(filters.contains("all files (*)")) << filters.join(';').toStdString();
+            ASSERT_TRUE(WaitUntil([&] { return !dialog->IsReading(); }));
+            EXPECT_TRUE(dialog->SummaryView()->toPlainText().startsWith("2 populations, 3 individuals, 2 loci"))
+                << dialog->SummaryView()->toPlainText().toStdString();
+            EXPECT_EQ(dialog->StatusLabel()->text(), "The genotypes hold 2 populations but the map has 17 sites");
+            EXPECT_TRUE(boxes.isEmpty());
             QTest::mouseClick(dialog->CancelButton(), Qt::LeftButton);
         },
         &missed);

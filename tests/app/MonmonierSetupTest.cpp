@@ -19,6 +19,7 @@
 #include <QSettings>
 #include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -118,6 +119,52 @@ TEST_F(SetupTest, OneMatrixIsASingleRunWithLabels)
     const std::unique_ptr<MatrixFile> store = setup_->TakeStore();
     ASSERT_TRUE(store);
     EXPECT_EQ(store->matrixCount(), 1);
+}
+
+// An observed matrix with its replicates (from genotypes): the test counts
+// the replicates only; "Yes" hands both over (the single run and the test),
+// "No" the single run on the observed matrix alone, without a warning.
+TEST_F(SetupTest, AnObservedMatrixWithReplicatesGivesTheSingleRunAndTheTest)
+{
+    for (const bool both : {true, false}) {
+        SCOPED_TRACE(both);
+        // A warning box, if any comes, is recorded and closed.
+        bool warned = false;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                warned = true;
+                box->reject();
+            }
+        });
+        watch.start(20);
+        WhenModal("MonmonierSetup", [&](QWidget*) {
+            EXPECT_EQ(setup_->StatusLabel()->text(),
+                      "Status : 100 matrices loaded (size : 40 x 40)\n"
+                      "and the observed matrix: a single run on it, beside the test (Yes)");
+            EXPECT_TRUE(setup_->AnalysisButton()->isChecked());
+            EXPECT_TRUE(setup_->LabelsGroup()->isEnabled());
+            EXPECT_TRUE(setup_->OKButton()->isEnabled());
+            EXPECT_EQ(setup_->TitleEdit()->text(), "cats");
+            if (!both) {
+                test::Toggle(setup_->NoAnalysisButton());
+                test::Settle();
+                EXPECT_TRUE(setup_->OKButton()->isEnabled());
+            }
+            QTest::mouseClick(setup_->OKButton(), Qt::LeftButton);
+        });
+        setup_->SetExpectedSize(40);
+        ASSERT_TRUE(setup_->ExecuteNew(Store(1, 40), Store(100, 40), "cats.gen"));
+        EXPECT_FALSE(warned);
+        const std::unique_ptr<MatrixFile> observed = setup_->TakeStore();
+        const std::unique_ptr<MatrixFile> replicates = setup_->TakeReplicates();
+        ASSERT_TRUE(observed);
+        EXPECT_EQ(observed->matrixCount(), 1);
+        EXPECT_EQ(replicates != nullptr, both);
+        if (replicates)
+            EXPECT_EQ(replicates->matrixCount(), 100);
+    }
+    EXPECT_EQ(dir_.FileCount(), 0u);
 }
 
 TEST_F(SetupTest, SeveralMatricesAreATestAndAWrongSizeIsRefused)

@@ -204,6 +204,12 @@ std::unique_ptr<MatrixFile> TMonmonierSetup::TakeStore()
     return std::move(store_);
 }
 
+std::unique_ptr<MatrixFile> TMonmonierSetup::TakeReplicates()
+{
+    std::unique_ptr<MatrixFile> replicates = std::move(replicates_);
+    return IsSingleRun() ? nullptr : std::move(replicates);
+}
+
 void TMonmonierSetup::SetChoicesEnabled(bool enabled)
 {
     for (QWidget* w : std::initializer_list<QWidget*>{sundrelGroup_, report_->button(0)->parentWidget(),
@@ -218,6 +224,7 @@ void TMonmonierSetup::PrepareNewAnalysis()
     layers_ = nullptr;
     serial_ = 0;
     store_.reset();
+    replicates_.reset();
     matrixCount_ = 0;
     matrixSize_ = 0;
     fileLabel_->setText(QString::fromUtf8(msg::NoFileSelected));
@@ -251,6 +258,21 @@ bool TMonmonierSetup::ExecuteNew(std::unique_ptr<MatrixFile> store, const QStrin
     return accepted;
 }
 
+bool TMonmonierSetup::ExecuteNew(std::unique_ptr<MatrixFile> observed,
+                                 std::unique_ptr<MatrixFile> replicates, const QString& source)
+{
+    if (!replicates)
+        return ExecuteNew(std::move(observed), source);
+    hide();
+    setModal(true);
+    PrepareNewAnalysis();
+    replicates_ = std::move(replicates);
+    TakeLoaded(std::move(observed), source);
+    const bool accepted = exec() == QDialog::Accepted;
+    setModal(false);
+    return accepted;
+}
+
 void TMonmonierSetup::LoadCommand()
 {
     const QString fileName = AskFileToRead(
@@ -262,8 +284,12 @@ void TMonmonierSetup::LoadCommand()
     // The store loaded before stays until another one is taken.
     std::unique_ptr<MatrixFile> store =
         LoadMatrices ? LoadMatrices(fileName, expectedSize_) : nullptr;
-    if (store)
-        TakeLoaded(std::move(store), fileName);
+    if (!store)
+        return;
+    // Matrices loaded by the user replace the observed matrix and its
+    // replicates given before.
+    replicates_.reset();
+    TakeLoaded(std::move(store), fileName);
 }
 
 void TMonmonierSetup::TakeLoaded(std::unique_ptr<MatrixFile> store, const QString& source)
@@ -271,9 +297,9 @@ void TMonmonierSetup::TakeLoaded(std::unique_ptr<MatrixFile> store, const QStrin
     if (!store)
         return;
     store_ = std::move(store);
-    matrixCount_ = store_->matrixCount();
+    matrixCount_ = (replicates_ ? replicates_ : store_)->matrixCount();
     matrixSize_ = store_->size();
-    CheckQuietly(matrixCount_ < 2 ? noAnalysis_ : analysis_);
+    CheckQuietly(replicates_ || matrixCount_ >= 2 ? analysis_ : noAnalysis_);
     fileName_ = source;
     // The file the user chose, not the store the matrices were copied into.
     fileLabel_->setText(tr("File : ") + source);
@@ -285,21 +311,26 @@ void TMonmonierSetup::TakeLoaded(std::unique_ptr<MatrixFile> store, const QStrin
 void TMonmonierSetup::UpdateStatus()
 {
     const LoadedMatricesStatus status = MatricesStatus(matrixCount_, matrixSize_, expectedSize_);
-    status_->setText(QString::fromStdString(status.text));
+    QString text = QString::fromStdString(status.text);
+    if (replicates_)
+        text += tr("\nand the observed matrix: a single run on it, beside the test (Yes)");
+    status_->setText(text);
     SetLabelColour(status_, status.compatible ? palette().color(QPalette::WindowText)
                                               : kFailureColour);
     SetChoicesEnabled(status.compatible);
     if (status.compatible) {
         bst_->setEnabled(analysis_->isChecked());
-        // The labels concern single runs only.
-        labelsGroup_->setEnabled(noAnalysis_->isChecked());
+        // The labels concern single runs only (with replicates, the observed
+        // matrix's single run is made either way).
+        labelsGroup_->setEnabled(noAnalysis_->isChecked() || replicates_);
     }
 }
 
 void TMonmonierSetup::NoAnalysisClicked()
 {
     bst_->setEnabled(false);
-    if (matrixCount_ < 2) {
+    // With replicates, "No" is the observed matrix's single run alone.
+    if (matrixCount_ < 2 || replicates_) {
         ok_->setEnabled(true);
         labelsGroup_->setEnabled(true);
         return;
@@ -312,8 +343,8 @@ void TMonmonierSetup::NoAnalysisClicked()
 void TMonmonierSetup::AnalysisClicked()
 {
     bst_->setEnabled(true);
-    labelsGroup_->setEnabled(false);
-    if (matrixCount_ != 1) {
+    labelsGroup_->setEnabled(replicates_ != nullptr);
+    if (matrixCount_ != 1 || replicates_) {
         ok_->setEnabled(true);
         return;
     }
@@ -361,8 +392,11 @@ void TMonmonierSetup::OKClicked()
 
 void TMonmonierSetup::reject()
 {
-    if (newMode_)
-        store_.reset(); // the temporary store goes with its file
+    if (newMode_) {
+        // The temporary stores go with their files.
+        store_.reset();
+        replicates_.reset();
+    }
     QDialog::reject();
 }
 
@@ -387,6 +421,7 @@ void TMonmonierSetup::Configure(MonmonierLayer& layers, std::int32_t index)
     if (isModal() && isVisible())
         return;
     store_.reset();
+    replicates_.reset();
     newMode_ = false;
     layers_ = &layers;
     serial_ = layer->serial();

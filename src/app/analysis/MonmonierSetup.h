@@ -55,6 +55,11 @@ public:
     // `source` (which names the title): the set-up of matrices computed
     // elsewhere, such as from genotypes.
     bool ExecuteNew(std::unique_ptr<MatrixFile> store, const QString& source);
+    // The same with an observed matrix and its resampled replicates (from
+    // genotypes): "Yes" makes the single run on the observed matrix and the
+    // significance test on the replicates, "No" the single run alone.
+    bool ExecuteNew(std::unique_ptr<MatrixFile> observed, std::unique_ptr<MatrixFile> replicates,
+                    const QString& source);
     void PrepareNewAnalysis();
 
     std::int32_t MatrixCount() const { return matrixCount_; }
@@ -65,6 +70,9 @@ public:
     int LabelStyle() const;
     QString Title() const;
     std::unique_ptr<MatrixFile> TakeStore();
+    // The replicates, when given with an observed matrix and the test was
+    // chosen; null otherwise.
+    std::unique_ptr<MatrixFile> TakeReplicates();
 
     // Shows the window modeless for the layer at `index` of `layers`; every
     // change applies to it at once.
@@ -139,6 +147,9 @@ private:
     std::int32_t expectedSize_ = -1;
     bool newMode_ = true;
     std::unique_ptr<MatrixFile> store_;
+    // The replicates beside an observed matrix in store_ (matrixCount_ is
+    // theirs).
+    std::unique_ptr<MatrixFile> replicates_;
     QString fileName_;
     // Configure mode: the layers and the configured layer's serial.
     MonmonierLayer* layers_ = nullptr;

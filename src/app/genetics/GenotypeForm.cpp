@@ -201,7 +201,7 @@ TGenotypeForm::TGenotypeForm(DocumentBridge& bridge, StoreFolder& stores, QWidge
 TGenotypeForm::~TGenotypeForm()
 {
     StopWorker();
-    store_.reset();
+    DropStores();
     WriteSettings();
 }
 
@@ -220,12 +220,22 @@ genetics::ReadOptions TGenotypeForm::ReadingOptions() const
     return options;
 }
 
-genetics::DistanceRequest TGenotypeForm::Request() const
+genetics::DistanceRequest TGenotypeForm::ObservedRequest() const
 {
-    // As `distances` makes them: the observed matrix, then replicates 1..M.
+    // As `analyse --genotypes` makes them: the observed matrix in a store of
+    // its own, for the single run.
     genetics::DistanceRequest request;
     request.distance = static_cast<genetics::Distance>(distance_->currentIndex());
     request.observed = true;
+    request.resampling = Resampling::None;
+    return request;
+}
+
+genetics::DistanceRequest TGenotypeForm::ReplicatesRequest() const
+{
+    // The replicates alone: the significance test counts over them only.
+    genetics::DistanceRequest request = ObservedRequest();
+    request.observed = false;
     request.resampling = static_cast<Resampling>(std::max(0, resampling_->checkedId()));
     request.seed = static_cast<std::uint64_t>(seed_->value());
     request.firstReplicate = 1;
@@ -249,7 +259,7 @@ void TGenotypeForm::ShowFormatOptions()
 bool TGenotypeForm::Execute()
 {
     StopWorker();
-    store_.reset();
+    DropStores();
     computed_ = false;
     fit_ = false;
     worker_ = std::make_unique<genetics::GenotypeWorker>(bridge_.notifier(Sender::GenotypeImport),
@@ -269,6 +279,17 @@ std::unique_ptr<MatrixFile> TGenotypeForm::TakeStore()
 {
     computed_ = false;
     return std::move(store_);
+}
+
+std::unique_ptr<MatrixFile> TGenotypeForm::TakeReplicates()
+{
+    return std::move(replicateStore_);
+}
+
+void TGenotypeForm::DropStores()
+{
+    store_.reset();
+    replicateStore_.reset();
 }
 
 void TGenotypeForm::BrowseCommand()
@@ -309,6 +330,13 @@ void TGenotypeForm::StartReading()
     UpdateOK();
     if (file_->text().isEmpty())
         return;
+    // A VCF file cannot be read without its samples file: the row that asks
+    // for it has just appeared, the user fills it in first.
+    if (samplesRow_->isVisibleTo(this) && samples_->text().trimmed().isEmpty()) {
+        ShowStatus(status_, tr("Choose the samples file: ") + Q(msg::VcfNeedsSamples) + '.',
+                   palette().color(QPalette::WindowText));
+        return;
+    }
     ShowStatus(status_, tr("Reading genotypes. Please wait..."), kWorkingColour);
     reading_ = true;
     try {
@@ -358,10 +386,11 @@ void TGenotypeForm::OKCommand()
 {
     if (!fit_ || reading_ || computing_ || !worker_)
         return;
-    const genetics::DistanceRequest request = Request();
-    const std::int64_t required =
-        genetics::RequiredStoreBytes(static_cast<std::int32_t>(worker_->populationCount()), request);
-    store_ = stores_.NewStore();
+    const auto n = static_cast<std::int32_t>(worker_->populationCount());
+    const genetics::DistanceRequest replicates = ReplicatesRequest();
+    const bool resampled = replicates.resampling != Resampling::None;
+    const std::int64_t required = genetics::RequiredStoreBytes(n, ObservedRequest()) +
+                                  (resampled ? genetics::RequiredStoreBytes(n, replicates) : 0);
     // The same room check as the matrix import, with its choice of folder.
     const QPointer<TGenotypeForm> self(this);
     while (!stores_.HasRoom(required)) {
@@ -369,24 +398,32 @@ void TGenotypeForm::OKCommand()
         const int answer = dialog.exec();
         if (!self)
             return;
-        if (answer != QDialog::Accepted || !isVisible()) {
-            store_.reset();
+        if (answer != QDialog::Accepted || !isVisible())
             return;
-        }
         stores_.Choose(dialog.Folder());
-        store_ = stores_.NewStore();
     }
+    store_ = stores_.NewStore();
+    if (resampled)
+        replicateStore_ = stores_.NewStore();
     computing_ = true;
+    computingReplicates_ = false;
     EnableControls(false);
     bar_->setValue(0);
     ShowStatus(status_, Q(msg::ComputingDistances), kWorkingColour);
+    StartComputing(ObservedRequest(), *store_);
+}
+
+bool TGenotypeForm::StartComputing(const genetics::DistanceRequest& request, MatrixFile& store)
+{
     try {
-        step_ = worker_->startComputing(request, *store_);
+        step_ = worker_->startComputing(request, store);
+        return true;
     } catch (const std::exception& e) {
         computing_ = false;
-        store_.reset();
+        DropStores();
         EnableControls(true);
         ShowStatus(status_, Q(e.what()), kFailureColour);
+        return false;
     }
 }
 
@@ -400,12 +437,18 @@ void TGenotypeForm::ComputationEnded(quint64 step, const JobResult& result)
 {
     if (step != step_ || !computing_)
         return;
+    if (result.outcome == JobOutcome::Done && replicateStore_ && !computingReplicates_) {
+        // The observed matrix is in: the replicates follow.
+        computingReplicates_ = true;
+        StartComputing(ReplicatesRequest(), *replicateStore_);
+        return;
+    }
     computing_ = false;
     EnableControls(true);
     if (result.outcome == JobOutcome::Done) {
         computed_ = true;
         bar_->setValue(100);
-        const std::int32_t count = store_->matrixCount();
+        const std::int32_t count = store_->matrixCount() + (replicateStore_ ? replicateStore_->matrixCount() : 0);
         ShowStatus(status_,
                    tr("%1 matri%2 of %3 populations computed.")
                        .arg(count)
@@ -415,8 +458,8 @@ void TGenotypeForm::ComputationEnded(quint64 step, const JobResult& result)
         accept();
         return;
     }
-    // Nothing computed stays behind: the store goes with its file.
-    store_.reset();
+    // Nothing computed stays behind: the stores go with their files.
+    DropStores();
     bar_->setValue(0);
     if (result.outcome == JobOutcome::Cancelled)
         ShowStatus(status_, Q(msg::DistancesCanceled), kFailureColour);
@@ -465,7 +508,7 @@ void TGenotypeForm::done(int result)
     // store. Only an accepted store outlives the dialog's session.
     StopWorker();
     if (result != QDialog::Accepted) {
-        store_.reset();
+        DropStores();
         computed_ = false;
     }
     QDialog::done(result);
@@ -481,7 +524,7 @@ void TGenotypeForm::StopWorker()
     reading_ = false;
     if (computing_) {
         computing_ = false;
-        store_.reset();
+        DropStores();
     }
     UpdateOK();
 }

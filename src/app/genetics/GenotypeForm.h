@@ -1,11 +1,12 @@
 #pragma once
 // "New from genotypes...": reads a genotype file (GENEPOP, FSTAT, STRUCTURE,
 // a table or VCF), shows its summary, and computes the observed distance
-// matrix between its populations, then the resampled replicates, into a
-// temporary matrix store, which OK hands to the analysis set-up. Reading and
-// computing run on a worker; Cancel stops the computation and deletes what
-// it wrote. Genotypes whose population count is not the map's are refused
-// before any work.
+// matrix between its populations into one temporary matrix store and, with
+// resampling, the replicates into a second one, as `analyse --genotypes`
+// does; OK hands both to the analysis set-up. Reading and computing run on a
+// worker; Cancel stops the computation and deletes what it wrote. Genotypes
+// whose population count is not the map's are refused before any work; a
+// VCF file is read once its samples file is named.
 
 #include "common/Job.h"
 #include "genetics/Distances.h"
@@ -56,14 +57,19 @@ public:
     // Shows the dialog until OK (the matrices computed) or Cancel; true for
     // OK. The file chosen last is read again at once.
     bool Execute();
-    // The store of the accepted computation; the dialog holds none after.
+    // The stores of the accepted computation: the observed matrix, and the
+    // replicates (none without resampling). The dialog holds none after.
     std::unique_ptr<MatrixFile> TakeStore();
+    std::unique_ptr<MatrixFile> TakeReplicates();
     // The genotype file the matrices come from.
     QString FileName() const;
 
     // The choices as they stand.
     genetics::ReadOptions ReadingOptions() const;
-    genetics::DistanceRequest Request() const;
+    // The observed matrix alone, and the replicates 1..M without it (M = 0
+    // without resampling).
+    genetics::DistanceRequest ObservedRequest() const;
+    genetics::DistanceRequest ReplicatesRequest() const;
 
     QLineEdit* FileEdit() const { return file_; }
     QPushButton* BrowseButton() const { return browse_; }
@@ -113,11 +119,17 @@ private:
     // Cancels the running step and lets the worker go.
     void StopWorker();
     void Failed(const QString& status, const JobResult& result);
+    // Starts computing the matrices of `request` into `store`.
+    bool StartComputing(const genetics::DistanceRequest& request, MatrixFile& store);
+    // Both stores go with their files.
+    void DropStores();
 
     DocumentBridge& bridge_;
     StoreFolder& stores_;
-    // Declared before the worker: the worker, which writes to it, goes first.
+    // Declared before the worker: the worker, which writes to them, goes
+    // first.
     std::unique_ptr<MatrixFile> store_;
+    std::unique_ptr<MatrixFile> replicateStore_;
     std::unique_ptr<genetics::GenotypeWorker> worker_;
 
     QLineEdit* file_;
@@ -149,6 +161,8 @@ private:
     bool reading_ = false;
     bool computing_ = false;
     bool computed_ = false;
+    // The observed matrix is computed: the replicates are (or come next).
+    bool computingReplicates_ = false;
     // Settings are being applied: no reading starts.
     bool loading_ = false;
     // The step whose reports count; earlier steps' are dropped.

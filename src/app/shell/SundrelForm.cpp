@@ -70,6 +70,8 @@ TSundrelForm::TSundrelForm(QWidget* parent) : TMainForm(parent, Deferred{})
         // A stopped analysis took its layer back before it came here.
         if (layers_->indexOfSerial(serial) < 0)
             return;
+        if (pendingAnalysis_ && !pendingAfter_)
+            pendingAfter_ = serial;
         SetModified(true);
         menus_->LayersChanged();
         viewer_->UpdateScene();
@@ -90,7 +92,10 @@ TSundrelForm::TSundrelForm(QWidget* parent) : TMainForm(parent, Deferred{})
         *document_, *layerControls_,
         TResultLayerMenus::Windows{setup_, report_, selection_, status_}, this);
     menus_->NewAnalysis = [this] { NewAnalysisCommand(); };
+    connect(bridge_.get(), &DocumentBridge::layerEnded, this, &TSundrelForm::StartPendingAnalysis);
     connect(status_, &TSundrelMonmonierDialog::stopRequested, this, [this] {
+        // A stopped single run takes the test meant to follow it along.
+        pendingAnalysis_.reset();
         if (!layers_->stopAnalysis())
             return;
         SetModified(modifiedBeforeAnalysis_);
@@ -171,7 +176,8 @@ bool TSundrelForm::NewFromGenotypesCommand()
     if (!genotypes_->Execute())
         return false;
     setup_->SetExpectedSize(Map()->N());
-    if (!setup_->ExecuteNew(genotypes_->TakeStore(), genotypes_->FileName()))
+    std::unique_ptr<MatrixFile> observed = genotypes_->TakeStore();
+    if (!setup_->ExecuteNew(std::move(observed), genotypes_->TakeReplicates(), genotypes_->FileName()))
         return false;
     return StartSetUpAnalysis();
 }
@@ -179,20 +185,54 @@ bool TSundrelForm::NewFromGenotypesCommand()
 bool TSundrelForm::StartSetUpAnalysis()
 {
     std::unique_ptr<MatrixFile> store = setup_->TakeStore();
+    std::unique_ptr<MatrixFile> replicates = setup_->TakeReplicates();
     if (!store)
         return false;
     AnalysisRequest request;
     request.store = std::move(store);
-    request.single = setup_->IsSingleRun();
+    // Replicates come with an observed matrix: its single run goes first.
+    request.single = replicates || setup_->IsSingleRun();
     request.sundrels = setup_->SundrelNumber();
     request.labelStyle = setup_->LabelStyle();
     request.title = setup_->Title().toStdString();
     request.showReport = setup_->ReportWanted();
+    pendingAnalysis_.reset();
+    pendingAfter_ = 0;
+    if (replicates) {
+        // As `analyse --genotypes` names and makes it.
+        AnalysisRequest test;
+        test.single = replicates->matrixCount() == 1;
+        test.store = std::move(replicates);
+        test.sundrels = request.sundrels;
+        test.labelStyle = request.labelStyle;
+        test.title = request.title + " bootstrap";
+        test.showReport = request.showReport;
+        pendingAnalysis_ = std::move(test);
+    }
     if (!StartAnalysis(std::move(request))) {
+        pendingAnalysis_.reset();
         ShowError(tr("The result layers are still being read; try again in a moment."));
         return false;
     }
     return true;
+}
+
+void TSundrelForm::StartPendingAnalysis(const JobResult& ended)
+{
+    if (!pendingAnalysis_)
+        return;
+    // The single run removed: the test goes with it. Cancelled by an edit:
+    // the layers compute the single run again, and the test waits for that.
+    if (pendingAfter_ && layers_->indexOfSerial(pendingAfter_) < 0)
+        pendingAnalysis_.reset();
+    if (!pendingAnalysis_ || ended.outcome == JobOutcome::Cancelled)
+        return;
+    AnalysisRequest test = std::move(*pendingAnalysis_);
+    pendingAnalysis_.reset();
+    if (ended.Failed() || !Map())
+        return;
+    if (!StartAnalysis(std::move(test)))
+        ShowError(tr("The result layers are still being read; try again in a moment."));
 }
 
 bool TSundrelForm::StartAnalysis(AnalysisRequest request)
@@ -250,6 +290,7 @@ void TSundrelForm::StopLayers()
 {
     // A document's layers still being read are dropped with what the layers
     // said about them.
+    pendingAnalysis_.reset();
     layers_->close();
     for (Sender sender : {Sender::Layers, Sender::LayersStatus, Sender::Reports})
         bridge_->discard(sender);

@@ -44,8 +44,10 @@ public:
     // False while the layers are busy.
     bool StartAnalysis(AnalysisRequest request);
     // "Sundrels" > "New from genotypes...": the matrices computed from a
-    // genotype file, the set-up, then the analysis; false when nothing was
-    // started.
+    // genotype file, the set-up, then the analyses of `analyse --genotypes`:
+    // a single run on the observed matrix and, with replicates, the
+    // significance test on them, named "<title> bootstrap", once the single
+    // run is computed. False when nothing was started.
     bool NewFromGenotypesCommand();
 
 protected:
@@ -69,6 +71,9 @@ private:
     bool LayersLetGoOfTheMap();
     // The analysis the set-up accepted, on the layers' worker.
     bool StartSetUpAnalysis();
+    // The significance test that follows a single run from genotypes starts
+    // once the layers are done with the single run; a failure drops it.
+    void StartPendingAnalysis(const JobResult& ended);
 
     QAction* exportTriangulation_ = nullptr;
     TMonmonierSetup* setup_ = nullptr;
@@ -83,6 +88,10 @@ private:
     bool modifiedBeforeAnalysis_ = false;
     // A document's layers read while a save ran, taken in once it ended.
     std::optional<JobResult> pendingLoad_;
+    // The test waiting for the single run before it (from genotypes).
+    std::optional<AnalysisRequest> pendingAnalysis_;
+    // The serial of the single run it follows, once added.
+    qintptr pendingAfter_ = 0;
     // Declared last: its worker stops before the rest of the window goes.
     std::unique_ptr<MonmonierLayer> layers_;
 };
