@@ -11,6 +11,7 @@
 #include "app/geo/BackdropLayers.h"
 #include "app/geo/GeoControls.h"
 #include "app/geo/GisExport.h"
+#include "app/widgets/ElidedLabel.h"
 #include "app/importing/ImportForm.h"
 #include "geo/Sidecar.h"
 #include "support/CliRunner.h"
@@ -253,12 +254,12 @@ TEST_F(GeographyWindowTest, GisLayersAreTheCommandLines)
     EXPECT_TRUE(form->errors[0].contains(Q(dir / "plane.geojson")));
     EXPECT_EQ(dir.FileCount(), 1u);
     // The status bar names the coordinate system, as `info` does.
-    QLabel* crs = form->Geography().CrsPanel();
+    TElidedLabel* crs = form->Geography().CrsPanel();
     EXPECT_TRUE(crs->isVisible());
-    EXPECT_EQ(crs->text(), "No coordinate system");
+    EXPECT_EQ(crs->FullText(), "No coordinate system");
     EXPECT_EQ(test::AccessibleName(crs), "No coordinate system");
     form->CloseMap();
-    EXPECT_EQ(crs->text(), "");
+    EXPECT_EQ(crs->FullText(), "");
 
     // The example's plane numbers taken as UTM metres.
     test::WriteFile(geo::CrsSidecar(example), "EPSG:32632");
@@ -266,9 +267,10 @@ TEST_F(GeographyWindowTest, GisLayersAreTheCommandLines)
     ASSERT_TRUE(WaitUntil([&] { return test::LayersComputed(*form); }));
     const test::CliResult info = test::RunCli({"info", example.string()});
     ASSERT_EQ(info.status, 0) << info.err;
-    EXPECT_TRUE(info.out.find("coordinate system: " + crs->text().toStdString() + "\n") != std::string::npos)
-        << crs->text().toStdString() << "\n" << info.out;
-    EXPECT_EQ(crs->text(), "WGS 84 / UTM zone 32N (EPSG:32632)");
+    EXPECT_TRUE(info.out.find("coordinate system: " + crs->FullText().toStdString() + "\n") != std::string::npos)
+        << crs->FullText().toStdString() << "\n" << info.out;
+    EXPECT_EQ(crs->FullText(), "WGS 84 / UTM zone 32N (EPSG:32632)");
+    EXPECT_EQ(crs->text(), crs->FullText());
     form->grab().save(Q(kScreenshotDir / "window-crs.png"));
     QAction* entry = test::FindAction(form->Exports().ExportMenu(), "GIS layers...");
     ASSERT_NE(entry, nullptr);
@@ -471,6 +473,13 @@ TEST_F(GeographyWindowTest, TheBackdropDialogFollowsTheOpenDocument)
     fs::copy_file(first, second);
     fs::copy_file(geo::CrsSidecar(first), geo::CrsSidecar(second));
     auto form = Show<TMainForm>(first);
+    // The status bar's name of the system: what does not fit is elided,
+    // readers get it whole.
+    TElidedLabel* crs = form->Geography().CrsPanel();
+    test::Settle();
+    EXPECT_TRUE(crs->FullText().startsWith("Azimuthal equidistant around longitude")) << crs->FullText().toStdString();
+    EXPECT_EQ(test::AccessibleName(crs), crs->FullText());
+    EXPECT_LE(crs->fontMetrics().horizontalAdvance(crs->text()), crs->contentsRect().width());
     bool missed = false;
     // Runs the dialog; `then` acts on it and says whether it must be closed.
     const auto withDialog = [&](const std::function<bool(TBackdropDialog*)>& then) {

@@ -6,11 +6,10 @@
 #include "app/geo/BackdropLayers.h"
 #include "app/geo/GisExport.h"
 #include "app/view/ViewController.h"
-#include "app/widgets/Accessibility.h"
+#include "app/widgets/ElidedLabel.h"
 #include "geo/Sidecar.h"
 
 #include <QAction>
-#include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QStatusBar>
@@ -39,14 +38,13 @@ TGeoControls::TGeoControls(TOpenDocument& document, TViewController& viewer,
     : QObject(window), document_(document), viewer_(viewer), exports_(exports), window_(window),
       backdrops_(std::make_unique<TBackdropLayers>(document)),
       gisExport_(new TGisExport(document, exports, window)),
-      crsPanel_(new QLabel)
+      crsPanel_(new TElidedLabel(tr("Coordinate system")))
 {
     // The map's coordinate system, named as `sundrel-cli info` names it.
-    ShowTextToReaders(crsPanel_, tr("Coordinate system"));
-    window->statusBar()->addPermanentWidget(crsPanel_);
+    window->statusBar()->addPermanentWidget(crsPanel_, 1);
     connect(&document_, &TOpenDocument::changed, crsPanel_, [this](unsigned what) {
         if (what & (TOpenDocument::MapChange | TOpenDocument::GeographyChange))
-            crsPanel_->setText(CrsText(document_));
+            crsPanel_->SetFullText(CrsText(document_));
     });
     viewer_.Backdrops = [this] { return backdrops_->Drawn(); };
     exports_.Backdrops = [this] { return backdrops_->Drawn(); };

@@ -12,7 +12,6 @@
 #include <memory>
 
 class QAction;
-class QLabel;
 class QMainWindow;
 class QMenu;
 
@@ -24,6 +23,7 @@ namespace sundrel::app {
 
 class TBackdropDialog;
 class TBackdropLayers;
+class TElidedLabel;
 class TFigureExporter;
 class TGisExport;
 class TOpenDocument;
@@ -44,7 +44,7 @@ public:
 
     TBackdropLayers& Backdrops() const { return *backdrops_; }
     // The status bar's panel naming the map's coordinate system.
-    QLabel* CrsPanel() const { return crsPanel_; }
+    TElidedLabel* CrsPanel() const { return crsPanel_; }
     TGisExport& GisExport() const { return *gisExport_; }
     // The backdrop dialog, made when first asked for.
     TBackdropDialog* BackdropDialog();
@@ -66,7 +66,7 @@ private:
     TGisExport* gisExport_;
     TBackdropDialog* backdropDialog_ = nullptr;
     QAction* backdropAction_ = nullptr;
-    QLabel* crsPanel_;
+    TElidedLabel* crsPanel_;
 };
 
 } // namespace sundrel::app
