@@ -163,6 +163,12 @@ TEST_F(LifecycleTest, NewMapFromACoordinatesFileIsTheCommandLinesMap)
 
             importer->LinesEdit()->setValue(2);
             importer->ColumnsEdit()->setValue(2);
+            // The settings' ten points of thirty data lines: said before OK.
+            EXPECT_TRUE(WaitUntil([&] { return importer->Idle(); }));
+            EXPECT_EQ(importer->NumberEdit()->value(), 10);
+            EXPECT_EQ(importer->InformationLabel()->text(),
+                      "10 lines successfully read\n10 of the 30 data lines will be read");
+            Shoot(importer, "import-form-part.png");
             importer->NumberEdit()->setValue(kSites);
             EXPECT_TRUE(WaitUntil([&] { return importer->Idle(); }));
             // "Y first" chosen as an accessibility client chooses it: the

@@ -342,6 +342,7 @@ TEST_F(GenotypeFormTest, AVcfFileWaitsForItsSamplesFile)
                       "to a population.");
             EXPECT_NE(dialog->StatusLabel()->palette().color(QPalette::WindowText), QColor(255, 0, 0));
             EXPECT_FALSE(dialog->OKButton()->isEnabled());
+            dialog->grab().save(QString::fromStdString((kScreenshotDir / "genotype-vcf.png").string()));
 
             QStringList filters;
             WhenModal("SamplesFileDialog", [&](QWidget* files) {

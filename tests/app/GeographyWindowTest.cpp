@@ -6,10 +6,12 @@
 
 #include "AppTestSupport.h"
 #include "app/export/BitmapSizeConfiguration.h"
+#include "app/export/ExportDialog.h"
 #include "app/geo/BackdropDialog.h"
 #include "app/geo/BackdropLayers.h"
 #include "app/geo/GeoControls.h"
 #include "app/geo/GisExport.h"
+#include "app/widgets/ElidedLabel.h"
 #include "app/importing/ImportForm.h"
 #include "geo/Sidecar.h"
 #include "support/CliRunner.h"
@@ -18,6 +20,7 @@
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QDoubleSpinBox>
+#include <QGroupBox>
 #include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
@@ -250,12 +253,25 @@ TEST_F(GeographyWindowTest, GisLayersAreTheCommandLines)
     EXPECT_TRUE(form->errors[0].startsWith("GeoJSON is written in longitude/latitude"));
     EXPECT_TRUE(form->errors[0].contains(Q(dir / "plane.geojson")));
     EXPECT_EQ(dir.FileCount(), 1u);
+    // The status bar names the coordinate system, as `info` does.
+    TElidedLabel* crs = form->Geography().CrsPanel();
+    EXPECT_TRUE(crs->isVisible());
+    EXPECT_EQ(crs->FullText(), "No coordinate system");
+    EXPECT_EQ(test::AccessibleName(crs), "No coordinate system");
     form->CloseMap();
+    EXPECT_EQ(crs->FullText(), "");
 
     // The example's plane numbers taken as UTM metres.
     test::WriteFile(geo::CrsSidecar(example), "EPSG:32632");
     ASSERT_TRUE(form->OpenDocument(Q(example)));
     ASSERT_TRUE(WaitUntil([&] { return test::LayersComputed(*form); }));
+    const test::CliResult info = test::RunCli({"info", example.string()});
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_TRUE(info.out.find("coordinate system: " + crs->FullText().toStdString() + "\n") != std::string::npos)
+        << crs->FullText().toStdString() << "\n" << info.out;
+    EXPECT_EQ(crs->FullText(), "WGS 84 / UTM zone 32N (EPSG:32632)");
+    EXPECT_EQ(crs->text(), crs->FullText());
+    form->grab().save(Q(kScreenshotDir / "window-crs.png"));
     QAction* entry = test::FindAction(form->Exports().ExportMenu(), "GIS layers...");
     ASSERT_NE(entry, nullptr);
     EXPECT_TRUE(entry->isEnabled());
@@ -281,6 +297,33 @@ TEST_F(GeographyWindowTest, GisLayersAreTheCommandLines)
         }
     }
     EXPECT_EQ(form->errors.size(), 1);
+
+    // A failed export: the dialog says what it was doing and shows every
+    // line of the failure whole.
+    test::WriteFile(dir / "blocker", "");
+    QString caption;
+    QStringList lines;
+    WhenModal(
+        "ExportDialog",
+        [&](QWidget* dialog) {
+            auto* progress = static_cast<TExportDialog*>(dialog);
+            ASSERT_TRUE(WaitUntil([&] { return progress->Button()->text() == "Close"; }));
+            caption = progress->Box()->title();
+            QLabel* label = progress->StatusLabel();
+            lines = label->text().split('\n');
+            test::Settle(100);
+            EXPECT_GE(label->height(), label->heightForWidth(label->width())) << label->text().toStdString();
+            const QRect inside = QRect(label->mapTo(progress, QPoint(0, 0)), label->size());
+            EXPECT_TRUE(progress->rect().contains(inside));
+            progress->grab().save(Q(kScreenshotDir / "gis-failed.png"));
+            QTest::mouseClick(progress->Button(), Qt::LeftButton);
+        },
+        &missed);
+    ChooseFile("ExportGisDialog", dir / "blocker" / "layers.gpkg", &missed);
+    EXPECT_FALSE(form->Geography().GisExport().ExportCommand());
+    ASSERT_FALSE(missed);
+    EXPECT_EQ(caption, " Exporting the GIS layers, please wait... ");
+    EXPECT_GE(lines.size(), 2) << lines.join('|').toStdString();
     form->CloseMap();
 }
 
@@ -418,6 +461,71 @@ TEST_F(GeographyWindowTest, BackdropAddedInTheDialogIsSavedAndDrawnAsTheCommandL
     EXPECT_GT(PixelsOf(QImage(Q(dir / "window.bmp")), fill.rgb()), 100);
     EXPECT_EQ(form->errors.size(), 1);
     form->CloseMap();
+}
+
+// The backdrop dialog follows the open document: it closes when its
+// document goes (another one opened, or none left), and shows the list of
+// the document open when it comes again.
+TEST_F(GeographyWindowTest, TheBackdropDialogFollowsTheOpenDocument)
+{
+    const fs::path first = CliMap("first.dvt");
+    const fs::path second = dir / "second.dvt";
+    fs::copy_file(first, second);
+    fs::copy_file(geo::CrsSidecar(first), geo::CrsSidecar(second));
+    auto form = Show<TMainForm>(first);
+    // The status bar's name of the system: what does not fit is elided,
+    // readers get it whole.
+    TElidedLabel* crs = form->Geography().CrsPanel();
+    test::Settle();
+    EXPECT_TRUE(crs->FullText().startsWith("Azimuthal equidistant around longitude")) << crs->FullText().toStdString();
+    EXPECT_EQ(test::AccessibleName(crs), crs->FullText());
+    EXPECT_LE(crs->fontMetrics().horizontalAdvance(crs->text()), crs->contentsRect().width());
+    bool missed = false;
+    // Runs the dialog; `then` acts on it and says whether it must be closed.
+    const auto withDialog = [&](const std::function<bool(TBackdropDialog*)>& then) {
+        bool closed = false;
+        WhenModal(
+            "BackdropDialog",
+            [&](QWidget* widget) {
+                auto* dialog = static_cast<TBackdropDialog*>(widget);
+                if (then(dialog))
+                    dialog->reject();
+                closed = true;
+            },
+            &missed);
+        form->Geography().BackdropCommand();
+        EXPECT_TRUE(closed);
+    };
+    withDialog([&](TBackdropDialog* dialog) {
+        ChooseFile("AddBackdropDialog", kCoast, &missed);
+        QTest::mouseClick(dialog->AddButton(), Qt::LeftButton);
+        EXPECT_EQ(dialog->List()->count(), 1);
+        EXPECT_TRUE(form->SaveCommand());
+        // Another document, without backdrops: the list shown was the
+        // first one's, the dialog goes.
+        EXPECT_TRUE(form->OpenDocument(Q(second)));
+        EXPECT_FALSE(dialog->isVisible());
+        return dialog->isVisible();
+    });
+    withDialog([&](TBackdropDialog* dialog) {
+        EXPECT_EQ(dialog->List()->count(), 0);
+        EXPECT_FALSE(dialog->RemoveButton()->isEnabled());
+        return true;
+    });
+    withDialog([&](TBackdropDialog* dialog) {
+        EXPECT_TRUE(form->OpenDocument(Q(first)));
+        EXPECT_FALSE(dialog->isVisible());
+        return dialog->isVisible();
+    });
+    withDialog([&](TBackdropDialog* dialog) {
+        EXPECT_EQ(dialog->List()->count(), 1);
+        // No document left: the dialog goes.
+        form->CloseMap();
+        EXPECT_FALSE(dialog->isVisible());
+        return dialog->isVisible();
+    });
+    ASSERT_FALSE(missed);
+    EXPECT_TRUE(form->errors.isEmpty()) << form->errors.join('\n').toStdString();
 }
 
 } // namespace

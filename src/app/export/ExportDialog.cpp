@@ -56,6 +56,7 @@ TExportDialog::TExportDialog(DocumentBridge& bridge, QWidget* parent)
     layout->addWidget(box_);
     layout->addLayout(ButtonRow({button_}, true));
     setMinimumWidth(360);
+    statusHeight_ = status_->minimumHeight();
 
     connect(button_, &QPushButton::clicked, this, &TExportDialog::ButtonClicked);
     connect(&bridge_, &DocumentBridge::exportStage, this, &TExportDialog::Stage);
@@ -71,10 +72,11 @@ TExportDialog::~TExportDialog()
 }
 
 JobOutcome TExportDialog::Run(int job, const render::ExportParameters& parameters,
-                              render::ExportSource source, std::int64_t progressMaximum)
+                              render::ExportSource source, std::int64_t progressMaximum,
+                              const QString& caption)
 {
     setWindowTitle(QFileInfo(QString::fromStdString(parameters.file.string())).fileName());
-    box_->setTitle(ExportJobCaption(job));
+    box_->setTitle(caption.isEmpty() ? ExportJobCaption(job) : caption);
     ShowStatus(status_, QString::fromStdString(render::ExportStageText(ExportStage::Initializing)),
                kWorkingColour);
     maximum_ = std::max<std::int64_t>(1, progressMaximum);
@@ -83,6 +85,7 @@ JobOutcome TExportDialog::Run(int job, const render::ExportParameters& parameter
     bar_->setValue(0);
     button_->setText(tr("Cancel"));
     button_->setEnabled(true);
+    status_->setMinimumHeight(statusHeight_);
     failed_ = false;
     result_ = JobOutcome::Cancelled;
     // Whatever an earlier job left in the queue is not this job's.
@@ -99,6 +102,15 @@ JobOutcome TExportDialog::Run(int job, const render::ExportParameters& parameter
     exec();
     running_ = false;
     return result_;
+}
+
+void TExportDialog::FitText()
+{
+    // A wrapped label asks for its height at the width it is given, which
+    // the dialog's size hint does not know: the label keeps the height its
+    // lines need at its width, and the window grows to it.
+    status_->setMinimumHeight(std::max(statusHeight_, status_->heightForWidth(status_->width())));
+    adjustSize();
 }
 
 void TExportDialog::ButtonClicked()
@@ -151,8 +163,8 @@ void TExportDialog::Ended(const JobResult& result)
         failed_ = true;
         ShowStatus(status_, FailureText(result), kFailureColour);
         // The file and the reason come on lines of their own: the dialog
-        // grows to show them whole.
-        adjustSize();
+        // grows to show them whole, however they wrap.
+        FitText();
         button_->setText(tr("Close"));
         button_->setEnabled(true);
         button_->setFocus();

@@ -33,10 +33,11 @@ public:
     std::function<std::string(int layer)> LayerName;
 
     // Runs `job` on the export thread and shows the dialog until it reports:
-    // the caption is the file's name without folder, the progress bar runs
-    // up to `progressMaximum` steps. How the job ended.
+    // the title is the file's name without folder, the box's caption
+    // `caption` (the job's own when empty), the progress bar runs up to
+    // `progressMaximum` steps. How the job ended.
     JobOutcome Run(int job, const render::ExportParameters& parameters, render::ExportSource source,
-                   std::int64_t progressMaximum);
+                   std::int64_t progressMaximum, const QString& caption = {});
 
     QLabel* StatusLabel() const { return status_; }
     QProgressBar* ProgressBar() const { return bar_; }
@@ -52,6 +53,8 @@ private:
     void Stage(int code, int layer);
     void Steps(int count);
     void Ended(const JobResult& result);
+    // Grows the dialog until the status shows every line whole.
+    void FitText();
 
     DocumentBridge& bridge_;
     std::unique_ptr<render::ExportingThread> thread_;
@@ -62,6 +65,8 @@ private:
     std::int64_t maximum_ = 0;
     std::int64_t steps_ = 0;
     bool running_ = false;
+    // The status line's own minimum height, before a failure's lines.
+    int statusHeight_ = 0;
     bool failed_ = false;
     JobOutcome result_ = JobOutcome::Cancelled;
 };

@@ -56,9 +56,10 @@ void TFigureExporter::EnableMapCommands(bool enabled)
 }
 
 JobOutcome TFigureExporter::Run(int job, const render::ExportParameters& parameters,
-                                render::ExportSource source, std::int64_t progressMaximum)
+                                render::ExportSource source, std::int64_t progressMaximum,
+                                const QString& caption)
 {
-    return exportDialog_->Run(job, parameters, std::move(source), progressMaximum);
+    return exportDialog_->Run(job, parameters, std::move(source), progressMaximum, caption);
 }
 
 render::ExportSource TFigureExporter::ViewSource() const

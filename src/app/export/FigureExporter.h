@@ -59,9 +59,11 @@ public:
     bool ExportBitmapCommand();
     bool PrintCommand();
     void PrinterSetupCommand();
-    // Runs a job of the export thread through the export dialog.
+    // Runs a job of the export thread through the export dialog, whose box
+    // is captioned `caption` (the job's own caption when empty).
     JobOutcome Run(int job, const render::ExportParameters& parameters,
-                   render::ExportSource source, std::int64_t progressMaximum);
+                   render::ExportSource source, std::int64_t progressMaximum,
+                   const QString& caption = {});
     // The commands that need a map.
     void EnableMapCommands(bool enabled);
 

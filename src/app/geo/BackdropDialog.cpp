@@ -90,6 +90,17 @@ TBackdropDialog::TBackdropDialog(TOpenDocument& document, TBackdropLayers& drawn
     connect(up_, &QPushButton::clicked, this, [this] { Move(1); });
     connect(down_, &QPushButton::clicked, this, [this] { Move(-1); });
     connect(list_, &QListWidget::currentRowChanged, this, [this] { ShowSelected(); });
+    // Another document, or none: the dialog shows its list, or closes.
+    connect(&document_, &TOpenDocument::changed, this, [this](unsigned what) {
+        if (!isVisible() || changing_ || !(what & (TOpenDocument::MapChange | TOpenDocument::GeographyChange)))
+            return;
+        if (!document_.Map())
+            reject();
+        else if (what & TOpenDocument::MapChange)
+            Fill(document_.Geography().backdrops.empty() ? -1 : 0);
+        else
+            Fill(Selected());
+    });
     // Visibility, as the check box of an item is toggled in any way.
     connect(list_, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
         if (filling_)
@@ -207,7 +218,9 @@ void TBackdropDialog::Change(const std::function<void(std::vector<geo::BackdropE
 {
     std::vector<geo::BackdropEntry> list = document_.Geography().backdrops;
     change(list);
+    changing_ = true;
     document_.SetBackdrops(std::move(list));
+    changing_ = false;
     Fill(entry);
 }
 

@@ -3,7 +3,8 @@
 // beneath the map — in drawing order (the first lowest), each with its
 // visibility, line colour, line size and fill. Every change applies to the
 // open document at once (the view follows); the list is saved beside the
-// document, in its ".backdrops" sidecar.
+// document, in its ".backdrops" sidecar. Another document opened shows its
+// list; the document closed closes the dialog.
 
 #include <QDialog>
 
@@ -80,6 +81,8 @@ private:
     QPushButton* close_;
     QString folder_;
     bool filling_ = false;
+    // The dialog's own change of the list is under way.
+    bool changing_ = false;
 };
 
 } // namespace sundrel::app

@@ -6,6 +6,7 @@
 #include "app/geo/BackdropLayers.h"
 #include "app/geo/GisExport.h"
 #include "app/view/ViewController.h"
+#include "app/widgets/ElidedLabel.h"
 #include "geo/Sidecar.h"
 
 #include <QAction>
@@ -16,12 +17,35 @@
 
 namespace sundrel::app {
 
+namespace {
+
+QString CrsText(const TOpenDocument& document)
+{
+    if (!document.Map())
+        return {};
+    const geo::DocumentGeography& geography = document.Geography();
+    if (geography.crs)
+        return QString::fromStdString(geography.crs->Description());
+    if (!geography.crsText.empty())
+        return QObject::tr("Coordinate system not understood");
+    return QObject::tr("No coordinate system");
+}
+
+} // namespace
+
 TGeoControls::TGeoControls(TOpenDocument& document, TViewController& viewer,
                            TFigureExporter& exports, QMainWindow* window)
     : QObject(window), document_(document), viewer_(viewer), exports_(exports), window_(window),
       backdrops_(std::make_unique<TBackdropLayers>(document)),
-      gisExport_(new TGisExport(document, exports, window))
+      gisExport_(new TGisExport(document, exports, window)),
+      crsPanel_(new TElidedLabel(tr("Coordinate system")))
 {
+    // The map's coordinate system, named as `sundrel-cli info` names it.
+    window->statusBar()->addPermanentWidget(crsPanel_, 1);
+    connect(&document_, &TOpenDocument::changed, crsPanel_, [this](unsigned what) {
+        if (what & (TOpenDocument::MapChange | TOpenDocument::GeographyChange))
+            crsPanel_->SetFullText(CrsText(document_));
+    });
     viewer_.Backdrops = [this] { return backdrops_->Drawn(); };
     exports_.Backdrops = [this] { return backdrops_->Drawn(); };
     connect(backdrops_.get(), &TBackdropLayers::changed, &viewer_, &TViewController::UpdateScene);

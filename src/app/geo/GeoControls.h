@@ -3,7 +3,7 @@
 // document drawn beneath the map in the view and in every figure, "Layers" >
 // "Backdrop..." and its dialog, and "File" > "Export" > "GIS layers...".
 // Failures come out through failed() (an error box), notes and summaries
-// in the window's status bar.
+// in the window's status bar, beside the map's coordinate system.
 
 #include <QObject>
 #include <QString>
@@ -23,6 +23,7 @@ namespace sundrel::app {
 
 class TBackdropDialog;
 class TBackdropLayers;
+class TElidedLabel;
 class TFigureExporter;
 class TGisExport;
 class TOpenDocument;
@@ -42,6 +43,8 @@ public:
     void EnableMapCommands(bool enabled);
 
     TBackdropLayers& Backdrops() const { return *backdrops_; }
+    // The status bar's panel naming the map's coordinate system.
+    TElidedLabel* CrsPanel() const { return crsPanel_; }
     TGisExport& GisExport() const { return *gisExport_; }
     // The backdrop dialog, made when first asked for.
     TBackdropDialog* BackdropDialog();
@@ -63,6 +66,7 @@ private:
     TGisExport* gisExport_;
     TBackdropDialog* backdropDialog_ = nullptr;
     QAction* backdropAction_ = nullptr;
+    TElidedLabel* crsPanel_;
 };
 
 } // namespace sundrel::app

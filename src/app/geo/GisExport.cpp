@@ -80,8 +80,8 @@ bool TGisExport::ExportCommand()
         options.progress = hooks.progress;
         *layersWritten = geo::WriteGisLayers(file, *map, layers, options);
     };
-    if (exporter_.Run(render::kJobExtra, parameters, std::move(source),
-                      geo::GisLayerCount(layers)) != JobOutcome::Done)
+    if (exporter_.Run(render::kJobExtra, parameters, std::move(source), geo::GisLayerCount(layers),
+                      tr(" Exporting the GIS layers, please wait... ")) != JobOutcome::Done)
         return false;
     QStringList names;
     for (const geo::GisLayerWritten& layer : *layersWritten)

@@ -276,6 +276,7 @@ void TImportForm::StartExtraction()
             extracted_.clear();
             projected_.reset();
             extracted_ = ExtractCoordinates(reader, firstLine, firstColumn, count, order, progress);
+            dataLines_ = DefaultPointCount(reader, firstLine);
             // Degrees are checked and projected as the command line does;
             // a refusal names the site's line.
             if (geographic)
@@ -348,8 +349,12 @@ void TImportForm::ExtractionEnded(quint64 step, const JobResult& result)
     model_->Set(static_cast<std::int64_t>(points_.size()), &points_);
     ok_->setEnabled(!points_.empty());
     grid_->setEnabled(true);
-    ShowStatus(information_, QString::fromStdString(ExtractionSuccessText(static_cast<std::int64_t>(points_.size()))),
-                   palette().color(QPalette::WindowText));
+    const auto read = static_cast<std::int64_t>(points_.size());
+    QString text = QString::fromStdString(ExtractionSuccessText(read));
+    // "Number of points" may leave sites out: the user sees it before OK.
+    if (dataLines_ > read)
+        text += '\n' + tr("%1 of the %2 data lines will be read").arg(read).arg(dataLines_);
+    ShowStatus(information_, text, palette().color(QPalette::WindowText));
 }
 
 } // namespace sundrel::app

@@ -121,6 +121,8 @@ private:
     // Written by the worker's extraction, taken once it is done.
     std::vector<MXY> extracted_;
     std::optional<geo::ProjectedSites> projected_;
+    // The data lines from the first line read to the last that is not blank.
+    std::int64_t dataLines_ = 0;
     std::int64_t requested_ = 0;
     // The step whose reports count; earlier steps' are dropped.
     quint64 step_ = 0;
