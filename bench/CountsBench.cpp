@@ -144,6 +144,7 @@ int main(int argc, char** argv)
     Print(label + ": merge of the 8 pieces", RunCli(merge));
     std::printf("merged counts %s one run's\n",
                 ReadFile(dir / "merged.counts") == ReadFile(dir / "one.counts") ? "are" : "ARE NOT");
+    std::fflush(stdout); // a child would write the buffer again
     Print(label + ": one replicate (piece 1/M)", RunCli(with({"--piece", "1/" + std::to_string(m), "--counts",
                                                              (dir / "r.counts").string()})));
 
@@ -153,6 +154,7 @@ int main(int argc, char** argv)
     std::error_code ec;
     std::printf("matrix text file: %d matrices, %.2f GB\n", mText - 1,
                 static_cast<double>(fs::file_size(text, ec)) / 1e9);
+    std::fflush(stdout);
     const std::vector<std::string> fromText{"analyse", map, text, "--matrices", std::to_string(mText - 1),
                                             "--gap", "1"};
     const auto textWith = [&](std::vector<std::string> extra) {

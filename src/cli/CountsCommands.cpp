@@ -20,6 +20,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <future>
 #include <optional>
 #include <sstream>
 
@@ -157,11 +158,15 @@ int RunPiece(PieceRequest r)
         h.distance = "imported";
         h.resampling = "none";
         h.name = r.named ? r.name : ProposedTitle(r.matrixFile);
-        h.dataDigest = DataDigest({r.matrixFile});
+        // The digest reads the whole file while the import indexes its lines
+        // and converts the piece's matrices.
+        std::future<std::string> digest =
+            std::async(std::launch::async, [&] { return DataDigest({r.matrixFile}); });
         MatrixOptions piece = r.matrices;
         piece.layout.startLine += (range.from - 1) * (piece.layout.rowsPerMatrix() + piece.layout.gap);
         piece.layout.matrices = static_cast<std::int32_t>(range.size());
         store = ImportMatrices(r.matrixFile, piece);
+        h.dataDigest = digest.get();
         if (store->size() != map.N())
             throw Error(msg::IncompatibleMatrixSize(map.N()));
     } else {

@@ -5,6 +5,7 @@
 #include "model/MMapFactory.h"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -33,8 +34,12 @@ std::uint64_t Mix(std::uint64_t h)
 std::uint64_t LoadLittle(const unsigned char* p)
 {
     std::uint64_t w = 0;
-    for (int b = 7; b >= 0; --b)
-        w = (w << 8) | p[b];
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&w, p, sizeof w);
+    } else {
+        for (int b = 7; b >= 0; --b)
+            w = (w << 8) | p[b];
+    }
     return w;
 }
 
@@ -171,8 +176,22 @@ void Digest::add(const void* bytes, std::size_t n)
         Block(lanes_, tail_);
         tailSize_ = 0;
     }
-    for (; n >= sizeof tail_; p += sizeof tail_, n -= sizeof tail_)
-        Block(lanes_, p);
+    // The lanes in locals: stores through a char pointer could alias members.
+    std::uint64_t a = lanes_[0], b = lanes_[1], c = lanes_[2], d = lanes_[3];
+    const auto step = [](std::uint64_t h, std::uint64_t w) {
+        h = (h ^ w) * 0x9e3779b97f4a7c15ull;
+        return h ^ (h >> 29);
+    };
+    for (; n >= sizeof tail_; p += sizeof tail_, n -= sizeof tail_) {
+        a = step(a, LoadLittle(p));
+        b = step(b, LoadLittle(p + 8));
+        c = step(c, LoadLittle(p + 16));
+        d = step(d, LoadLittle(p + 24));
+    }
+    lanes_[0] = a;
+    lanes_[1] = b;
+    lanes_[2] = c;
+    lanes_[3] = d;
     std::memcpy(tail_, p, n);
     tailSize_ = n;
 }
