@@ -6,6 +6,7 @@
 #include "common/Job.h"
 #include "import/Messages.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -47,17 +48,20 @@ std::unique_ptr<ByteSource> OpenFileSource(const std::filesystem::path& path)
 
 std::string ReadAll(ByteSource& source, const JobFeedback* cancel)
 {
+    // Blocks grow from 64 KiB to 1 MiB: a samples file of a few lines
+    // costs no megabyte of zeroed memory.
     std::string bytes;
-    constexpr std::size_t kBlock = 1 << 20;
+    std::size_t block = 1 << 16;
     for (;;) {
         if (cancel && cancel->isCancelled())
             throw Abort(msg::ReadingAborted);
         const std::size_t at = bytes.size();
-        bytes.resize(at + kBlock);
-        const std::size_t got = source.read(bytes.data() + at, kBlock);
+        bytes.resize(at + block);
+        const std::size_t got = source.read(bytes.data() + at, block);
         bytes.resize(at + got);
         if (got == 0)
             return bytes;
+        block = std::min<std::size_t>(block * 2, 1 << 20);
     }
 }
 

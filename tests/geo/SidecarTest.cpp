@@ -2,6 +2,7 @@
 // it, left exactly as they were by a failed save, read back with warnings
 // rather than failures, and the backdrop list in its text form.
 
+#include "common/AtomicFile.h"
 #include "common/Errors.h"
 #include "common/Job.h"
 #include "geo/Sidecar.h"
@@ -75,6 +76,30 @@ TEST_F(Sidecars, WrittenReplacedAndRemovedWithTheDocument)
     sundrel::SaveMapDocument(dir_ / "plain.dvt", BuildHeader(*map_), *map_, factory_);
     EXPECT_EQ(bytes, test::ReadFile(dir_ / "plain.dvt"));
     EXPECT_TRUE(ReadGeography(Doc()).Empty());
+}
+
+// Another user's files under the names the temporary files of a save would
+// take (the document's, the sidecars', those moved aside) are never opened,
+// replaced or removed: each takes the next number.
+TEST_F(Sidecars, TemporaryNamesThatExistAreLeftAlone)
+{
+    Save(Geography("EPSG:32632", {{dir_ / "coast.geojson", {}}}));
+    const std::string sibling = TemporarySibling(Doc()).filename().string();
+    const std::size_t dash = sibling.rfind('-');
+    const std::string pid = sibling.substr(sibling.find(".~") + 2, dash - sibling.find(".~") - 2);
+    const unsigned next = static_cast<unsigned>(std::stoul(sibling.substr(dash + 1))) + 1;
+    std::vector<fs::path> planted;
+    for (const char* name : {"study.dvt", "study.dvt.prj", "study.dvt.backdrops"})
+        for (unsigned k = next; k < next + 12; ++k) {
+            planted.push_back(dir_ / (std::string(name) + ".~" + pid + "-" + std::to_string(k) + ".tmp"));
+            test::WriteFile(planted.back(), "theirs");
+        }
+    Save(Geography("EPSG:32633"));
+    EXPECT_EQ(ReadGeography(Doc()).crs->Authority(), "EPSG:32633");
+    EXPECT_FALSE(fs::exists(dir_ / "study.dvt.backdrops"));
+    for (const fs::path& p : planted)
+        EXPECT_EQ(test::ReadFile(p), "theirs") << p;
+    EXPECT_EQ(Files().size(), 2 + planted.size());
 }
 
 TEST_F(Sidecars, AFailedSaveLeavesDocumentAndSidecarsAsTheyWere)
