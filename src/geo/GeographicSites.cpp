@@ -113,6 +113,32 @@ MXY CentreOfSites(const std::vector<MXY>& wrapped, std::int64_t firstLine)
     return centre;
 }
 
+namespace {
+
+// The area of use widened by a quarter of its span on every side (at least a
+// degree): a system serves well a little beyond its official bounds (sites
+// at 5.6 degrees east in UTM zone 32N, from 6 degrees), while sites far
+// outside are refused.
+CoordinateSystem::Area Widened(CoordinateSystem::Area a)
+{
+    const double lonSpan = a.west <= a.east ? a.east - a.west : a.east + 360.0 - a.west;
+    const double lonMargin = std::max(1.0, lonSpan / 4.0);
+    const double latMargin = std::max(1.0, (a.north - a.south) / 4.0);
+    a.south -= latMargin;
+    a.north += latMargin;
+    if (lonSpan + 2.0 * lonMargin >= 360.0)
+        return {-180.0, a.south, 180.0, a.north};
+    a.west -= lonMargin;
+    a.east += lonMargin;
+    if (a.west < -180.0)
+        a.west += 360.0;
+    if (a.east > 180.0)
+        a.east -= 360.0;
+    return a;
+}
+
+} // namespace
+
 ProjectedSites ProjectSites(const std::vector<MXY>& lonLat, std::int64_t firstLine,
                             const std::optional<CoordinateSystem>& crs)
 {
@@ -121,7 +147,7 @@ ProjectedSites ProjectSites(const std::vector<MXY>& lonLat, std::int64_t firstLi
         throw Error(msg::CrsNotProjected(crs->Description()));
     if (crs && crs->AreaOfUse())
         for (std::size_t k = 0; k < sites.size(); ++k)
-            if (!crs->AreaOfUse()->Holds(sites[k])) {
+            if (!Widened(*crs->AreaOfUse()).Holds(sites[k])) {
                 const CoordinateSystem::Area& a = *crs->AreaOfUse();
                 throw SiteError(msg::SiteOutsideArea(firstLine + static_cast<std::int64_t>(k),
                                                      crs->Description(), Text(a.west),

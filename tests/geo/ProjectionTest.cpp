@@ -44,6 +44,9 @@ TEST(Projection, ForwardThenInverseWithinAMillimetre)
         {"across the antimeridian", {{179.2, -17.8}, {-179.6, -16.5}, {178.4, -18.1}, {-178.9, -19.0}}, nullptr},
         {"0 to 360 longitudes", {{359.5, 10.0}, {0.5, 11.0}, {1.2, 9.5}}, nullptr},
         {"named UTM zone", {{8.1, 45.2}, {9.6, 46.8}, {10.2, 44.9}}, "EPSG:32632"},
+        // A little west of the zone's official bounds (6 degrees east), as the
+        // bundled Alps sites are: still served.
+        {"just outside the zone", {{5.6, 45.3}, {7.2, 46.1}, {10.4, 47.3}}, "EPSG:32632"},
         {"named PROJ string", {{-3.2, 40.1}, {-2.0, 41.3}}, "+proj=laea +lat_0=40 +lon_0=-3 +datum=WGS84"},
     };
     for (const Study& s : studies) {
