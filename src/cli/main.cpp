@@ -73,11 +73,11 @@ const CommandHelp kCommands[] = {
      "  export DOC -o OUT.(bmp|png|ps|eps|svg|pdf) [--width W] [--height H] [--dpi D]\n"
      "         [--view XMIN,XMAX,YMIN,YMAX]\n"
      "         [--backdrop FILE [--backdrop-line #RRGGBB] [--backdrop-size POINTS]\n"
-     "          [--backdrop-fill #RRGGBB|none]]...\n"
+     "          [--backdrop-fill #RRGGBB|none]]... [--counts FILE]...\n"
      "      draw the document as the window shows it (800 x 600 at 72 dpi by default),\n"
      "      over the vector files given as backdrops\n"},
     {"gis",
-     "  gis DOC -o OUT.(gpkg|geojson|shp) [--crs CRS] [--to-crs CRS]\n"
+     "  gis DOC -o OUT.(gpkg|geojson|shp) [--crs CRS] [--to-crs CRS] [--counts FILE]...\n"
      "      the sites, Delaunay edges, cells and barriers as GIS layers\n"},
 };
 
