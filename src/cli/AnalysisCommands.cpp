@@ -15,6 +15,7 @@
 #include "matrix/MatrixFile.h"
 #include "model/Messages.h"
 #include "monmonier/AnalysisSetup.h"
+#include "monmonier/CountsFile.h"
 #include "monmonier/SundrelDocument.h"
 #include "monmonier/Messages.h"
 
@@ -48,19 +49,6 @@ std::array<bool, 10> ParseRanks(const std::string& text)
     if (!any)
         throw UsageError("--select needs ranks such as 1,2,5-7 (10 stands for ranks 10 and above)");
     return flags;
-}
-
-std::string SelectionText(const std::array<bool, 10>& flags)
-{
-    std::string text;
-    for (int r = 0; r < 10; ++r) {
-        if (!flags[static_cast<std::size_t>(r)])
-            continue;
-        if (!text.empty())
-            text += ',';
-        text += r == 9 ? ">9" : std::to_string(r + 1);
-    }
-    return text.empty() ? std::string("none") : text;
 }
 
 std::string ReportText(const Report& report)
