@@ -87,18 +87,6 @@ std::string DataDigest(const std::vector<std::string>& files)
     return digest.text();
 }
 
-std::string ReadWhole(const std::string& file)
-{
-    CheckInputFile(file);
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        throw FileError(msg::ImpossibleToOpen, file, SystemReason(errno ? errno : ENOENT));
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad())
-        throw FileError(msg::FileReadingError, file, SystemReason(errno ? errno : EIO));
-    return text.str();
-}
 
 void WriteText(AtomicFile& file, const std::string& text)
 {
@@ -285,7 +273,6 @@ int RunMerge(Arguments& args)
 
     std::vector<CountsPart> parts;
     for (const std::string& file : inputs) {
-        CheckInputFile(file);
         parts.push_back({file, ReadCounts(file)});
     }
     const CountsFile merged = MergeCounts(parts, partial);
@@ -293,7 +280,7 @@ int RunMerge(Arguments& args)
     if (!traces.empty()) {
         std::vector<TracePart> traceParts;
         for (const std::string& file : traces)
-            traceParts.push_back({file, ReadWhole(file)});
+            traceParts.push_back({file, ReadWholeFile(file)});
         report = MergeTraces(traceParts, partial);
     }
 
@@ -325,7 +312,6 @@ void AddCountsLayers(ComputedDocument& document, const std::vector<std::string>&
     const MMap& map = *document.open.doc.map;
     const std::string digest = DigestOfMap(map, document.factory);
     for (const std::string& file : files) {
-        CheckInputFile(file);
         const CountsFile counts = ReadCounts(file);
         if (counts.header.mapDigest != digest)
             throw Error("The counts file " + file + " was made on another map (map " +

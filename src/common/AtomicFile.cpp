@@ -9,6 +9,8 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <system_error>
 
@@ -211,6 +213,19 @@ void CheckInputFile(const std::filesystem::path& file)
     if (!std::filesystem::is_regular_file(status))
         Refuse(file, kNotRegular);
 #endif
+}
+
+std::string ReadWholeFile(const std::filesystem::path& file)
+{
+    CheckInputFile(file);
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        throw FileError(msg::ImpossibleToOpen, file, SystemReason(errno ? errno : ENOENT));
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad())
+        throw FileError(msg::FileReadingError, file, SystemReason(errno ? errno : EIO));
+    return text.str();
 }
 
 FileStamp StampOf(const std::filesystem::path& file)

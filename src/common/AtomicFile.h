@@ -41,6 +41,10 @@ OutputTarget CheckOutputTarget(const std::filesystem::path& target);
 // missing, a folder or anything else.
 void CheckInputFile(const std::filesystem::path& file);
 
+// The whole of a regular file (checked as above), read as bytes: raises
+// FileError("Impossible to open the file" or "File reading error").
+std::string ReadWholeFile(const std::filesystem::path& file);
+
 // What identifies the contents of a file without reading it: its identity on
 // the file system, size and modification time. Two stamps differ when
 // another program replaced or rewrote the file meanwhile.

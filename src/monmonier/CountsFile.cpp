@@ -1,5 +1,6 @@
 #include "monmonier/CountsFile.h"
 
+#include "common/AtomicFile.h"
 #include "common/Errors.h"
 #include "common/Messages.h"
 #include "model/MMapFactory.h"
@@ -443,14 +444,7 @@ CountsFile ParseCounts(const std::string& text, const std::string& file)
 
 CountsFile ReadCounts(const std::filesystem::path& file)
 {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        throw FileError(msg::ImpossibleToOpen, file, SystemReason(errno ? errno : ENOENT));
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad())
-        throw FileError(msg::FileReadingError, file, SystemReason(errno ? errno : EIO));
-    return ParseCounts(text.str(), file.string());
+    return ParseCounts(ReadWholeFile(file), file.string());
 }
 
 std::vector<ReplicateRange> MissingRanges(const std::vector<ReplicateRange>& ranges, std::int64_t m)

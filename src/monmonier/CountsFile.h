@@ -107,6 +107,7 @@ std::string FormatCounts(const CountsFile& counts);
 // order or outside N, a missing or wrong end line) raises Error naming the
 // file and, where there is one, the line.
 CountsFile ParseCounts(const std::string& text, const std::string& fileName);
+// ReadCounts refuses what is not a regular file (a FIFO, a folder) unopened.
 CountsFile ReadCounts(const std::filesystem::path& file);
 
 struct CountsPart {
